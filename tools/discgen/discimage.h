@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Test discs of known content: a CUE sheet with one BIN file of raw 2352-byte
+// sectors (audio as 16-bit little-endian stereo at 44.1 kHz, data tracks as
+// MODE1/2352), plus, for comparison, the bytes a reader gets for each track.
+namespace DiscGen {
+
+constexpr int SectorBytes = 2352;
+constexpr int FramesPerSecond = 75;
+
+struct TrackSpec
+{
+    uint32_t frames = 0;        // sectors from INDEX 01 up to the next track's INDEX 00
+    uint32_t pregapFrames = 0;  // sectors of INDEX 00 before INDEX 01 (0: no INDEX 00 line)
+    bool data = false;          // a MODE1/2352 data track instead of audio
+    std::vector<std::string> flags; // CUE FLAGS: "DCP", "PRE", "4CH", "SCMS"
+};
+
+struct DiscSpec
+{
+    std::vector<TrackSpec> tracks; // 1 to 99 tracks
+};
+
+// Where each track lies in the BIN file, in sectors from the file's start.
+struct TrackLayout
+{
+    uint32_t pregapStart = 0; // first sector of INDEX 00 (== start without a pregap)
+    uint32_t start = 0;       // first sector of INDEX 01
+    uint32_t readEnd = 0;     // a table-of-contents reader reads [start, readEnd)
+};
+
+struct DiscLayout
+{
+    std::vector<TrackLayout> tracks;
+    uint32_t totalFrames = 0;
+};
+
+// Throws std::invalid_argument for a spec that cannot be written.
+DiscLayout layoutOf(const DiscSpec &spec);
+
+// The CUE sheet text for a BIN of the given file name.
+std::string cueSheet(const DiscSpec &spec, const std::string &binFileName);
+
+// The 2352 bytes of one sector. `track` is 1-based; `sectorInTrack` counts
+// from the first pregap sector of that track. Audio is two tones per channel,
+// changing with the track, plus a few bits of noise, so that it compresses
+// partly and every position of every track differs from every other.
+void fillSector(const DiscSpec &spec, int track, uint32_t sectorInTrack, uint32_t absoluteSector,
+                uint8_t *out);
+
+// One stereo sample pair of an audio track at the given sample index counted
+// from the track's first pregap sample.
+void audioSample(int track, uint64_t sampleIndex, int16_t &left, int16_t &right);
+
+struct WrittenDisc
+{
+    std::string cuePath;
+    std::string binPath;
+    std::vector<std::string> trackFiles; // per track: the bytes [start, readEnd) of the BIN
+    DiscLayout layout;
+};
+
+// Writes <dir>/<baseName>.cue and .bin, and when withTrackFiles is true the
+// per-track files <dir>/<baseName>-NN.pcm. Throws std::runtime_error with the
+// path when a file cannot be written.
+WrittenDisc writeDisc(const DiscSpec &spec, const std::string &dir, const std::string &baseName,
+                      bool withTrackFiles);
+
+// "mm:ss:ff" or a plain sector count.
+uint32_t parseLength(const std::string &text);
+std::string formatMsf(uint32_t frames);
+
+} // namespace DiscGen
