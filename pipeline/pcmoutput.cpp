@@ -1,0 +1,205 @@
+#include "pipeline/pcmoutput.h"
+
+#include "pipeline/pcmexception.h"
+#include "pipeline/pcmthread.h"
+
+#include <QFileInfo>
+
+#include <cmath>
+
+TPcmOutput::TPcmOutput(QObject *owner, const QString &name)
+    : QObject(owner)
+{
+    setObjectName(name);
+    m_thread = std::make_unique<TPcmThread>(
+        [this](bool abort) { return WriteStep(abort); },
+        [this] { RunFinished(); },
+        [this](const std::exception &error) { HandleWorkerError(error); },
+        [this] { return m_outputEnabled.load(); });
+}
+
+TPcmOutput::~TPcmOutput()
+{
+    // A descendant normally stopped the worker already; if not, its step may
+    // no longer be called (that descendant's part is gone).
+    m_thread->shutdown(false);
+    if (TPcmInput *input = m_input.load())
+        input->removeListener(this);
+}
+
+void TPcmOutput::shutdownWorker()
+{
+    m_thread->shutdown(true);
+}
+
+void TPcmOutput::StartOutput()
+{
+    if (m_isBusy)
+        throw EPcmException("Component is buisy");
+    if (!m_input)
+        throw EPcmException("Input is not assigned");
+    m_inputGuard.release();
+    try {
+        PrepareOutput();
+        m_isBusy = true;
+        m_thread->SetStopRequested(false);
+        m_outputEnabled = true;
+        m_thread->resume();
+    } catch (const std::exception &error) {
+        HandleWorkerError(error);
+    }
+}
+
+void TPcmOutput::RequestStop()
+{
+    m_thread->SetStopRequested(true);
+}
+
+int32_t TPcmOutput::ProgressPercent()
+{
+    // The guard keeps the source from being swapped or freed while it is read.
+    TInputGuardLocker lock(m_inputGuard);
+    TPcmInput *input = m_input;
+    if (!input)
+        return 0;
+    const int32_t size = input->Size();
+    if (size == -1)
+        return -1;
+    if (size == 0)
+        return 0;
+    const double percent = static_cast<double>(input->Position()) / size * 100.0;
+    // nearbyint rounds ties to even under the default rounding mode.
+    return static_cast<int32_t>(std::nearbyint(percent));
+}
+
+TOutputState TPcmOutput::OutputState() const
+{
+    if (!m_isBusy)
+        return osIdle;
+    return m_thread->isSuspended() ? osPaused : osRunning;
+}
+
+bool TPcmOutput::SuspendWhenIdle() const
+{
+    return m_thread->SuspendWhenIdle();
+}
+
+void TPcmOutput::SetSuspendWhenIdle(bool value)
+{
+    m_thread->SetSuspendWhenIdle(value);
+}
+
+void TPcmOutput::SetInput(TPcmInput *value)
+{
+    TPcmInput *old = m_input;
+    if (value == old)
+        return;
+    if (m_isBusy) {
+        if (value)
+            value->BeginRead();
+        {
+            TInputGuardLocker lock(m_inputGuard);
+            m_input = value;
+        }
+        if (old)
+            old->EndRead();
+    } else {
+        TInputGuardLocker lock(m_inputGuard);
+        m_input = value;
+    }
+    if (old)
+        old->removeListener(this);
+    if (value)
+        value->addListener(this);
+}
+
+void TPcmOutput::PcmInputRemoved(TPcmInput *input)
+{
+    // The source is being destroyed, so it is neither closed nor reopened;
+    // a run still going ends at its next read with "Input is not assigned".
+    TInputGuardLocker lock(m_inputGuard);
+    if (m_input == input)
+        m_input = nullptr;
+}
+
+bool TPcmOutput::stepPrologue(bool abort, bool endOfInput, bool &result)
+{
+    if (!m_outputEnabled) {
+        result = true;
+        return false;
+    }
+    const int32_t percent = ProgressPercent();
+    if (percent != m_lastProgress) {
+        m_lastProgress = percent;
+        if (OnProgress)
+            OnProgress(this);
+    }
+    if (abort || endOfInput) {
+        result = false;
+        return false;
+    }
+    return true;
+}
+
+int32_t TPcmOutput::readInput(void *buffer, int32_t size)
+{
+    TInputGuardLocker lock(m_inputGuard);
+    TPcmInput *input = m_input;
+    if (!input)
+        throw EPcmException("Input is not assigned");
+    return input->ReadData(buffer, size);
+}
+
+void TPcmOutput::endInputRead()
+{
+    if (TPcmInput *input = m_input.load())
+        input->EndRead();
+}
+
+void TPcmOutput::RunFinished()
+{
+    if (!m_isBusy)
+        return;
+    m_outputEnabled = false;
+    FinishOutput();
+    m_isBusy = false;
+    if (OnDone)
+        OnDone(this);
+}
+
+void TPcmOutput::HandleWorkerError(const std::exception &error)
+{
+    m_inputGuard.release();
+    if (OutputState() != osIdle) {
+        if (auto *converter = dynamic_cast<TPcmConverter *>(m_input.load())) {
+            try {
+                converter->UnlockInputChain();
+            } catch (...) {
+                // Recovery goes on; the first error is the one reported.
+            }
+        }
+        try {
+            FinishOutput();
+        } catch (...) {
+            // Same: the error that ended the run is the one the user sees.
+        }
+    }
+    m_outputEnabled = false;
+    m_isBusy = false;
+    if (OnThreadException)
+        OnThreadException(this, error);
+}
+
+void TPcmFileOut::SetFileMode(TFileOutputMode)
+{
+    m_fileMode = foRewrite;
+}
+
+void TPcmFileOut::OpenOutputFile()
+{
+    if (m_fileName.isEmpty())
+        throw EPcmException("File name is not assigned.");
+    const bool append = m_fileMode == foAppend && QFileInfo::exists(m_fileName);
+    OutputStream = std::make_unique<TFileStream>(
+        m_fileName, append ? TFileStream::Mode::OpenReadWrite : TFileStream::Mode::Create);
+}
