@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QStringList>
+
+// The fixed lists the main window offers. Their texts and order are what
+// users, their tags and their file names depend on: an item's index is its
+// meaning (the genre number, the output format index).
+namespace ChoiceLists {
+
+constexpr int GenreCount = 148;
+
+// "00 - Blues" ... "147 - SynthPop"; item index = genre number.
+QStringList genres();
+// The genre's name alone ("Blues"), as used in file names; empty outside 0..147.
+QString genreName(int number);
+
+// Output formats by format index, 0 "Mp3 (Mpeg Layer-3)" to 6 "APE(Monkey's Audio)".
+QStringList outputFormats();
+// The file name extension of a format index (".mp3"); empty for no format.
+QString extensionOf(int formatIndex);
+
+// The fourteen filename templates; a backslash separates folders.
+QStringList filenameTemplates();
+
+QStringList driveSpeeds();
+
+} // namespace ChoiceLists

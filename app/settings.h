@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+#include <optional>
+#include <stdexcept>
+
+// The program's few persistent settings. Every read or write opens the store,
+// does its one operation and closes it again, so nothing waits to be saved at
+// exit and another instance sees each change at once. Window thread only.
+
+namespace SettingsKeys {
+inline const QString Folder = QStringLiteral("Folder");     // string: output folder
+inline const QString EjectCD = QStringLiteral("EjectCD");   // integer 0 or 1
+inline const QString MakeList = QStringLiteral("MakeList"); // integer 0 or 1
+} // namespace SettingsKeys
+
+// A stored value that cannot be read as its type.
+class ESettingsError : public std::runtime_error
+{
+public:
+    explicit ESettingsError(const QString &message);
+    QString message() const { return QString::fromUtf8(what()); }
+};
+
+// Where the values live: QSettings in the program, memory in tests.
+class SettingsStorage
+{
+public:
+    virtual ~SettingsStorage() = default;
+    // Opens (creating when missing) the settings key; false when it cannot be had.
+    virtual bool open() = 0;
+    // Flushes and closes; also called after a failed open.
+    virtual void close() = 0;
+    virtual bool contains(const QString &name) const = 0;
+    virtual QVariant value(const QString &name) const = 0;
+    virtual void setValue(const QString &name, const QVariant &value) = 0;
+};
+
+// The user's own settings file through QSettings (organisation and
+// application "Orvanel Sondrel").
+class QSettingsStorage : public SettingsStorage
+{
+public:
+    QSettingsStorage();
+    ~QSettingsStorage() override;
+    bool open() override;
+    void close() override;
+    bool contains(const QString &name) const override;
+    QVariant value(const QString &name) const override;
+    void setValue(const QString &name, const QVariant &value) override;
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+// A store in memory that counts what is done to it.
+class MemorySettingsStorage : public SettingsStorage
+{
+public:
+    bool open() override;
+    void close() override;
+    bool contains(const QString &name) const override;
+    QVariant value(const QString &name) const override;
+    void setValue(const QString &name, const QVariant &value) override;
+
+    QVariantMap values;
+    bool openable = true;
+    int opens = 0;
+    int writes = 0;
+
+private:
+    bool m_open = false;
+};
+
+// Typed access to the settings with the program's rules.
+class SettingsStore
+{
+public:
+    explicit SettingsStore(std::unique_ptr<SettingsStorage> storage);
+
+    // The folder shown before the stored one is read, and when none is stored.
+    static QString defaultDestFolder();
+
+    // The stored output folder; the default when none is stored; empty when
+    // the settings cannot be opened. Throws ESettingsError for a value that is
+    // not text.
+    QString ReadDestFolder();
+    void StoreDestFolder(const QString &folder);
+
+    struct OptionFlags
+    {
+        std::optional<bool> ejectCD;
+        std::optional<bool> makeList;
+    };
+    // Both end-of-job flags in one opening; a flag not stored stays empty.
+    // Throws ESettingsError for a value that is not a whole number.
+    OptionFlags ReadOptionFlags();
+    void StoreOptionFlag(const QString &name, bool value);
+
+    SettingsStorage &storage() { return *m_storage; }
+
+private:
+    std::unique_ptr<SettingsStorage> m_storage;
+};

@@ -1,0 +1,415 @@
+#include "app/settings.h"
+#include "app/ui/mainwindow.h"
+#include "app/ui/sidepanel.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QtTest>
+
+class tst_MainWindow : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void inventory_data();
+    void inventory();
+    void windowAndLists();
+    void actionsAndComponents();
+    void trackGridColumns();
+    void firstStartWritesNothing();
+    void storedSettingsAtShow_data();
+    void storedSettingsAtShow();
+    void badStoredValueIsReportedAndWindowGoesOn();
+    void unopenableSettings();
+    void folderPicker();
+    void playlistOption();
+    void sidePanelHotSpot();
+    void lifecycleOrder();
+
+private:
+    struct Window
+    {
+        std::unique_ptr<TfrmMain> w;
+        MemorySettingsStorage *settings = nullptr;
+    };
+    static Window makeWindow(const QVariantMap &stored = {});
+    template<typename T>
+    static T *child(QWidget *w, const char *name)
+    {
+        T *c = w->findChild<T *>(QLatin1String(name));
+        if (!c)
+            qWarning("no %s", name);
+        return c;
+    }
+    // Runs `handle` on the next modal widget that opens, from the event loop.
+    static void onNextModal(std::function<void(QWidget *)> handle);
+};
+
+tst_MainWindow::Window tst_MainWindow::makeWindow(const QVariantMap &stored)
+{
+    auto storage = std::make_unique<MemorySettingsStorage>();
+    storage->values = stored;
+    Window win;
+    win.settings = storage.get();
+    win.w = std::make_unique<TfrmMain>(std::make_unique<SettingsStore>(std::move(storage)));
+    return win;
+}
+
+void tst_MainWindow::onNextModal(std::function<void(QWidget *)> handle)
+{
+    auto timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, handle] {
+        if (QWidget *modal = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            handle(modal);
+        }
+    });
+    timer->start();
+}
+
+void tst_MainWindow::inventory_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("className");
+    const std::pair<const char *, const char *> rows[] = {
+        {"pel", "QWidget"},           {"Image", "QLabel"},           {"PelList", "QWidget"},
+        {"Panel2", "QWidget"},        {"cmbDevice", "QComboBox"},    {"cmbSpeed", "QComboBox"},
+        {"edtArtist", "QLineEdit"},   {"edtAlbum", "QLineEdit"},     {"edtGenre", "QComboBox"},
+        {"edtYear", "QLineEdit"},     {"ToolPlay", "QToolBar"},      {"TrackBar", "QSlider"},
+        {"CDList", "QTableWidget"},   {"edtDestFolder", "QLineEdit"}, {"cmbRename", "QComboBox"},
+        {"cmbOutformat", "QComboBox"}, {"edtQuality", "QComboBox"},  {"btnQuality", "QToolButton"},
+        {"lblTips", "QLabel"},        {"edtComment", "QPlainTextEdit"}, {"edtCopyright", "QLineEdit"},
+        {"edtUrl", "QLineEdit"},      {"edtEncodedby", "QLineEdit"}, {"chkEject", "QCheckBox"},
+        {"chkmklist", "QCheckBox"},   {"edtFilename", "QLineEdit"},  {"spTotal", "QLabel"},
+        {"spTips", "QLabel"},         {"PopupSelect", "QMenu"},      {"SaveDialog", "QFileDialog"},
+    };
+    for (auto [name, cls] : rows)
+        QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(cls);
+}
+
+void tst_MainWindow::inventory()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, className);
+    Window win = makeWindow();
+    QObject *found = win.w->findChild<QObject *>(name);
+    QVERIFY2(found, qPrintable(name));
+    QVERIFY2(found->inherits(className.toLatin1()), found->metaObject()->className());
+}
+
+void tst_MainWindow::windowAndLists()
+{
+    Window win = makeWindow();
+    TfrmMain *w = win.w.get();
+    QCOMPARE(w->objectName(), "frmMain");
+    QCOMPARE(w->windowTitle(), "Orvanel Sondrel 1.5");
+    QCOMPARE(w->size(), QSize(754, 573));
+    QCOMPARE(w->minimumSize(), QSize(754, 400));
+
+    // The banner is a JPEG: no picture means the image plugin is missing.
+    QVERIFY(!child<QLabel>(w, "Image")->pixmap().isNull());
+
+    auto speed = child<QComboBox>(w, "cmbSpeed");
+    QCOMPARE(speed->count(), 10);
+    QCOMPARE(speed->currentText(), "Default");
+    auto genre = child<QComboBox>(w, "edtGenre");
+    QVERIFY(genre->isEditable());
+    QCOMPARE(genre->count(), 148);
+    QCOMPARE(genre->itemText(99), "99 - Acoustic ");
+    QCOMPARE(genre->currentText(), QString());
+    auto formats = child<QComboBox>(w, "cmbOutformat");
+    QCOMPARE(formats->count(), 7);
+    QCOMPARE(formats->currentIndex(), 0);
+    QCOMPARE(formats->itemText(4), "WAV (ADPCM) ");
+    auto rename = child<QComboBox>(w, "cmbRename");
+    QVERIFY(!rename->isEditable());
+    QCOMPARE(rename->count(), 14);
+    QCOMPARE(rename->currentText(), "track <number>");
+    QVERIFY(child<QLineEdit>(w, "edtDestFolder")->isReadOnly());
+    QVERIFY(child<QLineEdit>(w, "edtFilename")->isReadOnly());
+    QVERIFY(!child<QCheckBox>(w, "chkEject")->isChecked());
+    QVERIFY(!child<QCheckBox>(w, "chkmklist")->isChecked());
+    QCOMPARE(child<QCheckBox>(w, "chkEject")->text(), "Eject CD when finished");
+    QCOMPARE(child<QCheckBox>(w, "chkmklist")->text(), "Make play list file when finished");
+
+    // Help texts under the template list, word for word.
+    QStringList labels;
+    for (QLabel *l : w->findChildren<QLabel *>())
+        labels << l->text();
+    QVERIFY(labels.contains("Use <artist>,<album>,<number>,<title>,<year>,"));
+    QVERIFY(labels.contains("and <genre> to create a unique filename for \neach track."));
+    QVERIFY(labels.contains("You can also use backslash (\\) to create folders."));
+    for (const char *caption : {"Output Folder", "Output Filenames", "Output format", "Quality", "Comment",
+                                "Copyright", "URL", "Encoded by", "Device", "Speed", "Artist", "Album",
+                                "Genre", "Year"})
+        QVERIFY2(labels.contains(QLatin1String(caption)), caption);
+
+    QCOMPARE(child<QLabel>(w, "spFirst")->width(), 49);
+    QCOMPARE(child<QLabel>(w, "spTotal")->width(), 352);
+    QCOMPARE(child<QPushButton>(w, "btnSelect")->text(), "&Select");
+    QCOMPARE(child<QPushButton>(w, "btnSelect")->menu(), child<QMenu>(w, "PopupSelect"));
+    QVERIFY(child<QPushButton>(w, "btnRip")->isDefault());
+}
+
+void tst_MainWindow::actionsAndComponents()
+{
+    Window win = makeWindow();
+    TfrmMain *w = win.w.get();
+    QObject *list = w->findChild<QObject *>("ActionList");
+    QVERIFY(list);
+    const std::pair<const char *, const char *> captions[] = {
+        {"ActSelall", "&Select all"}, {"ActSelnone", "S&elect none"}, {"ActInvert", "&Invert selection"},
+        {"ActFreeDB", "&FreeDB"},     {"Actrip", "&Rip"},             {"ActEnumrename", "..."},
+        {"ActQuality", "..."}};
+    for (auto [name, caption] : captions) {
+        auto a = list->findChild<QAction *>(QLatin1String(name));
+        QVERIFY2(a, name);
+        QCOMPARE(a->text(), QLatin1String(caption));
+    }
+    const char *player[] = {"ActcdPlay", "ActcdFirst", "ActcdPred", "ActcdNext", "ActcdLast",
+                            "ActcdStop", "ActcdPause", "ActcdEject", "ActClosetray", "ActopenVolume"};
+    QList<QAction *> toolbar = child<QToolBar>(w, "ToolPlay")->actions();
+    for (int i = 0; i < 10; ++i) {
+        auto a = list->findChild<QAction *>(QLatin1String(player[i]));
+        QVERIFY2(a, player[i]);
+        QVERIFY2(!a->icon().isNull(), player[i]);
+        QCOMPARE(toolbar.value(i), a);
+    }
+    QCOMPARE(child<QMenu>(w, "PopupSelect")->actions(),
+             QList<QAction *>({list->findChild<QAction *>("ActSelall"), list->findChild<QAction *>("ActSelnone"),
+                               list->findChild<QAction *>("ActInvert")}));
+
+    const std::pair<const char *, int> timers[] = {{"Timer", 100}, {"TimeRip", 200}, {"TimerCD", 1000}};
+    for (auto [name, interval] : timers) {
+        auto t = w->findChild<QTimer *>(QLatin1String(name));
+        QVERIFY2(t, name);
+        QCOMPARE(t->interval(), interval);
+        QVERIFY(t->isSingleShot());
+        QVERIFY(!t->isActive());
+    }
+    QVERIFY(w->findChild<QObject *>("imgList"));
+
+    auto save = child<QFileDialog>(w, "SaveDialog");
+    QCOMPARE(save->windowTitle(), "Please input Playlist Filename");
+    QCOMPARE(save->nameFilters(), QStringList{"m3u File(*.m3u)"});
+    QCOMPARE(save->defaultSuffix(), "m3u");
+    QCOMPARE(save->acceptMode(), QFileDialog::AcceptSave);
+    QVERIFY(save->testOption(QFileDialog::DontConfirmOverwrite));
+}
+
+void tst_MainWindow::trackGridColumns()
+{
+    Window win = makeWindow();
+    auto grid = child<QTableWidget>(win.w.get(), "CDList");
+    QCOMPARE(grid->columnCount(), 7);
+    const QStringList headers = {"", "", "#", "Artist", "Title", "Start", "Length"};
+    const int widths[] = {18, 20, 30, 90, 120, 100, 100};
+    for (int c = 0; c < 7; ++c) {
+        QCOMPARE(grid->horizontalHeaderItem(c)->text(), headers.at(c));
+        if (c != 4) // the title column follows the panel's width
+            QCOMPARE(grid->columnWidth(c), widths[c]);
+    }
+    QCOMPARE(grid->horizontalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
+    QCOMPARE(grid->rowCount(), 0);
+}
+
+void tst_MainWindow::firstStartWritesNothing()
+{
+    Window win = makeWindow();
+    win.w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
+    QCOMPARE(child<QLineEdit>(win.w.get(), "edtDestFolder")->text(), SettingsStore::defaultDestFolder());
+    QCOMPARE(win.settings->writes, 0);
+    QVERIFY(win.settings->values.isEmpty());
+    QVERIFY(!child<QLineEdit>(win.w.get(), "edtFilename")->isEnabled());
+    win.w->close();
+    QCOMPARE(win.settings->writes, 0);
+}
+
+void tst_MainWindow::storedSettingsAtShow_data()
+{
+    QTest::addColumn<QVariantMap>("stored");
+    QTest::addColumn<bool>("eject");
+    QTest::addColumn<bool>("playlistEnabled");
+    QTest::addColumn<QString>("playlist");
+    QTest::newRow("make list with folder")
+        << QVariantMap{{"Folder", "/srv/music"}, {"MakeList", 1}} << false << true
+        << "/srv/music/Default.m3u";
+    QTest::newRow("make list off") << QVariantMap{{"Folder", "/srv/music"}, {"MakeList", 0}} << false
+                                   << false << "";
+    QTest::newRow("root folder joined as it stands")
+        << QVariantMap{{"Folder", "/"}, {"MakeList", 1}} << false << true << "//Default.m3u";
+    QTest::newRow("eject only") << QVariantMap{{"EjectCD", 1}} << true << false << "";
+}
+
+void tst_MainWindow::storedSettingsAtShow()
+{
+    QFETCH(QVariantMap, stored);
+    QFETCH(bool, eject);
+    QFETCH(bool, playlistEnabled);
+    QFETCH(QString, playlist);
+    Window win = makeWindow(stored);
+    win.w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
+    auto playlistField = child<QLineEdit>(win.w.get(), "edtFilename");
+    QCOMPARE(child<QCheckBox>(win.w.get(), "chkEject")->isChecked(), eject);
+    QCOMPARE(playlistField->isEnabled(), playlistEnabled);
+    QCOMPARE(playlistField->text(), playlist);
+    if (stored.contains("Folder"))
+        QCOMPARE(child<QLineEdit>(win.w.get(), "edtDestFolder")->text(), stored.value("Folder").toString());
+    // Reading back what is stored writes nothing new.
+    QCOMPARE(win.settings->values, stored);
+    QVERIFY(win.settings->writes <= 1);
+}
+
+void tst_MainWindow::badStoredValueIsReportedAndWindowGoesOn()
+{
+    Window win = makeWindow({{"Folder", "/srv/music"}, {"EjectCD", "sometimes"}, {"MakeList", 1}});
+    QString shown;
+    onNextModal([&shown](QWidget *modal) {
+        auto box = qobject_cast<QMessageBox *>(modal);
+        if (box) {
+            shown = box->text();
+            box->accept();
+        }
+    });
+    win.w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
+    QTRY_VERIFY(!shown.isEmpty());
+    QVERIFY2(shown.contains("\"EjectCD\""), qPrintable(shown));
+    QVERIFY(shown.contains("sometimes"));
+    // The rest of the show was skipped, the window lives on.
+    QVERIFY(!child<QCheckBox>(win.w.get(), "chkmklist")->isChecked());
+    QVERIFY(win.w->isVisible());
+    QCOMPARE(win.settings->values.value("EjectCD").toString(), "sometimes");
+}
+
+void tst_MainWindow::unopenableSettings()
+{
+    auto storage = std::make_unique<MemorySettingsStorage>();
+    storage->openable = false;
+    MemorySettingsStorage *raw = storage.get();
+    TfrmMain w(std::make_unique<SettingsStore>(std::move(storage)));
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCOMPARE(child<QLineEdit>(&w, "edtDestFolder")->text(), QString());
+    QVERIFY(!child<QCheckBox>(&w, "chkEject")->isChecked());
+    QCOMPARE(raw->writes, 0);
+}
+
+void tst_MainWindow::folderPicker()
+{
+    QTemporaryDir dir;
+    Window win = makeWindow({{"Folder", "/srv/music"}});
+    win.w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
+    auto field = child<QLineEdit>(win.w.get(), "edtDestFolder");
+    auto button = child<QToolButton>(win.w.get(), "edtDestFolderButton");
+    // Showing the stored folder, which differs from the initial text, stores it once.
+    QCOMPARE(win.settings->writes, 1);
+    win.settings->writes = 0;
+
+    // Cancel changes nothing.
+    QString title;
+    onNextModal([&title](QWidget *modal) {
+        title = modal->windowTitle();
+        qobject_cast<QDialog *>(modal)->reject();
+    });
+    button->click();
+    QCOMPARE(title, "Please select a folder");
+    QCOMPARE(field->text(), "/srv/music");
+    QCOMPARE(win.settings->writes, 0);
+
+    // A picked folder is shown and stored at once.
+    bool foldersOnly = false;
+    onNextModal([&](QWidget *modal) {
+        auto dialog = qobject_cast<QFileDialog *>(modal);
+        foldersOnly = dialog->fileMode() == QFileDialog::Directory
+                      && dialog->testOption(QFileDialog::ShowDirsOnly)
+                      && !dialog->testOption(QFileDialog::ReadOnly);
+        dialog->setDirectory(dir.path());
+        static_cast<QDialog *>(dialog)->accept();
+    });
+    button->click();
+    QVERIFY(foldersOnly);
+    QCOMPARE(field->text(), dir.path());
+    QCOMPARE(win.settings->writes, 1);
+    QCOMPARE(win.settings->values.value("Folder").toString(), dir.path());
+}
+
+void tst_MainWindow::playlistOption()
+{
+    Window win = makeWindow({{"Folder", "/srv/music"}});
+    win.w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
+    win.settings->writes = 0;
+    auto box = child<QCheckBox>(win.w.get(), "chkmklist");
+    auto field = child<QLineEdit>(win.w.get(), "edtFilename");
+    box->click();
+    QVERIFY(field->isEnabled());
+    QCOMPARE(field->text(), "/srv/music/Default.m3u");
+    QCOMPARE(win.settings->values.value("MakeList").toInt(), 1);
+    box->click();
+    QVERIFY(!field->isEnabled());
+    QCOMPARE(field->text(), "/srv/music/Default.m3u");
+    QCOMPARE(win.settings->values.value("MakeList").toInt(), 0);
+
+    child<QCheckBox>(win.w.get(), "chkEject")->click();
+    QCOMPARE(win.settings->values.value("EjectCD").toInt(), 1);
+    QCOMPARE(win.settings->writes, 3);
+}
+
+void tst_MainWindow::sidePanelHotSpot()
+{
+    Window win = makeWindow();
+    win.w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
+    auto panel = child<SidePanel>(win.w.get(), "pnlSide");
+    QWidget *bar = panel->bar();
+    QCOMPARE(bar->width(), 5);
+    QCOMPARE(panel->width(), 5 + 303);
+    auto list = child<QWidget>(win.w.get(), "PelList");
+    const int listWidth = list->width();
+
+    // A click off the hot spot does nothing.
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(2, 2));
+    QVERIFY(panel->isPanelShown());
+    QTest::mouseClick(bar, Qt::LeftButton, {}, panel->hotSpot().center());
+    QVERIFY(!panel->isPanelShown());
+    QTRY_VERIFY(list->width() > listWidth);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, panel->hotSpot().center());
+    QVERIFY(panel->isPanelShown());
+}
+
+void tst_MainWindow::lifecycleOrder()
+{
+    Window win = makeWindow();
+    QCOMPARE(win.w->lifecycleSteps(),
+             QStringList({"FormCreate", "cmbOutformatChange", "PlaylistEntries"}));
+    win.w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
+    win.w->show(); // a second show is no second start
+    QVERIFY(win.w->close());
+    QCOMPARE(win.w->lifecycleSteps().mid(3),
+             QStringList({"FormShow", "ReadDestFolder", "ReadOptionFlags", "FormCloseQuery"}));
+}
+
+QTEST_MAIN(tst_MainWindow)
+#include "tst_mainwindow.moc"

@@ -1,0 +1,166 @@
+#include "app/settings.h"
+
+#include <QFile>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class tst_Settings : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void folderDefaultsAndStores();
+    void unopenableStoreReadsNothingWritesNothing();
+    void flags_data();
+    void flags();
+    void badFolderValue();
+    void iniFileRoundTrip();
+    void iniFileBadValue();
+
+private:
+    static std::pair<SettingsStore, MemorySettingsStorage *> memoryStore();
+    QTemporaryDir m_config;
+};
+
+std::pair<SettingsStore, MemorySettingsStorage *> tst_Settings::memoryStore()
+{
+    auto storage = std::make_unique<MemorySettingsStorage>();
+    MemorySettingsStorage *raw = storage.get();
+    return {SettingsStore(std::move(storage)), raw};
+}
+
+void tst_Settings::initTestCase()
+{
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+    QCoreApplication::setOrganizationName("Orvanel Sondrel");
+    QCoreApplication::setApplicationName("Orvanel Sondrel");
+}
+
+void tst_Settings::init()
+{
+    QFile::remove(m_config.filePath("Orvanel Sondrel/Orvanel Sondrel.ini"));
+}
+
+void tst_Settings::folderDefaultsAndStores()
+{
+    auto [store, mem] = memoryStore();
+    QCOMPARE(store.ReadDestFolder(), SettingsStore::defaultDestFolder());
+    QVERIFY(!SettingsStore::defaultDestFolder().isEmpty());
+    QCOMPARE(mem->writes, 0);
+    QCOMPARE(mem->opens, 1);
+
+    store.StoreDestFolder("/media/music/");
+    QCOMPARE(mem->writes, 1);
+    QCOMPARE(mem->opens, 2);
+    QCOMPARE(mem->values.value("Folder").toString(), "/media/music/");
+    QCOMPARE(store.ReadDestFolder(), "/media/music/");
+
+    store.StoreOptionFlag(SettingsKeys::EjectCD, true);
+    QCOMPARE(mem->values.value("EjectCD").toInt(), 1);
+    store.StoreOptionFlag(SettingsKeys::EjectCD, false);
+    QCOMPARE(mem->values.value("EjectCD").toInt(), 0);
+    QCOMPARE(mem->writes, 3);
+}
+
+void tst_Settings::unopenableStoreReadsNothingWritesNothing()
+{
+    auto [store, mem] = memoryStore();
+    mem->openable = false;
+    mem->values.insert("Folder", "/srv/music");
+    mem->values.insert("EjectCD", 1);
+    QCOMPARE(store.ReadDestFolder(), QString());
+    const auto flags = store.ReadOptionFlags();
+    QVERIFY(!flags.ejectCD);
+    QVERIFY(!flags.makeList);
+    store.StoreDestFolder("/elsewhere");
+    QCOMPARE(mem->writes, 0);
+}
+
+void tst_Settings::flags_data()
+{
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<int>("expected"); // -1 absent, 0 false, 1 true, 2 error
+    QTest::newRow("absent") << QVariant() << -1;
+    QTest::newRow("zero") << QVariant(0) << 0;
+    QTest::newRow("one") << QVariant(1) << 1;
+    QTest::newRow("any non-zero") << QVariant(7) << 1;
+    QTest::newRow("text one") << QVariant("1") << 1;
+    QTest::newRow("text with blanks") << QVariant(" 0 ") << 0;
+    QTest::newRow("word") << QVariant("yes") << 2;
+    QTest::newRow("empty") << QVariant("") << 2;
+    QTest::newRow("list") << QVariant(QStringList{"1", "0"}) << 2;
+}
+
+void tst_Settings::flags()
+{
+    QFETCH(QVariant, stored);
+    QFETCH(int, expected);
+    auto [store, mem] = memoryStore();
+    if (stored.isValid())
+        mem->values.insert("MakeList", stored);
+    if (expected == 2) {
+        try {
+            store.ReadOptionFlags();
+            QFAIL("no error for a bad value");
+        } catch (const ESettingsError &e) {
+            QVERIFY2(e.message().contains("\"MakeList\""), qPrintable(e.message()));
+        }
+        return;
+    }
+    const auto flags = store.ReadOptionFlags();
+    QVERIFY(!flags.ejectCD);
+    QCOMPARE(flags.makeList.has_value(), expected != -1);
+    if (expected != -1)
+        QCOMPARE(*flags.makeList, expected == 1);
+    QCOMPARE(mem->writes, 0);
+}
+
+void tst_Settings::badFolderValue()
+{
+    auto [store, mem] = memoryStore();
+    mem->values.insert("Folder", QStringList{"/a", "/b"});
+    QVERIFY_THROWS_EXCEPTION(ESettingsError, store.ReadDestFolder());
+    mem->values.insert("Folder", 42);
+    QVERIFY_THROWS_EXCEPTION(ESettingsError, store.ReadDestFolder());
+}
+
+void tst_Settings::iniFileRoundTrip()
+{
+    SettingsStore store(std::make_unique<QSettingsStorage>());
+    QCOMPARE(store.ReadDestFolder(), SettingsStore::defaultDestFolder());
+    QVERIFY(!QFile::exists(m_config.filePath("Orvanel Sondrel/Orvanel Sondrel.ini")));
+
+    store.StoreDestFolder(QString::fromUtf8("/home/me/Musik/Björk"));
+    store.StoreOptionFlag(SettingsKeys::MakeList, true);
+    // Written through at once: a second reader sees it without any exit.
+    QSettings other(QSettings::IniFormat, QSettings::UserScope, "Orvanel Sondrel", "Orvanel Sondrel");
+    QCOMPARE(other.value("Folder").toString(), QString::fromUtf8("/home/me/Musik/Björk"));
+    QCOMPARE(other.value("MakeList").toInt(), 1);
+    QVERIFY(!other.contains("EjectCD"));
+
+    SettingsStore again(std::make_unique<QSettingsStorage>());
+    QCOMPARE(again.ReadDestFolder(), QString::fromUtf8("/home/me/Musik/Björk"));
+    QCOMPARE(again.ReadOptionFlags().makeList, std::optional<bool>(true));
+}
+
+void tst_Settings::iniFileBadValue()
+{
+    QDir().mkpath(m_config.filePath("Orvanel Sondrel"));
+    QFile f(m_config.filePath("Orvanel Sondrel/Orvanel Sondrel.ini"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("[General]\nFolder=/music\nEjectCD=often\n");
+    f.close();
+    SettingsStore store(std::make_unique<QSettingsStorage>());
+    QCOMPARE(store.ReadDestFolder(), "/music");
+    QVERIFY_THROWS_EXCEPTION(ESettingsError, store.ReadOptionFlags());
+    // The bad value is left for the user to see, not overwritten.
+    f.open(QIODevice::ReadOnly);
+    QVERIFY(f.readAll().contains("EjectCD=often"));
+}
+
+QTEST_GUILESS_MAIN(tst_Settings)
+#include "tst_settings.moc"
