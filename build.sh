@@ -49,4 +49,20 @@ if [ "$mode" = test ]; then
     exec ctest --test-dir "$build" --output-on-failure --parallel "$(nproc)"
 fi
 
+# Without a CD drive the first start would show an empty list: make a demo
+# disc image and list it as a drive in the CD library's settings.
+add_demo_disc() {
+    local config="${XDG_CONFIG_HOME:-$HOME/.config}/Orvanel Sondrel/Orvanel Sondrel"
+    local ini="$config/cdr.ini"
+    local data="${XDG_DATA_HOME:-$HOME/.local/share}/Orvanel Sondrel"
+    compgen -G '/dev/sr[0-9]*' >/dev/null && return 0
+    grep -q '^\[Images\]' "$ini" 2>/dev/null && return 0
+    mkdir -p "$config" "$data"
+    "$build/bin/sondrel-discgen" --pregap 3=0:02:00 --flags 2=DCP \
+        "$data" demo 0:45:00 1:30:38 2:05:12 1:10:37 0:58:20 >/dev/null
+    printf '\n[Images]\nImage1=%s\n' "$data/demo.cue" >>"$ini"
+    echo "No CD drive found: listed the demo disc $data/demo.cue"
+}
+
+add_demo_disc
 exec "$build/bin/orvanel-sondrel"
