@@ -1,0 +1,310 @@
+// The C entry points over the drive list, the active drive's table of
+// contents and one open ripper.
+#include "libs/cdrip/cdrip.h"
+
+#include "libs/cdrip/disc.h"
+#include "libs/cdrip/ripper.h"
+#include "libs/cdrip/settingsfile.h"
+
+#include <cdio/audio.h>
+#include <cdio/mmc.h>
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+
+using namespace CdRip;
+
+static_assert(sizeof(CR_TocEntry) == 8, "CR_GetTocEntry returns an 8-byte value");
+static_assert(sizeof(CR_CdromParameters) == CR_PARAMETERS_SIZE, "callers reserve 364 bytes");
+
+namespace {
+
+constexpr int32_t Version = 200;
+
+// Drive list and the active drive's queries. Any thread; guarded by `mutex`.
+struct QueryState
+{
+    std::mutex mutex;
+    std::vector<Drive> drives;
+    int32_t active = 0;
+    bool paranoia = true;
+    CdIoPtr cdio; // the active drive, reopened for every fresh look at the disc
+    Toc toc;      // of the last CR_ReadToc
+
+    const Drive *activeDrive() const
+    {
+        return active >= 0 && active < int32_t(drives.size()) ? &drives[size_t(active)] : nullptr;
+    }
+    CdIo_t *reopen()
+    {
+        cdio.reset();
+        if (const Drive *d = activeDrive())
+            cdio = openDrive(*d);
+        return cdio.get();
+    }
+    CdIo_t *current() { return cdio ? cdio.get() : reopen(); }
+};
+
+// The open ripper, usually driven by a worker thread. Guarded by `mutex`,
+// never held together with QueryState's.
+struct RipState
+{
+    std::mutex mutex;
+    std::unique_ptr<Ripper> ripper;
+    int32_t errorSector = -1;
+    int32_t jitterErrors = 0;
+};
+
+QueryState &queries()
+{
+    static QueryState state;
+    return state;
+}
+
+RipState &rip()
+{
+    static RipState state;
+    return state;
+}
+
+void closeRipper()
+{
+    RipState &r = rip();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    r.ripper.reset();
+}
+
+} // namespace
+
+extern "C" {
+
+int32_t CR_Init(const char *settingsPath)
+{
+    closeRipper();
+    Settings settings;
+    const bool read = settingsPath && readSettingsFile(settingsPath, settings);
+    std::vector<Drive> drives = listDrives(settings.images);
+
+    QueryState &q = queries();
+    std::lock_guard<std::mutex> lock(q.mutex);
+    q.drives = std::move(drives);
+    q.active = settings.activeDrive >= 0 && settings.activeDrive < int32_t(q.drives.size())
+                   ? settings.activeDrive
+                   : 0;
+    q.paranoia = settings.paranoia;
+    q.cdio.reset();
+    q.toc = Toc();
+    return read ? CR_OK : CR_ERR_FAILED;
+}
+
+void CR_DeInit(void)
+{
+    {
+        RipState &r = rip();
+        std::lock_guard<std::mutex> lock(r.mutex);
+        r.ripper.reset();
+        r.errorSector = -1;
+        r.jitterErrors = 0;
+    }
+    QueryState &q = queries();
+    std::lock_guard<std::mutex> lock(q.mutex);
+    q.cdio.reset();
+    q.toc = Toc();
+    q.drives.clear();
+    q.active = 0;
+    q.paranoia = true;
+}
+
+int32_t CR_GetCDRipVersion(void)
+{
+    return Version;
+}
+
+int32_t CR_GetNumCDROM(void)
+{
+    QueryState &q = queries();
+    std::lock_guard<std::mutex> lock(q.mutex);
+    return int32_t(q.drives.size());
+}
+
+int32_t CR_GetActiveCDROM(void)
+{
+    QueryState &q = queries();
+    std::lock_guard<std::mutex> lock(q.mutex);
+    return q.active;
+}
+
+int32_t CR_SetActiveCDROM(int32_t index)
+{
+    QueryState &q = queries();
+    std::lock_guard<std::mutex> lock(q.mutex);
+    if (index < 0 || index >= int32_t(q.drives.size()))
+        return CR_ERR_FAILED;
+    if (index != q.active) {
+        q.active = index;
+        q.cdio.reset();
+        q.toc = Toc();
+    }
+    return CR_OK;
+}
+
+int32_t CR_GetCDROMParameters(CR_CdromParameters *parameters)
+{
+    if (!parameters)
+        return CR_ERR_FAILED;
+    std::memset(parameters, 0, sizeof *parameters);
+    QueryState &q = queries();
+    std::lock_guard<std::mutex> lock(q.mutex);
+    const Drive *d = q.activeDrive();
+    if (!d)
+        return CR_ERR_FAILED;
+    const size_t length = std::min(d->name.size(), size_t(CR_ID_TEXT_SIZE - 1));
+    std::memcpy(parameters->id, d->name.data(), length);
+    return CR_OK;
+}
+
+int32_t CR_ReadToc(void)
+{
+    QueryState &q = queries();
+    std::lock_guard<std::mutex> lock(q.mutex);
+    CdIo_t *cdio = q.reopen();
+    if (!cdio || !readToc(cdio, q.toc)) {
+        q.toc = Toc();
+        return CR_ERR_NO_DISC;
+    }
+    return CR_OK;
+}
+
+int32_t CR_GetNumTocEntries(void)
+{
+    QueryState &q = queries();
+    std::lock_guard<std::mutex> lock(q.mutex);
+    return q.toc.trackCount();
+}
+
+CR_TocEntry CR_GetTocEntry(int32_t index)
+{
+    QueryState &q = queries();
+    std::lock_guard<std::mutex> lock(q.mutex);
+    if (index < 0 || index >= int32_t(q.toc.entries.size()))
+        return CR_TocEntry{};
+    return q.toc.entries[size_t(index)];
+}
+
+int32_t CR_IsMediaLoaded(int32_t *status)
+{
+    if (!status)
+        return CR_ERR_FAILED;
+    QueryState &q = queries();
+    std::lock_guard<std::mutex> lock(q.mutex);
+    CdIo_t *cdio = q.reopen();
+    Toc toc;
+    *status = cdio && readToc(cdio, toc) ? 0 : 1;
+    return CR_OK;
+}
+
+int32_t CR_IsAudioPlaying(void)
+{
+    QueryState &q = queries();
+    std::lock_guard<std::mutex> lock(q.mutex);
+    const Drive *d = q.activeDrive();
+    if (!d || d->image)
+        return 0;
+    CdIo_t *cdio = q.current();
+    cdio_subchannel_t sub{};
+    if (!cdio || cdio_audio_read_subchannel(cdio, &sub) != DRIVER_OP_SUCCESS)
+        return 0;
+    return sub.audio_status == CDIO_MMC_READ_SUB_ST_PLAY ? 1 : 0;
+}
+
+int32_t CR_EjectCD(int32_t open)
+{
+    QueryState &q = queries();
+    std::lock_guard<std::mutex> lock(q.mutex);
+    const Drive *d = q.activeDrive();
+    if (!d)
+        return CR_ERR_FAILED;
+    if (d->image)
+        return CR_OK;
+    // The disc is about to go: nothing of it may stay cached.
+    q.cdio.reset();
+    q.toc = Toc();
+    driver_id_t driver = DRIVER_DEVICE;
+    const driver_return_code_t rc = open ? cdio_eject_media_drive(d->source.c_str())
+                                         : cdio_close_tray(d->source.c_str(), &driver);
+    return rc == DRIVER_OP_SUCCESS ? CR_OK : CR_ERR_FAILED;
+}
+
+int32_t CR_OpenRipper(int32_t *bufferSize, int32_t startSector, int32_t endSector)
+{
+    Drive drive;
+    bool paranoia = true;
+    {
+        QueryState &q = queries();
+        std::lock_guard<std::mutex> lock(q.mutex);
+        const Drive *d = q.activeDrive();
+        if (!d)
+            return CR_ERR_FAILED;
+        drive = *d;
+        paranoia = q.paranoia;
+    }
+    RipState &r = rip();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    r.ripper.reset();
+    r.errorSector = -1;
+    r.jitterErrors = 0;
+    if (!bufferSize || *bufferSize < CDIO_CD_FRAMESIZE_RAW)
+        return CR_ERR_FAILED;
+    const int32_t sectors = *bufferSize / CDIO_CD_FRAMESIZE_RAW;
+    int32_t error = CR_OK;
+    r.ripper = Ripper::open(drive, paranoia, startSector, endSector, sectors, error);
+    if (r.ripper)
+        *bufferSize = sectors * CDIO_CD_FRAMESIZE_RAW;
+    return error;
+}
+
+int32_t CR_RipChunk(uint8_t *buffer, int32_t *numBytes, int32_t *abort)
+{
+    if (!numBytes)
+        return CR_ERR_FAILED;
+    *numBytes = 0;
+    RipState &r = rip();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    if (!r.ripper)
+        return CR_ERR_NOT_OPEN;
+    if (!buffer)
+        return CR_ERR_FAILED;
+    if (abort && *abort)
+        return CR_OK;
+    const int32_t rc = r.ripper->ripChunk(buffer, numBytes);
+    r.errorSector = r.ripper->errorSector();
+    r.jitterErrors = r.ripper->jitterErrors();
+    return rc;
+}
+
+int32_t CR_CloseRipper(void)
+{
+    RipState &r = rip();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    if (!r.ripper)
+        return CR_ERR_NOT_OPEN;
+    r.ripper.reset();
+    return CR_OK;
+}
+
+int32_t CR_GetReadErrorSector(void)
+{
+    RipState &r = rip();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    return r.errorSector;
+}
+
+int32_t CR_GetNumberOfJitterErrors(void)
+{
+    RipState &r = rip();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    return r.jitterErrors;
+}
+
+} // extern "C"

@@ -1,0 +1,119 @@
+#pragma once
+
+/* libcdrip: digital audio extraction from CD drives and disc images, with a
+ * small C interface loaded at run time by plain name (libcdrip.so).
+ *
+ * Drives are numbered from 0: first the machine's CD drives as libcdio lists
+ * them, then the disc images named in the [Images] section of the settings
+ * file given to CR_Init, in file order. One drive is active at a time; every
+ * query acts on it. One sector is 2352 bytes of 16-bit little-endian stereo.
+ *
+ * Threads: all entry points may be called from any thread. The queries and
+ * the ripper keep separate state, so a rip on a worker thread and queries on
+ * the GUI thread do not disturb each other.
+ */
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(__GNUC__)
+#define CDRIP_API __attribute__((visibility("default")))
+#else
+#define CDRIP_API
+#endif
+
+/* Result codes; 0 is success everywhere. */
+enum {
+    CR_OK = 0,
+    CR_ERR_FAILED = 1,        /* generic failure (bad argument, no drive) */
+    CR_ERR_NO_DISC = 2,       /* no readable disc or table of contents */
+    CR_ERR_NOT_OPEN = 3,      /* CR_RipChunk without CR_OpenRipper */
+    CR_ERR_READ = 4,          /* a sector could not be read: see CR_GetReadErrorSector */
+    CR_ERR_RANGE = 5          /* CR_OpenRipper's range is not on the disc */
+};
+
+/* Control bits of a table-of-contents flag byte (low nibble); the high nibble
+ * is the Q sub-channel ADR, 1 for every track and the lead-out. */
+enum {
+    CR_CONTROL_PREEMPHASIS = 0x01,
+    CR_CONTROL_COPY_PERMITTED = 0x02,
+    CR_CONTROL_DATA = 0x04,
+    CR_CONTROL_FOUR_CHANNEL = 0x08
+};
+
+/* One table-of-contents entry, returned by value (8 bytes). */
+typedef struct CR_TocEntry
+{
+    uint32_t startSector; /* logical block address of INDEX 01 */
+    uint8_t flags;        /* ADR << 4 | control */
+    uint8_t trackNumber;  /* 1-99; 0xAA for the lead-out */
+    uint8_t reserved[2];
+} CR_TocEntry;
+
+/* The drive description record. Only the leading zero-terminated
+ * identification text (at most 255 characters) has a meaning: "vendor model
+ * revision" for a drive, the file name for an image. */
+enum { CR_ID_TEXT_SIZE = 256, CR_PARAMETERS_SIZE = 364 };
+typedef struct CR_CdromParameters
+{
+    char id[CR_ID_TEXT_SIZE];
+    uint8_t reserved[CR_PARAMETERS_SIZE - CR_ID_TEXT_SIZE];
+} CR_CdromParameters;
+
+/* Reads the settings file: [CD-ROM] nActive (the drive made active),
+ * [Images] (one image path per key, in file order) and [Reading] Paranoia
+ * (0 reads straight from the drive, anything else or missing verifies every
+ * sector with cdparanoia). May be called again to re-read the file; an open
+ * ripper is closed. Returns CR_ERR_FAILED when the file cannot be read (the
+ * real drives are listed all the same). */
+CDRIP_API int32_t CR_Init(const char *settingsPath);
+/* Closes everything; the library is back to its state before CR_Init. */
+CDRIP_API void CR_DeInit(void);
+
+CDRIP_API int32_t CR_GetCDRipVersion(void);
+CDRIP_API int32_t CR_GetNumCDROM(void);
+CDRIP_API int32_t CR_GetActiveCDROM(void);
+/* CR_ERR_FAILED for an index outside 0 .. CR_GetNumCDROM() - 1 (nothing changes). */
+CDRIP_API int32_t CR_SetActiveCDROM(int32_t index);
+/* Writes the identification text of the active drive into *parameters
+ * (CR_PARAMETERS_SIZE bytes). */
+CDRIP_API int32_t CR_GetCDROMParameters(CR_CdromParameters *parameters);
+
+/* Reads the table of contents of the active drive afresh. */
+CDRIP_API int32_t CR_ReadToc(void);
+/* Tracks of the last successful CR_ReadToc (0 after a failed one). Entries
+ * 0 .. n-1 are the tracks, entry n the lead-out; any other index gives an
+ * all-zero entry. */
+CDRIP_API int32_t CR_GetNumTocEntries(void);
+CDRIP_API CR_TocEntry CR_GetTocEntry(int32_t index);
+
+/* *status := 0 when a disc with a readable table of contents is present. */
+CDRIP_API int32_t CR_IsMediaLoaded(int32_t *status);
+/* Non-zero while a drive plays audio through its own outputs; 0 for images. */
+CDRIP_API int32_t CR_IsAudioPlaying(void);
+/* Non-zero opens the tray, 0 closes it; images have no tray (CR_OK). */
+CDRIP_API int32_t CR_EjectCD(int32_t open);
+
+/* Prepares reading sectors [startSector, endSector) of the active drive.
+ * *bufferSize is the caller's buffer in bytes; it is rounded down to whole
+ * sectors and that is the most one CR_RipChunk delivers. */
+CDRIP_API int32_t CR_OpenRipper(int32_t *bufferSize, int32_t startSector, int32_t endSector);
+/* Fills buffer with the next sectors and *numBytes with their length, 0 at the
+ * end of the range or when *abort is non-zero. A sector that cannot be read
+ * (or that cdparanoia could not verify) gives CR_ERR_READ, *numBytes 0, and
+ * every later call fails the same way: nothing damaged is delivered. */
+CDRIP_API int32_t CR_RipChunk(uint8_t *buffer, int32_t *numBytes, int32_t *abort);
+CDRIP_API int32_t CR_CloseRipper(void);
+
+/* The sector the last failed CR_RipChunk could not read, -1 when none failed
+ * since CR_OpenRipper. */
+CDRIP_API int32_t CR_GetReadErrorSector(void);
+/* Sectors cdparanoia had to repair (re-read or realign) since CR_OpenRipper. */
+CDRIP_API int32_t CR_GetNumberOfJitterErrors(void);
+
+#ifdef __cplusplus
+}
+#endif

@@ -1,0 +1,135 @@
+#include "libs/cdrip/disc.h"
+
+namespace CdRip {
+
+namespace {
+
+constexpr uint8_t AdrPosition = 0x10; // Q sub-channel mode 1: position data
+
+struct DeviceListDeleter
+{
+    void operator()(char **list) const { cdio_free_device_list(list); }
+};
+
+std::string fileNameOf(const std::string &path)
+{
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string lowerExtension(const std::string &path)
+{
+    const std::string name = fileNameOf(path);
+    const auto dot = name.find_last_of('.');
+    std::string ext = dot == std::string::npos ? std::string() : name.substr(dot + 1);
+    for (char &c : ext) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return ext;
+}
+
+std::string hardwareName(const std::string &device)
+{
+    CdIoPtr cdio(cdio_open(device.c_str(), DRIVER_DEVICE));
+    cdio_hwinfo_t info{};
+    if (!cdio || !cdio_get_hwinfo(cdio.get(), &info))
+        return device;
+    std::string name = info.psz_vendor;
+    for (const char *part : {info.psz_model, info.psz_revision}) {
+        if (*part)
+            name += (name.empty() ? "" : " ") + std::string(part);
+    }
+    return name.empty() ? device : name;
+}
+
+uint8_t controlOf(CdIo_t *cdio, track_t track)
+{
+    uint8_t control = 0;
+    if (cdio_get_track_format(cdio, track) != TRACK_FORMAT_AUDIO) {
+        control |= CR_CONTROL_DATA;
+    } else {
+        if (cdio_get_track_preemphasis(cdio, track) == CDIO_TRACK_FLAG_TRUE)
+            control |= CR_CONTROL_PREEMPHASIS;
+        if (cdio_get_track_channels(cdio, track) == 4)
+            control |= CR_CONTROL_FOUR_CHANNEL;
+    }
+    if (cdio_get_track_copy_permit(cdio, track) == CDIO_TRACK_FLAG_TRUE)
+        control |= CR_CONTROL_COPY_PERMITTED;
+    return control;
+}
+
+} // namespace
+
+std::vector<Drive> listDrives(const std::vector<std::string> &images)
+{
+    std::vector<Drive> drives;
+    std::unique_ptr<char *, DeviceListDeleter> devices(cdio_get_devices(DRIVER_DEVICE));
+    if (devices) {
+        for (char **d = devices.get(); *d; ++d) {
+            Drive drive;
+            drive.source = *d;
+            drive.name = hardwareName(drive.source);
+            drives.push_back(drive);
+        }
+    }
+    for (const std::string &path : images) {
+        Drive drive;
+        drive.source = path;
+        drive.image = true;
+        drive.name = fileNameOf(path);
+        drives.push_back(drive);
+    }
+    return drives;
+}
+
+CdIoPtr openDrive(const Drive &drive)
+{
+    if (!drive.image)
+        return CdIoPtr(cdio_open(drive.source.c_str(), DRIVER_DEVICE));
+    const std::string ext = lowerExtension(drive.source);
+    driver_id_t driver = DRIVER_UNKNOWN;
+    if (ext == "cue")
+        driver = DRIVER_BINCUE;
+    else if (ext == "toc")
+        driver = DRIVER_CDRDAO;
+    else if (ext == "nrg")
+        driver = DRIVER_NRG;
+    return CdIoPtr(cdio_open(drive.source.c_str(), driver));
+}
+
+bool readToc(CdIo_t *cdio, Toc &toc)
+{
+    toc.entries.clear();
+    const track_t first = cdio_get_first_track_num(cdio);
+    const track_t count = cdio_get_num_tracks(cdio);
+    if (first == CDIO_INVALID_TRACK || count == CDIO_INVALID_TRACK || count == 0 || first + count - 1 > 99)
+        return false;
+    std::vector<CR_TocEntry> entries;
+    for (track_t t = first; t < first + count; ++t) {
+        const lsn_t start = cdio_get_track_lsn(cdio, t);
+        if (start == CDIO_INVALID_LSN || start < 0)
+            return false;
+        CR_TocEntry e{};
+        e.startSector = static_cast<uint32_t>(start);
+        e.flags = static_cast<uint8_t>(AdrPosition | controlOf(cdio, t));
+        e.trackNumber = t;
+        entries.push_back(e);
+    }
+    const lsn_t leadOut = cdio_get_track_lsn(cdio, CDIO_CDROM_LEADOUT_TRACK);
+    if (leadOut == CDIO_INVALID_LSN || leadOut < lsn_t(entries.back().startSector))
+        return false;
+    for (size_t i = 1; i < entries.size(); ++i) {
+        if (entries[i].startSector < entries[i - 1].startSector)
+            return false;
+    }
+    CR_TocEntry end{};
+    end.startSector = static_cast<uint32_t>(leadOut);
+    end.flags = entries.back().flags;
+    end.trackNumber = CDIO_CDROM_LEADOUT_TRACK;
+    entries.push_back(end);
+    toc.entries = std::move(entries);
+    return true;
+}
+
+} // namespace CdRip

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "libs/cdrip/cdrip.h"
+
+#include <cdio/cdio.h>
+#include <cdio/paranoia/cdda.h>
+#include <cdio/paranoia/paranoia.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+// libcdio's handles, each with its one owner, and what the library knows of a
+// drive and its disc. Internal to libcdrip; its C headers stay in here.
+namespace CdRip {
+
+struct CdIoDeleter
+{
+    void operator()(CdIo_t *cdio) const { cdio_destroy(cdio); }
+};
+using CdIoPtr = std::unique_ptr<CdIo_t, CdIoDeleter>;
+
+// The cdparanoia drive borrows the CdIo_t; it must go before it does.
+struct CddaDeleter
+{
+    void operator()(cdrom_drive_t *drive) const { cdio_cddap_close_no_free_cdio(drive); }
+};
+using CddaPtr = std::unique_ptr<cdrom_drive_t, CddaDeleter>;
+
+struct ParanoiaDeleter
+{
+    void operator()(cdrom_paranoia_t *paranoia) const { cdio_paranoia_free(paranoia); }
+};
+using ParanoiaPtr = std::unique_ptr<cdrom_paranoia_t, ParanoiaDeleter>;
+
+struct Drive
+{
+    std::string source; // device node or image path
+    bool image = false;
+    std::string name;   // "vendor model revision", or the image's file name
+};
+
+// The machine's CD drives (libcdio's device list), then the images.
+std::vector<Drive> listDrives(const std::vector<std::string> &images);
+
+// Opens a drive; null when libcdio cannot (no device, unreadable image).
+CdIoPtr openDrive(const Drive &drive);
+
+// Tracks then the lead-out, as CR_GetTocEntry returns them.
+struct Toc
+{
+    std::vector<CR_TocEntry> entries;
+    int trackCount() const { return entries.empty() ? 0 : int(entries.size()) - 1; }
+    bool isData(size_t entry) const { return (entries[entry].flags & CR_CONTROL_DATA) != 0; }
+};
+
+// False when the disc has no readable table of contents.
+bool readToc(CdIo_t *cdio, Toc &toc);
+
+} // namespace CdRip

@@ -1,0 +1,247 @@
+#include "libs/cdrip/ripper.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace CdRip {
+
+namespace {
+
+constexpr lsn_t SectorBytes = CDIO_CD_FRAMESIZE_RAW;
+constexpr long SectorWords = CDIO_CD_FRAMESIZE_RAW / 2; // cdparanoia counts positions in samples
+// Enough for a scratch to be re-read from several angles, few enough that an
+// unreadable sector of an image is given up in well under a second.
+constexpr int MaxRetries = 20;
+
+// What cdparanoia told its callback during one run of reads. The callback has
+// no user pointer, and a run never leaves the thread that started it.
+struct ParanoiaReport
+{
+    int readErrors = 0;
+    lsn_t firstSkip = -1;
+    int32_t fixups = 0;
+};
+thread_local ParanoiaReport *t_report = nullptr;
+
+class ReportScope
+{
+public:
+    explicit ReportScope(ParanoiaReport &report) { t_report = &report; }
+    ~ReportScope() { t_report = nullptr; }
+    ReportScope(const ReportScope &) = delete;
+    ReportScope &operator=(const ReportScope &) = delete;
+};
+
+void paranoiaCallback(long position, paranoia_cb_mode_t mode)
+{
+    ParanoiaReport *report = t_report;
+    if (!report)
+        return;
+    switch (mode) {
+    case PARANOIA_CB_READERR:
+        ++report->readErrors;
+        break;
+    case PARANOIA_CB_SKIP: {
+        const auto sector = static_cast<lsn_t>(position / SectorWords);
+        if (report->firstSkip < 0 || sector < report->firstSkip)
+            report->firstSkip = sector;
+        break;
+    }
+    case PARANOIA_CB_FIXUP_EDGE:
+    case PARANOIA_CB_FIXUP_ATOM:
+    case PARANOIA_CB_FIXUP_DROPPED:
+    case PARANOIA_CB_FIXUP_DUPED:
+    case PARANOIA_CB_DRIFT:
+        ++report->fixups;
+        break;
+    default:
+        break;
+    }
+}
+
+// cdparanoia hands out samples in host order; the interface promises little-endian.
+void storeSamples(const int16_t *samples, uint8_t *out)
+{
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    for (long i = 0; i < SectorWords; ++i) {
+        const auto u = static_cast<uint16_t>(samples[i]);
+        out[2 * i] = static_cast<uint8_t>(u & 0xff);
+        out[2 * i + 1] = static_cast<uint8_t>(u >> 8);
+    }
+#else
+    std::memcpy(out, samples, SectorBytes);
+#endif
+}
+
+} // namespace
+
+std::unique_ptr<Ripper> Ripper::open(const Drive &drive, bool paranoia, int32_t startSector,
+                                     int32_t endSector, int32_t chunkSectors, int32_t &error)
+{
+    std::unique_ptr<Ripper> r(new Ripper);
+    r->m_cdio = openDrive(drive);
+    if (!r->m_cdio || !readToc(r->m_cdio.get(), r->m_toc)) {
+        error = CR_ERR_NO_DISC;
+        return {};
+    }
+    const auto leadOut = static_cast<int64_t>(r->m_toc.entries.back().startSector);
+    if (startSector < 0 || endSector < startSector || endSector > leadOut) {
+        error = CR_ERR_RANGE;
+        return {};
+    }
+    if (chunkSectors < 1) {
+        error = CR_ERR_FAILED;
+        return {};
+    }
+    r->m_image = drive.image;
+    r->m_next = startSector;
+    r->m_end = endSector;
+    r->m_chunkSectors = chunkSectors;
+
+    bool anyAudio = false;
+    for (lsn_t s = startSector; s < endSector && !anyAudio;) {
+        bool data = false;
+        s = r->runEnd(s, endSector, data);
+        anyAudio = !data;
+    }
+    if (paranoia && anyAudio) {
+        // Without cdparanoia the reads are still checked sector by sector, so
+        // a drive it cannot handle is read directly rather than refused.
+        r->m_cdda.reset(cdio_cddap_identify_cdio(r->m_cdio.get(), CDDA_MESSAGE_FORGETIT, nullptr));
+        if (r->m_cdda) {
+            cdio_cddap_verbose_set(r->m_cdda.get(), CDDA_MESSAGE_FORGETIT, CDDA_MESSAGE_FORGETIT);
+            if (cdio_cddap_open(r->m_cdda.get()) == 0)
+                r->m_paranoia.reset(cdio_paranoia_init(r->m_cdda.get()));
+        }
+        if (r->m_paranoia)
+            cdio_paranoia_modeset(r->m_paranoia.get(), PARANOIA_MODE_FULL ^ PARANOIA_MODE_NEVERSKIP);
+        else
+            r->m_cdda.reset();
+    }
+    error = CR_OK;
+    return r;
+}
+
+lsn_t Ripper::runEnd(lsn_t sector, lsn_t limit, bool &data) const
+{
+    const auto &entries = m_toc.entries;
+    // Sectors before the first track (a hidden first pregap) count as audio.
+    data = false;
+    lsn_t end = limit;
+    for (size_t i = 0; i + 1 < entries.size(); ++i) {
+        const auto start = static_cast<lsn_t>(entries[i].startSector);
+        const auto next = static_cast<lsn_t>(entries[i + 1].startSector);
+        if (sector < start) {
+            end = std::min(limit, start);
+            break;
+        }
+        if (sector < next) {
+            data = m_toc.isData(i);
+            end = std::min(limit, next);
+            break;
+        }
+    }
+    return end;
+}
+
+int32_t Ripper::ripChunk(uint8_t *buffer, int32_t *numBytes)
+{
+    *numBytes = 0;
+    if (m_errorSector >= 0)
+        return CR_ERR_READ;
+    const lsn_t to = std::min<lsn_t>(m_end, m_next + m_chunkSectors);
+    lsn_t s = m_next;
+    while (s < to) {
+        bool data = false;
+        const lsn_t e = runEnd(s, to, data);
+        uint8_t *out = buffer + size_t(s - m_next) * SectorBytes;
+        const bool ok = (data || !m_paranoia) ? readDirect(s, e, out) : readParanoia(s, e, out);
+        if (!ok)
+            return CR_ERR_READ;
+        s = e;
+    }
+    *numBytes = static_cast<int32_t>((to - m_next) * SectorBytes);
+    m_next = to;
+    return CR_OK;
+}
+
+bool Ripper::readDirect(lsn_t from, lsn_t to, uint8_t *out)
+{
+    if (from >= to)
+        return true;
+    // A drive fails a multi-sector read as a whole; the image drivers report
+    // a read cut short by the end of the file as success. So images are read
+    // sector by sector, and a failed drive read is repeated that way to find
+    // the sector at fault.
+    if (!m_image
+        && cdio_read_audio_sectors(m_cdio.get(), out, from, static_cast<uint32_t>(to - from))
+               == DRIVER_OP_SUCCESS) {
+        return true;
+    }
+    for (lsn_t s = from; s < to; ++s) {
+        if (cdio_read_audio_sector(m_cdio.get(), out + size_t(s - from) * SectorBytes, s)
+            != DRIVER_OP_SUCCESS) {
+            return failAt(s);
+        }
+    }
+    return true;
+}
+
+bool Ripper::readParanoia(lsn_t from, lsn_t to, uint8_t *out)
+{
+    if (m_paranoiaCursor != from) {
+        if (cdio_paranoia_seek(m_paranoia.get(), from, SEEK_SET) == -1) {
+            m_paranoiaCursor = -1;
+            return readDirect(from, to, out);
+        }
+        m_paranoiaCursor = from;
+    }
+    ParanoiaReport report;
+    {
+        ReportScope scope(report);
+        for (lsn_t s = from; s < to; ++s) {
+            const int16_t *samples = cdio_paranoia_read_limited(m_paranoia.get(), paranoiaCallback,
+                                                                MaxRetries);
+            if (!samples) {
+                m_paranoiaCursor = -1;
+                return failAt(s);
+            }
+            storeSamples(samples, out + size_t(s - from) * SectorBytes);
+        }
+    }
+    m_paranoiaCursor = to;
+    m_jitterErrors += report.fixups;
+
+    lsn_t skip = report.firstSkip;
+    if (m_pendingSkip >= 0 && (skip < 0 || m_pendingSkip < skip))
+        skip = m_pendingSkip;
+    m_pendingSkip = -1;
+    if (report.readErrors == 0 && skip < 0)
+        return true;
+
+    // cdparanoia reads ahead and reports in its own blocks, so its errors do
+    // not say which of our sectors is bad. Read this run again plainly: a
+    // sector the drive cannot give is the error; otherwise a sector
+    // cdparanoia could not verify is.
+    std::vector<uint8_t> probe(SectorBytes);
+    for (lsn_t s = from; s < to; ++s) {
+        if (cdio_read_audio_sector(m_cdio.get(), probe.data(), s) != DRIVER_OP_SUCCESS)
+            return failAt(s);
+    }
+    if (skip >= 0) {
+        if (skip < to)
+            return failAt(std::max(skip, from));
+        m_pendingSkip = skip;
+    }
+    return true;
+}
+
+bool Ripper::failAt(lsn_t sector)
+{
+    m_errorSector = static_cast<int32_t>(sector);
+    return false;
+}
+
+} // namespace CdRip

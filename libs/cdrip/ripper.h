@@ -1,0 +1,60 @@
+#pragma once
+
+#include "libs/cdrip/disc.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace CdRip {
+
+// One open read of a sector range, with its own handles, so that queries on
+// the same drive from another thread never share libcdio state with it.
+//
+// Audio sectors go through cdparanoia when it is on; data sectors always go
+// straight to the drive, as cdparanoia cannot verify them. Either way a
+// sector that cannot be read ends the rip with its position: a damaged
+// chunk is never delivered.
+class Ripper
+{
+public:
+    // Null and an error code (CR_ERR_*) when the drive, its table of contents
+    // or the range is not usable.
+    static std::unique_ptr<Ripper> open(const Drive &drive, bool paranoia, int32_t startSector,
+                                        int32_t endSector, int32_t chunkSectors, int32_t &error);
+
+    Ripper(const Ripper &) = delete;
+    Ripper &operator=(const Ripper &) = delete;
+
+    // Up to chunkSectors sectors into buffer; *numBytes 0 at the end.
+    int32_t ripChunk(uint8_t *buffer, int32_t *numBytes);
+
+    int32_t errorSector() const { return m_errorSector; }
+    int32_t jitterErrors() const { return m_jitterErrors; }
+
+private:
+    Ripper() = default;
+
+    // [from, to) of one track kind into out; false with m_errorSector set.
+    bool readDirect(lsn_t from, lsn_t to, uint8_t *out);
+    bool readParanoia(lsn_t from, lsn_t to, uint8_t *out);
+    bool failAt(lsn_t sector);
+    // End of the run of sectors of the same kind starting at `sector`.
+    lsn_t runEnd(lsn_t sector, lsn_t limit, bool &data) const;
+
+    // Declared in this order so that they are freed paranoia first.
+    CdIoPtr m_cdio;
+    CddaPtr m_cdda;
+    ParanoiaPtr m_paranoia;
+
+    Toc m_toc;
+    bool m_image = false;
+    lsn_t m_next = 0;
+    lsn_t m_end = 0;
+    int32_t m_chunkSectors = 0;
+    lsn_t m_paranoiaCursor = -1;  // next sector cdparanoia returns; -1: seek first
+    lsn_t m_pendingSkip = -1;     // an unverifiable sector cdparanoia met while reading ahead
+    int32_t m_errorSector = -1;
+    int32_t m_jitterErrors = 0;
+};
+
+} // namespace CdRip

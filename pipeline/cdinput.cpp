@@ -1,0 +1,276 @@
+#include "pipeline/cdinput.h"
+
+#include "pipeline/pcmexception.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+constexpr int32_t SectorBytes = 2352;
+
+const char *const BusyMessage = "The component is buisy";
+
+} // namespace
+
+// AcquireDrive .. ReleaseDrive around one operation, also when it raises.
+class TCDIn::DriveHold
+{
+public:
+    explicit DriveHold(TCDIn &input)
+        : m_input(input)
+    {
+        m_input.AcquireDrive();
+    }
+    ~DriveHold() { m_input.ReleaseDrive(); }
+    DriveHold(const DriveHold &) = delete;
+    DriveHold &operator=(const DriveHold &) = delete;
+
+private:
+    TCDIn &m_input;
+};
+
+TCDIn::TCDIn(QObject *owner, const QString &name)
+    : TPcmInput(owner, name)
+{
+    LoadCDRipLibrary(SettingsFolder());
+    if (!CDRipLoaded())
+        throw EPcmException(CDRipMissingMessage);
+}
+
+TCDIn::~TCDIn()
+{
+    // A sink may be inside ReadData on its worker: detach it before the
+    // buffer goes.
+    releaseListeners();
+}
+
+QString TCDIn::SettingsFolder()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    // A missing folder only means no settings file: the library then lists
+    // the real drives alone.
+    QDir().mkpath(folder);
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return folder;
+}
+
+void TCDIn::AcquireDrive()
+{
+    std::lock_guard<std::mutex> lock(m_driveMutex);
+    if (m_openCount == 0)
+        CDRip().CR_SetActiveCDROM(m_currentDrive);
+    ++m_openCount;
+}
+
+void TCDIn::ReleaseDrive()
+{
+    std::lock_guard<std::mutex> lock(m_driveMutex);
+    if (m_openCount > 0)
+        --m_openCount;
+}
+
+int32_t TCDIn::GetDriveCount()
+{
+    DriveHold hold(*this);
+    return CDRip().CR_GetNumCDROM();
+}
+
+QString TCDIn::GetDriveName()
+{
+    DriveHold hold(*this);
+    CR_CdromParameters record;
+    std::memset(&record, 0, sizeof record);
+    CDRip().CR_GetCDROMParameters(&record);
+    constexpr size_t MaxNameLength = 255;
+    return QString::fromUtf8(record.id, int(qstrnlen(record.id, MaxNameLength)));
+}
+
+TDriveStatus TCDIn::GetDriveStatus()
+{
+    int32_t status = 0;
+    int32_t playing = 0;
+    {
+        DriveHold hold(*this);
+        CDRip().CR_IsMediaLoaded(&status);
+        playing = CDRip().CR_IsAudioPlaying();
+    }
+    if (status != 0)
+        return dsNotReady;
+    return playing ? dsPlaying : dsReady;
+}
+
+int32_t TCDIn::GetTrackCount()
+{
+    DriveHold hold(*this);
+    if (CDRip().CR_ReadToc() != 0)
+        return -1;
+    return CDRip().CR_GetNumTocEntries();
+}
+
+TTrackEntryInfo TCDIn::GetTrackInfo(int32_t track)
+{
+    if (track < 1 || track > GetTrackCount())
+        throw EPcmException("Track out of range.");
+    DriveHold hold(*this);
+    const TTocEntry a = GetTocEntry(track - 1);
+    const TTocEntry b = GetTocEntry(track);
+    TTrackEntryInfo info;
+    // Only the data bit of the control nibble makes a data track: copy
+    // permission (0x02) and pre-emphasis (0x01) are audio track properties.
+    info.TrackKind = (a.Flag & CR_CONTROL_DATA) ? ctData : ctAudio;
+    info.Length = FramesToMSF(b.StartSector >= a.StartSector ? b.StartSector - a.StartSector : 0);
+    return info;
+}
+
+void TCDIn::EjectDisc()
+{
+    if (IsBusy())
+        throw EPcmException(BusyMessage);
+    DriveHold hold(*this);
+    CDRip().CR_EjectCD(-1);
+}
+
+void TCDIn::CloseDiscTray()
+{
+    DriveHold hold(*this);
+    CDRip().CR_EjectCD(0);
+}
+
+void TCDIn::SetCurrentDrive(int32_t value)
+{
+    DriveHold hold(*this);
+    if (value >= 0 && value < CDRip().CR_GetNumCDROM())
+        m_currentDrive = value;
+}
+
+void TCDIn::SetStartTrack(int32_t value)
+{
+    if (IsBusy())
+        throw EPcmException(BusyMessage);
+    m_startTrack = value;
+    m_startPosition = TTrackPosition{value, TTrackTime()};
+}
+
+void TCDIn::SetEndTrack(int32_t value)
+{
+    if (IsBusy())
+        throw EPcmException(BusyMessage);
+    m_endTrack = value;
+    m_endPosition = TTrackPosition{value + 1, TTrackTime()};
+}
+
+void TCDIn::rangeSectors(int64_t &start, int64_t &end) const
+{
+    start = int64_t(GetTocEntry(m_startPosition.Track - 1).StartSector)
+            + MSFToFrames(m_startPosition.Time);
+    end = int64_t(GetTocEntry(m_endPosition.Track - 1).StartSector) + MSFToFrames(m_endPosition.Time);
+}
+
+void TCDIn::BeginRead()
+{
+    if (IsBusy())
+        throw EPcmException(BusyMessage);
+    if (GetDriveStatus() == dsNotReady)
+        throw EPcmException("The drive is not ready");
+    const int32_t n = GetTrackCount();
+    if (m_startPosition.Track < 1 || m_startPosition.Track > n)
+        throw EPcmException("The start track out of range");
+    if (m_endPosition.Track < 1 || m_endPosition.Track > n + 1)
+        throw EPcmException("The end track out of range");
+
+    int64_t s = 0;
+    int64_t e = 0;
+    {
+        DriveHold hold(*this);
+        CDRip().CR_ReadToc();
+        rangeSectors(s, e);
+    }
+    // An end before the start would make a negative size and a range the
+    // library refuses; a table of contents larger than any disc would
+    // overflow the byte counters.
+    if (e < s)
+        throw EPcmException("The end track out of range");
+    if ((e - s) * SectorBytes > std::numeric_limits<int32_t>::max())
+        throw EPcmException("The tracks are too long to read at once");
+
+    std::vector<TTocEntry> toc;
+    const int32_t entries = CDRip().CR_GetNumTocEntries();
+    for (int32_t i = 0; i <= entries; ++i)
+        toc.push_back(GetTocEntry(i));
+
+    m_size = static_cast<int32_t>((e - s) * SectorBytes);
+    m_isBusy = true;
+    m_chunkPos = 1;
+    m_chunkEnd = 0;
+    m_position = 0;
+    AcquireDrive();
+    rangeSectors(s, e);
+    m_ripSize = static_cast<int32_t>((e - s) * SectorBytes);
+    m_ripStartSector = s;
+    m_toc = std::move(toc);
+    m_bufferSize = RipBufferSize;
+    CDRip().CR_OpenRipper(&m_bufferSize, static_cast<int32_t>(s), static_cast<int32_t>(e));
+}
+
+int32_t TCDIn::ReadData(void *buffer, int32_t size)
+{
+    if (!IsBusy())
+        throw EPcmException("The Stream is not opened");
+    if (m_chunkPos > m_chunkEnd) {
+        m_chunkPos = 1;
+        int32_t chunkEnd = 0;
+        int32_t abort = 0;
+        const int32_t rc = CDRip().CR_RipChunk(RipBuffer.data(), &chunkEnd, &abort);
+        // A failed read must not reach the file as a short or damaged chunk,
+        // and a length beyond the buffer cannot be copied from it.
+        if (rc != 0 || chunkEnd < 0 || chunkEnd > RipBufferSize) {
+            m_chunkEnd = 0;
+            throwReadError();
+        }
+        m_chunkEnd = chunkEnd;
+    }
+    const int32_t n = std::min(std::max(size, 0), m_chunkEnd - m_chunkPos + 1);
+    if (n > 0) {
+        std::memcpy(buffer, RipBuffer.data() + (m_chunkPos - 1), size_t(n));
+        m_chunkPos += n;
+        m_position += n;
+    }
+    return n;
+}
+
+void TCDIn::throwReadError()
+{
+    int64_t sector = -1;
+    if (CDRip().CR_GetReadErrorSector)
+        sector = CDRip().CR_GetReadErrorSector();
+    if (sector < 0)
+        sector = m_ripStartSector + m_position / SectorBytes;
+
+    // The track holding the sector; before the first track counts as track 1.
+    int32_t track = m_toc.empty() ? 0 : m_toc.front().TrackNumber;
+    int64_t trackStart = m_toc.empty() ? 0 : m_toc.front().StartSector;
+    for (size_t i = 0; i + 1 < m_toc.size(); ++i) {
+        if (int64_t(m_toc[i].StartSector) <= sector) {
+            track = m_toc[i].TrackNumber;
+            trackStart = m_toc[i].StartSector;
+        }
+    }
+    const int64_t offset = std::max<int64_t>(0, sector - trackStart);
+    throw EPcmException(QStringLiteral("Read error in track %1 at %2")
+                            .arg(track)
+                            .arg(FormatMSF(FramesToMSF(static_cast<uint32_t>(offset)))));
+}
+
+void TCDIn::EndRead()
+{
+    CDRip().CR_CloseRipper();
+    ReleaseDrive();
+    m_isBusy = false;
+    m_size = 0;
+}

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "pipeline/cdripbinding.h"
+#include "pipeline/pcminput.h"
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+enum TTrackKind : uint8_t { ctAudio = 0, ctData = 1 };
+
+// A track's length and kind.
+struct TTrackEntryInfo
+{
+    TTrackTime Length;
+    TTrackKind TrackKind = ctAudio;
+};
+
+enum TDriveStatus { dsNotReady = 0, dsReady = 1, dsPlaying = 2 };
+
+// Raised by construction when the CD ripping library cannot be loaded.
+inline constexpr const char *CDRipMissingMessage = "libcdrip.so could not be loaded.";
+
+// The source of the pipeline that reads whole tracks StartTrack .. EndTrack
+// of the disc in drive CurrentDrive through libcdrip, as 16-bit stereo PCM at
+// 44100 Hz, and answers the window's questions about drives and discs.
+//
+// Threads: ReadData runs on the worker of the sink reading the input; every
+// other operation on the GUI thread. The library keeps a rip apart from the
+// queries, so the window may ask about drives during a rip. EndRead may come
+// from either thread.
+class TCDIn : public TPcmInput
+{
+public:
+    // Loads the library and rewrites its settings file in the program's data
+    // folder (created when missing); raises CDRipMissingMessage when the
+    // library cannot be loaded.
+    explicit TCDIn(QObject *owner = nullptr, const QString &name = {});
+    ~TCDIn() override;
+
+    int32_t GetBitsPerSample() override { return 16; }
+    int32_t GetChannels() override { return 2; }
+    int32_t GetSampleRate() override { return 44100; }
+
+    int32_t ReadData(void *buffer, int32_t size) override;
+    void BeginRead() override;
+    void EndRead() override;
+
+    int32_t GetDriveCount();
+    // The drive's identification, or an image's file name.
+    QString GetDriveName();
+    TDriveStatus GetDriveStatus();
+    // Reads the table of contents again; -1 when it cannot be read.
+    int32_t GetTrackCount();
+    // Raises "Track out of range." outside 1 .. GetTrackCount().
+    TTrackEntryInfo GetTrackInfo(int32_t track);
+
+    // Raise "The component is buisy" during a read.
+    void EjectDisc();
+    void CloseDiscTray();
+
+    int32_t CurrentDrive() const { return m_currentDrive; }
+    // Ignores an index that is not a drive.
+    void SetCurrentDrive(int32_t value);
+    int32_t StartTrack() const { return m_startTrack; }
+    void SetStartTrack(int32_t value);
+    int32_t EndTrack() const { return m_endTrack; }
+    void SetEndTrack(int32_t value);
+
+    // The program's data folder, where cdr.ini lives; ends in '/'.
+    static QString SettingsFolder();
+
+private:
+    class DriveHold;
+
+    void AcquireDrive();
+    void ReleaseDrive();
+    // Sector range of the positions from the table of contents last read.
+    void rangeSectors(int64_t &start, int64_t &end) const;
+    [[noreturn]] void throwReadError();
+
+    static constexpr int32_t RipBufferSize = 176400; // 75 sectors, one second
+
+    // Which thread owns what: the drive bracket (count and the library's
+    // active drive) is taken from both threads (EndRead), hence the mutex;
+    // the properties and positions belong to the GUI thread; RipBuffer, the
+    // chunk counters and the table copy are the reader's while busy.
+    std::mutex m_driveMutex;
+    int32_t m_openCount = 0;
+    int32_t m_currentDrive = 0;
+    int32_t m_startTrack = 0;
+    int32_t m_endTrack = 0;
+    TTrackPosition m_startPosition;
+    TTrackPosition m_endPosition;
+    int32_t m_ripSize = 0;
+    int64_t m_ripStartSector = 0;
+    std::vector<TTocEntry> m_toc; // copy taken at BeginRead, for error positions
+    std::array<uint8_t, RipBufferSize> RipBuffer{};
+    int32_t m_bufferSize = RipBufferSize;
+};
