@@ -7,6 +7,7 @@
 #include "libs/cdrip/settingsfile.h"
 
 #include <cdio/audio.h>
+#include <cdio/logging.h>
 #include <cdio/mmc.h>
 
 #include <algorithm>
@@ -81,6 +82,9 @@ extern "C" {
 
 int32_t CR_Init(const char *settingsPath)
 {
+    // libcdio warns on stderr about image details (short pregaps and the
+    // like) that are no concern of a program's user.
+    cdio_loglevel_default = CDIO_LOG_ERROR;
     closeRipper();
     Settings settings;
     const bool read = settingsPath && readSettingsFile(settingsPath, settings);

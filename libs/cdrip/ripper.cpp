@@ -181,12 +181,27 @@ bool Ripper::readDirect(lsn_t from, lsn_t to, uint8_t *out)
         return true;
     }
     for (lsn_t s = from; s < to; ++s) {
-        if (cdio_read_audio_sector(m_cdio.get(), out + size_t(s - from) * SectorBytes, s)
-            != DRIVER_OP_SUCCESS) {
+        if (!readSector(s, out + size_t(s - from) * SectorBytes))
             return failAt(s);
-        }
     }
     return true;
+}
+
+bool Ripper::readSector(lsn_t sector, uint8_t *out)
+{
+    if (!m_image)
+        return cdio_read_audio_sector(m_cdio.get(), out, sector) == DRIVER_OP_SUCCESS;
+    // The image drivers call a sector cut short by the end of the file a
+    // success. Such a read leaves the last byte as it was: preset it, and
+    // when it still holds the preset, read again over another preset.
+    uint8_t &last = out[SectorBytes - 1];
+    last = 0xa5;
+    if (cdio_read_audio_sector(m_cdio.get(), out, sector) != DRIVER_OP_SUCCESS)
+        return false;
+    if (last != 0xa5)
+        return true;
+    last = 0x5a;
+    return cdio_read_audio_sector(m_cdio.get(), out, sector) == DRIVER_OP_SUCCESS && last != 0x5a;
 }
 
 bool Ripper::readParanoia(lsn_t from, lsn_t to, uint8_t *out)
@@ -227,7 +242,7 @@ bool Ripper::readParanoia(lsn_t from, lsn_t to, uint8_t *out)
     // cdparanoia could not verify is.
     std::vector<uint8_t> probe(SectorBytes);
     for (lsn_t s = from; s < to; ++s) {
-        if (cdio_read_audio_sector(m_cdio.get(), probe.data(), s) != DRIVER_OP_SUCCESS)
+        if (!readSector(s, probe.data()))
             return failAt(s);
     }
     if (skip >= 0) {

@@ -37,6 +37,8 @@ private:
     // [from, to) of one track kind into out; false with m_errorSector set.
     bool readDirect(lsn_t from, lsn_t to, uint8_t *out);
     bool readParanoia(lsn_t from, lsn_t to, uint8_t *out);
+    // One sector, a short read of an image counting as a failure.
+    bool readSector(lsn_t sector, uint8_t *out);
     bool failAt(lsn_t sector);
     // End of the run of sectors of the same kind starting at `sector`.
     lsn_t runEnd(lsn_t sector, lsn_t limit, bool &data) const;

@@ -1,0 +1,337 @@
+#include "libs/cdrip/cdrip.h"
+#include "tests/libs/cdrip/disclayouts.h"
+#include "tests/support/testsupport.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <unistd.h>
+
+using namespace TestSupport;
+
+class tst_CdRip : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void settings_data();
+    void settings();
+    void tableOfContents_data();
+    void tableOfContents();
+    void readsEveryTrack_data();
+    void readsEveryTrack();
+    void reportsUnreadableSector_data();
+    void reportsUnreadableSector();
+    void refusesBadCalls();
+    void imageDriveQueries();
+    void ripUndisturbedByQueries();
+
+private:
+    // Writes cdr.ini and initialises; returns the index of the first image.
+    int initWith(const QByteArray &ini);
+    QByteArray readRange(int32_t start, int32_t end, int32_t bufferSize, int32_t *failure = nullptr);
+
+    QTemporaryDir m_dir;
+    int m_realDrives = 0;
+};
+
+void tst_CdRip::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QCOMPARE(CR_Init(nullptr), int32_t(CR_ERR_FAILED));
+    m_realDrives = CR_GetNumCDROM();
+}
+
+void tst_CdRip::cleanupTestCase()
+{
+    CR_DeInit();
+    QCOMPARE(CR_GetNumCDROM(), 0);
+}
+
+int tst_CdRip::initWith(const QByteArray &ini)
+{
+    const QString path = m_dir.filePath("cdr.ini");
+    if (!DiscLayouts::writeText(path, ini))
+        qFatal("cannot write %s", qPrintable(path));
+    CR_Init(QFile::encodeName(path).constData());
+    return m_realDrives;
+}
+
+QByteArray tst_CdRip::readRange(int32_t start, int32_t end, int32_t bufferSize, int32_t *failure)
+{
+    QByteArray out;
+    int32_t size = bufferSize;
+    if (CR_OpenRipper(&size, start, end) != CR_OK)
+        return "open failed";
+    QByteArray chunk(size, '\0');
+    int32_t abort = 0;
+    for (;;) {
+        int32_t n = -1;
+        const int32_t rc = CR_RipChunk(reinterpret_cast<uint8_t *>(chunk.data()), &n, &abort);
+        if (rc != CR_OK) {
+            if (failure)
+                *failure = rc;
+            break;
+        }
+        if (n == 0 || n > size)
+            break;
+        out.append(chunk.constData(), n);
+    }
+    CR_CloseRipper();
+    return out;
+}
+
+void tst_CdRip::settings_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<int>("active");
+
+    QTest::newRow("two images in file order")
+        << QByteArray("[CD-ROM]\nnActive=0\n[Images]\nImage2=/x/b.cue\nImage1=/x/a.cue\n")
+        << QStringList{"b.cue", "a.cue"} << 0;
+    QTest::newRow("any keys, CR LF, comments, quotes, blanks")
+        << QByteArray("; drives\r\n[images]\r\n  first = /x/one disc.cue \r\n# no\r\nz=\"/y/two.toc\"\r\n"
+                      "[Other]\r\nImage3=/x/not.cue\r\n")
+        << QStringList{"one disc.cue", "two.toc"} << 0;
+    QTest::newRow("active drive from the file")
+        << QByteArray("[CD-ROM]\nnActive=1\n[Images]\nA=/x/a.cue\nB=/x/b.cue\n")
+        << QStringList{"a.cue", "b.cue"} << 1;
+    QTest::newRow("active drive out of range")
+        << QByteArray("[CD-ROM]\nnActive=7\n[Images]\nA=/x/a.cue\n") << QStringList{"a.cue"} << 0;
+    QTest::newRow("no images") << QByteArray("[CD-ROM]\nnActive=0\n") << QStringList{} << 0;
+    QTest::newRow("a name of more than 255 characters is cut")
+        << QByteArray("[Images]\nA=/x/" + QByteArray(300, 'n') + "\n") << QStringList{QString(255, 'n')}
+        << 0;
+}
+
+void tst_CdRip::settings()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(QStringList, names);
+    QFETCH(int, active);
+
+    const int first = initWith(ini);
+    QCOMPARE(CR_GetNumCDROM(), first + names.size());
+    QCOMPARE(CR_GetActiveCDROM(), names.isEmpty() ? 0 : first + active);
+    for (int i = 0; i < names.size(); ++i) {
+        QCOMPARE(CR_SetActiveCDROM(first + i), int32_t(CR_OK));
+        CR_CdromParameters record;
+        std::memset(&record, 0x7f, sizeof record);
+        QCOMPARE(CR_GetCDROMParameters(&record), int32_t(CR_OK));
+        QVERIFY(qstrnlen(record.id, 256) <= 255);
+        QCOMPARE(QString::fromUtf8(record.id), names[i]);
+    }
+}
+
+void tst_CdRip::tableOfContents_data()
+{
+    QTest::addColumn<QString>("layout");
+    for (const QString &name : DiscLayouts::names())
+        QTest::newRow(qPrintable(name)) << name;
+}
+
+void tst_CdRip::tableOfContents()
+{
+    QFETCH(QString, layout);
+    const DiscGen::DiscSpec spec = DiscLayouts::spec(layout);
+    const DiscGen::WrittenDisc disc = DiscGen::writeDisc(spec, m_dir.path().toStdString(), "toc", false);
+    const int drive = initWith(DiscLayouts::imagesSection({QString::fromStdString(disc.cuePath)}));
+    QCOMPARE(CR_SetActiveCDROM(drive), int32_t(CR_OK));
+
+    QCOMPARE(CR_ReadToc(), int32_t(CR_OK));
+    const int n = int(spec.tracks.size());
+    QCOMPARE(CR_GetNumTocEntries(), n);
+    for (int i = 0; i < n; ++i) {
+        const CR_TocEntry e = CR_GetTocEntry(i);
+        QCOMPARE(e.startSector, disc.layout.tracks[size_t(i)].start);
+        QCOMPARE(int(e.trackNumber), i + 1);
+        QCOMPARE(int(e.flags), int(DiscLayouts::flagByte(spec.tracks[size_t(i)])));
+    }
+    const CR_TocEntry leadOut = CR_GetTocEntry(n);
+    QCOMPARE(leadOut.startSector, disc.layout.totalFrames);
+    QCOMPARE(int(leadOut.trackNumber), 0xAA);
+    const CR_TocEntry beyond = CR_GetTocEntry(n + 1);
+    QCOMPARE(beyond.startSector, 0u);
+    QCOMPARE(int(beyond.flags), 0);
+}
+
+void tst_CdRip::readsEveryTrack_data()
+{
+    QTest::addColumn<QString>("layout");
+    QTest::addColumn<bool>("paranoia");
+    for (const QString &name : DiscLayouts::names()) {
+        QTest::newRow(qPrintable(name + ", paranoia")) << name << true;
+        QTest::newRow(qPrintable(name + ", direct")) << name << false;
+    }
+}
+
+void tst_CdRip::readsEveryTrack()
+{
+    QFETCH(QString, layout);
+    QFETCH(bool, paranoia);
+    const DiscGen::DiscSpec spec = DiscLayouts::spec(layout);
+    const DiscGen::WrittenDisc disc = DiscGen::writeDisc(spec, m_dir.path().toStdString(), "rip", true);
+    const int drive = initWith(DiscLayouts::imagesSection({QString::fromStdString(disc.cuePath)})
+                               + (paranoia ? "" : "[Reading]\nParanoia=0\n"));
+    QCOMPARE(CR_SetActiveCDROM(drive), int32_t(CR_OK));
+
+    QByteArray whole;
+    for (size_t i = 0; i < spec.tracks.size(); ++i) {
+        const DiscGen::TrackLayout &t = disc.layout.tracks[i];
+        const QByteArray expected = readFile(QString::fromStdString(disc.trackFiles[i]));
+        QCOMPARE(expected.size(), int((t.readEnd - t.start) * 2352));
+        // An odd buffer size: chunks are whole sectors all the same.
+        const QByteArray got = readRange(int32_t(t.start), int32_t(t.readEnd), 7 * 2352 + 100);
+        QVERIFY2(got == expected, qPrintable(QString("track %1 differs").arg(i + 1)));
+        whole += got;
+    }
+    // One range over every track, in one-second chunks, as a rip of all tracks reads it.
+    QCOMPARE(readRange(0, int32_t(disc.layout.totalFrames), 176400), whole);
+}
+
+void tst_CdRip::reportsUnreadableSector_data()
+{
+    QTest::addColumn<bool>("paranoia");
+    QTest::addColumn<int>("cut"); // sectors the BIN keeps
+    QTest::newRow("paranoia, mid-chunk") << true << 1000 + 110;
+    QTest::newRow("direct, mid-chunk") << false << 1000 + 110;
+    QTest::newRow("paranoia, chunk boundary") << true << 1000 + 150;
+    QTest::newRow("direct, half a sector") << false << 1000 + 20;
+}
+
+void tst_CdRip::reportsUnreadableSector()
+{
+    QFETCH(bool, paranoia);
+    QFETCH(int, cut);
+    const DiscGen::DiscSpec spec = audioDisc({1000, 600});
+    const DiscGen::WrittenDisc disc = DiscGen::writeDisc(spec, m_dir.path().toStdString(), "bad", true);
+    const int drive = initWith(DiscLayouts::imagesSection({QString::fromStdString(disc.cuePath)})
+                               + (paranoia ? "" : "[Reading]\nParanoia=0\n"));
+    QCOMPARE(CR_SetActiveCDROM(drive), int32_t(CR_OK));
+
+    int32_t size = 75 * 2352;
+    QCOMPARE(CR_OpenRipper(&size, 1000, 1600), int32_t(CR_OK));
+    // The disc becomes unreadable from sector `cut` on after the table was read.
+    const bool halfSector = QByteArray(QTest::currentDataTag()).contains("half");
+    QCOMPARE(::truncate(disc.binPath.c_str(), off_t(cut) * 2352 + (halfSector ? 1000 : 0)), 0);
+
+    const QByteArray expected = readFile(QString::fromStdString(disc.trackFiles[1]));
+    QByteArray got;
+    QByteArray chunk(size, '\0');
+    int32_t abort = 0;
+    int32_t rc = CR_OK;
+    for (int guard = 0; guard < 100; ++guard) {
+        int32_t n = -1;
+        rc = CR_RipChunk(reinterpret_cast<uint8_t *>(chunk.data()), &n, &abort);
+        if (rc != CR_OK) {
+            QCOMPARE(n, 0);
+            break;
+        }
+        QVERIFY(n > 0);
+        got.append(chunk.constData(), n);
+    }
+    QCOMPARE(rc, int32_t(CR_ERR_READ));
+    QCOMPARE(CR_GetReadErrorSector(), int32_t(cut));
+    // What was delivered is good and ends at a chunk before the bad sector.
+    QVERIFY(got.size() <= (cut - 1000) * 2352);
+    QVERIFY(expected.startsWith(got));
+    int32_t n = -1;
+    QCOMPARE(CR_RipChunk(reinterpret_cast<uint8_t *>(chunk.data()), &n, &abort), int32_t(CR_ERR_READ));
+    QCOMPARE(n, 0);
+    QCOMPARE(CR_CloseRipper(), int32_t(CR_OK));
+}
+
+void tst_CdRip::refusesBadCalls()
+{
+    const DiscGen::WrittenDisc disc = DiscGen::writeDisc(audioDisc({300}), m_dir.path().toStdString(),
+                                                         "refuse", false);
+    const int drive = initWith(DiscLayouts::imagesSection({QString::fromStdString(disc.cuePath)}));
+    QCOMPARE(CR_SetActiveCDROM(drive), int32_t(CR_OK));
+    QCOMPARE(CR_SetActiveCDROM(drive + 1), int32_t(CR_ERR_FAILED));
+    QCOMPARE(CR_SetActiveCDROM(-1), int32_t(CR_ERR_FAILED));
+    QCOMPARE(CR_GetActiveCDROM(), drive);
+
+    uint8_t buffer[2352];
+    int32_t n = -1;
+    int32_t abort = 0;
+    QCOMPARE(CR_RipChunk(buffer, &n, &abort), int32_t(CR_ERR_NOT_OPEN));
+    QCOMPARE(n, 0);
+
+    int32_t size = 176400;
+    QCOMPARE(CR_OpenRipper(&size, 0, 301), int32_t(CR_ERR_RANGE));
+    QCOMPARE(CR_OpenRipper(&size, 200, 100), int32_t(CR_ERR_RANGE));
+    QCOMPARE(CR_OpenRipper(&size, -1, 100), int32_t(CR_ERR_RANGE));
+    size = 2351;
+    QCOMPARE(CR_OpenRipper(&size, 0, 300), int32_t(CR_ERR_FAILED));
+
+    size = 2 * 2352 + 5;
+    QCOMPARE(CR_OpenRipper(&size, 0, 300), int32_t(CR_OK));
+    QCOMPARE(size, 2 * 2352);
+    abort = 1;
+    QCOMPARE(CR_RipChunk(buffer, &n, &abort), int32_t(CR_OK));
+    QCOMPARE(n, 0);
+    QCOMPARE(CR_CloseRipper(), int32_t(CR_OK));
+    QCOMPARE(CR_CloseRipper(), int32_t(CR_ERR_NOT_OPEN));
+    // An empty range ends at once.
+    QCOMPARE(readRange(300, 300, 176400), QByteArray());
+}
+
+void tst_CdRip::imageDriveQueries()
+{
+    const DiscGen::WrittenDisc disc = DiscGen::writeDisc(audioDisc({300}), m_dir.path().toStdString(),
+                                                         "query", false);
+    const QString missing = m_dir.filePath("missing.cue");
+    const int drive = initWith(
+        DiscLayouts::imagesSection({QString::fromStdString(disc.cuePath), missing}));
+
+    QCOMPARE(CR_SetActiveCDROM(drive), int32_t(CR_OK));
+    int32_t status = -1;
+    QCOMPARE(CR_IsMediaLoaded(&status), int32_t(CR_OK));
+    QCOMPARE(status, 0);
+    QCOMPARE(CR_IsAudioPlaying(), 0);
+    // An image has no tray: ejecting and closing leave the disc readable.
+    QCOMPARE(CR_EjectCD(1), int32_t(CR_OK));
+    QCOMPARE(CR_EjectCD(0), int32_t(CR_OK));
+    QCOMPARE(CR_ReadToc(), int32_t(CR_OK));
+    QCOMPARE(CR_GetNumTocEntries(), 1);
+
+    QCOMPARE(CR_SetActiveCDROM(drive + 1), int32_t(CR_OK));
+    QCOMPARE(CR_IsMediaLoaded(&status), int32_t(CR_OK));
+    QVERIFY(status != 0);
+    QCOMPARE(CR_ReadToc(), int32_t(CR_ERR_NO_DISC));
+    QCOMPARE(CR_GetNumTocEntries(), 0);
+    int32_t size = 176400;
+    QCOMPARE(CR_OpenRipper(&size, 0, 10), int32_t(CR_ERR_NO_DISC));
+}
+
+void tst_CdRip::ripUndisturbedByQueries()
+{
+    const DiscGen::WrittenDisc a = DiscGen::writeDisc(audioDisc({900}), m_dir.path().toStdString(), "qa", true);
+    const DiscGen::WrittenDisc b = DiscGen::writeDisc(audioDisc({50, 60}), m_dir.path().toStdString(), "qb",
+                                                      false);
+    const int drive = initWith(DiscLayouts::imagesSection(
+        {QString::fromStdString(a.cuePath), QString::fromStdString(b.cuePath)}));
+    QCOMPARE(CR_SetActiveCDROM(drive), int32_t(CR_OK));
+
+    int32_t size = 176400;
+    QCOMPARE(CR_OpenRipper(&size, 0, 900), int32_t(CR_OK));
+    QByteArray got;
+    QByteArray chunk(size, '\0');
+    int32_t abort = 0;
+    for (int32_t n = -1; n != 0;) {
+        QCOMPARE(CR_RipChunk(reinterpret_cast<uint8_t *>(chunk.data()), &n, &abort), int32_t(CR_OK));
+        got.append(chunk.constData(), n);
+        // The window looks at the other drive meanwhile.
+        QCOMPARE(CR_SetActiveCDROM(drive + 1), int32_t(CR_OK));
+        QCOMPARE(CR_ReadToc(), int32_t(CR_OK));
+        QCOMPARE(CR_GetNumTocEntries(), 2);
+    }
+    CR_CloseRipper();
+    QCOMPARE(got, readFile(QString::fromStdString(a.trackFiles[0])));
+}
+
+QTEST_GUILESS_MAIN(tst_CdRip)
+#include "tst_cdrip.moc"
