@@ -57,16 +57,18 @@ struct RipState
     int32_t jitterErrors = 0;
 };
 
+// Never destroyed: a program may call CR_DeInit from its own exit-time
+// destructors, after this library's statics would have gone.
 QueryState &queries()
 {
-    static QueryState state;
-    return state;
+    static auto *state = new QueryState;
+    return *state;
 }
 
 RipState &rip()
 {
-    static RipState state;
-    return state;
+    static auto *state = new RipState;
+    return *state;
 }
 
 void closeRipper()

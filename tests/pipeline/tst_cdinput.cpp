@@ -1,0 +1,434 @@
+#include "pipeline/cdinput.h"
+#include "pipeline/pcmexception.h"
+#include "tests/libs/cdrip/disclayouts.h"
+#include "tests/support/testsupport.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+#include <unistd.h>
+
+using namespace TestSupport;
+
+class tst_CDIn : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void settingsFileKeptAndRewritten();
+    void setIniValue_data();
+    void setIniValue();
+    void framesToMsf_data();
+    void framesToMsf();
+    void drives();
+    void trackInfo_data();
+    void trackInfo();
+    void readsWholeTracks_data();
+    void readsWholeTracks();
+    void readsLongTrack();
+    void stateMessages();
+    void notReady();
+    void readErrorNamesTrackAndPosition_data();
+    void readErrorNamesTrackAndPosition();
+    void missingLibrary();
+
+private:
+    std::unique_ptr<TCDIn> inputOver(const QStringList &images, const QByteArray &extra = {});
+    DiscGen::WrittenDisc writeDisc(const DiscGen::DiscSpec &spec, const char *name, bool trackFiles = true);
+    // Reads the open input to its end in pieces of `piece` bytes.
+    static QByteArray readAll(TCDIn &in, int piece);
+    QString iniPath() const { return TCDIn::SettingsFolder() + "cdr.ini"; }
+
+    QTemporaryDir m_config;
+    QTemporaryDir m_discs;
+    int m_realDrives = 0;
+};
+
+void tst_CDIn::initTestCase()
+{
+    QVERIFY(m_config.isValid() && m_discs.isValid());
+    // Before anything asks for the data folder: this test's cdr.ini is its own.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+    QVERIFY(TCDIn::SettingsFolder().startsWith(m_config.path()));
+    TCDIn probe;
+    m_realDrives = probe.GetDriveCount();
+}
+
+std::unique_ptr<TCDIn> tst_CDIn::inputOver(const QStringList &images, const QByteArray &extra)
+{
+    if (!DiscLayouts::writeText(iniPath(), DiscLayouts::imagesSection(images) + extra))
+        qFatal("cannot write cdr.ini");
+    auto in = std::make_unique<TCDIn>();
+    in->SetCurrentDrive(m_realDrives);
+    return in;
+}
+
+DiscGen::WrittenDisc tst_CDIn::writeDisc(const DiscGen::DiscSpec &spec, const char *name, bool trackFiles)
+{
+    return DiscGen::writeDisc(spec, m_discs.path().toStdString(), name, trackFiles);
+}
+
+QByteArray tst_CDIn::readAll(TCDIn &in, int piece)
+{
+    QByteArray out;
+    QByteArray buffer(piece, '\0');
+    for (;;) {
+        const int32_t n = in.ReadData(buffer.data(), piece);
+        if (n <= 0 || n > piece)
+            break;
+        out.append(buffer.constData(), n);
+    }
+    return out;
+}
+
+void tst_CDIn::settingsFileKeptAndRewritten()
+{
+    const QByteArray original = "; mine\r\n[Images]\r\nImage1=/nowhere/a,b.cue\r\n"
+                                "[CD-ROM]\r\nnActive=3\r\nnOther=x\r\n[Z]\r\nk=v\r\n";
+    QVERIFY(DiscLayouts::writeText(iniPath(), original));
+    { TCDIn in; }
+    QByteArray expected = original;
+    expected.replace("nActive=3", "nActive=0");
+    QCOMPARE(readFile(iniPath()), expected);
+
+    // Each construction writes the file again and re-initialises the library
+    // from it: a removed file comes back, an added image becomes a drive.
+    QVERIFY(QFile::remove(iniPath()));
+    TCDIn first;
+    QCOMPARE(readFile(iniPath()), QByteArray("[CD-ROM]\nnActive=0\n"));
+    QCOMPARE(first.GetDriveCount(), m_realDrives);
+    const DiscGen::WrittenDisc disc = writeDisc(audioDisc({75}), "added", false);
+    QVERIFY(DiscLayouts::writeText(iniPath(),
+                                   DiscLayouts::imagesSection({QString::fromStdString(disc.cuePath)})));
+    TCDIn second;
+    QCOMPARE(second.GetDriveCount(), m_realDrives + 1);
+    QVERIFY(readFile(iniPath()).contains("[CD-ROM]\nnActive=0\n"));
+    QVERIFY(!readFile(iniPath()).contains("nTransportLayer"));
+}
+
+void tst_CDIn::setIniValue_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("empty file") << QByteArray() << QByteArray("[CD-ROM]\nnActive=0\n");
+    QTest::newRow("section missing, no final line end")
+        << QByteArray("[Images]\nA=/x.cue") << QByteArray("[Images]\nA=/x.cue\n[CD-ROM]\nnActive=0\n");
+    QTest::newRow("key replaced, other case")
+        << QByteArray("[cd-rom]\nNACTIVE = 2\nnext=1\n") << QByteArray("[cd-rom]\nnActive=0\nnext=1\n");
+    QTest::newRow("key missing goes first in its section")
+        << QByteArray("[CD-ROM]\nother=1\n[Images]\nnActive=9\n")
+        << QByteArray("[CD-ROM]\nnActive=0\nother=1\n[Images]\nnActive=9\n");
+    QTest::newRow("CR LF kept") << QByteArray("[CD-ROM]\r\nnActive=1\r\n")
+                                << QByteArray("[CD-ROM]\r\nnActive=0\r\n");
+    QTest::newRow("header last without line end")
+        << QByteArray("[CD-ROM]") << QByteArray("[CD-ROM]\nnActive=0\n");
+    QTest::newRow("comment naming the key is left") << QByteArray("[CD-ROM]\n;nActive=5\n")
+                                                    << QByteArray("[CD-ROM]\nnActive=0\n;nActive=5\n");
+}
+
+void tst_CDIn::setIniValue()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(SetIniValue(text, "CD-ROM", "nActive", "0"), expected);
+}
+
+void tst_CDIn::framesToMsf_data()
+{
+    QTest::addColumn<uint>("frames");
+    QTest::addColumn<int>("minutes");
+    QTest::addColumn<int>("seconds");
+    QTest::addColumn<int>("frame");
+    QTest::newRow("zero") << 0u << 0 << 0 << 0;
+    QTest::newRow("74 frames") << 74u << 0 << 0 << 74;
+    QTest::newRow("one second") << 75u << 0 << 1 << 0;
+    QTest::newRow("0:02:00") << 150u << 0 << 2 << 0;
+    QTest::newRow("one minute") << 4500u << 1 << 0 << 0;
+    QTest::newRow("59:59:74") << 269999u << 59 << 59 << 74;
+    QTest::newRow("61:05:38") << 274913u << 61 << 5 << 38;
+    QTest::newRow("over 99 minutes") << 120u * 4500u + 75u << 120 << 1 << 0;
+}
+
+void tst_CDIn::framesToMsf()
+{
+    QFETCH(uint, frames);
+    QFETCH(int, minutes);
+    QFETCH(int, seconds);
+    QFETCH(int, frame);
+    const TTrackTime t = FramesToMSF(frames);
+    QCOMPARE(int(t.Minutes), minutes);
+    QCOMPARE(int(t.Seconds), seconds);
+    QCOMPARE(int(t.Frames), frame);
+    QCOMPARE(MSFToFrames(t), uint32_t(frames));
+}
+
+void tst_CDIn::drives()
+{
+    const DiscGen::WrittenDisc a = writeDisc(audioDisc({75}), "drive-a", false);
+    const DiscGen::WrittenDisc b = writeDisc(audioDisc({75, 75}), "drive-b", false);
+    auto in = inputOver({QString::fromStdString(a.cuePath), QString::fromStdString(b.cuePath)});
+    QCOMPARE(in->GetDriveCount(), m_realDrives + 2);
+    QCOMPARE(in->CurrentDrive(), m_realDrives);
+    QCOMPARE(in->GetDriveName(), QString("drive-a.cue"));
+    in->SetCurrentDrive(m_realDrives + 1);
+    QCOMPARE(in->GetDriveName(), QString("drive-b.cue"));
+    QCOMPARE(in->GetTrackCount(), 2);
+    // Not a drive: ignored without a message.
+    in->SetCurrentDrive(m_realDrives + 5);
+    in->SetCurrentDrive(-1);
+    QCOMPARE(in->CurrentDrive(), m_realDrives + 1);
+    QCOMPARE(in->GetDriveStatus(), dsReady);
+    // An image has no tray; the disc stays.
+    in->EjectDisc();
+    in->CloseDiscTray();
+    QCOMPARE(in->GetTrackCount(), 2);
+}
+
+void tst_CDIn::trackInfo_data()
+{
+    QTest::addColumn<QString>("layout");
+    for (const QString &name : DiscLayouts::names())
+        QTest::newRow(qPrintable(name)) << name;
+}
+
+void tst_CDIn::trackInfo()
+{
+    QFETCH(QString, layout);
+    const DiscGen::DiscSpec spec = DiscLayouts::spec(layout);
+    const DiscGen::WrittenDisc disc = writeDisc(spec, "info", false);
+    auto in = inputOver({QString::fromStdString(disc.cuePath)});
+    const int n = int(spec.tracks.size());
+    QCOMPARE(in->GetTrackCount(), n);
+    for (int t = 1; t <= n; ++t) {
+        const DiscGen::TrackLayout &l = disc.layout.tracks[size_t(t - 1)];
+        const TTrackEntryInfo info = in->GetTrackInfo(t);
+        QCOMPARE(MSFToFrames(info.Length), l.readEnd - l.start);
+        QCOMPARE(info.TrackKind, spec.tracks[size_t(t - 1)].data ? ctData : ctAudio);
+    }
+    for (int bad : {0, -1, n + 1}) {
+        try {
+            in->GetTrackInfo(bad);
+            QFAIL("no exception");
+        } catch (const EPcmException &e) {
+            QCOMPARE(e.message(), QString("Track out of range."));
+        }
+    }
+}
+
+void tst_CDIn::readsWholeTracks_data()
+{
+    trackInfo_data();
+}
+
+void tst_CDIn::readsWholeTracks()
+{
+    QFETCH(QString, layout);
+    const DiscGen::DiscSpec spec = DiscLayouts::spec(layout);
+    const DiscGen::WrittenDisc disc = writeDisc(spec, "whole");
+    auto in = inputOver({QString::fromStdString(disc.cuePath)});
+    QCOMPARE(in->BitsPerSample(), 16);
+    QCOMPARE(in->Channels(), 2);
+    QCOMPARE(in->SampleRate(), 44100);
+
+    const int n = int(spec.tracks.size());
+    QByteArray all;
+    for (int t = 1; t <= n; ++t) {
+        in->SetStartTrack(t);
+        in->SetEndTrack(t);
+        QCOMPARE(in->Size(), 0);
+        in->BeginRead();
+        const QByteArray expected = readFile(QString::fromStdString(disc.trackFiles[size_t(t - 1)]));
+        QCOMPARE(in->Size(), int32_t(expected.size()));
+        // The window may ask about the drive during a rip.
+        QCOMPARE(in->GetTrackCount(), n);
+        const QByteArray got = readAll(*in, t % 2 ? 16384 : 1000);
+        QCOMPARE(in->Position(), int32_t(expected.size()));
+        in->EndRead();
+        QCOMPARE(in->Size(), 0);
+        QVERIFY2(got == expected, qPrintable(QString("track %1 differs").arg(t)));
+        all += got;
+    }
+    in->SetStartTrack(1);
+    in->SetEndTrack(n);
+    in->BeginRead();
+    QCOMPARE(in->Size(), int32_t(all.size()));
+    QVERIFY(readAll(*in, 65536) == all);
+    in->EndRead();
+}
+
+void tst_CDIn::readsLongTrack()
+{
+    // 61:05:38 of audio, compared as it streams (the image is 650 MB).
+    const DiscGen::WrittenDisc disc = writeDisc(audioDisc({274913}), "long");
+    auto in = inputOver({QString::fromStdString(disc.cuePath)});
+    const TTrackEntryInfo info = in->GetTrackInfo(1);
+    QCOMPARE(int(info.Length.Minutes), 61);
+    QCOMPARE(int(info.Length.Seconds), 5);
+    QCOMPARE(int(info.Length.Frames), 38);
+
+    in->SetStartTrack(1);
+    in->SetEndTrack(1);
+    in->BeginRead();
+    QCOMPARE(in->Size(), int32_t(274913 * 2352));
+    QFile expected(QString::fromStdString(disc.trackFiles[0]));
+    QVERIFY(expected.open(QIODevice::ReadOnly));
+    QByteArray buffer(16384, '\0');
+    qint64 total = 0;
+    for (;;) {
+        const int32_t n = in->ReadData(buffer.data(), buffer.size());
+        if (n == 0)
+            break;
+        const QByteArray want = expected.read(n);
+        if (want != buffer.left(n))
+            QFAIL(qPrintable(QString("differs near byte %1").arg(total)));
+        total += n;
+    }
+    QCOMPARE(total, expected.size());
+    in->EndRead();
+    expected.close();
+    QFile::remove(QString::fromStdString(disc.binPath));
+    QFile::remove(QString::fromStdString(disc.trackFiles[0]));
+}
+
+static QString messageOf(const std::function<void()> &call)
+{
+    try {
+        call();
+    } catch (const EPcmException &e) {
+        return e.message();
+    }
+    return QStringLiteral("no exception");
+}
+
+void tst_CDIn::stateMessages()
+{
+    const DiscGen::WrittenDisc disc = writeDisc(audioDisc({100, 200, 300}), "state", false);
+    auto in = inputOver({QString::fromStdString(disc.cuePath)});
+    char buffer[64];
+
+    QCOMPARE(messageOf([&] { in->ReadData(buffer, sizeof buffer); }), QString("The Stream is not opened"));
+
+    in->SetStartTrack(0);
+    in->SetEndTrack(1);
+    QCOMPARE(messageOf([&] { in->BeginRead(); }), QString("The start track out of range"));
+    in->SetStartTrack(4);
+    QCOMPARE(messageOf([&] { in->BeginRead(); }), QString("The start track out of range"));
+    in->SetStartTrack(1);
+    in->SetEndTrack(4);
+    QCOMPARE(messageOf([&] { in->BeginRead(); }), QString("The end track out of range"));
+    QVERIFY(!in->IsBusy());
+    // An end before the start would read backwards.
+    in->SetStartTrack(3);
+    in->SetEndTrack(1);
+    QCOMPARE(messageOf([&] { in->BeginRead(); }), QString("The end track out of range"));
+    QVERIFY(!in->IsBusy());
+
+    // The last track reads to the lead-out.
+    in->SetStartTrack(3);
+    in->SetEndTrack(3);
+    in->BeginRead();
+    QCOMPARE(in->Size(), 300 * 2352);
+    QCOMPARE(messageOf([&] { in->SetStartTrack(1); }), QString("The component is buisy"));
+    QCOMPARE(messageOf([&] { in->SetEndTrack(1); }), QString("The component is buisy"));
+    QCOMPARE(messageOf([&] { in->EjectDisc(); }), QString("The component is buisy"));
+    QCOMPARE(messageOf([&] { in->BeginRead(); }), QString("The component is buisy"));
+    QCOMPARE(in->StartTrack(), 3);
+    QCOMPARE(in->EndTrack(), 3);
+    QCOMPARE(in->ReadData(buffer, sizeof buffer), int32_t(sizeof buffer));
+    in->EndRead();
+    QVERIFY(!in->IsBusy());
+    QCOMPARE(messageOf([&] { in->ReadData(buffer, sizeof buffer); }), QString("The Stream is not opened"));
+}
+
+void tst_CDIn::notReady()
+{
+    const DiscGen::WrittenDisc disc = writeDisc(audioDisc({100}), "ready", false);
+    auto in = inputOver({QString::fromStdString(disc.cuePath), m_discs.filePath("gone.cue")});
+    // A drive chosen during a read takes over only once the read is closed.
+    in->SetStartTrack(1);
+    in->SetEndTrack(1);
+    in->BeginRead();
+    in->SetCurrentDrive(m_realDrives + 1);
+    QCOMPARE(in->CurrentDrive(), m_realDrives + 1);
+    QCOMPARE(in->GetDriveName(), QString("ready.cue"));
+    QCOMPARE(readAll(*in, 4096).size(), 100 * 2352);
+    in->EndRead();
+    QCOMPARE(in->GetDriveName(), QString("gone.cue"));
+
+    QCOMPARE(in->GetDriveStatus(), dsNotReady);
+    QCOMPARE(in->GetTrackCount(), -1);
+    QCOMPARE(messageOf([&] { in->BeginRead(); }), QString("The drive is not ready"));
+    QCOMPARE(messageOf([&] { in->GetTrackInfo(1); }), QString("Track out of range."));
+}
+
+void tst_CDIn::readErrorNamesTrackAndPosition_data()
+{
+    QTest::addColumn<int>("track");
+    QTest::addColumn<int>("keep"); // sectors of the BIN left readable
+    QTest::addColumn<QString>("message");
+    QTest::newRow("second track, 1 s 5 frames in") << 2 << 1000 + 80 << "Read error in track 2 at 00:01:05";
+    QTest::newRow("first sector of the disc") << 1 << 0 << "Read error in track 1 at 00:00:00";
+    QTest::newRow("reading three tracks, fails in the third")
+        << 0 << 1600 + 75 * 62 + 17 << "Read error in track 3 at 01:02:17";
+}
+
+void tst_CDIn::readErrorNamesTrackAndPosition()
+{
+    QFETCH(int, track);
+    QFETCH(int, keep);
+    QFETCH(QString, message);
+    const DiscGen::WrittenDisc disc = writeDisc(audioDisc({1000, 600, 75 * 70}), "broken");
+    auto in = inputOver({QString::fromStdString(disc.cuePath)});
+    in->SetStartTrack(track ? track : 1);
+    in->SetEndTrack(track ? track : 3);
+    in->BeginRead();
+    // The disc fails after its table of contents was read.
+    QCOMPARE(::truncate(disc.binPath.c_str(), off_t(keep) * 2352), 0);
+
+    const int first = track ? track - 1 : 0;
+    QByteArray expected;
+    for (int t = first; t < (track ? track : 3); ++t)
+        expected += readFile(QString::fromStdString(disc.trackFiles[size_t(t)]));
+    QByteArray got;
+    QByteArray buffer(16384, '\0');
+    QString error = "no exception";
+    try {
+        for (int32_t n = -1; n != 0;) {
+            n = in->ReadData(buffer.data(), buffer.size());
+            got.append(buffer.constData(), n);
+        }
+    } catch (const EPcmException &e) {
+        error = e.message();
+    }
+    QCOMPARE(error, message);
+    // Nothing past the bad sector was delivered, and what was is right.
+    QVERIFY(got.size() <= (keep - int(disc.layout.tracks[size_t(first)].start)) * 2352);
+    QVERIFY(expected.startsWith(got));
+    in->EndRead();
+}
+
+void tst_CDIn::missingLibrary()
+{
+    const QString helper = binDir() + "/cdinput-noload-helper";
+    auto runHelper = [&](bool withLibraryPath) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("LD_LIBRARY_PATH");
+        if (withLibraryPath)
+            env.insert("LD_LIBRARY_PATH", libDir());
+        env.insert("XDG_CONFIG_HOME", m_config.path());
+        p.setProcessEnvironment(env);
+        p.start(helper, {});
+        p.waitForFinished(30000);
+        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+    };
+    // The helper has no path to our libraries of its own.
+    QCOMPARE(runHelper(false), QString("libcdrip.so could not be loaded."));
+    QCOMPARE(runHelper(true), QString("loaded"));
+}
+
+QTEST_GUILESS_MAIN(tst_CDIn)
+#include "tst_cdinput.moc"
