@@ -169,7 +169,8 @@ void TCDIn::rangeSectors(int64_t &start, int64_t &end) const
 {
     start = int64_t(GetTocEntry(m_startPosition.Track - 1).StartSector)
             + MSFToFrames(m_startPosition.Time);
-    end = int64_t(GetTocEntry(m_endPosition.Track - 1).StartSector) + MSFToFrames(m_endPosition.Time);
+    end = int64_t(GetTocEntry(m_endPosition.Track - 1).StartSector)
+          + MSFToFrames(m_endPosition.Time);
 }
 
 void TCDIn::BeginRead()

@@ -19,6 +19,8 @@ struct TTrackEntryInfo
     TTrackKind TrackKind = ctAudio;
 };
 
+static_assert(sizeof(TTrackEntryInfo) == 4, "three bytes of time and one of kind");
+
 enum TDriveStatus { dsNotReady = 0, dsReady = 1, dsPlaying = 2 };
 
 // Raised by construction when the CD ripping library cannot be loaded.

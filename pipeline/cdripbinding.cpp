@@ -139,7 +139,9 @@ void writeSettingsFile(const QString &path)
 
 } // namespace
 
-QByteArray SetIniValue(const QByteArray &text, const QByteArray &section, const QByteArray &key,
+QByteArray SetIniValue(const QByteArray &text,
+                       const QByteArray &section,
+                       const QByteArray &key,
                        const QByteArray &value)
 {
     const bool crlf = text.contains("\r\n");

@@ -92,7 +92,9 @@ void UnloadCDRipLibrary();
 // replaced, a missing key goes first in its section, a missing section is
 // appended. Every other byte stays as it was; section and key names
 // compare without case.
-QByteArray SetIniValue(const QByteArray &text, const QByteArray &section, const QByteArray &key,
+QByteArray SetIniValue(const QByteArray &text,
+                       const QByteArray &section,
+                       const QByteArray &key,
                        const QByteArray &value);
 
 // A time on the disc; 75 frames (sectors) make one second.

@@ -28,11 +28,11 @@ extern "C" {
 /* Result codes; 0 is success everywhere. */
 enum {
     CR_OK = 0,
-    CR_ERR_FAILED = 1,        /* generic failure (bad argument, no drive) */
-    CR_ERR_NO_DISC = 2,       /* no readable disc or table of contents */
-    CR_ERR_NOT_OPEN = 3,      /* CR_RipChunk without CR_OpenRipper */
-    CR_ERR_READ = 4,          /* a sector could not be read: see CR_GetReadErrorSector */
-    CR_ERR_RANGE = 5          /* CR_OpenRipper's range is not on the disc */
+    CR_ERR_FAILED = 1,   /* generic failure (bad argument, no drive) */
+    CR_ERR_NO_DISC = 2,  /* no readable disc or table of contents */
+    CR_ERR_NOT_OPEN = 3, /* CR_RipChunk without CR_OpenRipper */
+    CR_ERR_READ = 4,     /* a sector could not be read: see CR_GetReadErrorSector */
+    CR_ERR_RANGE = 5     /* CR_OpenRipper's range is not on the disc */
 };
 
 /* Control bits of a table-of-contents flag byte (low nibble); the high nibble

@@ -103,7 +103,8 @@ bool readToc(CdIo_t *cdio, Toc &toc)
     toc.entries.clear();
     const track_t first = cdio_get_first_track_num(cdio);
     const track_t count = cdio_get_num_tracks(cdio);
-    if (first == CDIO_INVALID_TRACK || count == CDIO_INVALID_TRACK || count == 0 || first + count - 1 > 99)
+    if (first == CDIO_INVALID_TRACK || count == CDIO_INVALID_TRACK || count == 0
+        || first + count - 1 > 99)
         return false;
     std::vector<CR_TocEntry> entries;
     for (track_t t = first; t < first + count; ++t) {

@@ -37,7 +37,7 @@ struct Drive
 {
     std::string source; // device node or image path
     bool image = false;
-    std::string name;   // "vendor model revision", or the image's file name
+    std::string name; // "vendor model revision", or the image's file name
 };
 
 // The machine's CD drives (libcdio's device list), then the images.

@@ -77,8 +77,12 @@ void storeSamples(const int16_t *samples, uint8_t *out)
 
 } // namespace
 
-std::unique_ptr<Ripper> Ripper::open(const Drive &drive, bool paranoia, int32_t startSector,
-                                     int32_t endSector, int32_t chunkSectors, int32_t &error)
+std::unique_ptr<Ripper> Ripper::open(const Drive &drive,
+                                     bool paranoia,
+                                     int32_t startSector,
+                                     int32_t endSector,
+                                     int32_t chunkSectors,
+                                     int32_t &error)
 {
     std::unique_ptr<Ripper> r(new Ripper);
     r->m_cdio = openDrive(drive);
@@ -217,7 +221,8 @@ bool Ripper::readParanoia(lsn_t from, lsn_t to, uint8_t *out)
     {
         ReportScope scope(report);
         for (lsn_t s = from; s < to; ++s) {
-            const int16_t *samples = cdio_paranoia_read_limited(m_paranoia.get(), paranoiaCallback,
+            const int16_t *samples = cdio_paranoia_read_limited(m_paranoia.get(),
+                                                                paranoiaCallback,
                                                                 MaxRetries);
             if (!samples) {
                 m_paranoiaCursor = -1;

@@ -19,8 +19,12 @@ class Ripper
 public:
     // Null and an error code (CR_ERR_*) when the drive, its table of contents
     // or the range is not usable.
-    static std::unique_ptr<Ripper> open(const Drive &drive, bool paranoia, int32_t startSector,
-                                        int32_t endSector, int32_t chunkSectors, int32_t &error);
+    static std::unique_ptr<Ripper> open(const Drive &drive,
+                                        bool paranoia,
+                                        int32_t startSector,
+                                        int32_t endSector,
+                                        int32_t chunkSectors,
+                                        int32_t &error);
 
     Ripper(const Ripper &) = delete;
     Ripper &operator=(const Ripper &) = delete;
@@ -53,8 +57,8 @@ private:
     lsn_t m_next = 0;
     lsn_t m_end = 0;
     int32_t m_chunkSectors = 0;
-    lsn_t m_paranoiaCursor = -1;  // next sector cdparanoia returns; -1: seek first
-    lsn_t m_pendingSkip = -1;     // an unverifiable sector cdparanoia met while reading ahead
+    lsn_t m_paranoiaCursor = -1; // next sector cdparanoia returns; -1: seek first
+    lsn_t m_pendingSkip = -1;    // an unverifiable sector cdparanoia met while reading ahead
     int32_t m_errorSector = -1;
     int32_t m_jitterErrors = 0;
 };

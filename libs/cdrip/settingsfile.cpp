@@ -54,7 +54,8 @@ Settings parseSettings(const std::string &text)
             continue;
         if (t[0] == '[') {
             const auto close = t.find(']');
-            section = close == std::string::npos ? std::string() : lower(trimmed(t.substr(1, close - 1)));
+            section = close == std::string::npos ? std::string()
+                                                 : lower(trimmed(t.substr(1, close - 1)));
             continue;
         }
         const auto eq = t.find('=');

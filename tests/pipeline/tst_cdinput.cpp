@@ -37,7 +37,9 @@ private Q_SLOTS:
 
 private:
     std::unique_ptr<TCDIn> inputOver(const QStringList &images, const QByteArray &extra = {});
-    DiscGen::WrittenDisc writeDisc(const DiscGen::DiscSpec &spec, const char *name, bool trackFiles = true);
+    DiscGen::WrittenDisc writeDisc(const DiscGen::DiscSpec &spec,
+                                   const char *name,
+                                   bool trackFiles = true);
     // Reads the open input to its end in pieces of `piece` bytes.
     static QByteArray readAll(TCDIn &in, int piece);
     QString iniPath() const { return TCDIn::SettingsFolder() + "cdr.ini"; }
@@ -66,7 +68,9 @@ std::unique_ptr<TCDIn> tst_CDIn::inputOver(const QStringList &images, const QByt
     return in;
 }
 
-DiscGen::WrittenDisc tst_CDIn::writeDisc(const DiscGen::DiscSpec &spec, const char *name, bool trackFiles)
+DiscGen::WrittenDisc tst_CDIn::writeDisc(const DiscGen::DiscSpec &spec,
+                                         const char *name,
+                                         bool trackFiles)
 {
     return DiscGen::writeDisc(spec, m_discs.path().toStdString(), name, trackFiles);
 }
@@ -89,7 +93,9 @@ void tst_CDIn::settingsFileKeptAndRewritten()
     const QByteArray original = "; mine\r\n[Images]\r\nImage1=/nowhere/a,b.cue\r\n"
                                 "[CD-ROM]\r\nnActive=3\r\nnOther=x\r\n[Z]\r\nk=v\r\n";
     QVERIFY(DiscLayouts::writeText(iniPath(), original));
-    { TCDIn in; }
+    {
+        TCDIn in;
+    }
     QByteArray expected = original;
     expected.replace("nActive=3", "nActive=0");
     QCOMPARE(readFile(iniPath()), expected);
@@ -101,8 +107,9 @@ void tst_CDIn::settingsFileKeptAndRewritten()
     QCOMPARE(readFile(iniPath()), QByteArray("[CD-ROM]\nnActive=0\n"));
     QCOMPARE(first.GetDriveCount(), m_realDrives);
     const DiscGen::WrittenDisc disc = writeDisc(audioDisc({75}), "added", false);
-    QVERIFY(DiscLayouts::writeText(iniPath(),
-                                   DiscLayouts::imagesSection({QString::fromStdString(disc.cuePath)})));
+    QVERIFY(
+        DiscLayouts::writeText(iniPath(),
+                               DiscLayouts::imagesSection({QString::fromStdString(disc.cuePath)})));
     TCDIn second;
     QCOMPARE(second.GetDriveCount(), m_realDrives + 1);
     QVERIFY(readFile(iniPath()).contains("[CD-ROM]\nnActive=0\n"));
@@ -115,9 +122,10 @@ void tst_CDIn::setIniValue_data()
     QTest::addColumn<QByteArray>("expected");
     QTest::newRow("empty file") << QByteArray() << QByteArray("[CD-ROM]\nnActive=0\n");
     QTest::newRow("section missing, no final line end")
-        << QByteArray("[Images]\nA=/x.cue") << QByteArray("[Images]\nA=/x.cue\n[CD-ROM]\nnActive=0\n");
-    QTest::newRow("key replaced, other case")
-        << QByteArray("[cd-rom]\nNACTIVE = 2\nnext=1\n") << QByteArray("[cd-rom]\nnActive=0\nnext=1\n");
+        << QByteArray("[Images]\nA=/x.cue")
+        << QByteArray("[Images]\nA=/x.cue\n[CD-ROM]\nnActive=0\n");
+    QTest::newRow("key replaced, other case") << QByteArray("[cd-rom]\nNACTIVE = 2\nnext=1\n")
+                                              << QByteArray("[cd-rom]\nnActive=0\nnext=1\n");
     QTest::newRow("key missing goes first in its section")
         << QByteArray("[CD-ROM]\nother=1\n[Images]\nnActive=9\n")
         << QByteArray("[CD-ROM]\nnActive=0\nother=1\n[Images]\nnActive=9\n");
@@ -125,8 +133,8 @@ void tst_CDIn::setIniValue_data()
                                 << QByteArray("[CD-ROM]\r\nnActive=0\r\n");
     QTest::newRow("header last without line end")
         << QByteArray("[CD-ROM]") << QByteArray("[CD-ROM]\nnActive=0\n");
-    QTest::newRow("comment naming the key is left") << QByteArray("[CD-ROM]\n;nActive=5\n")
-                                                    << QByteArray("[CD-ROM]\nnActive=0\n;nActive=5\n");
+    QTest::newRow("comment naming the key is left")
+        << QByteArray("[CD-ROM]\n;nActive=5\n") << QByteArray("[CD-ROM]\nnActive=0\n;nActive=5\n");
 }
 
 void tst_CDIn::setIniValue()
@@ -309,7 +317,8 @@ void tst_CDIn::stateMessages()
     auto in = inputOver({QString::fromStdString(disc.cuePath)});
     char buffer[64];
 
-    QCOMPARE(messageOf([&] { in->ReadData(buffer, sizeof buffer); }), QString("The Stream is not opened"));
+    QCOMPARE(messageOf([&] { in->ReadData(buffer, sizeof buffer); }),
+             QString("The Stream is not opened"));
 
     in->SetStartTrack(0);
     in->SetEndTrack(1);
@@ -340,7 +349,8 @@ void tst_CDIn::stateMessages()
     QCOMPARE(in->ReadData(buffer, sizeof buffer), int32_t(sizeof buffer));
     in->EndRead();
     QVERIFY(!in->IsBusy());
-    QCOMPARE(messageOf([&] { in->ReadData(buffer, sizeof buffer); }), QString("The Stream is not opened"));
+    QCOMPARE(messageOf([&] { in->ReadData(buffer, sizeof buffer); }),
+             QString("The Stream is not opened"));
 }
 
 void tst_CDIn::notReady()
@@ -369,7 +379,8 @@ void tst_CDIn::readErrorNamesTrackAndPosition_data()
     QTest::addColumn<int>("track");
     QTest::addColumn<int>("keep"); // sectors of the BIN left readable
     QTest::addColumn<QString>("message");
-    QTest::newRow("second track, 1 s 5 frames in") << 2 << 1000 + 80 << "Read error in track 2 at 00:01:05";
+    QTest::newRow("second track, 1 s 5 frames in")
+        << 2 << 1000 + 80 << "Read error in track 2 at 00:01:05";
     QTest::newRow("first sector of the disc") << 1 << 0 << "Read error in track 1 at 00:00:00";
     QTest::newRow("reading three tracks, fails in the third")
         << 0 << 1600 + 75 * 62 + 17 << "Read error in track 3 at 01:02:17";

@@ -6,7 +6,6 @@
 #include "tools/discgen/discimage.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -61,17 +60,12 @@ struct RunResult
     QString error;
 };
 
-RunResult readThroughCDIn(const QString &configDir, const QString &cue, bool paranoia)
+RunResult readThroughCDIn(const QString &cue, bool paranoia)
 {
     RunResult r;
-    const QString folder = configDir + "/" + QCoreApplication::applicationName();
-    QFile ini(folder + "/cdr.ini");
-    const QByteArray text = "[Images]\nImage1=" + cue.toUtf8() + "\n[Reading]\nParanoia="
-                            + (paranoia ? "1" : "0") + "\n";
-    if (!QFileInfo::exists(folder) && !QDir().mkpath(folder)) {
-        r.error = "cannot create " + folder;
-        return r;
-    }
+    QFile ini(TCDIn::SettingsFolder() + "cdr.ini");
+    const QByteArray text = "[Images]\nImage1=" + cue.toUtf8()
+                            + "\n[Reading]\nParanoia=" + (paranoia ? "1" : "0") + "\n";
     if (!ini.open(QIODevice::WriteOnly) || ini.write(text) != text.size() || !ini.flush()) {
         r.error = "cannot write " + ini.fileName();
         return r;
@@ -123,7 +117,8 @@ RunResult catFile(const QString &path)
     QElapsedTimer timer;
     timer.start();
     cat.start("cat", {path});
-    if (!cat.waitForFinished(600000) || cat.exitStatus() != QProcess::NormalExit || cat.exitCode() != 0)
+    if (!cat.waitForFinished(600000) || cat.exitStatus() != QProcess::NormalExit
+        || cat.exitCode() != 0)
         r.error = "cat failed: " + cat.errorString();
     r.seconds = timer.nsecsElapsed() / 1e9;
     r.bytes = QFileInfo(path).size();
@@ -137,8 +132,11 @@ void report(const char *what, const RunResult &r)
         return;
     }
     const double audioSeconds = double(r.bytes) / (44100.0 * 4);
-    std::printf("%-22s %8.2f s  %8.1f MB/s  %7.1f x real time\n", what, r.seconds,
-                r.bytes / 1e6 / r.seconds, audioSeconds / r.seconds);
+    std::printf("%-22s %8.2f s  %8.1f MB/s  %7.1f x real time\n",
+                what,
+                r.seconds,
+                r.bytes / 1e6 / r.seconds,
+                audioSeconds / r.seconds);
 }
 
 } // namespace
@@ -178,12 +176,16 @@ int main(int argc, char **argv)
             }
             QElapsedTimer timer;
             timer.start();
-            const DiscGen::WrittenDisc disc = DiscGen::writeDisc(spec, work.path().toStdString(), "bench",
+            const DiscGen::WrittenDisc disc = DiscGen::writeDisc(spec,
+                                                                 work.path().toStdString(),
+                                                                 "bench",
                                                                  false);
             cue = QString::fromStdString(disc.cuePath);
             bin = QString::fromStdString(disc.binPath);
-            std::printf("generated %s (%.0f MB) in %.1f s\n", qPrintable(bin),
-                        QFileInfo(bin).size() / 1e6, timer.elapsed() / 1000.0);
+            std::printf("generated %s (%.0f MB) in %.1f s\n",
+                        qPrintable(bin),
+                        QFileInfo(bin).size() / 1e6,
+                        timer.elapsed() / 1000.0);
         } else {
             cue = QFileInfo(args[0]).absoluteFilePath();
             bin = cue.left(cue.size() - QFileInfo(cue).suffix().size()) + "bin";
@@ -191,8 +193,8 @@ int main(int argc, char **argv)
 
         // cat first, so that every reader finds the file in the page cache.
         report("cat of the BIN", catFile(bin));
-        report("CD input, paranoia", readThroughCDIn(config.path(), cue, true));
-        report("CD input, no paranoia", readThroughCDIn(config.path(), cue, false));
+        report("CD input, paranoia", readThroughCDIn(cue, true));
+        report("CD input, no paranoia", readThroughCDIn(cue, false));
         report("cat of the BIN", catFile(bin));
     } catch (const std::exception &e) {
         std::fprintf(stderr, "sondrel-bench-cdread: %s\n", e.what());

@@ -16,8 +16,13 @@ namespace DiscLayouts {
 
 inline QStringList names()
 {
-    return {"one track", "99 short tracks", "lengths ending in 37 and 38 frames", "data track first",
-            "data track last", "pregaps", "flags DCP PRE 4CH"};
+    return {"one track",
+            "99 short tracks",
+            "lengths ending in 37 and 38 frames",
+            "data track first",
+            "data track last",
+            "pregaps",
+            "flags DCP PRE 4CH"};
 }
 
 inline DiscGen::DiscSpec spec(const QString &name)
@@ -57,7 +62,9 @@ inline DiscGen::DiscSpec spec(const QString &name)
 // The flag byte a table of contents reports: ADR 1, then the control bits.
 inline uint8_t flagByte(const DiscGen::TrackSpec &t)
 {
-    auto has = [&t](const char *f) { return std::find(t.flags.begin(), t.flags.end(), f) != t.flags.end(); };
+    auto has = [&t](const char *f) {
+        return std::find(t.flags.begin(), t.flags.end(), f) != t.flags.end();
+    };
     uint8_t control = 0;
     if (t.data)
         control |= 0x04;

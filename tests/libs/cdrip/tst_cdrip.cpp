@@ -92,10 +92,10 @@ void tst_CdRip::settings_data()
     QTest::newRow("two images in file order")
         << QByteArray("[CD-ROM]\nnActive=0\n[Images]\nImage2=/x/b.cue\nImage1=/x/a.cue\n")
         << QStringList{"b.cue", "a.cue"} << 0;
-    QTest::newRow("any keys, CR LF, comments, quotes, blanks")
-        << QByteArray("; drives\r\n[images]\r\n  first = /x/one disc.cue \r\n# no\r\nz=\"/y/two.toc\"\r\n"
-                      "[Other]\r\nImage3=/x/not.cue\r\n")
-        << QStringList{"one disc.cue", "two.toc"} << 0;
+    QTest::newRow("any keys, CR LF, comments, quotes, blanks") << QByteArray(
+        "; drives\r\n[images]\r\n  first = /x/one disc.cue \r\n# no\r\nz=\"/y/two.toc\"\r\n"
+        "[Other]\r\nImage3=/x/not.cue\r\n") << QStringList{"one disc.cue", "two.toc"}
+                                                               << 0;
     QTest::newRow("active drive from the file")
         << QByteArray("[CD-ROM]\nnActive=1\n[Images]\nA=/x/a.cue\nB=/x/b.cue\n")
         << QStringList{"a.cue", "b.cue"} << 1;
@@ -103,8 +103,8 @@ void tst_CdRip::settings_data()
         << QByteArray("[CD-ROM]\nnActive=7\n[Images]\nA=/x/a.cue\n") << QStringList{"a.cue"} << 0;
     QTest::newRow("no images") << QByteArray("[CD-ROM]\nnActive=0\n") << QStringList{} << 0;
     QTest::newRow("a name of more than 255 characters is cut")
-        << QByteArray("[Images]\nA=/x/" + QByteArray(300, 'n') + "\n") << QStringList{QString(255, 'n')}
-        << 0;
+        << QByteArray("[Images]\nA=/x/" + QByteArray(300, 'n') + "\n")
+        << QStringList{QString(255, 'n')} << 0;
 }
 
 void tst_CdRip::settings()
@@ -137,7 +137,10 @@ void tst_CdRip::tableOfContents()
 {
     QFETCH(QString, layout);
     const DiscGen::DiscSpec spec = DiscLayouts::spec(layout);
-    const DiscGen::WrittenDisc disc = DiscGen::writeDisc(spec, m_dir.path().toStdString(), "toc", false);
+    const DiscGen::WrittenDisc disc = DiscGen::writeDisc(spec,
+                                                         m_dir.path().toStdString(),
+                                                         "toc",
+                                                         false);
     const int drive = initWith(DiscLayouts::imagesSection({QString::fromStdString(disc.cuePath)}));
     QCOMPARE(CR_SetActiveCDROM(drive), int32_t(CR_OK));
 
@@ -173,7 +176,10 @@ void tst_CdRip::readsEveryTrack()
     QFETCH(QString, layout);
     QFETCH(bool, paranoia);
     const DiscGen::DiscSpec spec = DiscLayouts::spec(layout);
-    const DiscGen::WrittenDisc disc = DiscGen::writeDisc(spec, m_dir.path().toStdString(), "rip", true);
+    const DiscGen::WrittenDisc disc = DiscGen::writeDisc(spec,
+                                                         m_dir.path().toStdString(),
+                                                         "rip",
+                                                         true);
     const int drive = initWith(DiscLayouts::imagesSection({QString::fromStdString(disc.cuePath)})
                                + (paranoia ? "" : "[Reading]\nParanoia=0\n"));
     QCOMPARE(CR_SetActiveCDROM(drive), int32_t(CR_OK));
@@ -207,7 +213,10 @@ void tst_CdRip::reportsUnreadableSector()
     QFETCH(bool, paranoia);
     QFETCH(int, cut);
     const DiscGen::DiscSpec spec = audioDisc({1000, 600});
-    const DiscGen::WrittenDisc disc = DiscGen::writeDisc(spec, m_dir.path().toStdString(), "bad", true);
+    const DiscGen::WrittenDisc disc = DiscGen::writeDisc(spec,
+                                                         m_dir.path().toStdString(),
+                                                         "bad",
+                                                         true);
     const int drive = initWith(DiscLayouts::imagesSection({QString::fromStdString(disc.cuePath)})
                                + (paranoia ? "" : "[Reading]\nParanoia=0\n"));
     QCOMPARE(CR_SetActiveCDROM(drive), int32_t(CR_OK));
@@ -239,15 +248,18 @@ void tst_CdRip::reportsUnreadableSector()
     QVERIFY(got.size() <= (cut - 1000) * 2352);
     QVERIFY(expected.startsWith(got));
     int32_t n = -1;
-    QCOMPARE(CR_RipChunk(reinterpret_cast<uint8_t *>(chunk.data()), &n, &abort), int32_t(CR_ERR_READ));
+    QCOMPARE(CR_RipChunk(reinterpret_cast<uint8_t *>(chunk.data()), &n, &abort),
+             int32_t(CR_ERR_READ));
     QCOMPARE(n, 0);
     QCOMPARE(CR_CloseRipper(), int32_t(CR_OK));
 }
 
 void tst_CdRip::refusesBadCalls()
 {
-    const DiscGen::WrittenDisc disc = DiscGen::writeDisc(audioDisc({300}), m_dir.path().toStdString(),
-                                                         "refuse", false);
+    const DiscGen::WrittenDisc disc = DiscGen::writeDisc(audioDisc({300}),
+                                                         m_dir.path().toStdString(),
+                                                         "refuse",
+                                                         false);
     const int drive = initWith(DiscLayouts::imagesSection({QString::fromStdString(disc.cuePath)}));
     QCOMPARE(CR_SetActiveCDROM(drive), int32_t(CR_OK));
     QCOMPARE(CR_SetActiveCDROM(drive + 1), int32_t(CR_ERR_FAILED));
@@ -281,11 +293,13 @@ void tst_CdRip::refusesBadCalls()
 
 void tst_CdRip::imageDriveQueries()
 {
-    const DiscGen::WrittenDisc disc = DiscGen::writeDisc(audioDisc({300}), m_dir.path().toStdString(),
-                                                         "query", false);
+    const DiscGen::WrittenDisc disc = DiscGen::writeDisc(audioDisc({300}),
+                                                         m_dir.path().toStdString(),
+                                                         "query",
+                                                         false);
     const QString missing = m_dir.filePath("missing.cue");
     const int drive = initWith(
-        DiscLayouts::imagesSection({QString::fromStdString(disc.cuePath), missing}));
+        DiscLayouts::imagesSection({QString::fromStdString(disc.cuePath), missing, "query.cue"}));
 
     QCOMPARE(CR_SetActiveCDROM(drive), int32_t(CR_OK));
     int32_t status = -1;
@@ -295,6 +309,11 @@ void tst_CdRip::imageDriveQueries()
     // An image has no tray: ejecting and closing leave the disc readable.
     QCOMPARE(CR_EjectCD(1), int32_t(CR_OK));
     QCOMPARE(CR_EjectCD(0), int32_t(CR_OK));
+    QCOMPARE(CR_ReadToc(), int32_t(CR_OK));
+    QCOMPARE(CR_GetNumTocEntries(), 1);
+
+    // Named without a folder: beside the settings file.
+    QCOMPARE(CR_SetActiveCDROM(drive + 2), int32_t(CR_OK));
     QCOMPARE(CR_ReadToc(), int32_t(CR_OK));
     QCOMPARE(CR_GetNumTocEntries(), 1);
 
@@ -309,8 +328,13 @@ void tst_CdRip::imageDriveQueries()
 
 void tst_CdRip::ripUndisturbedByQueries()
 {
-    const DiscGen::WrittenDisc a = DiscGen::writeDisc(audioDisc({900}), m_dir.path().toStdString(), "qa", true);
-    const DiscGen::WrittenDisc b = DiscGen::writeDisc(audioDisc({50, 60}), m_dir.path().toStdString(), "qb",
+    const DiscGen::WrittenDisc a = DiscGen::writeDisc(audioDisc({900}),
+                                                      m_dir.path().toStdString(),
+                                                      "qa",
+                                                      true);
+    const DiscGen::WrittenDisc b = DiscGen::writeDisc(audioDisc({50, 60}),
+                                                      m_dir.path().toStdString(),
+                                                      "qb",
                                                       false);
     const int drive = initWith(DiscLayouts::imagesSection(
         {QString::fromStdString(a.cuePath), QString::fromStdString(b.cuePath)}));
