@@ -7,7 +7,8 @@
 void TInputGuard::acquire()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    m_cleared.wait(lock, [this] { return !m_held; });
+    const uint64_t ticket = m_nextTicket++;
+    m_cleared.wait(lock, [this, ticket] { return !m_held && m_serving == ticket; });
     m_held = true;
 }
 
@@ -15,7 +16,10 @@ void TInputGuard::release()
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_held)
+            return;
         m_held = false;
+        ++m_serving;
     }
     m_cleared.notify_all();
 }
@@ -72,62 +76,70 @@ void TPcmInput::releaseListeners()
         listener->PcmInputRemoved(this);
 }
 
+void TInputSlot::set(TPcmInput *value, bool busy, TPcmInputListener *listener)
+{
+    TPcmInput *old = m_input;
+    if (value == old)
+        return;
+    if (busy && value)
+        value->BeginRead();
+    {
+        TInputGuardLocker lock(m_guard);
+        m_input = value;
+    }
+    if (busy && old)
+        old->EndRead();
+    if (old)
+        old->removeListener(listener);
+    if (value)
+        value->addListener(listener);
+}
+
+void TInputSlot::removed(TPcmInput *input)
+{
+    TInputGuardLocker lock(m_guard);
+    if (m_input == input)
+        m_input = nullptr;
+}
+
+int32_t TInputSlot::read(void *buffer, int32_t size)
+{
+    TInputGuardLocker lock(m_guard);
+    TPcmInput *input = m_input;
+    if (!input)
+        throw EPcmException("Input is not assigned");
+    return input->ReadData(buffer, size);
+}
+
+void TInputSlot::detach(TPcmInputListener *listener)
+{
+    if (TPcmInput *input = m_input.load())
+        input->removeListener(listener);
+}
+
 TPcmConverter::TPcmConverter(QObject *owner, const QString &name)
     : TPcmInput(owner, name)
 {}
 
 TPcmConverter::~TPcmConverter()
 {
-    if (TPcmInput *input = m_input.load())
-        input->removeListener(this);
+    m_input.detach(this);
 }
 
 void TPcmConverter::SetInput(TPcmInput *value)
 {
-    if (value == this)
-        return;
-    TPcmInput *old = m_input;
-    if (value == old)
-        return;
-    if (IsBusy()) {
-        if (value)
-            value->BeginRead();
-        {
-            TInputGuardLocker lock(m_inputGuard);
-            m_input = value;
-        }
-        if (old)
-            old->EndRead();
-    } else {
-        m_input = value;
-    }
-    if (old)
-        old->removeListener(this);
-    if (value)
-        value->addListener(this);
+    if (value != this)
+        m_input.set(value, IsBusy(), this);
 }
 
 void TPcmConverter::UnlockInputChain()
 {
-    m_inputGuard.release();
-    if (auto *below = dynamic_cast<TPcmConverter *>(m_input.load()))
+    m_input.guard().release();
+    if (auto *below = dynamic_cast<TPcmConverter *>(m_input.get()))
         below->UnlockInputChain();
 }
 
 void TPcmConverter::PcmInputRemoved(TPcmInput *input)
 {
-    // The source is half destroyed: it must not be opened or closed any more,
-    // only forgotten once no read is under way.
-    TInputGuardLocker lock(m_inputGuard);
-    if (m_input == input)
-        m_input = nullptr;
-}
-
-int32_t TPcmConverter::readInput(void *buffer, int32_t size)
-{
-    TInputGuardLocker lock(m_inputGuard);
-    TPcmInput *input = m_input;
-    if (!input)
-        throw EPcmException("Input is not assigned");
-    return input->ReadData(buffer, size);
+    m_input.removed(input);
 }

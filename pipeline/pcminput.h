@@ -12,7 +12,8 @@ class TPcmInput;
 
 // Mutual-exclusion flag between a reader of a source and whoever swaps that
 // source. Unlike a mutex it may be cleared by any thread, which error recovery
-// needs (the worker may have died holding it).
+// needs (the worker may have died holding it). Waiters are served in turn, so
+// a swap of the source is not starved by a worker that reads back to back.
 class TInputGuard
 {
 public:
@@ -24,6 +25,8 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_cleared;
     bool m_held = false;
+    uint64_t m_nextTicket = 0;
+    uint64_t m_serving = 0;
 };
 
 class TInputGuardLocker
@@ -108,6 +111,28 @@ private:
     std::vector<TPcmInputListener *> m_listeners;
 };
 
+// The Input of a sink or converter with its guard: swapping, forgetting a
+// source that is going away, and reading under the guard.
+class TInputSlot
+{
+public:
+    TPcmInput *get() const { return m_input; }
+    TInputGuard &guard() { return m_guard; }
+    // While busy, opens the new source, swaps under the guard, then closes the
+    // old one; listener is moved from the old source to the new.
+    void set(TPcmInput *value, bool busy, TPcmInputListener *listener);
+    // The source is half destroyed: it is neither closed nor reopened, only
+    // forgotten once no read is under way.
+    void removed(TPcmInput *input);
+    // Raises "Input is not assigned" when the source went away.
+    int32_t read(void *buffer, int32_t size);
+    void detach(TPcmInputListener *listener);
+
+private:
+    TInputGuard m_guard;
+    std::atomic<TPcmInput *> m_input{nullptr};
+};
+
 // A source that reads another source. No concrete converter exists yet; the
 // sinks' error recovery unlocks a chain of them.
 class TPcmConverter : public TPcmInput, public TPcmInputListener
@@ -116,23 +141,22 @@ public:
     explicit TPcmConverter(QObject *owner = nullptr, const QString &name = {});
     ~TPcmConverter() override;
 
-    TPcmInput *Input() const { return m_input; }
+    TPcmInput *Input() const { return m_input.get(); }
     // Ignores the converter itself. While busy, opens the new source, swaps it
     // under the guard and closes the old one.
     virtual void SetInput(TPcmInput *value);
     // Clears the guard of this converter and of every converter below it.
     void UnlockInputChain();
 
-    TInputGuard &InputGuard() { return m_inputGuard; }
+    TInputGuard &InputGuard() { return m_input.guard(); }
 
     void PcmInputRemoved(TPcmInput *input) override;
 
 protected:
     // Reads from Input under the guard; raises "Input is not assigned" when
     // the source has gone.
-    int32_t readInput(void *buffer, int32_t size);
+    int32_t readInput(void *buffer, int32_t size) { return m_input.read(buffer, size); }
 
 private:
-    TInputGuard m_inputGuard;
-    std::atomic<TPcmInput *> m_input{nullptr};
+    TInputSlot m_input;
 };
