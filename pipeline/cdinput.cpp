@@ -64,7 +64,11 @@ void TCDIn::AcquireDrive()
 {
     std::lock_guard<std::mutex> lock(m_driveMutex);
     if (m_openCount == 0)
-        CDRip().CR_SetActiveCDROM(m_currentDrive);
+        m_heldDrive = m_currentDrive;
+    // The library's active drive is shared by every CD input object (and
+    // reset by each one's construction): while this one holds its drive,
+    // each acquire selects that drive again.
+    CDRip().CR_SetActiveCDROM(m_heldDrive);
     ++m_openCount;
 }
 

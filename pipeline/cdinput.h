@@ -92,6 +92,7 @@ private:
     // chunk counters and the table copy are the reader's while busy.
     std::mutex m_driveMutex;
     int32_t m_openCount = 0;
+    int32_t m_heldDrive = 0; // CurrentDrive when the count left 0
     int32_t m_currentDrive = 0;
     int32_t m_startTrack = 0;
     int32_t m_endTrack = 0;

@@ -71,13 +71,6 @@ RipState &rip()
     return *state;
 }
 
-void closeRipper()
-{
-    RipState &r = rip();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    r.ripper.reset();
-}
-
 } // namespace
 
 extern "C" {
@@ -87,7 +80,8 @@ int32_t CR_Init(const char *settingsPath)
     // libcdio warns on stderr about image details (short pregaps and the
     // like) that are no concern of a program's user.
     cdio_loglevel_default = CDIO_LOG_ERROR;
-    closeRipper();
+    // An open ripper keeps going: it has its own handles, and every new CD
+    // input object initialises the library again, also during a rip.
     Settings settings;
     const bool read = settingsPath && readSettingsFile(settingsPath, settings);
     // An image named without a folder lies beside the settings file, not in

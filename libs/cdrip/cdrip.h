@@ -67,8 +67,8 @@ typedef struct CR_CdromParameters
  * [Images] (one image path per key, in file order) and [Reading] Paranoia
  * (0 reads straight from the drive, anything else or missing verifies every
  * sector with cdparanoia). May be called again to re-read the file; an open
- * ripper is closed. Returns CR_ERR_FAILED when the file cannot be read (the
- * real drives are listed all the same). */
+ * ripper goes on reading its drive. Returns CR_ERR_FAILED when the file
+ * cannot be read (the real drives are listed all the same). */
 CDRIP_API int32_t CR_Init(const char *settingsPath);
 /* Closes everything; the library is back to its state before CR_Init. */
 CDRIP_API void CR_DeInit(void);

@@ -364,6 +364,15 @@ void tst_CDIn::notReady()
     in->SetCurrentDrive(m_realDrives + 1);
     QCOMPARE(in->CurrentDrive(), m_realDrives + 1);
     QCOMPARE(in->GetDriveName(), QString("ready.cue"));
+    {
+        // Another CD input made and used meanwhile disturbs neither the
+        // read nor this input's view of its drive.
+        TCDIn other;
+        other.SetCurrentDrive(m_realDrives + 1);
+        QCOMPARE(other.GetDriveStatus(), dsNotReady);
+    }
+    QCOMPARE(in->GetDriveName(), QString("ready.cue"));
+    QCOMPARE(in->GetTrackCount(), 1);
     QCOMPARE(readAll(*in, 4096).size(), 100 * 2352);
     in->EndRead();
     QCOMPARE(in->GetDriveName(), QString("gone.cue"));
