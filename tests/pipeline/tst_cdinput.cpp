@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <dlfcn.h>
 #include <memory>
 #include <unistd.h>
 
@@ -34,6 +35,7 @@ private Q_SLOTS:
     void readErrorNamesTrackAndPosition_data();
     void readErrorNamesTrackAndPosition();
     void missingLibrary();
+    void shutdownReleasesLibrary();
 
 private:
     std::unique_ptr<TCDIn> inputOver(const QStringList &images, const QByteArray &extra = {});
@@ -448,6 +450,33 @@ void tst_CDIn::missingLibrary()
     // The helper has no path to our libraries of its own.
     QCOMPARE(runHelper(false), QString("libcdrip.so could not be loaded."));
     QCOMPARE(runHelper(true), QString("loaded"));
+}
+
+void tst_CDIn::shutdownReleasesLibrary()
+{
+    {
+        TCDIn in;
+    }
+    QVERIFY(CDRipLoaded());
+    auto stillLoaded = [] {
+        void *handle = dlopen(CDRipLibraryFileName, RTLD_LAZY | RTLD_NOLOAD);
+        if (handle)
+            dlclose(handle);
+        return handle != nullptr;
+    };
+    QVERIFY(stillLoaded());
+    UnloadCDRipLibrary();
+    QVERIFY(!CDRipLoaded());
+    QVERIFY(!stillLoaded());
+    QVERIFY(!CDRip().CR_Init);
+    UnloadCDRipLibrary(); // the exit-time guard runs it again: harmless
+
+    // A later construction loads and initialises afresh.
+    const DiscGen::WrittenDisc disc = writeDisc(audioDisc({75}), "reload", false);
+    auto again = inputOver({QString::fromStdString(disc.cuePath)});
+    QVERIFY(CDRipLoaded());
+    QCOMPARE(again->GetDriveCount(), m_realDrives + 1);
+    QCOMPARE(again->GetTrackCount(), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_CDIn)
