@@ -1,9 +1,13 @@
 #include "mainwindow.h"
 
 #include "app/choicelists.h"
+#include "app/devicemonitor.h"
+#include "app/trackformat.h"
 #include "app/settings.h"
 #include "app/ui/folderpicker.h"
 #include "app/ui/sidepanel.h"
+#include "pipeline/cdinput.h"
+#include "pipeline/pcmexception.h"
 
 #include <QAction>
 #include <QApplication>
@@ -33,7 +37,6 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <QVBoxLayout>
-#include <QAbstractEventDispatcher>
 
 Q_LOGGING_CATEGORY(lcLifecycle, "sondrel.lifecycle", QtWarningMsg)
 
@@ -142,6 +145,7 @@ void TfrmMain::buildUi()
     workLayout->setSpacing(0);
 
     PelList = named(new QWidget, "PelList");
+    PelList->installEventFilter(this);
     auto listLayout = new QVBoxLayout(PelList);
     listLayout->setContentsMargins(4, 4, 4, 4);
     listLayout->addWidget(buildHeaderStrip());
@@ -260,6 +264,8 @@ QWidget *TfrmMain::buildTrackList()
     CDList->setSelectionBehavior(QAbstractItemView::SelectRows);
     CDList->setSelectionMode(QAbstractItemView::SingleSelection);
     CDList->setContextMenuPolicy(Qt::CustomContextMenu);
+    CDList->installEventFilter(this);
+    connect(CDList, &QTableWidget::itemChanged, this, &TfrmMain::CDListChange);
     connect(CDList, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
         PopupSelect->popup(CDList->viewport()->mapToGlobal(pos));
     });
@@ -415,6 +421,11 @@ void TfrmMain::buildActions()
     ActSelall = action("ActSelall", QStringLiteral("&Select all"), -1);
     ActSelnone = action("ActSelnone", QStringLiteral("S&elect none"), -1);
     ActInvert = action("ActInvert", QStringLiteral("&Invert selection"), -1);
+    for (QAction *a : {ActSelall, ActSelnone, ActInvert})
+        a->setEnabled(true);
+    connect(ActSelall, &QAction::triggered, this, &TfrmMain::ActSelallExecute);
+    connect(ActSelnone, &QAction::triggered, this, &TfrmMain::ActSelnoneExecute);
+    connect(ActInvert, &QAction::triggered, this, &TfrmMain::ActInvertExecute);
     ActFreeDB = action("ActFreeDB", QStringLiteral("&FreeDB"), -1);
     Actrip = action("Actrip", QStringLiteral("&Rip"), -1);
     ActEnumrename = action("ActEnumrename", QStringLiteral("..."), -1);
@@ -423,11 +434,6 @@ void TfrmMain::buildActions()
     PopupSelect = new QMenu(this);
     PopupSelect->setObjectName(QStringLiteral("PopupSelect"));
     PopupSelect->addActions({ActSelall, ActSelnone, ActInvert});
-
-    // Actions follow the program's state whenever the window thread runs out
-    // of work, so no change of state can leave one stale.
-    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
-            &TfrmMain::updateActions);
 }
 
 void TfrmMain::buildComponents()
@@ -441,6 +447,16 @@ void TfrmMain::buildComponents()
         t->setSingleShot(true);
         return t;
     };
+    // A missing CD library leaves the program without CD access, not without
+    // a window: the message is shown once the window is up.
+    try {
+        CDIn = new TCDIn(this, QStringLiteral("CDIn"));
+    } catch (const EPcmException &e) {
+        m_startupErrors << e.message();
+    }
+    m_deviceMonitor = new DeviceMonitor(this);
+    connect(m_deviceMonitor, &DeviceMonitor::deviceChange, this, &TfrmMain::WMDeviceChange);
+
     Timer = timer("Timer", 100);
     TimeRip = timer("TimeRip", 200);
     TimerCD = timer("TimerCD", 1000);
@@ -454,16 +470,15 @@ void TfrmMain::buildComponents()
     SaveDialog->setOption(QFileDialog::DontConfirmOverwrite, true);
 }
 
-void TfrmMain::updateActions()
-{
-}
-
 // ---------------------------------------------------------------------------
 // Lifecycle
 
 void TfrmMain::FormCreate()
 {
     step(QStringLiteral("FormCreate"));
+    step(QStringLiteral("FillDriveList"));
+    FillDriveList();
+    connect(cmbDevice, &QComboBox::currentIndexChanged, this, &TfrmMain::cmbDeviceChange);
     SeekDragging = false;
     step(QStringLiteral("cmbOutformatChange"));
     cmbOutformat->setCurrentIndex(0);
@@ -490,6 +505,11 @@ void TfrmMain::showEvent(QShowEvent *event)
 void TfrmMain::FormShow()
 {
     step(QStringLiteral("FormShow"));
+    for (const QString &message : std::as_const(m_startupErrors))
+        QMetaObject::invokeMethod(this, [this, message] { showError(message); }, Qt::QueuedConnection);
+    m_startupErrors.clear();
+    step(QStringLiteral("FillTrackList"));
+    FillTrackList();
     try {
         step(QStringLiteral("ReadDestFolder"));
         edtDestFolder->setText(m_settings->ReadDestFolder());
@@ -544,6 +564,165 @@ void TfrmMain::keyPressEvent(QKeyEvent *event)
         return;
     }
     QMainWindow::keyPressEvent(event);
+}
+
+// ---------------------------------------------------------------------------
+// Drives and tracks
+
+void TfrmMain::FillDriveList()
+{
+    cmbDevice->clear();
+    if (!CDIn)
+        return;
+    // A separate input, so that listing leaves CDIn's drive as it was.
+    try {
+        TCDIn lister;
+        const int count = lister.GetDriveCount();
+        for (int i = 0; i < count; ++i) {
+            lister.SetCurrentDrive(i);
+            cmbDevice->addItem(lister.GetDriveName());
+        }
+    } catch (const EPcmException &e) {
+        m_startupErrors << e.message();
+    }
+    if (cmbDevice->count() > 0)
+        cmbDevice->setCurrentIndex(0);
+}
+
+void TfrmMain::FillTrackList()
+{
+    const QSignalBlocker quiet(CDList);
+    CDList->setRowCount(0);
+    if (CDIn) {
+        CDIn->SetCurrentDrive(cmbDevice->currentIndex());
+        const int n = CDIn->GetTrackCount();
+        // The shown starts add up rounded lengths from two seconds on, as a
+        // player's counter does, rather than the disc's own offsets.
+        int start = 2;
+        for (int t = 1; t <= n; ++t) {
+            const TTrackTime length = CDIn->GetTrackInfo(t).Length;
+            const int seconds = TrackFormat::roundedSeconds(length.Minutes, length.Seconds, length.Frames);
+            const int row = CDList->rowCount();
+            CDList->insertRow(row);
+            auto fixed = [](const QString &text, Qt::Alignment align) {
+                auto item = new QTableWidgetItem(text);
+                item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+                item->setTextAlignment(align);
+                return item;
+            };
+            auto image = fixed(QString(), Qt::AlignCenter);
+            image->setIcon(static_cast<ImageList *>(imgList)->images.value(0));
+            image->setData(Qt::UserRole, 0);
+            CDList->setItem(row, 0, image);
+            auto tick = fixed(QString(), Qt::AlignCenter);
+            tick->setFlags(tick->flags() | Qt::ItemIsUserCheckable);
+            tick->setCheckState(Qt::Unchecked);
+            CDList->setItem(row, 1, tick);
+            CDList->setItem(row, 2, fixed(TrackFormat::trackNumberText(t), Qt::AlignCenter));
+            CDList->setItem(row, 3, new QTableWidgetItem);
+            CDList->setItem(row, 4, new QTableWidgetItem);
+            CDList->setItem(row, 5, fixed(TrackFormat::FormatDuration(start), Qt::AlignCenter));
+            CDList->setItem(row, 6, fixed(TrackFormat::FormatDuration(seconds), Qt::AlignCenter));
+            start += seconds;
+        }
+    }
+    if (CDList->rowCount() > 0)
+        ActSelallExecute();
+    CDListChange();
+}
+
+void TfrmMain::cmbDeviceChange()
+{
+    FillTrackList();
+}
+
+void TfrmMain::WMDeviceChange(int eventCode)
+{
+    if (eventCode == DeviceEvent::Arrival) {
+        FillTrackList();
+    } else if (eventCode == DeviceEvent::RemoveComplete) {
+        {
+            const QSignalBlocker quiet(CDList);
+            CDList->setRowCount(0);
+        }
+        edtArtist->clear();
+        edtGenre->setCurrentIndex(-1);
+        edtGenre->setEditText(QString());
+        edtAlbum->clear();
+        edtYear->clear();
+        CDListChange();
+    }
+}
+
+void TfrmMain::setAllTicks(const std::function<bool(bool)> &tick)
+{
+    for (int row = 0; row < CDList->rowCount(); ++row) {
+        QTableWidgetItem *item = CDList->item(row, 1);
+        if (item)
+            item->setCheckState(tick(item->checkState() == Qt::Checked) ? Qt::Checked : Qt::Unchecked);
+    }
+}
+
+void TfrmMain::ActSelallExecute()
+{
+    setAllTicks([](bool) { return true; });
+}
+
+void TfrmMain::ActSelnoneExecute()
+{
+    setAllTicks([](bool) { return false; });
+}
+
+void TfrmMain::ActInvertExecute()
+{
+    setAllTicks([](bool ticked) { return !ticked; });
+}
+
+bool TfrmMain::AnyTrackTicked() const
+{
+    for (int row = 0; row < CDList->rowCount(); ++row) {
+        const QTableWidgetItem *item = CDList->item(row, 1);
+        if (item && item->checkState() == Qt::Checked)
+            return true;
+    }
+    return false;
+}
+
+void TfrmMain::CDListChange()
+{
+    int ticked = 0;
+    for (int row = 0; row < CDList->rowCount(); ++row) {
+        const QTableWidgetItem *item = CDList->item(row, 1);
+        if (item && item->checkState() == Qt::Checked)
+            ++ticked;
+    }
+    spTips->setText(QString::asprintf("%d Tracks Selected", ticked));
+    // Every change of a tick or of the rows passes here, so the actions that
+    // depend on them are brought up to date here too.
+    ActripUpdate();
+}
+
+void TfrmMain::ActripUpdate()
+{
+    Actrip->setEnabled(AnyTrackTicked());
+}
+
+void TfrmMain::PelListResize()
+{
+    CDList->setColumnWidth(4, PelList->width() * 120 / 441 + 50);
+}
+
+bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == PelList && event->type() == QEvent::Resize) {
+        PelListResize();
+    } else if (watched == CDList && event->type() == QEvent::KeyPress) {
+        // A blank neither ticks nor starts editing a cell; in a cell's own
+        // editor it stays a blank.
+        if (static_cast<QKeyEvent *>(event)->text() == QLatin1String(" "))
+            return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 // ---------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -20,7 +21,9 @@ class QTimer;
 class QToolBar;
 class QToolButton;
 class QWidget;
+class DeviceMonitor;
 class SettingsStore;
+class TCDIn;
 class SidePanel;
 
 // The program's one window. It owns every long-lived component and wires the
@@ -40,12 +43,19 @@ public:
     // Shows the folder picker; true and the chosen folder when one was picked.
     bool BrowseForFolder(const QString &caption, QString &folder);
 
+    // The system's notice that a device arrived (0x8000) or went (0x8004);
+    // other codes are ignored.
+    void WMDeviceChange(int eventCode);
+    // True when at least one track is ticked for ripping.
+    bool AnyTrackTicked() const;
+
     // The output paths finished in the current job, in finishing order.
     QStringList PlaylistEntries;
     // True while a mouse button is held on the seek bar.
     bool SeekDragging = false;
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
@@ -65,6 +75,17 @@ private:
     bool FormCloseQuery();
     void FormDestroy();
 
+    void FillDriveList();
+    void FillTrackList();
+    void cmbDeviceChange();
+    void ActSelallExecute();
+    void ActSelnoneExecute();
+    void ActInvertExecute();
+    void setAllTicks(const std::function<bool(bool)> &tick);
+    void CDListChange();
+    void ActripUpdate();
+    void PelListResize();
+
     void edtDestFolderButtonClick();
     void edtDestFolderChange(const QString &text);
     void chkEjectClick();
@@ -72,7 +93,6 @@ private:
     void edtFilenameButtonClick();
     void setPlaylistFieldEnabled(bool enabled);
     void cmbOutformatChange();
-    void updateActions();
 
     void step(const QString &name);
     void showError(const QString &message);
@@ -116,6 +136,9 @@ private:
     QLabel *spTips = nullptr;
 
     // Components.
+    TCDIn *CDIn = nullptr; // null when the CD library could not be loaded
+    DeviceMonitor *m_deviceMonitor = nullptr;
+    QStringList m_startupErrors; // shown once the window is on screen
     QObject *ActionList = nullptr;
     QAction *ActcdPlay = nullptr;
     QAction *ActcdFirst = nullptr;

@@ -1,6 +1,8 @@
 #include "app/settings.h"
 #include "app/ui/mainwindow.h"
 #include "app/ui/sidepanel.h"
+#include "pipeline/cdinput.h"
+#include "tests/support/testsupport.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -26,6 +28,7 @@ class tst_MainWindow : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase();
     void inventory_data();
     void inventory();
     void windowAndLists();
@@ -40,6 +43,11 @@ private Q_SLOTS:
     void playlistOption();
     void sidePanelHotSpot();
     void lifecycleOrder();
+    void drivesAndTracks();
+    void selectionActions();
+    void blankKeyIgnored();
+    void discRemovalAndArrival();
+    void titleColumnFollowsPanel();
 
 private:
     struct Window
@@ -58,7 +66,46 @@ private:
     }
     // Runs `handle` on the next modal widget that opens, from the event loop.
     static void onNextModal(std::function<void(QWidget *)> handle);
+    static QTableWidget *grid(TfrmMain *w) { return child<QTableWidget>(w, "CDList"); }
+    static QStringList column(TfrmMain *w, int c);
+    static QList<bool> ticks(TfrmMain *w);
+
+    QTemporaryDir m_home;
 };
+
+void tst_MainWindow::initTestCase()
+{
+    // The disc images below stand in for CD drives, listed in the CD
+    // library's settings in a private configuration folder.
+    QVERIFY(m_home.isValid());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath("config")));
+    const QString settingsFolder = TCDIn::SettingsFolder();
+    QVERIFY(QDir().mkpath(settingsFolder));
+    DiscGen::DiscSpec example = TestSupport::audioDisc(
+        {(3 * 60 + 20) * 75, (4 * 60 + 5) * 75 + 40, 2 * 60 * 75 + 37});
+    const auto first = TestSupport::makeDisc(m_home.path(), example, "example");
+    const auto second = TestSupport::makeDisc(m_home.path(), TestSupport::audioDisc({150, 75}), "short");
+    QFile ini(settingsFolder + "cdr.ini");
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[Images]\nImage1=" + QFile::encodeName(QString::fromStdString(first.cuePath))
+              + "\nImage2=" + QFile::encodeName(QString::fromStdString(second.cuePath)) + "\n");
+}
+
+QStringList tst_MainWindow::column(TfrmMain *w, int c)
+{
+    QStringList texts;
+    for (int row = 0; row < grid(w)->rowCount(); ++row)
+        texts << grid(w)->item(row, c)->text();
+    return texts;
+}
+
+QList<bool> tst_MainWindow::ticks(TfrmMain *w)
+{
+    QList<bool> result;
+    for (int row = 0; row < grid(w)->rowCount(); ++row)
+        result << (grid(w)->item(row, 1)->checkState() == Qt::Checked);
+    return result;
+}
 
 tst_MainWindow::Window tst_MainWindow::makeWindow(const QVariantMap &stored)
 {
@@ -402,13 +449,130 @@ void tst_MainWindow::lifecycleOrder()
 {
     Window win = makeWindow();
     QCOMPARE(win.w->lifecycleSteps(),
-             QStringList({"FormCreate", "cmbOutformatChange", "PlaylistEntries"}));
+             QStringList({"FormCreate", "FillDriveList", "cmbOutformatChange", "PlaylistEntries"}));
     win.w->show();
     QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
     win.w->show(); // a second show is no second start
     QVERIFY(win.w->close());
-    QCOMPARE(win.w->lifecycleSteps().mid(3),
-             QStringList({"FormShow", "ReadDestFolder", "ReadOptionFlags", "FormCloseQuery"}));
+    QCOMPARE(win.w->lifecycleSteps().mid(4),
+             QStringList({"FormShow", "FillTrackList", "ReadDestFolder", "ReadOptionFlags", "FormCloseQuery"}));
+}
+
+void tst_MainWindow::drivesAndTracks()
+{
+    Window win = makeWindow();
+    TfrmMain *w = win.w.get();
+    auto devices = child<QComboBox>(w, "cmbDevice");
+    QVERIFY(devices->count() >= 2);
+    QCOMPARE(devices->currentIndex(), 0);
+    const int images = devices->count() - 2; // real drives come first
+    QVERIFY(devices->itemText(images).endsWith("example.cue"));
+    QVERIFY(devices->itemText(images + 1).endsWith("short.cue"));
+    devices->setCurrentIndex(images);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+
+    // 3:20 and 0 frames, 4:05 and 40 frames, 2:00 and 37 frames.
+    QCOMPARE(column(w, 2), QStringList({"01", "02", "03"}));
+    QCOMPARE(column(w, 5), QStringList({"00:00:02", "00:03:22", "00:07:28"}));
+    QCOMPARE(column(w, 6), QStringList({"00:03:20", "00:04:06", "00:02:00"}));
+    QCOMPARE(column(w, 3), QStringList({"", "", ""}));
+    QCOMPARE(ticks(w), QList<bool>({true, true, true}));
+    QCOMPARE(child<QLabel>(w, "spTips")->text(), "3 Tracks Selected");
+    QTRY_VERIFY(w->findChild<QAction *>("Actrip")->isEnabled());
+    QVERIFY(child<QPushButton>(w, "btnRip")->isEnabled());
+
+    // Another drive, another disc; typed titles do not survive a refill.
+    grid(w)->item(0, 4)->setText("Typed");
+    devices->setCurrentIndex(images + 1);
+    QCOMPARE(column(w, 6), QStringList({"00:00:02", "00:00:01"}));
+    QCOMPARE(column(w, 4), QStringList({"", ""}));
+    QCOMPARE(child<QLabel>(w, "spTips")->text(), "2 Tracks Selected");
+}
+
+void tst_MainWindow::selectionActions()
+{
+    Window win = makeWindow();
+    TfrmMain *w = win.w.get();
+    child<QComboBox>(w, "cmbDevice")->setCurrentIndex(child<QComboBox>(w, "cmbDevice")->count() - 2);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    auto action = [w](const char *name) { return w->findChild<QAction *>(QLatin1String(name)); };
+
+    grid(w)->item(1, 1)->setCheckState(Qt::Unchecked);
+    QCOMPARE(child<QLabel>(w, "spTips")->text(), "2 Tracks Selected");
+    action("ActInvert")->trigger();
+    QCOMPARE(ticks(w), QList<bool>({false, true, false}));
+    QCOMPARE(child<QLabel>(w, "spTips")->text(), "1 Tracks Selected");
+    action("ActSelnone")->trigger();
+    QCOMPARE(ticks(w), QList<bool>({false, false, false}));
+    QCOMPARE(child<QLabel>(w, "spTips")->text(), "0 Tracks Selected");
+    QVERIFY(!w->AnyTrackTicked());
+    QTRY_VERIFY(!action("Actrip")->isEnabled());
+    QVERIFY(!child<QPushButton>(w, "btnRip")->isEnabled());
+    action("ActSelall")->trigger();
+    QCOMPARE(ticks(w), QList<bool>({true, true, true}));
+    QTRY_VERIFY(action("Actrip")->isEnabled());
+}
+
+void tst_MainWindow::blankKeyIgnored()
+{
+    Window win = makeWindow();
+    TfrmMain *w = win.w.get();
+    child<QComboBox>(w, "cmbDevice")->setCurrentIndex(child<QComboBox>(w, "cmbDevice")->count() - 2);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QTableWidget *list = grid(w);
+    list->setFocus();
+    list->setCurrentCell(0, 1);
+    QTest::keyClick(list, Qt::Key_Space);
+    QCOMPARE(ticks(w), QList<bool>({true, true, true}));
+    list->setCurrentCell(0, 4);
+    QTest::keyClick(list, Qt::Key_Space);
+    QCOMPARE(list->item(0, 4)->text(), QString());
+    QVERIFY(!list->isPersistentEditorOpen(list->item(0, 4)));
+}
+
+void tst_MainWindow::discRemovalAndArrival()
+{
+    Window win = makeWindow();
+    TfrmMain *w = win.w.get();
+    child<QComboBox>(w, "cmbDevice")->setCurrentIndex(child<QComboBox>(w, "cmbDevice")->count() - 2);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    child<QLineEdit>(w, "edtArtist")->setText("Artist");
+    child<QLineEdit>(w, "edtAlbum")->setText("Album");
+    child<QComboBox>(w, "edtGenre")->setCurrentIndex(17);
+    child<QLineEdit>(w, "edtYear")->setText("1999");
+
+    w->WMDeviceChange(0x0007); // some other notice
+    QCOMPARE(grid(w)->rowCount(), 3);
+    QCOMPARE(child<QLineEdit>(w, "edtArtist")->text(), "Artist");
+
+    w->WMDeviceChange(0x8004);
+    QCOMPARE(grid(w)->rowCount(), 0);
+    for (const char *field : {"edtArtist", "edtAlbum", "edtYear"})
+        QCOMPARE(child<QLineEdit>(w, field)->text(), QString());
+    QCOMPARE(child<QComboBox>(w, "edtGenre")->currentText(), QString());
+    QCOMPARE(child<QLabel>(w, "spTips")->text(), "0 Tracks Selected");
+    QTRY_VERIFY(!w->findChild<QAction *>("Actrip")->isEnabled());
+
+    w->WMDeviceChange(0x8000);
+    QCOMPARE(grid(w)->rowCount(), 3);
+    QCOMPARE(ticks(w), QList<bool>({true, true, true}));
+}
+
+void tst_MainWindow::titleColumnFollowsPanel()
+{
+    Window win = makeWindow();
+    TfrmMain *w = win.w.get();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QWidget *panel = child<QWidget>(w, "PelList");
+    for (int width : {754, 1000, 1280}) {
+        w->resize(width, 573);
+        QTRY_COMPARE(grid(w)->columnWidth(4), panel->width() * 120 / 441 + 50);
+    }
 }
 
 QTEST_MAIN(tst_MainWindow)
