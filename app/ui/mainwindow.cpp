@@ -81,9 +81,10 @@ QLabel *helpLabel(const QString &text)
     auto label = new QLabel(text);
     label->setTextFormat(Qt::PlainText);
     label->setEnabled(false);
-    label->setWordWrap(true);
+    // The texts are long for the panel's width: a smaller face keeps each on
+    // its own lines, as written.
     QFont small = label->font();
-    small.setPointSizeF(small.pointSizeF() * 0.85);
+    small.setPointSizeF(small.pointSizeF() * 0.8);
     label->setFont(small);
     return label;
 }
@@ -207,7 +208,7 @@ QWidget *TfrmMain::buildHeaderStrip()
     grid->setColumnStretch(1, 1);
     for (QWidget *w : {static_cast<QWidget *>(cmbSpeed), static_cast<QWidget *>(edtYear),
                        static_cast<QWidget *>(edtGenre)})
-        w->setFixedWidth(150);
+        w->setFixedWidth(125);
 
     btnSelect = named(new QPushButton(QStringLiteral("&Select")), "btnSelect");
     btnSelect->setMenu(PopupSelect);
@@ -276,9 +277,11 @@ QWidget *TfrmMain::buildGeneralPage()
 {
     auto page = new QWidget;
     auto layout = new QVBoxLayout(page);
+    layout->setContentsMargins(4, 4, 4, 4);
 
     auto output = named(new QGroupBox(QStringLiteral("Output")), "grpOutput");
     auto out = new QVBoxLayout(output);
+    out->setContentsMargins(6, 6, 6, 6);
     edtDestFolder = readOnlyField("edtDestFolder");
     edtDestFolder->setText(SettingsStore::defaultDestFolder());
     auto folderButton = fieldButton("edtDestFolderButton", QStringLiteral("..."),
@@ -430,6 +433,9 @@ void TfrmMain::buildActions()
     Actrip = action("Actrip", QStringLiteral("&Rip"), -1);
     ActEnumrename = action("ActEnumrename", QStringLiteral("..."), -1);
     ActQuality = action("ActQuality", QStringLiteral("..."), -1);
+    // A button's text would drop a trailing ellipsis: here it is the caption.
+    ActEnumrename->setIconText(QStringLiteral("..."));
+    ActQuality->setIconText(QStringLiteral("..."));
 
     PopupSelect = new QMenu(this);
     PopupSelect->setObjectName(QStringLiteral("PopupSelect"));
