@@ -17,6 +17,11 @@ const char *const BusyMessage = "The component is buisy";
 
 } // namespace
 
+TTrackKind TrackKindOfFlag(uint8_t flag)
+{
+    return (flag & CR_CONTROL_DATA) ? ctData : ctAudio;
+}
+
 // AcquireDrive .. ReleaseDrive around one operation, also when it raises.
 class TCDIn::DriveHold
 {
@@ -125,9 +130,7 @@ TTrackEntryInfo TCDIn::GetTrackInfo(int32_t track)
     const TTocEntry a = GetTocEntry(track - 1);
     const TTocEntry b = GetTocEntry(track);
     TTrackEntryInfo info;
-    // Only the data bit of the control nibble makes a data track: copy
-    // permission (0x02) and pre-emphasis (0x01) are audio track properties.
-    info.TrackKind = (a.Flag & CR_CONTROL_DATA) ? ctData : ctAudio;
+    info.TrackKind = TrackKindOfFlag(a.Flag);
     info.Length = FramesToMSF(b.StartSector >= a.StartSector ? b.StartSector - a.StartSector : 0);
     return info;
 }

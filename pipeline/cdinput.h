@@ -21,6 +21,11 @@ struct TTrackEntryInfo
 
 static_assert(sizeof(TTrackEntryInfo) == 4, "three bytes of time and one of kind");
 
+// The kind a table-of-contents flag byte gives: data only when the control
+// nibble's data bit (0x04) is set, so copy-permitted (0x12) and pre-emphasised
+// (0x11) audio stay audio.
+TTrackKind TrackKindOfFlag(uint8_t flag);
+
 enum TDriveStatus { dsNotReady = 0, dsReady = 1, dsPlaying = 2 };
 
 // Raised by construction when the CD ripping library cannot be loaded.

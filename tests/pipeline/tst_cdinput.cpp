@@ -24,6 +24,8 @@ private Q_SLOTS:
     void setIniValue();
     void framesToMsf_data();
     void framesToMsf();
+    void trackKindOfFlag_data();
+    void trackKindOfFlag();
     void drives();
     void trackInfo_data();
     void trackInfo();
@@ -173,6 +175,27 @@ void tst_CDIn::framesToMsf()
     QCOMPARE(int(t.Seconds), seconds);
     QCOMPARE(int(t.Frames), frame);
     QCOMPARE(MSFToFrames(t), uint32_t(frames));
+}
+
+void tst_CDIn::trackKindOfFlag_data()
+{
+    QTest::addColumn<int>("flag");
+    QTest::addColumn<int>("kind");
+    QTest::newRow("audio 0x10") << 0x10 << int(ctAudio);
+    QTest::newRow("pre-emphasis 0x11") << 0x11 << int(ctAudio);
+    QTest::newRow("copy permitted 0x12") << 0x12 << int(ctAudio);
+    QTest::newRow("both 0x13") << 0x13 << int(ctAudio);
+    QTest::newRow("four channels 0x18") << 0x18 << int(ctAudio);
+    QTest::newRow("data 0x14") << 0x14 << int(ctData);
+    QTest::newRow("data without ADR 0x04") << 0x04 << int(ctData);
+    QTest::newRow("data copy permitted 0x16") << 0x16 << int(ctData);
+}
+
+void tst_CDIn::trackKindOfFlag()
+{
+    QFETCH(int, flag);
+    QFETCH(int, kind);
+    QCOMPARE(int(TrackKindOfFlag(uint8_t(flag))), kind);
 }
 
 void tst_CDIn::drives()
