@@ -2,11 +2,18 @@
 #include "app/settings.h"
 #include "app/ui/application.h"
 #include "app/ui/mainwindow.h"
+#include "pipeline/cdripbinding.h"
 
 int main(int argc, char **argv)
 {
     SondrelApplication app(argc, argv);
-    TfrmMain window(std::make_unique<SettingsStore>(std::make_unique<QSettingsStorage>()));
-    window.show();
-    return app.exec();
+    int result = 0;
+    {
+        TfrmMain window(std::make_unique<SettingsStore>(std::make_unique<QSettingsStorage>()));
+        window.show();
+        result = app.exec();
+    }
+    // The window and its components are gone, so nothing reads a disc any more.
+    UnloadCDRipLibrary();
+    return result;
 }
