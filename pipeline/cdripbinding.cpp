@@ -94,6 +94,16 @@ void resolveAll(QLibrary &library, TCDRipEntryPoints &e)
 #undef SONDREL_RESOLVE
 }
 
+// A library without one of the entry points the CD input calls would crash
+// the program at that call: it counts as not loaded.
+bool hasEveryCalledEntryPoint(const TCDRipEntryPoints &e)
+{
+    return e.CR_Init && e.CR_DeInit && e.CR_SetActiveCDROM && e.CR_GetNumCDROM
+           && e.CR_GetCDROMParameters && e.CR_ReadToc && e.CR_GetNumTocEntries && e.CR_GetTocEntry
+           && e.CR_IsMediaLoaded && e.CR_IsAudioPlaying && e.CR_OpenRipper && e.CR_RipChunk
+           && e.CR_CloseRipper && e.CR_EjectCD;
+}
+
 QByteArray iniName(const QByteArray &line)
 {
     return line.trimmed().toLower();
@@ -191,7 +201,14 @@ void LoadCDRipLibrary(const QString &folder)
             return;
     }
     if (!s.loaded) {
-        resolveAll(s.library, s.entries);
+        TCDRipEntryPoints entries;
+        resolveAll(s.library, entries);
+        if (!hasEveryCalledEntryPoint(entries)) {
+            qWarning("%s lacks entry points of the CD ripping library", CDRipLibraryFileName);
+            s.library.unload();
+            return;
+        }
+        s.entries = entries;
         s.loaded = true;
     }
     const QString path = folder + QString::fromLatin1(CDRipSettingsFileName);

@@ -20,9 +20,9 @@ inline constexpr const char *CDRipLibraryFileName = "libcdrip.so";
 inline constexpr const char *CDRipSettingsFileName = "cdr.ini";
 
 // One pointer per entry point, resolved by name; one the library lacks stays
-// null. Only the first successful load fills them and they never change
-// afterwards, so a worker may call through them while the GUI thread loads
-// again.
+// null (only CR_GetReadErrorSector and the untyped ones may). Only the first
+// successful load fills them and they never change afterwards, so a worker
+// may call through them while the GUI thread loads again.
 struct TCDRipEntryPoints
 {
     int32_t (*CR_Init)(const char *settingsPath) = nullptr;
@@ -76,8 +76,8 @@ struct TCDRipEntryPoints
 // Loads the library (again: the loader keeps one copy), writes
 // "nActive"="0" in section "CD-ROM" of folder + "cdr.ini" keeping the rest of
 // the file, and calls CR_Init with that file's path. `folder` ends in '/'
-// and exists. A library that cannot be loaded leaves CDRipLoaded() as it was.
-// GUI thread.
+// and exists. A library that cannot be loaded, or lacks an entry point the
+// CD input calls, leaves CDRipLoaded() as it was. GUI thread.
 void LoadCDRipLibrary(const QString &folder);
 // True once a load has succeeded, until UnloadCDRipLibrary.
 bool CDRipLoaded();

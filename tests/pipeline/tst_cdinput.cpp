@@ -458,12 +458,12 @@ void tst_CDIn::readErrorNamesTrackAndPosition()
 void tst_CDIn::missingLibrary()
 {
     const QString helper = binDir() + "/cdinput-noload-helper";
-    auto runHelper = [&](bool withLibraryPath) {
+    auto runHelper = [&](const QString &libraryPath) {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove("LD_LIBRARY_PATH");
-        if (withLibraryPath)
-            env.insert("LD_LIBRARY_PATH", libDir());
+        if (!libraryPath.isEmpty())
+            env.insert("LD_LIBRARY_PATH", libraryPath);
         env.insert("XDG_CONFIG_HOME", m_config.path());
         p.setProcessEnvironment(env);
         p.start(helper, {});
@@ -471,8 +471,10 @@ void tst_CDIn::missingLibrary()
         return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
     };
     // The helper has no path to our libraries of its own.
-    QCOMPARE(runHelper(false), QString("libcdrip.so could not be loaded."));
-    QCOMPARE(runHelper(true), QString("loaded"));
+    QCOMPARE(runHelper({}), QString("libcdrip.so could not be loaded."));
+    QCOMPARE(runHelper(libDir()), QString("loaded"));
+    // A library without CR_RipChunk is refused, not called through null.
+    QCOMPARE(runHelper(INCOMPLETE_CDRIP_DIR), QString("libcdrip.so could not be loaded."));
 }
 
 void tst_CDIn::shutdownReleasesLibrary()
