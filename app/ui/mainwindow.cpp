@@ -7,6 +7,7 @@
 #include "app/ui/folderpicker.h"
 #include "app/ui/sidepanel.h"
 #include "pipeline/cdinput.h"
+#include "pipeline/flacwriter.h"
 #include "pipeline/pcmexception.h"
 
 #include <QAction>
@@ -460,6 +461,7 @@ void TfrmMain::buildComponents()
     } catch (const EPcmException &e) {
         m_startupErrors << e.message();
     }
+    createWriters();
     m_deviceMonitor = new DeviceMonitor(this);
     connect(m_deviceMonitor, &DeviceMonitor::deviceChange, this, &TfrmMain::WMDeviceChange);
 
@@ -474,6 +476,30 @@ void TfrmMain::buildComponents()
     SaveDialog->setNameFilter(QStringLiteral("m3u File(*.m3u)"));
     SaveDialog->setDefaultSuffix(QStringLiteral("m3u"));
     SaveDialog->setOption(QFileDialog::DontConfirmOverwrite, true);
+}
+
+void TfrmMain::createWriters()
+{
+    // Each writer needs its own library; without it the program goes on
+    // without that format and says why once the window is up.
+    try {
+        FLACOut = new TFLACOut(this, QStringLiteral("FLACOut"));
+        FLACOut->SetInput(CDIn);
+        FLACOut->SetSuspendWhenIdle(true);
+        FLACOut->SetFileMode(foRewrite);
+        FLACOut->SetBlockSize(4608);
+        FLACOut->SetEnableMidSideStereo(true);
+        FLACOut->SetEnableLooseMidSideStereo(false);
+        FLACOut->SetBestModelSearch(false);
+        FLACOut->SetMaxLPCOrder(0);
+        FLACOut->SetMaxResidualPartitionOrder(0);
+        FLACOut->SetMinResidualPartitionOrder(0);
+        FLACOut->SetQLPCoeffPrecision(0);
+        FLACOut->SetQLPCoeffPrecisionSearch(false);
+        FLACOut->SetVerify(false);
+    } catch (const EPcmException &e) {
+        m_startupErrors << e.message();
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -557,6 +583,11 @@ bool TfrmMain::FormCloseQuery()
 void TfrmMain::FormDestroy()
 {
     step(QStringLiteral("FormDestroy"));
+    // Writers go before the input they read from.
+    delete FLACOut;
+    FLACOut = nullptr;
+    delete CDIn;
+    CDIn = nullptr;
     PlaylistEntries.clear();
 }
 

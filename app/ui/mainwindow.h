@@ -24,6 +24,7 @@ class QWidget;
 class DeviceMonitor;
 class SettingsStore;
 class TCDIn;
+class TFLACOut;
 class SidePanel;
 
 // The program's one window. It owns every long-lived component and wires the
@@ -69,6 +70,7 @@ private:
     void buildStatusBar();
     void buildActions();
     void buildComponents();
+    void createWriters();
 
     void FormCreate();
     void FormShow();
@@ -137,6 +139,7 @@ private:
 
     // Components.
     TCDIn *CDIn = nullptr; // null when the CD library could not be loaded
+    TFLACOut *FLACOut = nullptr; // null without libFLAC
     DeviceMonitor *m_deviceMonitor = nullptr;
     QStringList m_startupErrors; // shown once the window is on screen
     QObject *ActionList = nullptr;

@@ -2,6 +2,7 @@
 #include "app/ui/mainwindow.h"
 #include "app/ui/sidepanel.h"
 #include "pipeline/cdinput.h"
+#include "pipeline/flacwriter.h"
 #include "tests/support/testsupport.h"
 
 #include <QAction>
@@ -252,6 +253,25 @@ void tst_MainWindow::actionsAndComponents()
         QVERIFY(!t->isActive());
     }
     QVERIFY(w->findChild<QObject *>("imgList"));
+
+    // The writers read from the window's one CD input.
+    auto cdIn = w->findChild<TCDIn *>("CDIn");
+    QVERIFY(cdIn);
+    QCOMPARE(cdIn->CurrentDrive(), 0);
+    QCOMPARE(cdIn->StartTrack(), 0);
+    QCOMPARE(cdIn->EndTrack(), 0);
+    auto flac = w->findChild<TFLACOut *>("FLACOut");
+    QVERIFY(flac);
+    QCOMPARE(flac->Input(), cdIn);
+    QVERIFY(flac->SuspendWhenIdle());
+    QCOMPARE(flac->FileMode(), foRewrite);
+    QCOMPARE(flac->BlockSize(), 4608);
+    QVERIFY(flac->EnableMidSideStereo());
+    QVERIFY(!flac->EnableLooseMidSideStereo());
+    QVERIFY(!flac->BestModelSearch());
+    QCOMPARE(flac->MaxLPCOrder(), 0);
+    QCOMPARE(flac->QLPCoeffPrecision(), 0);
+    QVERIFY(!flac->Verify());
 
     auto save = child<QFileDialog>(w, "SaveDialog");
     QCOMPARE(save->windowTitle(), "Please input Playlist Filename");
