@@ -1,5 +1,8 @@
 #include "libs/cdrip/disc.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace CdRip {
 
 namespace {
@@ -15,6 +18,16 @@ std::string fileNameOf(const std::string &path)
 {
     const auto slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string resolvedPath(const char *path)
+{
+    struct FreeDeleter
+    {
+        void operator()(char *p) const { std::free(p); }
+    };
+    const std::unique_ptr<char, FreeDeleter> resolved(realpath(path, nullptr));
+    return resolved ? std::string(resolved.get()) : std::string(path);
 }
 
 std::string lowerExtension(const std::string &path)
@@ -66,7 +79,14 @@ std::vector<Drive> listDrives(const std::vector<std::string> &images)
     std::vector<Drive> drives;
     std::unique_ptr<char *, DeviceListDeleter> devices(cdio_get_devices(DRIVER_DEVICE));
     if (devices) {
+        std::vector<std::string> seen;
         for (char **d = devices.get(); *d; ++d) {
+            // libcdio may list one drive under several names (/dev/cdrom and
+            // /dev/sr0): the drive list shows it once.
+            const std::string node = resolvedPath(*d);
+            if (std::find(seen.begin(), seen.end(), node) != seen.end())
+                continue;
+            seen.push_back(node);
             Drive drive;
             drive.source = *d;
             drive.name = hardwareName(drive.source);
