@@ -132,8 +132,9 @@ void report(const char *what, const RunResult &r)
         return;
     }
     const double audioSeconds = double(r.bytes) / (44100.0 * 4);
-    std::printf("%-22s %8.2f s  %8.1f MB/s  %7.1f x real time\n",
+    std::printf("%-22s %7.1f MB in %6.2f s  %8.1f MB/s  %8.1f x real time\n",
                 what,
+                r.bytes / 1e6,
                 r.seconds,
                 r.bytes / 1e6 / r.seconds,
                 audioSeconds / r.seconds);
