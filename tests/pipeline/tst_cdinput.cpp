@@ -1,6 +1,7 @@
 #include "pipeline/cdinput.h"
 #include "pipeline/pcmexception.h"
 #include "tests/libs/cdrip/disclayouts.h"
+#include "tests/support/memoryoutput.h"
 #include "tests/support/testsupport.h"
 
 #include <QProcess>
@@ -36,6 +37,7 @@ private Q_SLOTS:
     void notReady();
     void readErrorNamesTrackAndPosition_data();
     void readErrorNamesTrackAndPosition();
+    void ripThroughSink();
     void missingLibrary();
     void shutdownReleasesLibrary();
 
@@ -453,6 +455,47 @@ void tst_CDIn::readErrorNamesTrackAndPosition()
     QVERIFY(got.size() <= (keep - int(disc.layout.tracks[size_t(first)].start)) * 2352);
     QVERIFY(expected.startsWith(got));
     in->EndRead();
+}
+
+void tst_CDIn::ripThroughSink()
+{
+    // A sink's worker reads the input, as the writers do; a disc that turns
+    // unreadable during the copy ends the run with the read error, not OnDone.
+    const DiscGen::WrittenDisc disc = writeDisc(audioDisc({300, 75 * 70}), "sink");
+    auto in = inputOver({QString::fromStdString(disc.cuePath)});
+    TMemoryOutput out;
+    out.SetInput(in.get());
+    std::atomic<int> done{0};
+    std::atomic<int> failed{0};
+    std::atomic<bool> truncated{false};
+    QString error;
+    out.OnDone = [&](TPcmOutput *) { ++done; };
+    out.OnThreadException = [&](TPcmOutput *, const std::exception &e) {
+        error = QString::fromUtf8(e.what());
+        ++failed;
+    };
+
+    in->SetStartTrack(1);
+    in->SetEndTrack(1);
+    out.StartOutput();
+    QTRY_COMPARE_WITH_TIMEOUT(done.load() + failed.load(), 1, 30000);
+    QCOMPARE(done.load(), 1);
+    QVERIFY(out.data() == readFile(QString::fromStdString(disc.trackFiles[0])));
+    QVERIFY(!in->IsBusy());
+
+    // The first progress event comes within the first second read.
+    out.OnProgress = [&](TPcmOutput *) {
+        if (!truncated.exchange(true))
+            ::truncate(disc.binPath.c_str(), off_t(300 + 2000) * 2352);
+    };
+    done = 0;
+    in->SetStartTrack(2);
+    in->SetEndTrack(2);
+    out.StartOutput();
+    QTRY_COMPARE_WITH_TIMEOUT(done.load() + failed.load(), 1, 30000);
+    QCOMPARE(failed.load(), 1);
+    QCOMPARE(error, QString("Read error in track 2 at 00:26:50"));
+    QVERIFY(!in->IsBusy());
 }
 
 void tst_CDIn::missingLibrary()
