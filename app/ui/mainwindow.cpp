@@ -66,6 +66,15 @@ QToolButton *fieldButton(const char *name, const QString &text, const QString &t
     return button;
 }
 
+// The "..." button of an action, beside its list.
+QToolButton *actionButton(const char *name, QAction *action)
+{
+    auto button = named(new QToolButton, name);
+    button->setDefaultAction(action);
+    button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    return button;
+}
+
 QWidget *fieldWithButton(QWidget *field, QToolButton *button)
 {
     auto box = new QWidget;
@@ -295,15 +304,8 @@ QWidget *TfrmMain::buildGeneralPage()
     cmbRename = named(new QComboBox, "cmbRename");
     cmbRename->addItems(ChoiceLists::filenameTemplates());
     cmbRename->setCurrentIndex(0);
-    auto renameButton = named(new QToolButton, "btnEnumrename");
-    renameButton->setDefaultAction(ActEnumrename);
-    renameButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
     out->addWidget(new QLabel(QStringLiteral("Output Filenames")));
-    auto renameRow = new QHBoxLayout;
-    renameRow->setSpacing(2);
-    renameRow->addWidget(cmbRename, 1);
-    renameRow->addWidget(renameButton);
-    out->addLayout(renameRow);
+    out->addWidget(fieldWithButton(cmbRename, actionButton("btnEnumrename", ActEnumrename)));
     out->addWidget(helpLabel(QStringLiteral("Use <artist>,<album>,<number>,<title>,<year>,")));
     out->addWidget(helpLabel(QStringLiteral("and <genre> to create a unique filename for \neach track.")));
     out->addWidget(helpLabel(QStringLiteral("You can also use backslash (\\) to create folders.")));
@@ -316,15 +318,8 @@ QWidget *TfrmMain::buildGeneralPage()
     fmt->addWidget(new QLabel(QStringLiteral("Output format")));
     fmt->addWidget(cmbOutformat);
     edtQuality = named(new QComboBox, "edtQuality");
-    auto qualityButton = named(new QToolButton, "btnQuality");
-    qualityButton->setDefaultAction(ActQuality);
-    qualityButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
     fmt->addWidget(new QLabel(QStringLiteral("Quality")));
-    auto qualityRow = new QHBoxLayout;
-    qualityRow->setSpacing(2);
-    qualityRow->addWidget(edtQuality, 1);
-    qualityRow->addWidget(qualityButton);
-    fmt->addLayout(qualityRow);
+    fmt->addWidget(fieldWithButton(edtQuality, actionButton("btnQuality", ActQuality)));
     lblTips = named(new QLabel, "lblTips");
     lblTips->setWordWrap(true);
     lblTips->setMinimumHeight(48);

@@ -70,6 +70,8 @@ private:
     static QTableWidget *grid(TfrmMain *w) { return child<QTableWidget>(w, "CDList"); }
     static QStringList column(TfrmMain *w, int c);
     static QList<bool> ticks(TfrmMain *w);
+    // Selects the three-track example disc and shows the window.
+    static bool showExampleDisc(TfrmMain *w);
 
     QTemporaryDir m_home;
 };
@@ -98,6 +100,14 @@ QStringList tst_MainWindow::column(TfrmMain *w, int c)
     for (int row = 0; row < grid(w)->rowCount(); ++row)
         texts << grid(w)->item(row, c)->text();
     return texts;
+}
+
+bool tst_MainWindow::showExampleDisc(TfrmMain *w)
+{
+    auto devices = child<QComboBox>(w, "cmbDevice");
+    devices->setCurrentIndex(devices->count() - 2);
+    w->show();
+    return QTest::qWaitForWindowExposed(w);
 }
 
 QList<bool> tst_MainWindow::ticks(TfrmMain *w)
@@ -514,9 +524,7 @@ void tst_MainWindow::selectionActions()
 {
     Window win = makeWindow();
     TfrmMain *w = win.w.get();
-    child<QComboBox>(w, "cmbDevice")->setCurrentIndex(child<QComboBox>(w, "cmbDevice")->count() - 2);
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QVERIFY(showExampleDisc(w));
     auto action = [w](const char *name) { return w->findChild<QAction *>(QLatin1String(name)); };
 
     grid(w)->item(1, 1)->setCheckState(Qt::Unchecked);
@@ -539,9 +547,7 @@ void tst_MainWindow::blankKeyIgnored()
 {
     Window win = makeWindow();
     TfrmMain *w = win.w.get();
-    child<QComboBox>(w, "cmbDevice")->setCurrentIndex(child<QComboBox>(w, "cmbDevice")->count() - 2);
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QVERIFY(showExampleDisc(w));
     QTableWidget *list = grid(w);
     list->setFocus();
     list->setCurrentCell(0, 1);
@@ -557,9 +563,7 @@ void tst_MainWindow::discRemovalAndArrival()
 {
     Window win = makeWindow();
     TfrmMain *w = win.w.get();
-    child<QComboBox>(w, "cmbDevice")->setCurrentIndex(child<QComboBox>(w, "cmbDevice")->count() - 2);
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QVERIFY(showExampleDisc(w));
     child<QLineEdit>(w, "edtArtist")->setText("Artist");
     child<QLineEdit>(w, "edtAlbum")->setText("Album");
     child<QComboBox>(w, "edtGenre")->setCurrentIndex(17);
