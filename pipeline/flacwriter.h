@@ -3,6 +3,7 @@
 #include "pipeline/flacbinding.h"
 #include "pipeline/pcmoutput.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -97,7 +98,7 @@ private:
     std::vector<int32_t> m_samples;
     int32_t m_bytesPerSample = 0;
     int32_t m_channels = 0;
-    bool m_endOfInput = false;
+    std::atomic<bool> m_endOfInput{false}; // also read by the GUI thread
     bool m_runFailed = false;
     bool m_inputOpen = false;
 };

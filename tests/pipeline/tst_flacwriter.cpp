@@ -8,13 +8,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/resource.h>
 
 #include <cmath>
+#include <condition_variable>
 #include <csignal>
 #include <map>
 #include <mutex>
@@ -54,8 +54,8 @@ QByteArray tones(int frames, int channels, int bits = 16)
 // whichever thread).
 struct Run
 {
-    QSemaphore ended;
     std::mutex mutex;
+    std::condition_variable changed;
     int done = 0;
     int errors = 0;
     QString message;
@@ -67,20 +67,35 @@ struct Run
         out.SetInput(&input);
         out.SetFileName(path);
         out.OnDone = [this](TPcmOutput *) {
-            { std::lock_guard<std::mutex> lock(mutex); ++done; }
-            ended.release();
+            std::lock_guard<std::mutex> lock(mutex);
+            ++done;
+            changed.notify_all();
         };
         out.OnThreadException = [this](TPcmOutput *, const std::exception &e) {
-            { std::lock_guard<std::mutex> lock(mutex); ++errors; message = QString::fromUtf8(e.what()); }
-            ended.release();
+            std::lock_guard<std::mutex> lock(mutex);
+            ++errors;
+            message = QString::fromUtf8(e.what());
+            changed.notify_all();
         };
     }
-    bool wait() { return ended.tryAcquire(1, 120000); }
+    // Waits for the next event after the ones already seen.
+    bool wait()
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        const int seen = m_seen;
+        const bool fired = changed.wait_for(lock, std::chrono::minutes(2),
+                                            [&] { return done + errors > seen; });
+        m_seen = done + errors;
+        return fired;
+    }
     bool encode()
     {
         out.StartOutput();
         return wait();
     }
+
+private:
+    int m_seen = 0;
 };
 
 // Decodes with the reference decoder; empty on failure (the reason in *error).
