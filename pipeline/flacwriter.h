@@ -32,7 +32,8 @@ public:
 
     bool Verify() const { return m_verify; }
     void SetVerify(bool value) { m_verify = value; }
-    // Frames per FLAC block; libFLAC refuses sizes outside 16..4608 at 44.1 kHz.
+    // Frames per FLAC block; 0 lets libFLAC choose, and it refuses sizes
+    // outside 16..4608 at 44.1 kHz (the start then fails).
     uint16_t BlockSize() const { return m_blockSize; }
     void SetBlockSize(uint16_t value) { m_blockSize = value; }
     bool BestModelSearch() const { return m_bestModelSearch; }

@@ -630,11 +630,11 @@ void tst_FlacWriter::cdTracks()
     // decoded again to exactly the bytes a reader of each track gets.
     QFETCH(int, startTrack);
     QFETCH(int, endTrack);
-    DiscGen::DiscSpec spec = TestSupport::audioDisc({150, 230, 77});
-    spec.tracks[1].pregapFrames = 32;
+    DiscGen::DiscSpec plan = TestSupport::audioDisc({150, 230, 77});
+    plan.tracks[1].pregapFrames = 32;
     const QString discDir = m_dir.filePath(QStringLiteral("disc"));
     QVERIFY(QDir().mkpath(discDir));
-    const DiscGen::WrittenDisc disc = TestSupport::makeDisc(discDir, spec);
+    const DiscGen::WrittenDisc disc = TestSupport::makeDisc(discDir, plan);
     QFile ini(TCDIn::SettingsFolder() + QLatin1String(CDRipSettingsFileName));
     QVERIFY(ini.open(QIODevice::WriteOnly));
     ini.write("[Images]\nImage1=" + QByteArray::fromStdString(disc.cuePath) + "\n");
