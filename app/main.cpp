@@ -3,10 +3,14 @@
 #include "app/ui/application.h"
 #include "app/ui/mainwindow.h"
 #include "pipeline/cdripbinding.h"
+#include "pipeline/flacbinding.h"
 
 int main(int argc, char **argv)
 {
     SondrelApplication app(argc, argv);
+    // The encoders' libraries are loaded once, at start; a missing one is
+    // reported when the window makes its writer.
+    Flac::LoadFLACLibrary();
     int result = 0;
     {
         TfrmMain window(std::make_unique<SettingsStore>(std::make_unique<QSettingsStorage>()));
