@@ -422,11 +422,16 @@ void TWaveOut::FinishOutput()
     // Taken first so that a second call, during error recovery, only ends the read.
     std::unique_ptr<TFileStream> stream = std::move(OutputStream);
     if (stream) {
-        // Always, not only for an unknown size or an append: a run that was
-        // stopped, failed, or got less than the input's Size must not keep a
-        // header promising data that is not there.
-        patchHeader(*stream);
-        stream->close();
+        try {
+            // Always, not only for an unknown size or an append: a run that
+            // was stopped, failed, or got less than the input's Size must not
+            // keep a header promising data that is not there.
+            patchHeader(*stream);
+            stream->close();
+        } catch (...) {
+            endInputRead();
+            throw;
+        }
     }
     endInputRead();
 }
