@@ -55,6 +55,21 @@ struct EventLog
     }
 };
 
+// A source, an output reading it and the record of the output's events;
+// destroyed output first.
+struct Rig
+{
+    explicit Rig(QByteArray data)
+        : input(std::move(data))
+    {
+        log.attach(output);
+        output.SetInput(&input);
+    }
+    TMemoryInput input;
+    EventLog log;
+    TMemoryOutput output;
+};
+
 QString startError(TPcmOutput &output)
 {
     try {
@@ -91,11 +106,8 @@ private Q_SLOTS:
 
 void tst_PcmOutput::startWhileBusy()
 {
-    TMemoryInput input(pattern(50000));
-    EventLog log; // outlives the output whose events it records
-    TMemoryOutput output;
-    log.attach(output);
-    output.SetInput(&input);
+    Rig rig(pattern(50000));
+    auto &[input, log, output] = rig;
     input.hold();
     output.StartOutput();
     QTRY_VERIFY(input.readParked());
@@ -122,11 +134,8 @@ void tst_PcmOutput::startWithoutInput()
 
 void tst_PcmOutput::prepareFailure()
 {
-    TMemoryInput input(pattern(10000));
-    EventLog log; // outlives the output whose events it records
-    TMemoryOutput output;
-    log.attach(output);
-    output.SetInput(&input);
+    Rig rig(pattern(10000));
+    auto &[input, log, output] = rig;
     output.setPrepareFailure(QStringLiteral("File name is not assigned."));
 
     QCOMPARE(startError(output), QString()); // reported as an event, never thrown
@@ -146,11 +155,8 @@ void tst_PcmOutput::prepareFailure()
 
 void tst_PcmOutput::stepFailure()
 {
-    TMemoryInput input(pattern(40000));
-    EventLog log; // outlives the output whose events it records
-    TMemoryOutput output;
-    log.attach(output);
-    output.SetInput(&input);
+    Rig rig(pattern(40000));
+    auto &[input, log, output] = rig;
     output.setFailAtStep(2);
     output.StartOutput();
     QTRY_COMPARE(log.errors.load(), 1);
@@ -169,11 +175,8 @@ void tst_PcmOutput::stepFailure()
 
 void tst_PcmOutput::requestStop()
 {
-    TMemoryInput input(pattern(100000));
-    EventLog log; // outlives the output whose events it records
-    TMemoryOutput output;
-    log.attach(output);
-    output.SetInput(&input);
+    Rig rig(pattern(100000));
+    auto &[input, log, output] = rig;
     input.hold();
     output.StartOutput();
     QTRY_VERIFY(input.readParked());
@@ -194,11 +197,8 @@ void tst_PcmOutput::requestStop()
 
 void tst_PcmOutput::progressOnlyOnChange()
 {
-    TMemoryInput input(pattern(200));
-    EventLog log; // outlives the output whose events it records
-    TMemoryOutput output;
-    log.attach(output);
-    output.SetInput(&input);
+    Rig rig(pattern(200));
+    auto &[input, log, output] = rig;
     output.setChunkSize(1);
 
     std::vector<int32_t> expected;
@@ -412,11 +412,8 @@ void tst_PcmOutput::destroyWhileHandlerWaitsForGui()
 
 void tst_PcmOutput::idleWorkerSleeps()
 {
-    TMemoryInput input(pattern(10000));
-    EventLog log; // outlives the output whose events it records
-    TMemoryOutput output;
-    log.attach(output);
-    output.SetInput(&input);
+    Rig rig(pattern(10000));
+    auto &[input, log, output] = rig;
     QTest::qWait(50);
     QCOMPARE(output.stepCalls.load(), 0); // created suspended
 

@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -700,8 +701,10 @@ void tst_WaveWriter::scanFuzz()
                 bytes[random.bounded(bytes.size())] = static_cast<char>(random.bounded(256));
             bytes.truncate(random.bounded(bytes.size() + 1));
         }
-        // A heap copy of exactly the bytes, so that a tool sees any overrun.
-        const QByteArray exact(bytes.constData(), bytes.size());
+        // The scan sees a heap block of exactly these bytes (no terminating
+        // NUL or spare capacity), so that a tool sees an overrun of even one.
+        const std::vector<char> block(bytes.begin(), bytes.end());
+        const QByteArray exact = QByteArray::fromRawData(block.data(), static_cast<int>(block.size()));
         const TExistingWaveInfo info = TWaveOut::ScanWaveHeader(exact, exact.size());
         if (info.TypeFound != wtUnsupported) {
             ++found;
