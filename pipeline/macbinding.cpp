@@ -1,0 +1,160 @@
+#include "pipeline/macbinding.h"
+
+#include <type_traits>
+
+namespace Mac {
+
+// The header supplies only the types: every pointer is resolved by name.
+struct Api
+{
+#define SONDREL_MAC_ENTRY(name) decltype(&::name) name = nullptr;
+#define SONDREL_MAC_ENTRIES(X) \
+    X(FillWaveFormatEx) \
+    X(c_APECompress_Create) \
+    X(c_APECompress_Destroy) \
+    X(c_APECompress_Start) \
+    X(c_APECompress_LockBuffer) \
+    X(c_APECompress_UnlockBuffer) \
+    X(c_APECompress_Finish)
+    SONDREL_MAC_ENTRIES(SONDREL_MAC_ENTRY)
+#undef SONDREL_MAC_ENTRY
+};
+
+Library::Library(const QString &fileName)
+    : m_library(std::make_unique<QLibrary>(fileName))
+{
+    if (!m_library->load()) {
+        m_error = m_library->errorString();
+        return;
+    }
+    auto api = std::make_unique<Api>();
+    const auto resolve = [this](auto &target, const char *name) {
+        if (!m_error.isEmpty())
+            return;
+        if (QFunctionPointer symbol = m_library->resolve(name))
+            target = reinterpret_cast<std::remove_reference_t<decltype(target)>>(symbol);
+        else
+            m_error = QStringLiteral("entry point %1 is missing").arg(QLatin1String(name));
+    };
+#define SONDREL_MAC_RESOLVE(name) resolve(api->name, #name);
+    SONDREL_MAC_ENTRIES(SONDREL_MAC_RESOLVE)
+#undef SONDREL_MAC_RESOLVE
+    if (!m_error.isEmpty()) {
+        m_library->unload();
+        return;
+    }
+    m_api = std::move(api);
+}
+
+Library::~Library() = default;
+
+const Library &Library::instance()
+{
+    // Never destroyed: a worker may still finish a file while static objects
+    // are torn down at exit. The system releases it with the process.
+    static const Library *const library = new Library(QLatin1String(LibraryFileName));
+    return *library;
+}
+
+bool LoadMACLibrary()
+{
+    return Library::instance().isLoaded();
+}
+
+bool MACLoaded()
+{
+    return Library::instance().isLoaded();
+}
+
+} // namespace Mac
+
+QString MACErrorText(int32_t code)
+{
+    switch (code) {
+    case 0: return QStringLiteral("OK");
+    case 1000: return QStringLiteral("I/O read error");
+    case 1001: return QStringLiteral("I/O write error");
+    case 1002: return QStringLiteral("invalid input file");
+    case 1003: return QStringLiteral("invalid output file");
+    case 1004: return QStringLiteral("input file file too large");
+    case 1005: return QStringLiteral("input file unsupported bit depth");
+    case 1006: return QStringLiteral("input file unsupported sample rate");
+    case 1007: return QStringLiteral("input file unsupported channel count");
+    case 1008: return QStringLiteral("input file too small");
+    case 1009: return QStringLiteral("invalid checksum");
+    case 1010: return QStringLiteral("decompressing frame");
+    case 1011: return QStringLiteral("initializing unmac");
+    case 1012: return QStringLiteral("invalid function parameter");
+    case 1013: return QStringLiteral("unsupported file type");
+    case 2000: return QStringLiteral("insufficient memory");
+    case 3000: return QStringLiteral("loading MAC.dll");
+    case 3001: return QStringLiteral("loading MACinfo.dll");
+    case 3002: return QStringLiteral("loading UnMAC.dll");
+    case 4000: return QStringLiteral("user stopped processing");
+    case 4001: return QStringLiteral("skipped...");
+    case 5000: return QStringLiteral("bad parameter");
+    case 6000: return QStringLiteral("APE compress too much data");
+    default: return QStringLiteral("undefined (%1)").arg(code);
+    }
+}
+
+EAPEException::EAPEException(int32_t code)
+    : EPcmException(QStringLiteral("MACDll error: ") + MACErrorText(code))
+    , m_code(code)
+{}
+
+TAPECompress::TAPECompress(const Mac::Library &library)
+    : m_api(library.api())
+{
+    if (!m_api)
+        throw EPcmException(QStringLiteral("%1 library could not be loaded.")
+                                .arg(QLatin1String(Mac::LibraryFileName)));
+    m_handle = m_api->c_APECompress_Create(&m_errorCode);
+    if (m_errorCode != 0) {
+        // A library that reports an error and still hands out a compressor
+        // must not leak it.
+        if (m_handle)
+            m_api->c_APECompress_Destroy(m_handle);
+        m_handle = nullptr;
+        throw EAPEException(m_errorCode);
+    }
+    if (!m_handle)
+        throw EAPEException(2000);
+}
+
+TAPECompress::~TAPECompress()
+{
+    if (m_handle)
+        m_api->c_APECompress_Destroy(m_handle);
+}
+
+int32_t TAPECompress::Start(const char *fileName, const MACWaveFormat *waveFormat,
+                            int32_t maxAudioBytes, int32_t compressionLevel,
+                            const void *headerData, int32_t headerBytes)
+{
+    return m_api->c_APECompress_Start(m_handle, fileName, waveFormat, maxAudioBytes,
+                                      compressionLevel, headerData, headerBytes);
+}
+
+uint8_t *TAPECompress::LockBuffer(int32_t *bytesAvailable)
+{
+    return m_api->c_APECompress_LockBuffer(m_handle, bytesAvailable);
+}
+
+int32_t TAPECompress::UnlockBuffer(int32_t bytesAdded)
+{
+    return m_api->c_APECompress_UnlockBuffer(m_handle, bytesAdded, 1);
+}
+
+int32_t TAPECompress::Finish(uint8_t *terminatingData, int32_t terminatingBytes,
+                             int32_t wavTerminatingBytes)
+{
+    return m_api->c_APECompress_Finish(m_handle, terminatingData, terminatingBytes,
+                                       wavTerminatingBytes);
+}
+
+int32_t TAPECompress::FillWaveFormatEx(MACWaveFormat *format, int32_t sampleRate,
+                                       int32_t bitsPerSample, int32_t channels)
+{
+    return m_api->FillWaveFormatEx(format, sampleRate, bitsPerSample, channels);
+}

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "libs/macdll/macdll.h"
+#include "pipeline/pcmexception.h"
+
+#include <QLibrary>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+// Run-time binding of the Monkey's Audio compressor libMACDll.so. The library
+// is opened by plain name and never linked, so a machine without it runs the
+// program without APE output.
+namespace Mac {
+
+// The file name the dynamic loader is asked for (found through the program's
+// RPATH in the build, the system's library path when installed).
+inline constexpr const char *LibraryFileName = "libMACDll.so";
+
+struct Api;
+
+// One opened copy of the library. It counts as loaded only when every entry
+// point the writer calls is present, so a half-matching library never leaves
+// a null pointer to be called. Immutable after construction: any thread may
+// use it.
+class Library
+{
+public:
+    // A plain name is looked up the dynamic loader's way, a path is used as is.
+    explicit Library(const QString &fileName);
+    ~Library();
+    Library(const Library &) = delete;
+    Library &operator=(const Library &) = delete;
+
+    bool isLoaded() const { return m_api != nullptr; }
+    // Why the load failed (the loader's text or the missing entry point).
+    const QString &errorText() const { return m_error; }
+    const Api *api() const { return m_api.get(); }
+
+    // The process-wide copy, loaded from LibraryFileName on the first call
+    // (thread-safe) and kept until the program ends.
+    static const Library &instance();
+
+private:
+    std::unique_ptr<QLibrary> m_library;
+    std::unique_ptr<Api> m_api;
+    QString m_error;
+};
+
+// Loads the process-wide copy; the program calls it once at start-up.
+// Returns the loaded flag.
+bool LoadMACLibrary();
+// The loaded flag of the process-wide copy.
+bool MACLoaded();
+
+} // namespace Mac
+
+// The text of one of the library's error codes, "undefined (<code>)" for an
+// unknown one.
+QString MACErrorText(int32_t code);
+
+// A failure reported by the library with an error code: "MACDll error: " and
+// the code's text.
+class EAPEException : public EPcmException
+{
+public:
+    explicit EAPEException(int32_t code);
+    int32_t ErrorCode() const { return m_code; }
+
+private:
+    int32_t m_code;
+};
+
+// Owns one compressor of the library (from construction to destruction).
+// Used by one thread at a time; the results are the library's own codes.
+class TAPECompress
+{
+public:
+    // Raises EAPEException when the library cannot make a compressor.
+    explicit TAPECompress(const Mac::Library &library);
+    ~TAPECompress();
+    TAPECompress(const TAPECompress &) = delete;
+    TAPECompress &operator=(const TAPECompress &) = delete;
+
+    int32_t Start(const char *fileName, const MACWaveFormat *waveFormat, int32_t maxAudioBytes,
+                  int32_t compressionLevel, const void *headerData, int32_t headerBytes);
+    // The library's input buffer, and in *bytesAvailable how much fits there.
+    uint8_t *LockBuffer(int32_t *bytesAvailable);
+    // Hands over bytesAdded bytes written at the locked address; 0 on success.
+    int32_t UnlockBuffer(int32_t bytesAdded);
+    int32_t Finish(uint8_t *terminatingData, int32_t terminatingBytes,
+                   int32_t wavTerminatingBytes);
+
+    // FillWaveFormatEx of the same library.
+    int32_t FillWaveFormatEx(MACWaveFormat *format, int32_t sampleRate, int32_t bitsPerSample,
+                             int32_t channels);
+
+private:
+    const Mac::Api *m_api;
+    APE_COMPRESS_HANDLE m_handle = nullptr;
+    int32_t m_errorCode = 0;
+};
