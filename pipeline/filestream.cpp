@@ -51,7 +51,8 @@ TFileStream::~TFileStream()
 void TFileStream::fail(const char *what, int error) const
 {
     throw EPcmException(QStringLiteral("%1 file \"%2\": %3")
-                            .arg(QString::fromLatin1(what), m_fileName,
+                            .arg(QString::fromLatin1(what),
+                                 m_fileName,
                                  QString::fromLocal8Bit(std::strerror(error))));
 }
 
@@ -122,8 +123,8 @@ int64_t TFileStream::read(void *data, int64_t size)
 void TFileStream::readExact(void *data, int64_t size)
 {
     if (read(data, size) != size)
-        throw EPcmException(QStringLiteral("Cannot read from file \"%1\": unexpected end of file")
-                                .arg(m_fileName));
+        throw EPcmException(
+            QStringLiteral("Cannot read from file \"%1\": unexpected end of file").arg(m_fileName));
 }
 
 void TFileStream::seek(int64_t offset)

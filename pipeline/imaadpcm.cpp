@@ -4,14 +4,16 @@ namespace ImaAdpcm {
 
 namespace {
 
-constexpr int16_t StepTable[89] = {
-    7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,    21,    23,
-    25,    28,    31,    34,    37,    41,    45,    50,    55,    60,    66,    73,    80,
-    88,    97,    107,   118,   130,   143,   157,   173,   190,   209,   230,   253,   279,
-    307,   337,   371,   408,   449,   494,   544,   598,   658,   724,   796,   876,   963,
-    1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,  2272,  2499,  2749,  3024,  3327,
-    3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,  9493,  10442, 11487,
-    12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
+constexpr int16_t StepTable[89] = {7,     8,     9,     10,    11,    12,    13,    14,    16,
+                                   17,    19,    21,    23,    25,    28,    31,    34,    37,
+                                   41,    45,    50,    55,    60,    66,    73,    80,    88,
+                                   97,    107,   118,   130,   143,   157,   173,   190,   209,
+                                   230,   253,   279,   307,   337,   371,   408,   449,   494,
+                                   544,   598,   658,   724,   796,   876,   963,   1060,  1166,
+                                   1282,  1411,  1552,  1707,  1878,  2066,  2272,  2499,  2749,
+                                   3024,  3327,  3660,  4026,  4428,  4871,  5358,  5894,  6484,
+                                   7132,  7845,  8630,  9493,  10442, 11487, 12635, 13899, 15289,
+                                   16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
 
 constexpr int8_t IndexTable[16] = {-1, -1, -1, -1, 2, 4, 6, 8, -1, -1, -1, -1, 2, 4, 6, 8};
 
@@ -94,7 +96,9 @@ int inputBytesPerBlock(int blockSize, int channels)
     return (blockSize - 4 * channels) * 4 + 2 * channels;
 }
 
-void EncodeIMABlockMono(const int16_t *samples, uint8_t *block, int blockSize,
+void EncodeIMABlockMono(const int16_t *samples,
+                        uint8_t *block,
+                        int blockSize,
                         TIMAChannelState &state)
 {
     state.Predictor = samples[0];
@@ -104,7 +108,9 @@ void EncodeIMABlockMono(const int16_t *samples, uint8_t *block, int blockSize,
         putCode(block + 4 + i / 2, i, encodeSample(samples[i + 1], state));
 }
 
-void EncodeIMABlockStereo(const int16_t *frames, uint8_t *block, int blockSize,
+void EncodeIMABlockStereo(const int16_t *frames,
+                          uint8_t *block,
+                          int blockSize,
                           TIMAEncoderState &state)
 {
     state.Left.Predictor = frames[0];

@@ -33,10 +33,14 @@ int samplesPerBlock(int blockSize, int channels);
 int inputBytesPerBlock(int blockSize, int channels);
 
 // Encodes samplesPerBlock(blockSize, 1) samples into a zeroed block of blockSize bytes.
-void EncodeIMABlockMono(const int16_t *samples, uint8_t *block, int blockSize,
+void EncodeIMABlockMono(const int16_t *samples,
+                        uint8_t *block,
+                        int blockSize,
                         TIMAChannelState &state);
 // Encodes samplesPerBlock(blockSize, 2) interleaved frames into a zeroed block.
-void EncodeIMABlockStereo(const int16_t *frames, uint8_t *block, int blockSize,
+void EncodeIMABlockStereo(const int16_t *frames,
+                          uint8_t *block,
+                          int blockSize,
                           TIMAEncoderState &state);
 
 } // namespace ImaAdpcm

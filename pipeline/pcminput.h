@@ -17,8 +17,8 @@ class TPcmInput;
 class TInputGuard
 {
 public:
-    void acquire();  // waits until clear, then sets, in one step
-    void release();  // clears; harmless when already clear
+    void acquire(); // waits until clear, then sets, in one step
+    void release(); // clears; harmless when already clear
     bool isHeld() const;
 
 private:

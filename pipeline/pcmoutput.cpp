@@ -11,11 +11,12 @@ TPcmOutput::TPcmOutput(QObject *owner, const QString &name)
     : QObject(owner)
 {
     setObjectName(name);
-    m_thread = std::make_unique<TPcmThread>(
-        [this](bool abort) { return WriteStep(abort); },
-        [this] { RunFinished(); },
-        [this](const std::exception &error) { HandleWorkerError(error); },
-        [this] { return m_outputEnabled.load(); });
+    m_thread = std::make_unique<TPcmThread>([this](bool abort) { return WriteStep(abort); },
+                                            [this] { RunFinished(); },
+                                            [this](const std::exception &error) {
+                                                HandleWorkerError(error);
+                                            },
+                                            [this] { return m_outputEnabled.load(); });
 }
 
 TPcmOutput::~TPcmOutput()
@@ -23,8 +24,7 @@ TPcmOutput::~TPcmOutput()
     // A descendant normally stopped the worker already; if not, its step may
     // no longer be called (that descendant's part is gone).
     m_thread->shutdown(false);
-    if (TPcmInput *input = m_input.load())
-        input->removeListener(this);
+    m_input.detach(this);
 }
 
 void TPcmOutput::shutdownWorker()
@@ -36,9 +36,9 @@ void TPcmOutput::StartOutput()
 {
     if (m_isBusy)
         throw EPcmException("Component is buisy");
-    if (!m_input)
+    if (!m_input.get())
         throw EPcmException("Input is not assigned");
-    m_inputGuard.release();
+    m_input.guard().release();
     try {
         PrepareOutput();
         m_isBusy = true;
@@ -58,8 +58,8 @@ void TPcmOutput::RequestStop()
 int32_t TPcmOutput::ProgressPercent()
 {
     // The guard keeps the source from being swapped or freed while it is read.
-    TInputGuardLocker lock(m_inputGuard);
-    TPcmInput *input = m_input;
+    TInputGuardLocker lock(m_input.guard());
+    TPcmInput *input = m_input.get();
     if (!input)
         return 0;
     const int32_t size = input->Size();
@@ -91,35 +91,13 @@ void TPcmOutput::SetSuspendWhenIdle(bool value)
 
 void TPcmOutput::SetInput(TPcmInput *value)
 {
-    TPcmInput *old = m_input;
-    if (value == old)
-        return;
-    if (m_isBusy) {
-        if (value)
-            value->BeginRead();
-        {
-            TInputGuardLocker lock(m_inputGuard);
-            m_input = value;
-        }
-        if (old)
-            old->EndRead();
-    } else {
-        TInputGuardLocker lock(m_inputGuard);
-        m_input = value;
-    }
-    if (old)
-        old->removeListener(this);
-    if (value)
-        value->addListener(this);
+    m_input.set(value, m_isBusy, this);
 }
 
 void TPcmOutput::PcmInputRemoved(TPcmInput *input)
 {
-    // The source is being destroyed, so it is neither closed nor reopened;
-    // a run still going ends at its next read with "Input is not assigned".
-    TInputGuardLocker lock(m_inputGuard);
-    if (m_input == input)
-        m_input = nullptr;
+    // A run still going ends at its next read with "Input is not assigned".
+    m_input.removed(input);
 }
 
 bool TPcmOutput::stepPrologue(bool abort, bool endOfInput, bool &result)
@@ -143,16 +121,12 @@ bool TPcmOutput::stepPrologue(bool abort, bool endOfInput, bool &result)
 
 int32_t TPcmOutput::readInput(void *buffer, int32_t size)
 {
-    TInputGuardLocker lock(m_inputGuard);
-    TPcmInput *input = m_input;
-    if (!input)
-        throw EPcmException("Input is not assigned");
-    return input->ReadData(buffer, size);
+    return m_input.read(buffer, size);
 }
 
 void TPcmOutput::endInputRead()
 {
-    if (TPcmInput *input = m_input.load())
+    if (TPcmInput *input = m_input.get())
         input->EndRead();
 }
 
@@ -169,9 +143,9 @@ void TPcmOutput::RunFinished()
 
 void TPcmOutput::HandleWorkerError(const std::exception &error)
 {
-    m_inputGuard.release();
+    m_input.guard().release();
     if (OutputState() != osIdle) {
-        if (auto *converter = dynamic_cast<TPcmConverter *>(m_input.load())) {
+        if (auto *converter = dynamic_cast<TPcmConverter *>(m_input.get())) {
             try {
                 converter->UnlockInputChain();
             } catch (...) {
@@ -200,6 +174,7 @@ void TPcmFileOut::OpenOutputFile()
     if (m_fileName.isEmpty())
         throw EPcmException("File name is not assigned.");
     const bool append = m_fileMode == foAppend && QFileInfo::exists(m_fileName);
-    OutputStream = std::make_unique<TFileStream>(
-        m_fileName, append ? TFileStream::Mode::OpenReadWrite : TFileStream::Mode::Create);
+    OutputStream = std::make_unique<TFileStream>(m_fileName,
+                                                 append ? TFileStream::Mode::OpenReadWrite
+                                                        : TFileStream::Mode::Create);
 }

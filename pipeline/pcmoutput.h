@@ -48,7 +48,7 @@ public:
     bool SuspendWhenIdle() const;
     void SetSuspendWhenIdle(bool value);
 
-    TPcmInput *Input() const { return m_input; }
+    TPcmInput *Input() const { return m_input.get(); }
     virtual void SetInput(TPcmInput *value);
 
     bool IsBusy() const { return m_isBusy; }
@@ -79,7 +79,7 @@ protected:
     // Ends the input's read if there still is an input.
     void endInputRead();
 
-    TInputGuard &InputGuard() { return m_inputGuard; }
+    TInputGuard &InputGuard() { return m_input.guard(); }
 
     void shutdownWorker();
 
@@ -89,9 +89,8 @@ private:
 
     std::atomic<bool> m_outputEnabled{false};
     std::atomic<int32_t> m_lastProgress{0};
-    std::atomic<TPcmInput *> m_input{nullptr};
+    TInputSlot m_input;
     std::atomic<bool> m_isBusy{false};
-    TInputGuard m_inputGuard;
     std::unique_ptr<TPcmThread> m_thread; // created with the output, never replaced
 };
 

@@ -56,8 +56,9 @@ void TPcmThread::shutdown(bool finalStep)
             lock.unlock();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
             lock.lock();
-            m_stateChanged.wait_for(lock, std::chrono::milliseconds(2),
-                                    [this] { return m_finished; });
+            m_stateChanged.wait_for(lock, std::chrono::milliseconds(2), [this] {
+                return m_finished;
+            });
         } else {
             m_stateChanged.wait(lock, [this] { return m_finished; });
         }

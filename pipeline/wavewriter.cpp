@@ -85,7 +85,9 @@ void TWaveOut::SetFileMode(TFileOutputMode value)
     m_fileMode = value;
 }
 
-QByteArray TWaveOut::BuildPCMHeader(int32_t size, int32_t channels, int32_t sampleRate,
+QByteArray TWaveOut::BuildPCMHeader(int32_t size,
+                                    int32_t channels,
+                                    int32_t sampleRate,
                                     int32_t bitsPerSample)
 {
     const uint32_t blockAlign = static_cast<uint32_t>(bitsPerSample * channels) / 8;
@@ -106,7 +108,9 @@ QByteArray TWaveOut::BuildPCMHeader(int32_t size, int32_t channels, int32_t samp
     return header;
 }
 
-QByteArray TWaveOut::BuildIMAADPCMHeader(int32_t size, int32_t channels, int32_t sampleRate,
+QByteArray TWaveOut::BuildIMAADPCMHeader(int32_t size,
+                                         int32_t channels,
+                                         int32_t sampleRate,
                                          uint16_t blockSize)
 {
     const int spb = ImaAdpcm::samplesPerBlock(blockSize, channels);

@@ -17,9 +17,9 @@ struct TExistingWaveInfo
     uint16_t Channels = 0;
     uint16_t BitsPerSample = 0;
     uint32_t FactSamples = 0;
-    uint32_t FactOffset = 0;     // the "fact" body
+    uint32_t FactOffset = 0; // the "fact" body
     uint32_t DataSize = 0;
-    uint32_t DataSizeOffset = 0; // the "data" length field
+    uint32_t DataSizeOffset = 0;        // the "data" length field
     TWavType TypeFound = wtUnsupported; // wtUnsupported: cannot be appended to
     uint32_t DataStart = 0;
     uint16_t BlockAlign = 0;
@@ -52,9 +52,13 @@ public:
     const TExistingWaveInfo &ExistingInfo() const { return m_existing; }
     const ImaAdpcm::TIMAEncoderState &EncoderState() const { return m_encoder; }
 
-    static QByteArray BuildPCMHeader(int32_t size, int32_t channels, int32_t sampleRate,
+    static QByteArray BuildPCMHeader(int32_t size,
+                                     int32_t channels,
+                                     int32_t sampleRate,
                                      int32_t bitsPerSample);
-    static QByteArray BuildIMAADPCMHeader(int32_t size, int32_t channels, int32_t sampleRate,
+    static QByteArray BuildIMAADPCMHeader(int32_t size,
+                                          int32_t channels,
+                                          int32_t sampleRate,
                                           uint16_t blockSize);
     // Scans the first bytes of a file (at most ScanWindowBytes of them, as
     // read from its start) of the given total length. Never reads outside head.

@@ -393,8 +393,7 @@ void tst_PcmOutput::destroyWhileHandlerWaitsForGui()
     output->OnDone = [&](TPcmOutput *) {
         inHandler = true;
         QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [&] { guiCallRan = true; },
-            Qt::BlockingQueuedConnection);
+            QCoreApplication::instance(), [&] { guiCallRan = true; }, Qt::BlockingQueuedConnection);
     };
     output->SetInput(&input);
     output->StartOutput();

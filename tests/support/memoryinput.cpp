@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
-TMemoryInput::TMemoryInput(QByteArray data, int32_t bits, int32_t channels, int32_t rate,
-                           QObject *owner)
+TMemoryInput::TMemoryInput(
+    QByteArray data, int32_t bits, int32_t channels, int32_t rate, QObject *owner)
     : TPcmInput(owner, QStringLiteral("MemoryIn"))
     , m_data(std::move(data))
     , m_bits(bits)

@@ -14,8 +14,11 @@
 class TMemoryInput : public TPcmInput
 {
 public:
-    explicit TMemoryInput(QByteArray data = {}, int32_t bits = 16, int32_t channels = 2,
-                          int32_t rate = 44100, QObject *owner = nullptr);
+    explicit TMemoryInput(QByteArray data = {},
+                          int32_t bits = 16,
+                          int32_t channels = 2,
+                          int32_t rate = 44100,
+                          QObject *owner = nullptr);
     ~TMemoryInput() override;
 
     void setData(const QByteArray &data) { m_data = data; }

@@ -14,7 +14,8 @@
 class TMemoryOutput : public TPcmFileOut
 {
 public:
-    explicit TMemoryOutput(QObject *owner = nullptr, const QString &name = QStringLiteral("MemoryOut"));
+    explicit TMemoryOutput(QObject *owner = nullptr,
+                           const QString &name = QStringLiteral("MemoryOut"));
     ~TMemoryOutput() override;
 
     QByteArray data() const;
