@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <vector>
 
 namespace {
@@ -427,11 +428,21 @@ void TWaveOut::FinishOutput()
     std::unique_ptr<TFileStream> stream = std::move(OutputStream);
     if (stream) {
         try {
+            // The last buffered audio may not fit on the disk either; the
+            // header is patched to what did reach it before that is reported.
+            std::exception_ptr lastWrite;
+            try {
+                stream->flush();
+            } catch (...) {
+                lastWrite = std::current_exception();
+            }
             // Always, not only for an unknown size or an append: a run that
             // was stopped, failed, or got less than the input's Size must not
             // keep a header promising data that is not there.
             patchHeader(*stream);
             stream->close();
+            if (lastWrite)
+                std::rethrow_exception(lastWrite);
         } catch (...) {
             endInputRead();
             throw;

@@ -13,7 +13,9 @@
 
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstring>
+#include <sys/resource.h>
 #include <thread>
 #include <vector>
 
@@ -712,32 +714,60 @@ void tst_WaveWriter::scanFuzz()
 void tst_WaveWriter::writeFailure_data()
 {
     QTest::addColumn<int>("wavType");
-    QTest::newRow("PCM") << int(wtPCM);
-    QTest::newRow("ADPCM") << int(wtDVIADPCM);
+    QTest::addColumn<bool>("devFull");
+    for (int type : {int(wtPCM), int(wtDVIADPCM)}) {
+        const char *name = type == wtPCM ? "PCM" : "ADPCM";
+        QTest::addRow("%s, /dev/full", name) << type << true;
+        QTest::addRow("%s, file size limit mid-run", name) << type << false;
+    }
 }
 
 void tst_WaveWriter::writeFailure()
 {
-    // /dev/full takes the open and fails every write with ENOSPC, like a
-    // disk that fills up during a rip.
+    // /dev/full fails every write with ENOSPC; a file size limit lets the
+    // first 100000 bytes through and then fails with EFBIG, as a disk that
+    // fills up during a rip does.
     QFETCH(int, wavType);
-    if (!QFile::exists(QStringLiteral("/dev/full")))
+    QFETCH(bool, devFull);
+    if (devFull && !QFile::exists(QStringLiteral("/dev/full")))
         QSKIP("no /dev/full here");
-    TMemoryInput input(tones(100000, 2));
+    const QByteArray pcm = tones(100000, 2);
+    TMemoryInput input(pcm);
     TWaveOut out;
     out.SetWavType(TWavType(wavType));
-    const RunResult r = runWriter(out, input, QStringLiteral("/dev/full"));
+    const QString file = devFull ? QStringLiteral("/dev/full")
+                                 : path(QStringLiteral("limited.wav"));
+    constexpr rlim_t Limit = 100000;
+    struct rlimit saved;
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    if (!devFull) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limited = saved;
+        limited.rlim_cur = Limit;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    }
+    const RunResult r = runWriter(out, input, file);
+    setrlimit(RLIMIT_FSIZE, &saved);
     QCOMPARE(r.done, 0);
     QCOMPARE(r.errors, 1);
-    QVERIFY2(r.message.contains(QLatin1String("/dev/full")), qPrintable(r.message));
-    QVERIFY2(r.message.contains(QString::fromLocal8Bit(std::strerror(ENOSPC))),
+    QVERIFY2(r.message.contains(file), qPrintable(r.message));
+    QVERIFY2(r.message.contains(QString::fromLocal8Bit(std::strerror(devFull ? ENOSPC : EFBIG))),
              qPrintable(r.message));
     QVERIFY(!input.IsBusy());
     QVERIFY(!out.IsBusy());
+    if (!devFull) {
+        // What did reach the disk is a valid file whose header says so.
+        const QByteArray w = TestSupport::readFile(file);
+        const int headerSize = wavType == wtPCM ? 44 : 60;
+        QCOMPARE(w.size(), int(Limit));
+        QCOMPARE(le32At(w, 4), uint32_t(w.size() - 8));
+        QCOMPARE(le32At(w, headerSize - 4), uint32_t(w.size() - headerSize));
+        if (wavType == wtPCM)
+            QCOMPARE(w.mid(44), pcm.left(w.size() - 44));
+    }
 
     // The writer recovers for the next run.
-    const QString file = path(QStringLiteral("after-full.wav"));
-    QCOMPARE(runWriter(out, input, file).done, 1);
+    QCOMPARE(runWriter(out, input, path(QStringLiteral("after-full.wav"))).done, 1);
 }
 
 void tst_WaveWriter::unsuitableAdpcmFormat_data()
