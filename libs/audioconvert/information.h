@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+namespace AudioConvertLib {
+
+// The tag fields the next conversion writes when the converter's WriteTags is
+// true. Empty texts, year 0, track 0 and genres outside 0 ... 147 write nothing.
+// Used on the converter's thread only; a conversion takes a copy when it starts.
+class IAudioConvertInformation
+{
+public:
+    QString TagTitle() const { return m_title; }
+    void SetTagTitle(const QString &value) { m_title = value; }
+    int32_t TagYear() const { return m_year; }
+    void SetTagYear(int32_t value) { m_year = value; }
+    QString TagArtist() const { return m_artist; }
+    void SetTagArtist(const QString &value) { m_artist = value; }
+    QString TagAlbum() const { return m_album; }
+    void SetTagAlbum(const QString &value) { m_album = value; }
+    QString TagUrl() const { return m_url; }
+    void SetTagUrl(const QString &value) { m_url = value; }
+    int16_t TagTrack() const { return m_track; }
+    void SetTagTrack(int16_t value) { m_track = value; }
+    QString TagEncodedBy() const { return m_encodedBy; }
+    void SetTagEncodedBy(const QString &value) { m_encodedBy = value; }
+    QString TagComment() const { return m_comment; }
+    void SetTagComment(const QString &value) { m_comment = value; }
+    QString TagCopyright() const { return m_copyright; }
+    void SetTagCopyright(const QString &value) { m_copyright = value; }
+    // Position in the genre list, "00 - Blues" being 0; -1 for none.
+    int32_t TagGenre() const { return m_genre; }
+    void SetTagGenre(int32_t value) { m_genre = value; }
+
+private:
+    QString m_title;
+    QString m_artist;
+    QString m_album;
+    QString m_url;
+    QString m_encodedBy;
+    QString m_comment;
+    QString m_copyright;
+    int32_t m_year = 0;
+    int32_t m_genre = -1;
+    int16_t m_track = 0;
+};
+
+// The genre's name for a genre number ("Blues" for 0), empty outside 0 ... 147.
+QString genreName(int32_t number);
+
+} // namespace AudioConvertLib

@@ -1,0 +1,805 @@
+#include "app/choicelists.h"
+#include "libs/audioconvert/audioconvert.h"
+#include "tests/support/testsupport.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <taglib/asffile.h>
+#include <taglib/fileref.h>
+#include <taglib/infotag.h>
+#include <taglib/tpropertymap.h>
+#include <taglib/wavfile.h>
+
+#include <functional>
+
+using namespace AudioConvertLib;
+using namespace TestSupport;
+
+namespace {
+
+void put16(QByteArray &b, uint32_t v)
+{
+    b.append(char(v & 0xff)).append(char((v >> 8) & 0xff));
+}
+
+void put32(QByteArray &b, uint32_t v)
+{
+    put16(b, v & 0xffff);
+    put16(b, v >> 16);
+}
+
+// A 16-bit PCM WAV of generated track audio; returns its sample bytes.
+QByteArray writeWave(const QString &path, int frames, int channels = 2, int rate = 44100)
+{
+    QByteArray pcm;
+    for (int i = 0; i < frames; ++i) {
+        int16_t left, right;
+        DiscGen::audioSample(3, uint64_t(i), left, right);
+        put16(pcm, uint16_t(left));
+        if (channels == 2)
+            put16(pcm, uint16_t(right));
+    }
+    QByteArray file("RIFF");
+    put32(file, uint32_t(36 + pcm.size()));
+    file.append("WAVEfmt ");
+    put32(file, 16);
+    put16(file, 1);
+    put16(file, uint32_t(channels));
+    put32(file, uint32_t(rate));
+    put32(file, uint32_t(rate * channels * 2));
+    put16(file, uint32_t(channels * 2));
+    put16(file, 16);
+    file.append("data");
+    put32(file, uint32_t(pcm.size()));
+    file.append(pcm);
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(file) != file.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return pcm;
+}
+
+// The payload of a RIFF file's chunk, empty without one.
+QByteArray chunk(const QByteArray &riff, const char *id)
+{
+    int at = 12;
+    while (at + 8 <= riff.size()) {
+        const uint32_t size = qFromLittleEndian<uint32_t>(riff.constData() + at + 4);
+        if (riff.mid(at, 4) == id)
+            return riff.mid(at + 8, int(size));
+        at += 8 + int(size) + int(size & 1);
+    }
+    return {};
+}
+
+struct Probe
+{
+    QString container;
+    QString codec;
+    int sampleRate = 0;
+    int channels = 0;
+    qint64 bitRate = 0;
+    QString sampleFormat;
+    double duration = 0;
+};
+
+Probe probe(const QString &path)
+{
+    const ProcessResult r = run(QStringLiteral("ffprobe"),
+                                {QStringLiteral("-v"),
+                                 QStringLiteral("error"),
+                                 QStringLiteral("-print_format"),
+                                 QStringLiteral("json"),
+                                 QStringLiteral("-show_streams"),
+                                 QStringLiteral("-show_format"),
+                                 path});
+    Probe p;
+    if (r.exitCode != 0)
+        return p;
+    const QJsonObject root = QJsonDocument::fromJson(r.out).object();
+    const QJsonObject stream = root.value(QStringLiteral("streams")).toArray().at(0).toObject();
+    const QJsonObject format = root.value(QStringLiteral("format")).toObject();
+    p.container = format.value(QStringLiteral("format_name")).toString();
+    p.codec = stream.value(QStringLiteral("codec_name")).toString();
+    p.sampleRate = stream.value(QStringLiteral("sample_rate")).toString().toInt();
+    p.channels = stream.value(QStringLiteral("channels")).toInt();
+    p.bitRate = stream.value(QStringLiteral("bit_rate")).toString().toLongLong();
+    if (p.bitRate == 0)
+        p.bitRate = format.value(QStringLiteral("bit_rate")).toString().toLongLong();
+    p.sampleFormat = stream.value(QStringLiteral("sample_fmt")).toString();
+    p.duration = format.value(QStringLiteral("duration")).toString().toDouble();
+    return p;
+}
+
+// Decodes any of our outputs to 16-bit PCM with ffmpeg.
+QByteArray decode(const QString &path)
+{
+    const ProcessResult r = run(QStringLiteral("ffmpeg"),
+                                {QStringLiteral("-v"),
+                                 QStringLiteral("error"),
+                                 QStringLiteral("-i"),
+                                 path,
+                                 QStringLiteral("-f"),
+                                 QStringLiteral("s16le"),
+                                 QStringLiteral("-")});
+    return r.exitCode == 0 ? r.out : QByteArray();
+}
+
+// Records the events of one converter and whether each came after the
+// starting call had returned.
+class Recorder : public IAudioConvertEvents
+{
+public:
+    void OnError(int32_t errorCode) override
+    {
+        errors.append(errorCode);
+        early |= !returned;
+    }
+    void OnConvertBlock(int32_t percent) override
+    {
+        percents.append(percent);
+        early |= !returned;
+    }
+    bool finished() const { return !errors.isEmpty() || percents.contains(100); }
+
+    QList<int32_t> errors;
+    QList<int32_t> percents;
+    bool returned = false;
+    bool early = false;
+};
+
+using Start = std::function<void(IAudioConvert &, const QString &, const QString &)>;
+
+const Start toWave = [](IAudioConvert &c, const QString &i, const QString &o) {
+    c.ConvertWaveToWave(i, o);
+};
+const Start toAdpcm = [](IAudioConvert &c, const QString &i, const QString &o) {
+    c.ConvertWaveToAdpcm(i, o);
+};
+const Start toMp3 = [](IAudioConvert &c, const QString &i, const QString &o) {
+    c.ConvertWaveToMp3(i, o);
+};
+const Start toOgg = [](IAudioConvert &c, const QString &i, const QString &o) {
+    c.ConvertWaveToOggVorbis(i, o);
+};
+const Start toWma = [](IAudioConvert &c, const QString &i, const QString &o) {
+    c.ConvertWaveToWma(i, o);
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Start)
+
+class tst_AudioConvert : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void waveCopyIsExact();
+    void waveFormats_data();
+    void waveFormats();
+    void adpcm_data();
+    void adpcm();
+    void mp3_data();
+    void mp3();
+    void mp3Presets_data();
+    void mp3Presets();
+    void encoderRefusesValues();
+    void oggVorbis_data();
+    void oggVorbis();
+    void oggVorbisSupport_data();
+    void oggVorbisSupport();
+    void wma_data();
+    void wma();
+    void wmaProfiles();
+    void tags_data();
+    void tags();
+    void emptyTagsWriteNothing();
+    void genreNamesMatchTheProgram();
+    void failures_data();
+    void failures();
+    void refusedSettingsLeaveExistingFile();
+    void abortStopsWithoutCompletion();
+    void secondStartWhileRunningIsRefused();
+
+private:
+    // Runs one conversion to its end; false on a timeout.
+    bool convert(IAudioConvert &converter,
+                 const Start &start,
+                 const QString &input,
+                 const QString &output,
+                 Recorder &recorder);
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    QTemporaryDir m_dir;
+    QString m_input; // 1.5 s of stereo at 44.1 kHz
+    QByteArray m_inputPcm;
+    static constexpr int InputFrames = 66150;
+};
+
+void tst_AudioConvert::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_input = path(QStringLiteral("input.wav"));
+    m_inputPcm = writeWave(m_input, InputFrames);
+}
+
+bool tst_AudioConvert::convert(IAudioConvert &converter,
+                               const Start &start,
+                               const QString &input,
+                               const QString &output,
+                               Recorder &recorder)
+{
+    const uint32_t cookie = converter.Advise(&recorder);
+    start(converter, input, output);
+    recorder.returned = true;
+    const bool ended = QTest::qWaitFor([&] { return recorder.finished(); }, 60000);
+    QTest::qWait(20); // a stray event after the end would show here
+    converter.Unadvise(cookie);
+    return ended;
+}
+
+void tst_AudioConvert::waveCopyIsExact()
+{
+    IAudioConvert converter;
+    converter.SetWaveFormat(44100, 2, 16);
+    Recorder events;
+    const QString out = path(QStringLiteral("copy.wav"));
+    QVERIFY(convert(converter, toWave, m_input, out, events));
+    QCOMPARE(events.errors, QList<int32_t>());
+    QVERIFY(!events.early);
+    QCOMPARE(events.percents.count(100), 1);
+    QCOMPARE(events.percents.last(), 100);
+    QCOMPARE(events.percents.first(), 0);
+    QVERIFY(std::is_sorted(events.percents.begin(), events.percents.end()));
+    QVERIFY(chunk(readFile(out), "data") == m_inputPcm);
+}
+
+void tst_AudioConvert::waveFormats_data()
+{
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<int>("bits");
+    QTest::newRow("mono 44100") << 44100 << 1 << 16;
+    QTest::newRow("stereo 48000") << 48000 << 2 << 16;
+    QTest::newRow("mono 6000") << 6000 << 1 << 16;
+    QTest::newRow("8-bit stereo 44100") << 44100 << 2 << 8;
+    QTest::newRow("8-bit mono 22050") << 22050 << 1 << 8;
+}
+
+void tst_AudioConvert::waveFormats()
+{
+    QFETCH(int, rate);
+    QFETCH(int, channels);
+    QFETCH(int, bits);
+    IAudioConvert converter;
+    converter.SetWaveFormat(rate, channels, bits);
+    Recorder events;
+    const QString out = path(QStringLiteral("format.wav"));
+    QVERIFY(convert(converter, toWave, m_input, out, events));
+    QCOMPARE(events.errors, QList<int32_t>());
+
+    const QByteArray file = readFile(out);
+    const QByteArray fmt = chunk(file, "fmt ");
+    QVERIFY(fmt.size() >= 16);
+    QCOMPARE(qFromLittleEndian<uint16_t>(fmt.constData()), uint16_t(1));
+    QCOMPARE(int(qFromLittleEndian<uint16_t>(fmt.constData() + 2)), channels);
+    QCOMPARE(int(qFromLittleEndian<uint32_t>(fmt.constData() + 4)), rate);
+    QCOMPARE(int(qFromLittleEndian<uint16_t>(fmt.constData() + 14)), bits);
+    const QByteArray data = chunk(file, "data");
+    const qint64 frames = data.size() / (channels * bits / 8);
+    const qint64 expected = qint64(InputFrames) * rate / 44100;
+    QVERIFY2(qAbs(frames - expected) <= 2, qPrintable(QString::number(frames)));
+
+    if (bits == 8) {
+        // Unsigned samples sit around 128; signed ones would sit around 0 and 255.
+        qint64 sum = 0;
+        for (char c : data)
+            sum += uint8_t(c);
+        const double mean = double(sum) / double(data.size());
+        QVERIFY2(mean > 118 && mean < 138, qPrintable(QString::number(mean)));
+    }
+    if (channels == 1 && rate == 44100 && bits == 16) {
+        // The mix-down is the average of the two channels.
+        for (int i : {0, 1000, 50000}) {
+            int16_t left, right;
+            DiscGen::audioSample(3, uint64_t(i), left, right);
+            QCOMPARE(qFromLittleEndian<int16_t>(data.constData() + 2 * i),
+                     int16_t((left + right) >> 1));
+        }
+    }
+}
+
+void tst_AudioConvert::adpcm_data()
+{
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("channels");
+    QTest::newRow("stereo 48000") << 48000 << 2;
+    QTest::newRow("stereo 44100") << 44100 << 2;
+    QTest::newRow("mono 22050") << 22050 << 1;
+    QTest::newRow("mono 8000") << 8000 << 1;
+}
+
+void tst_AudioConvert::adpcm()
+{
+    QFETCH(int, rate);
+    QFETCH(int, channels);
+    IAudioConvert converter;
+    converter.SetAdpcmFormat(rate, channels);
+    Recorder events;
+    const QString out = path(QStringLiteral("adpcm.wav"));
+    QVERIFY(convert(converter, toAdpcm, m_input, out, events));
+    QCOMPARE(events.errors, QList<int32_t>());
+    const QByteArray file = readFile(out);
+    QCOMPARE(file.indexOf("data"), 52); // the 60-byte header
+    const Probe p = probe(out);
+    QCOMPARE(p.codec, QStringLiteral("adpcm_ima_wav"));
+    QCOMPARE(p.sampleRate, rate);
+    QCOMPARE(p.channels, channels);
+    const qint64 expected = qint64(InputFrames) * rate / 44100;
+    QCOMPARE(qint64(qFromLittleEndian<uint32_t>(chunk(file, "fact").constData())), expected);
+    const qint64 decoded = decode(out).size() / (2 * channels);
+    // ffmpeg plays whole blocks; the padding is less than one block.
+    QVERIFY2(decoded >= expected && decoded < expected + 2041, qPrintable(QString::number(decoded)));
+}
+
+void tst_AudioConvert::mp3_data()
+{
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("bitrate");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<int>("vbrMethod");
+    QTest::addColumn<int>("minKbps");
+    QTest::addColumn<int>("maxKbps");
+    QTest::newRow("CBR 128 stereo") << 44100 << 128 << 2 << -1 << 128 << 128;
+    QTest::newRow("CBR 320 stereo") << 44100 << 320 << 2 << -1 << 320 << 320;
+    QTest::newRow("CBR 64 mono 22050") << 22050 << 64 << 1 << -1 << 64 << 64;
+    QTest::newRow("CBR 192 48000") << 48000 << 192 << 2 << -1 << 192 << 192;
+    QTest::newRow("VBR new") << 44100 << 128 << 2 << 2 << 60 << 320;
+    QTest::newRow("ABR 96") << 44100 << 128 << 2 << 4 << 70 << 130;
+}
+
+void tst_AudioConvert::mp3()
+{
+    QFETCH(int, rate);
+    QFETCH(int, bitrate);
+    QFETCH(int, channels);
+    QFETCH(int, vbrMethod);
+    QFETCH(int, minKbps);
+    QFETCH(int, maxKbps);
+    IAudioConvert converter;
+    converter.LameMp3Encoder()->SetVbrMethod(vbrMethod);
+    converter.LameMp3Encoder()->SetVbrQuality(4);
+    converter.LameMp3Encoder()->SetAbrBitrate(96);
+    converter.SetMp3Format(rate, bitrate, channels);
+    Recorder events;
+    const QString out = path(QStringLiteral("out.mp3"));
+    QVERIFY(convert(converter, toMp3, m_input, out, events));
+    QCOMPARE(events.errors, QList<int32_t>());
+    const Probe p = probe(out);
+    QCOMPARE(p.codec, QStringLiteral("mp3"));
+    QCOMPARE(p.sampleRate, rate);
+    QCOMPARE(p.channels, channels);
+    QVERIFY2(p.bitRate >= minKbps * 1000 && p.bitRate <= maxKbps * 1000 + 500,
+             qPrintable(QString::number(p.bitRate)));
+    QVERIFY2(qAbs(p.duration - 1.5) < 0.1, qPrintable(QString::number(p.duration)));
+}
+
+void tst_AudioConvert::mp3Presets_data()
+{
+    QTest::addColumn<int>("preset");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<int>("abr");
+    QTest::newRow("Phone") << 1 << 1 << 16;
+    QTest::newRow("SW") << 2 << 1 << 24;
+    QTest::newRow("AM") << 3 << 1 << 40;
+    QTest::newRow("FM") << 4 << 2 << 112;
+    QTest::newRow("Voice") << 5 << 1 << 56;
+    QTest::newRow("Radio") << 6 << 2 << 112;
+    QTest::newRow("Tape") << 7 << 2 << 112;
+    QTest::newRow("HiFi") << 8 << 2 << 160;
+    QTest::newRow("CD") << 9 << 2 << 192;
+    QTest::newRow("Studio") << 10 << 2 << 256;
+    QTest::newRow("R3Mix") << 11 << 2 << 0;
+}
+
+void tst_AudioConvert::mp3Presets()
+{
+    QFETCH(int, preset);
+    QFETCH(int, channels);
+    QFETCH(int, abr);
+    IAudioConvert converter;
+    const auto encoder = converter.LameMp3Encoder();
+    encoder->SetMp3SampleRate(44100);
+    encoder->SetMp3Channels(2);
+    encoder->SetPreset(preset);
+    QCOMPARE(encoder->Mp3Channels(), channels);
+    if (abr > 0) {
+        QCOMPARE(encoder->VbrMethod(), int32_t(vbrAbr));
+        QCOMPARE(int(encoder->AbrBitrate()), abr);
+    } else {
+        QCOMPARE(encoder->VbrMethod(), int32_t(vbrMtrh));
+    }
+    converter.SetMp3Format(encoder->Mp3SampleRate(), encoder->Mp3Bitrate(), encoder->Mp3Channels());
+    Recorder events;
+    const QString out = path(QStringLiteral("preset.mp3"));
+    QVERIFY(convert(converter, toMp3, m_input, out, events));
+    QCOMPARE(events.errors, QList<int32_t>());
+    const Probe p = probe(out);
+    QCOMPARE(p.channels, channels);
+    QCOMPARE(p.sampleRate, encoder->Mp3SampleRate());
+    if (abr > 0) {
+        QVERIFY(converter.Mp3FormatDescription().contains(QStringLiteral("ABR %1 kbit/s").arg(abr)));
+        QVERIFY2(p.bitRate > abr * 700 && p.bitRate < abr * 1400,
+                 qPrintable(QString::number(p.bitRate)));
+    }
+}
+
+void tst_AudioConvert::encoderRefusesValues()
+{
+    IAudioConvertLameMp3Encoder encoder;
+    QVERIFY_THROWS_EXCEPTION(EAudioConvert, encoder.SetPreset(0));
+    QVERIFY_THROWS_EXCEPTION(EAudioConvert, encoder.SetPreset(12));
+    QVERIFY_THROWS_EXCEPTION(EAudioConvert, encoder.SetVbrMethod(5));
+    QVERIFY_THROWS_EXCEPTION(EAudioConvert, encoder.SetVbrQuality(10));
+    QVERIFY_THROWS_EXCEPTION(EAudioConvert, encoder.SetChannelMode(0));
+    QVERIFY_THROWS_EXCEPTION(EAudioConvert, encoder.SetEncoderQuality(-1));
+    // The defaults the program starts from.
+    QCOMPARE(encoder.Mp3SampleRate(), 44100);
+    QCOMPARE(encoder.Mp3Channels(), 2);
+    QCOMPARE(encoder.Mp3Bitrate(), 128);
+    IAudioConvert converter;
+    QCOMPARE(converter.Mp3FormatDescription(),
+             QStringLiteral("MPEG-1 Layer III, 44100 Hz, Joint Stereo, CBR 128 kbit/s"));
+}
+
+void tst_AudioConvert::oggVorbis_data()
+{
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<int>("nominal");
+    QTest::addColumn<int>("minimum");
+    QTest::addColumn<int>("maximum");
+    QTest::addColumn<int>("quality");
+    QTest::newRow("nominal 192") << 44100 << 2 << 192 << 0 << 0 << -1;
+    QTest::newRow("range 56") << 44100 << 2 << 128 << 56 << 56 << -1;
+    QTest::newRow("mono 22050 64") << 22050 << 1 << 64 << 0 << 0 << -1;
+    QTest::newRow("quality 500") << 44100 << 2 << 0 << 0 << 0 << 500;
+}
+
+void tst_AudioConvert::oggVorbis()
+{
+    QFETCH(int, rate);
+    QFETCH(int, channels);
+    QFETCH(int, nominal);
+    QFETCH(int, minimum);
+    QFETCH(int, maximum);
+    QFETCH(int, quality);
+    IAudioConvert converter;
+    converter.SetOggVorbisFormat(rate, channels, nominal, minimum, maximum, int16_t(quality));
+    Recorder events;
+    const QString out = path(QStringLiteral("out.ogg"));
+    QVERIFY(convert(converter, toOgg, m_input, out, events));
+    QCOMPARE(events.errors, QList<int32_t>());
+    const Probe p = probe(out);
+    QCOMPARE(p.container, QStringLiteral("ogg"));
+    QCOMPARE(p.codec, QStringLiteral("vorbis"));
+    QCOMPARE(p.sampleRate, rate);
+    QCOMPARE(p.channels, channels);
+    QVERIFY2(qAbs(p.duration - 1.5) < 0.05, qPrintable(QString::number(p.duration)));
+    const QByteArray head = readFile(out).left(4096);
+    // The identification header carries the nominal bitrate as set.
+    const int at = head.indexOf("\x01vorbis");
+    QVERIFY(at >= 0);
+    const auto headerNominal = qFromLittleEndian<int32_t>(head.constData() + at + 20);
+    if (quality < 0) {
+        QCOMPARE(headerNominal, nominal * 1000);
+        if (minimum > 0) {
+            QCOMPARE(qFromLittleEndian<int32_t>(head.constData() + at + 24), minimum * 1000);
+            QCOMPARE(qFromLittleEndian<int32_t>(head.constData() + at + 16), maximum * 1000);
+        }
+    }
+    QVERIFY(converter.OggVorbisFormatDescription().contains(QString::number(rate)));
+}
+
+void tst_AudioConvert::oggVorbisSupport_data()
+{
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<int>("nominal");
+    QTest::addColumn<int>("minimum");
+    QTest::addColumn<int>("maximum");
+    QTest::addColumn<bool>("supported");
+    QTest::newRow("preset range 320") << 44100 << 2 << 128 << 320 << 320 << true;
+    QTest::newRow("fixed 48") << 44100 << 2 << 48 << 0 << 0 << true;
+    QTest::newRow("320 at 8000") << 8000 << 2 << 320 << 0 << 0 << false;
+    QTest::newRow("three channels") << 44100 << 3 << 128 << 0 << 0 << false;
+    QTest::newRow("no rate") << 0 << 2 << 128 << 0 << 0 << false;
+}
+
+void tst_AudioConvert::oggVorbisSupport()
+{
+    QFETCH(int, rate);
+    QFETCH(int, channels);
+    QFETCH(int, nominal);
+    QFETCH(int, minimum);
+    QFETCH(int, maximum);
+    QFETCH(bool, supported);
+    IAudioConvert converter;
+    QCOMPARE(converter.IsOggVorbisFormatSupported(rate, channels, nominal, minimum, maximum),
+             supported);
+}
+
+void tst_AudioConvert::wma_data()
+{
+    QTest::addColumn<int>("profile");
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<int>("kbps");
+    QTest::newRow("24: 44100 stereo 128") << 24 << 44100 << 2 << 128;
+    QTest::newRow("21: 32000 stereo 48") << 21 << 32000 << 2 << 48;
+    QTest::newRow("1: 8000 mono 8 raised to 24") << 1 << 8000 << 1 << 24;
+    QTest::newRow("18: 22050 mono 20 raised to 24") << 18 << 22050 << 1 << 24;
+}
+
+void tst_AudioConvert::wma()
+{
+    QFETCH(int, profile);
+    QFETCH(int, rate);
+    QFETCH(int, channels);
+    QFETCH(int, kbps);
+    IAudioConvert converter;
+    converter.SetWmaProfile(profile);
+    Recorder events;
+    const QString out = path(QStringLiteral("out.wma"));
+    QVERIFY(convert(converter, toWma, m_input, out, events));
+    QCOMPARE(events.errors, QList<int32_t>());
+    const Probe p = probe(out);
+    QCOMPARE(p.container, QStringLiteral("asf"));
+    QCOMPARE(p.codec, QStringLiteral("wmav2"));
+    QCOMPARE(p.sampleRate, rate);
+    QCOMPARE(p.channels, channels);
+    QVERIFY2(qAbs(p.bitRate - kbps * 1000) <= kbps * 50, qPrintable(QString::number(p.bitRate)));
+    QVERIFY2(p.duration > 1.45 && p.duration < 1.7, qPrintable(QString::number(p.duration)));
+}
+
+void tst_AudioConvert::wmaProfiles()
+{
+    for (int profile = 1; profile <= 51; ++profile) {
+        const TWmaProfile p = wmaProfile(profile);
+        QVERIFY(p.EncoderBitrate >= 24);
+        QVERIFY(p.SampleRate <= 48000);
+        QCOMPARE(p.EncoderBitrate == p.Bitrate, !p.Description.contains(QStringLiteral("below")));
+    }
+    QCOMPARE(wmaProfile(24).Description,
+             QStringLiteral("WMA version 2, 44100 Hz, Stereo, 128 kbit/s"));
+    IAudioConvert converter;
+    QVERIFY_THROWS_EXCEPTION(EAudioConvert, converter.SetWmaProfile(0));
+    QVERIFY_THROWS_EXCEPTION(EAudioConvert, converter.SetWmaProfile(52));
+}
+
+void tst_AudioConvert::tags_data()
+{
+    QTest::addColumn<Start>("start");
+    QTest::addColumn<QString>("file");
+    QTest::newRow("mp3") << toMp3 << QStringLiteral("tags.mp3");
+    QTest::newRow("ogg") << toOgg << QStringLiteral("tags.ogg");
+    QTest::newRow("wma") << toWma << QStringLiteral("tags.wma");
+    QTest::newRow("wav") << toWave << QStringLiteral("tags.wav");
+    QTest::newRow("adpcm") << toAdpcm << QStringLiteral("tags-adpcm.wav");
+}
+
+void tst_AudioConvert::tags()
+{
+    QFETCH(Start, start);
+    QFETCH(QString, file);
+    IAudioConvert converter;
+    converter.SetWriteTags(true);
+    const auto info = converter.Information();
+    const QString title = QStringLiteral("Żółć – Ελληνικά 日本");
+    info->SetTagTitle(title);
+    info->SetTagTrack(7);
+    info->SetTagArtist(QStringLiteral("Åsa Ørn"));
+    info->SetTagYear(1999);
+    info->SetTagAlbum(QStringLiteral("Café Noir"));
+    info->SetTagGenre(29); // "Jazz+Funk", spelt as the program lists it
+    info->SetTagComment(QStringLiteral("first line"));
+    info->SetTagCopyright(QStringLiteral("© 1999 Ørn"));
+    info->SetTagUrl(QStringLiteral("https://example.org/ørn"));
+    info->SetTagEncodedBy(QStringLiteral("Orvanel Sondrel"));
+    Recorder events;
+    const QString out = path(file);
+    QVERIFY(convert(converter, start, m_input, out, events));
+    QCOMPARE(events.errors, QList<int32_t>());
+
+    const std::string native = QFile::encodeName(out).toStdString();
+    const auto q = [](const TagLib::String &s) { return QString::fromStdString(s.to8Bit(true)); };
+    QString copyright, url, encodedBy;
+    if (file.endsWith(QLatin1String(".wav"))) {
+        TagLib::RIFF::WAV::File wav(native.c_str());
+        QVERIFY(wav.hasInfoTag());
+        TagLib::RIFF::Info::Tag *tag = wav.InfoTag();
+        QCOMPARE(q(tag->title()), title);
+        QCOMPARE(q(tag->artist()), QStringLiteral("Åsa Ørn"));
+        QCOMPARE(q(tag->album()), QStringLiteral("Café Noir"));
+        QCOMPARE(tag->year(), 1999u);
+        QCOMPARE(tag->track(), 7u);
+        QCOMPARE(q(tag->genre()), QStringLiteral("Jazz+Funk"));
+        QCOMPARE(q(tag->comment()), QStringLiteral("first line"));
+        copyright = q(tag->fieldText("ICOP"));
+        url = q(tag->fieldText("IBSU"));
+        encodedBy = q(tag->fieldText("IENC"));
+        // The audio is untouched by the tag.
+        if (file == QLatin1String("tags.wav"))
+            QVERIFY(chunk(readFile(out), "data") == m_inputPcm);
+    } else {
+        TagLib::FileRef ref(native.c_str());
+        QVERIFY(!ref.isNull() && ref.tag());
+        const TagLib::Tag *tag = ref.tag();
+        QCOMPARE(q(tag->title()), title);
+        QCOMPARE(q(tag->artist()), QStringLiteral("Åsa Ørn"));
+        QCOMPARE(q(tag->album()), QStringLiteral("Café Noir"));
+        QCOMPARE(tag->year(), 1999u);
+        QCOMPARE(tag->track(), 7u);
+        QCOMPARE(q(tag->genre()), QStringLiteral("Jazz+Funk"));
+        QCOMPARE(q(tag->comment()), QStringLiteral("first line"));
+        if (file.endsWith(QLatin1String(".wma"))) {
+            TagLib::ASF::File asf(native.c_str());
+            const TagLib::ASF::AttributeListMap &attributes = asf.tag()->attributeListMap();
+            copyright = q(asf.tag()->copyright());
+            url = q(attributes["WM/AuthorURL"].front().toString());
+            encodedBy = q(attributes["WM/EncodedBy"].front().toString());
+        } else {
+            const TagLib::PropertyMap properties = ref.file()->properties();
+            copyright = q(properties["COPYRIGHT"].toString());
+            url = q(properties["URL"].toString());
+            encodedBy = q(properties["ENCODEDBY"].toString());
+        }
+        if (file.endsWith(QLatin1String(".mp3")))
+            QCOMPARE(readFile(out).left(4), QByteArray("ID3\x04", 4));
+    }
+    QCOMPARE(copyright, QStringLiteral("© 1999 Ørn"));
+    QCOMPARE(url, QStringLiteral("https://example.org/ørn"));
+    QCOMPARE(encodedBy, QStringLiteral("Orvanel Sondrel"));
+}
+
+void tst_AudioConvert::emptyTagsWriteNothing()
+{
+    IAudioConvert converter;
+    converter.SetWriteTags(true);
+    converter.Information()->SetTagTitle(QStringLiteral("Only a title"));
+    converter.Information()->SetTagYear(0);
+    converter.Information()->SetTagGenre(-1);
+    Recorder events;
+    const QString out = path(QStringLiteral("sparse.ogg"));
+    QVERIFY(convert(converter, toOgg, m_input, out, events));
+    QCOMPARE(events.errors, QList<int32_t>());
+    TagLib::FileRef ref(QFile::encodeName(out).constData());
+    QVERIFY(!ref.isNull());
+    const TagLib::PropertyMap properties = ref.file()->properties();
+    QCOMPARE(properties.size(), 1u);
+    QVERIFY(properties.contains("TITLE"));
+}
+
+void tst_AudioConvert::genreNamesMatchTheProgram()
+{
+    for (int i = 0; i < ChoiceLists::GenreCount; ++i)
+        QCOMPARE(genreName(i), ChoiceLists::genreName(i).trimmed());
+    QVERIFY(genreName(-1).isEmpty());
+    QVERIFY(genreName(148).isEmpty());
+}
+
+void tst_AudioConvert::failures_data()
+{
+    QTest::addColumn<Start>("start");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<int>("code");
+    QTest::newRow("missing input") << toMp3 << QStringLiteral("nothing.wav")
+                                   << QStringLiteral("a.mp3") << int(acErrInputMissing);
+    QTest::newRow("input not a wav") << toWave << QStringLiteral("text.wav")
+                                     << QStringLiteral("b.wav") << int(acErrInputNotPcmWave);
+    QTest::newRow("output folder missing")
+        << toOgg << QStringLiteral("input.wav") << QStringLiteral("no/such/dir/c.ogg")
+        << int(acErrOutputNotCreatable);
+    QTest::newRow("wma output folder missing")
+        << toWma << QStringLiteral("input.wav") << QStringLiteral("no/such/dir/c.wma")
+        << int(acErrOutputNotCreatable);
+    QTest::newRow("three channels refused") << toWave << QStringLiteral("input.wav")
+                                            << QStringLiteral("d.wav") << int(acErrSettingsRefused);
+    QTest::newRow("ogg quality over 1000") << toOgg << QStringLiteral("input.wav")
+                                           << QStringLiteral("e.ogg") << int(acErrSettingsRefused);
+    QTest::newRow("full disk") << toMp3 << QStringLiteral("input.wav")
+                               << QStringLiteral("/dev/full") << int(acErrWriteFailed);
+}
+
+void tst_AudioConvert::failures()
+{
+    QFETCH(Start, start);
+    QFETCH(QString, input);
+    QFETCH(QString, output);
+    QFETCH(int, code);
+    QFile text(path(QStringLiteral("text.wav")));
+    QVERIFY(text.open(QIODevice::WriteOnly));
+    text.write("This is not a sound file, only a few words pretending to be one.\n");
+    text.close();
+    IAudioConvert converter;
+    if (code == acErrSettingsRefused) {
+        converter.SetWaveFormat(44100, 3, 16);
+        converter.SetOggVorbisFormat(44100, 2, 0, 0, 0, 2000);
+    }
+    Recorder events;
+    const QString out = output.startsWith(QLatin1Char('/')) ? output : path(output);
+    QVERIFY(convert(converter, start, path(input), out, events));
+    QVERIFY(!events.early);
+    QCOMPARE(events.errors, QList<int32_t>{code});
+    QVERIFY(!events.percents.contains(100));
+    if (!output.startsWith(QLatin1Char('/')))
+        QVERIFY(!QFile::exists(out)); // no half-written file is left
+}
+
+void tst_AudioConvert::refusedSettingsLeaveExistingFile()
+{
+    const QString out = path(QStringLiteral("existing.mp3"));
+    QFile existing(out);
+    QVERIFY(existing.open(QIODevice::WriteOnly));
+    existing.write("earlier file");
+    existing.close();
+    IAudioConvert converter;
+    converter.SetMp3Format(44100, 128, 5);
+    Recorder events;
+    QVERIFY(convert(converter, toMp3, m_input, out, events));
+    QCOMPARE(events.errors, QList<int32_t>{int32_t(acErrSettingsRefused)});
+    QCOMPARE(readFile(out), QByteArray("earlier file"));
+}
+
+void tst_AudioConvert::abortStopsWithoutCompletion()
+{
+    const QString longInput = path(QStringLiteral("long.wav"));
+    writeWave(longInput, 44100 * 60);
+    IAudioConvert converter;
+    converter.SetWriteTags(true);
+    Recorder events;
+    const uint32_t cookie = converter.Advise(&events);
+    const QString out = path(QStringLiteral("aborted.mp3"));
+    converter.ConvertWaveToMp3(longInput, out);
+    events.returned = true;
+    QVERIFY(QTest::qWaitFor([&] { return !events.percents.isEmpty(); }, 10000));
+    converter.Abort();
+    const qint64 size = QFileInfo(out).size();
+    QTest::qWait(300);
+    QVERIFY(!events.percents.contains(100));
+    QVERIFY(events.errors.isEmpty());
+    QCOMPARE(QFileInfo(out).size(), size); // closed: nothing more is written
+    QVERIFY(size < 60 * 16000);
+
+    // The converter is free for the next conversion.
+    converter.ConvertWaveToMp3(m_input, path(QStringLiteral("after.mp3")));
+    QVERIFY(QTest::qWaitFor([&] { return events.finished(); }, 30000));
+    QCOMPARE(events.percents.count(100), 1);
+    converter.Unadvise(cookie);
+}
+
+void tst_AudioConvert::secondStartWhileRunningIsRefused()
+{
+    IAudioConvert converter;
+    Recorder events;
+    const uint32_t cookie = converter.Advise(&events);
+    converter.ConvertWaveToWave(m_input, path(QStringLiteral("first.wav")));
+    QVERIFY_THROWS_EXCEPTION(EAudioConvert,
+                             converter.ConvertWaveToWave(m_input,
+                                                         path(QStringLiteral("second.wav"))));
+    events.returned = true;
+    QVERIFY(QTest::qWaitFor([&] { return events.finished(); }, 30000));
+    QCOMPARE(events.percents.count(100), 1);
+    QVERIFY(!QFile::exists(path(QStringLiteral("second.wav"))));
+    converter.Unadvise(cookie);
+}
+
+QTEST_GUILESS_MAIN(tst_AudioConvert)
+#include "tst_audioconvert.moc"
