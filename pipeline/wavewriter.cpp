@@ -63,6 +63,16 @@ TWaveOut::TWaveOut(QObject *owner, const QString &name)
 TWaveOut::~TWaveOut()
 {
     shutdownWorker();
+    // Destruction does not finish a run, but the part of the file already
+    // written still gets a header that matches it.
+    if (OutputStream) {
+        try {
+            patchHeader(*OutputStream);
+            OutputStream->close();
+        } catch (...) {
+            // Nobody is left to tell.
+        }
+    }
 }
 
 void TWaveOut::SetWavType(TWavType value)
