@@ -335,7 +335,7 @@ void TWaveOut::prepareStream(bool appending)
     if (appending
         && (static_cast<int64_t>(rate) != m_existing.SampleRate || channels != m_existing.Channels))
         refuse("Cannot append data in different audio format.");
-    // Checked only now, so that the design's messages come first; past this
+    // Checked only now, so that the format and append messages come first; past this
     // point a block size that does not fit would make the encoder overrun.
     if (channels != 1 && channels != 2)
         refuse("ADPCM can only encode mono or stereo sound.");
