@@ -1,7 +1,7 @@
 #include "pipeline/cdinput.h"
-#include "pipeline/cdripbinding.h"
 #include "pipeline/pcmexception.h"
 #include "pipeline/wavewriter.h"
+#include "tests/support/discdrive.h"
 #include "tests/support/memoryinput.h"
 #include "tests/support/testsupport.h"
 
@@ -829,18 +829,10 @@ void tst_WaveWriter::cdTrack()
     // header and then exactly the track's bytes.
     DiscGen::DiscSpec plan = TestSupport::audioDisc({120, 200, 91});
     plan.tracks[2].pregapFrames = 30;
-    const QString discDir = path(QStringLiteral("disc"));
-    QVERIFY(QDir().mkpath(discDir));
-    const DiscGen::WrittenDisc disc = TestSupport::makeDisc(discDir, plan);
-    QVERIFY(QDir().mkpath(TCDIn::SettingsFolder()));
-    QFile ini(TCDIn::SettingsFolder() + QLatin1String(CDRipSettingsFileName));
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write("[Images]\nImage1=" + QByteArray::fromStdString(disc.cuePath) + "\n");
-    ini.close();
+    const DiscGen::WrittenDisc disc = TestSupport::installDisc(path(QStringLiteral("disc")), plan);
 
     TCDIn cd;
-    QVERIFY(cd.GetDriveCount() > 0);
-    cd.SetCurrentDrive(cd.GetDriveCount() - 1);
+    TestSupport::selectInstalledDisc(cd);
     QCOMPARE(cd.GetTrackCount(), 3);
     for (int track : {2, 3}) {
         cd.SetStartTrack(track);
