@@ -1,0 +1,175 @@
+#include "convert/audioconvertclient.h"
+#include "pipeline/pcmexception.h"
+#include "tests/libs/audioconvert/wavefixture.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+class tst_AudioConvertClient : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void connectsOnFirstOperation();
+    void startUpConfiguration();
+    void encoderChangesReachTheConverter();
+    void eventsReachTheSlots();
+    void errorReachesOnError();
+    void emptySlotsAreSkipped();
+    void destroyedWrapperGetsNoLateEvent();
+    void failureStatusBecomesEPcmException();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_input;
+};
+
+struct Log
+{
+    QList<int32_t> percents;
+    QList<int32_t> errors;
+    QList<TAudioConvert *> senders;
+    bool returned = false;
+    bool early = false;
+
+    void attach(TAudioConvert &convert)
+    {
+        convert.OnConvertBlock = [this](TAudioConvert *sender, int32_t percent) {
+            percents.append(percent);
+            senders.append(sender);
+            early |= !returned;
+        };
+        convert.OnError = [this](TAudioConvert *sender, TOleEnum code) {
+            errors.append(code);
+            senders.append(sender);
+            early |= !returned;
+        };
+    }
+    bool finished() const { return percents.contains(100) || !errors.isEmpty(); }
+};
+
+void tst_AudioConvertClient::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_input = m_dir.filePath(QStringLiteral("input.wav"));
+    WaveFixture::writeWave(m_input, 22050);
+}
+
+void tst_AudioConvertClient::connectsOnFirstOperation()
+{
+    TAudioConvert convert;
+    QVERIFY(!convert.Connected());
+    QVERIFY(!convert.WaveFormatDescription().isEmpty());
+    QVERIFY(convert.Connected());
+}
+
+void tst_AudioConvertClient::startUpConfiguration()
+{
+    TAudioConvert convert;
+    std::shared_ptr<IAudioConvertInformation> information;
+    std::shared_ptr<IAudioConvertLameMp3Encoder> encoder;
+    ConfigureAudioConvert(convert, information, encoder);
+    QVERIFY(convert.Connected());
+    // The window holds the converter's own objects, not the stand-alone ones.
+    QCOMPARE(encoder, convert.LameMp3Encoder());
+    QCOMPARE(information, convert.Information());
+    QVERIFY(convert.WriteTags());
+    QCOMPARE(convert.Mp3FormatDescription(),
+             QStringLiteral("MPEG-1 Layer III, 44100 Hz, Joint Stereo, CBR 128 kbit/s"));
+}
+
+void tst_AudioConvertClient::encoderChangesReachTheConverter()
+{
+    TAudioConvert convert;
+    std::shared_ptr<IAudioConvertInformation> information;
+    std::shared_ptr<IAudioConvertLameMp3Encoder> encoder;
+    ConfigureAudioConvert(convert, information, encoder);
+    encoder->SetMp3SampleRate(32000);
+    encoder->SetMp3Channels(1);
+    encoder->SetMp3Bitrate(64);
+    QVERIFY(!convert.Mp3FormatDescription().contains(QStringLiteral("32000")));
+    CopyEncoderFormat(convert, *encoder);
+    QCOMPARE(convert.Mp3FormatDescription(),
+             QStringLiteral("MPEG-1 Layer III, 32000 Hz, Mono, CBR 64 kbit/s"));
+}
+
+void tst_AudioConvertClient::eventsReachTheSlots()
+{
+    TAudioConvert convert;
+    Log log;
+    log.attach(convert);
+    const QString out = m_dir.filePath(QStringLiteral("out.ogg"));
+    convert.ConvertWaveToOggVorbis(m_input, out);
+    log.returned = true;
+    QVERIFY(QTest::qWaitFor([&] { return log.finished(); }, 30000));
+    QTest::qWait(20);
+    QVERIFY(!log.early);
+    QCOMPARE(log.errors, QList<int32_t>());
+    QCOMPARE(log.percents.count(100), 1);
+    QCOMPARE(log.percents.last(), 100);
+    QVERIFY(std::is_sorted(log.percents.begin(), log.percents.end()));
+    QVERIFY(std::all_of(log.senders.begin(), log.senders.end(), [&](TAudioConvert *s) {
+        return s == &convert;
+    }));
+    QVERIFY(QFileInfo(out).size() > 0);
+}
+
+void tst_AudioConvertClient::errorReachesOnError()
+{
+    TAudioConvert convert;
+    Log log;
+    log.attach(convert);
+    convert.ConvertWaveToMp3(m_dir.filePath(QStringLiteral("missing.wav")),
+                             m_dir.filePath(QStringLiteral("x.mp3")));
+    log.returned = true;
+    QVERIFY(QTest::qWaitFor([&] { return log.finished(); }, 30000));
+    QVERIFY(!log.early);
+    QCOMPARE(log.errors, QList<int32_t>{int32_t(AudioConvertLib::acErrInputMissing)});
+    QVERIFY(!log.percents.contains(100));
+}
+
+void tst_AudioConvertClient::emptySlotsAreSkipped()
+{
+    TAudioConvert convert;
+    const QString out = m_dir.filePath(QStringLiteral("quiet.wav"));
+    convert.ConvertWaveToWave(m_input, out);
+    QTest::qWait(500);
+    // A handler set afterwards takes part from the next conversion on.
+    Log log;
+    log.attach(convert);
+    convert.ConvertWaveToWave(m_input, out);
+    log.returned = true;
+    QVERIFY(QTest::qWaitFor([&] { return log.finished(); }, 30000));
+    QCOMPARE(log.percents.count(100), 1);
+}
+
+void tst_AudioConvertClient::destroyedWrapperGetsNoLateEvent()
+{
+    // A second wrapper keeps the shared converter, and its conversion, alive.
+    TAudioConvert keeper;
+    QVERIFY(!keeper.WaveFormatDescription().isEmpty());
+    Log log;
+    {
+        TAudioConvert convert;
+        log.attach(convert);
+        convert.ConvertWaveToWave(m_input, m_dir.filePath(QStringLiteral("late.wav")));
+    }
+    QTest::qWait(500);
+    QVERIFY(log.percents.isEmpty());
+    QVERIFY(log.errors.isEmpty());
+}
+
+void tst_AudioConvertClient::failureStatusBecomesEPcmException()
+{
+    TAudioConvert convert;
+    try {
+        convert.SetWmaProfile(52);
+        QFAIL("no error raised");
+    } catch (const EPcmException &e) {
+        QCOMPARE(e.message(), QStringLiteral("The WMA profile must be a number from 1 to 51"));
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_AudioConvertClient)
+#include "tst_audioconvertclient.moc"

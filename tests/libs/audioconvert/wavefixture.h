@@ -1,0 +1,55 @@
+#pragma once
+
+#include "tools/discgen/discimage.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+#include <cstdint>
+
+// PCM WAV inputs for the conversion tests, made of generated track audio.
+namespace WaveFixture {
+
+inline void put16(QByteArray &b, uint32_t v)
+{
+    b.append(char(v & 0xff)).append(char((v >> 8) & 0xff));
+}
+
+inline void put32(QByteArray &b, uint32_t v)
+{
+    put16(b, v & 0xffff);
+    put16(b, v >> 16);
+}
+
+// A 16-bit PCM WAV of generated track audio; returns its sample bytes.
+inline QByteArray writeWave(const QString &path, int frames, int channels = 2, int rate = 44100)
+{
+    QByteArray pcm;
+    for (int i = 0; i < frames; ++i) {
+        int16_t left, right;
+        DiscGen::audioSample(3, uint64_t(i), left, right);
+        put16(pcm, uint16_t(left));
+        if (channels == 2)
+            put16(pcm, uint16_t(right));
+    }
+    QByteArray file("RIFF");
+    put32(file, uint32_t(36 + pcm.size()));
+    file.append("WAVEfmt ");
+    put32(file, 16);
+    put16(file, 1);
+    put16(file, uint32_t(channels));
+    put32(file, uint32_t(rate));
+    put32(file, uint32_t(rate * channels * 2));
+    put16(file, uint32_t(channels * 2));
+    put16(file, 16);
+    file.append("data");
+    put32(file, uint32_t(pcm.size()));
+    file.append(pcm);
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(file) != file.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return pcm;
+}
+
+} // namespace WaveFixture
