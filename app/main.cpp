@@ -4,6 +4,7 @@
 #include "app/ui/mainwindow.h"
 #include "pipeline/cdripbinding.h"
 #include "pipeline/flacbinding.h"
+#include "pipeline/macbinding.h"
 
 int main(int argc, char **argv)
 {
@@ -11,6 +12,7 @@ int main(int argc, char **argv)
     // The encoders' libraries are loaded once, at start; a missing one is
     // reported when the window makes its writer.
     Flac::LoadFLACLibrary();
+    Mac::LoadMACLibrary();
     int result = 0;
     {
         TfrmMain window(std::make_unique<SettingsStore>(std::make_unique<QSettingsStorage>()));

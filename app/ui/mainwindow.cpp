@@ -8,6 +8,8 @@
 #include "app/ui/sidepanel.h"
 #include "pipeline/cdinput.h"
 #include "pipeline/flacwriter.h"
+#include "pipeline/macwriter.h"
+#include "pipeline/wavewriter.h"
 #include "pipeline/pcmexception.h"
 
 #include <QAction>
@@ -475,8 +477,15 @@ void TfrmMain::buildComponents()
 
 void TfrmMain::createWriters()
 {
-    // Each writer needs its own library; without it the program goes on
-    // without that format and says why once the window is up.
+    WaveOut = new TWaveOut(this, QStringLiteral("WaveOut"));
+    WaveOut->SetInput(CDIn);
+    WaveOut->SetSuspendWhenIdle(true);
+    WaveOut->SetFileMode(foRewrite);
+    WaveOut->SetWavType(wtPCM);
+    WaveOut->SetBlockSize(512);
+
+    // The FLAC and APE writers need their libraries; without one the program
+    // goes on without that format and says why once the window is up.
     try {
         FLACOut = new TFLACOut(this, QStringLiteral("FLACOut"));
         FLACOut->SetInput(CDIn);
@@ -492,6 +501,16 @@ void TfrmMain::createWriters()
         FLACOut->SetQLPCoeffPrecision(0);
         FLACOut->SetQLPCoeffPrecisionSearch(false);
         FLACOut->SetVerify(false);
+    } catch (const EPcmException &e) {
+        m_startupErrors << e.message();
+    }
+    try {
+        MACOut = new TMACOut(this, QStringLiteral("MACOut"));
+        MACOut->SetInput(CDIn);
+        MACOut->SetSuspendWhenIdle(true);
+        MACOut->SetFileMode(foRewrite);
+        MACOut->SetCompressionLevel(2000);
+        MACOut->SetMaxAudioBytes(-1);
     } catch (const EPcmException &e) {
         m_startupErrors << e.message();
     }
@@ -579,8 +598,12 @@ void TfrmMain::FormDestroy()
 {
     step(QStringLiteral("FormDestroy"));
     // Writers go before the input they read from.
+    delete WaveOut;
+    WaveOut = nullptr;
     delete FLACOut;
     FLACOut = nullptr;
+    delete MACOut;
+    MACOut = nullptr;
     delete CDIn;
     CDIn = nullptr;
     PlaylistEntries.clear();

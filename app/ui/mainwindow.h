@@ -25,6 +25,8 @@ class DeviceMonitor;
 class SettingsStore;
 class TCDIn;
 class TFLACOut;
+class TMACOut;
+class TWaveOut;
 class SidePanel;
 
 // The program's one window. It owns every long-lived component and wires the
@@ -139,7 +141,9 @@ private:
 
     // Components.
     TCDIn *CDIn = nullptr; // null when the CD library could not be loaded
+    TWaveOut *WaveOut = nullptr;
     TFLACOut *FLACOut = nullptr; // null without libFLAC
+    TMACOut *MACOut = nullptr;   // null without libMACDll
     DeviceMonitor *m_deviceMonitor = nullptr;
     QStringList m_startupErrors; // shown once the window is on screen
     QObject *ActionList = nullptr;

@@ -3,6 +3,8 @@
 #include "app/ui/sidepanel.h"
 #include "pipeline/cdinput.h"
 #include "pipeline/flacwriter.h"
+#include "pipeline/macwriter.h"
+#include "pipeline/wavewriter.h"
 #include "tests/support/testsupport.h"
 
 #include <QAction>
@@ -282,6 +284,20 @@ void tst_MainWindow::actionsAndComponents()
     QCOMPARE(flac->MaxLPCOrder(), 0);
     QCOMPARE(flac->QLPCoeffPrecision(), 0);
     QVERIFY(!flac->Verify());
+    auto wave = w->findChild<TWaveOut *>("WaveOut");
+    QVERIFY(wave);
+    QCOMPARE(wave->Input(), cdIn);
+    QVERIFY(wave->SuspendWhenIdle());
+    QCOMPARE(wave->FileMode(), foRewrite);
+    QCOMPARE(wave->WavType(), wtPCM);
+    QCOMPARE(wave->BlockSize(), 512);
+    auto ape = w->findChild<TMACOut *>("MACOut");
+    QVERIFY(ape);
+    QCOMPARE(ape->Input(), cdIn);
+    QVERIFY(ape->SuspendWhenIdle());
+    QCOMPARE(ape->FileMode(), foRewrite);
+    QCOMPARE(ape->CompressionLevel(), 2000);
+    QCOMPARE(ape->MaxAudioBytes(), -1);
 
     auto save = child<QFileDialog>(w, "SaveDialog");
     QCOMPARE(save->windowTitle(), "Please input Playlist Filename");
