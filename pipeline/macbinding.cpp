@@ -71,30 +71,54 @@ bool MACLoaded()
 QString MACErrorText(int32_t code)
 {
     switch (code) {
-    case 0: return QStringLiteral("OK");
-    case 1000: return QStringLiteral("I/O read error");
-    case 1001: return QStringLiteral("I/O write error");
-    case 1002: return QStringLiteral("invalid input file");
-    case 1003: return QStringLiteral("invalid output file");
-    case 1004: return QStringLiteral("input file file too large");
-    case 1005: return QStringLiteral("input file unsupported bit depth");
-    case 1006: return QStringLiteral("input file unsupported sample rate");
-    case 1007: return QStringLiteral("input file unsupported channel count");
-    case 1008: return QStringLiteral("input file too small");
-    case 1009: return QStringLiteral("invalid checksum");
-    case 1010: return QStringLiteral("decompressing frame");
-    case 1011: return QStringLiteral("initializing unmac");
-    case 1012: return QStringLiteral("invalid function parameter");
-    case 1013: return QStringLiteral("unsupported file type");
-    case 2000: return QStringLiteral("insufficient memory");
-    case 3000: return QStringLiteral("loading MAC.dll");
-    case 3001: return QStringLiteral("loading MACinfo.dll");
-    case 3002: return QStringLiteral("loading UnMAC.dll");
-    case 4000: return QStringLiteral("user stopped processing");
-    case 4001: return QStringLiteral("skipped...");
-    case 5000: return QStringLiteral("bad parameter");
-    case 6000: return QStringLiteral("APE compress too much data");
-    default: return QStringLiteral("undefined (%1)").arg(code);
+    case 0:
+        return QStringLiteral("OK");
+    case 1000:
+        return QStringLiteral("I/O read error");
+    case 1001:
+        return QStringLiteral("I/O write error");
+    case 1002:
+        return QStringLiteral("invalid input file");
+    case 1003:
+        return QStringLiteral("invalid output file");
+    case 1004:
+        return QStringLiteral("input file file too large");
+    case 1005:
+        return QStringLiteral("input file unsupported bit depth");
+    case 1006:
+        return QStringLiteral("input file unsupported sample rate");
+    case 1007:
+        return QStringLiteral("input file unsupported channel count");
+    case 1008:
+        return QStringLiteral("input file too small");
+    case 1009:
+        return QStringLiteral("invalid checksum");
+    case 1010:
+        return QStringLiteral("decompressing frame");
+    case 1011:
+        return QStringLiteral("initializing unmac");
+    case 1012:
+        return QStringLiteral("invalid function parameter");
+    case 1013:
+        return QStringLiteral("unsupported file type");
+    case 2000:
+        return QStringLiteral("insufficient memory");
+    case 3000:
+        return QStringLiteral("loading MAC.dll");
+    case 3001:
+        return QStringLiteral("loading MACinfo.dll");
+    case 3002:
+        return QStringLiteral("loading UnMAC.dll");
+    case 4000:
+        return QStringLiteral("user stopped processing");
+    case 4001:
+        return QStringLiteral("skipped...");
+    case 5000:
+        return QStringLiteral("bad parameter");
+    case 6000:
+        return QStringLiteral("APE compress too much data");
+    default:
+        return QStringLiteral("undefined (%1)").arg(code);
     }
 }
 
@@ -128,12 +152,20 @@ TAPECompress::~TAPECompress()
         m_api->c_APECompress_Destroy(m_handle);
 }
 
-int32_t TAPECompress::Start(const char *fileName, const MACWaveFormat *waveFormat,
-                            int32_t maxAudioBytes, int32_t compressionLevel,
-                            const void *headerData, int32_t headerBytes)
+int32_t TAPECompress::Start(const char *fileName,
+                            const MACWaveFormat *waveFormat,
+                            int32_t maxAudioBytes,
+                            int32_t compressionLevel,
+                            const void *headerData,
+                            int32_t headerBytes)
 {
-    return m_api->c_APECompress_Start(m_handle, fileName, waveFormat, maxAudioBytes,
-                                      compressionLevel, headerData, headerBytes);
+    return m_api->c_APECompress_Start(m_handle,
+                                      fileName,
+                                      waveFormat,
+                                      maxAudioBytes,
+                                      compressionLevel,
+                                      headerData,
+                                      headerBytes);
 }
 
 uint8_t *TAPECompress::LockBuffer(int32_t *bytesAvailable)
@@ -146,15 +178,20 @@ int32_t TAPECompress::UnlockBuffer(int32_t bytesAdded)
     return m_api->c_APECompress_UnlockBuffer(m_handle, bytesAdded, 1);
 }
 
-int32_t TAPECompress::Finish(uint8_t *terminatingData, int32_t terminatingBytes,
+int32_t TAPECompress::Finish(uint8_t *terminatingData,
+                             int32_t terminatingBytes,
                              int32_t wavTerminatingBytes)
 {
-    return m_api->c_APECompress_Finish(m_handle, terminatingData, terminatingBytes,
+    return m_api->c_APECompress_Finish(m_handle,
+                                       terminatingData,
+                                       terminatingBytes,
                                        wavTerminatingBytes);
 }
 
-int32_t TAPECompress::FillWaveFormatEx(MACWaveFormat *format, int32_t sampleRate,
-                                       int32_t bitsPerSample, int32_t channels)
+int32_t TAPECompress::FillWaveFormatEx(MACWaveFormat *format,
+                                       int32_t sampleRate,
+                                       int32_t bitsPerSample,
+                                       int32_t channels)
 {
     return m_api->FillWaveFormatEx(format, sampleRate, bitsPerSample, channels);
 }

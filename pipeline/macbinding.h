@@ -83,17 +83,22 @@ public:
     TAPECompress(const TAPECompress &) = delete;
     TAPECompress &operator=(const TAPECompress &) = delete;
 
-    int32_t Start(const char *fileName, const MACWaveFormat *waveFormat, int32_t maxAudioBytes,
-                  int32_t compressionLevel, const void *headerData, int32_t headerBytes);
+    int32_t Start(const char *fileName,
+                  const MACWaveFormat *waveFormat,
+                  int32_t maxAudioBytes,
+                  int32_t compressionLevel,
+                  const void *headerData,
+                  int32_t headerBytes);
     // The library's input buffer, and in *bytesAvailable how much fits there.
     uint8_t *LockBuffer(int32_t *bytesAvailable);
     // Hands over bytesAdded bytes written at the locked address; 0 on success.
     int32_t UnlockBuffer(int32_t bytesAdded);
-    int32_t Finish(uint8_t *terminatingData, int32_t terminatingBytes,
-                   int32_t wavTerminatingBytes);
+    int32_t Finish(uint8_t *terminatingData, int32_t terminatingBytes, int32_t wavTerminatingBytes);
 
     // FillWaveFormatEx of the same library.
-    int32_t FillWaveFormatEx(MACWaveFormat *format, int32_t sampleRate, int32_t bitsPerSample,
+    int32_t FillWaveFormatEx(MACWaveFormat *format,
+                             int32_t sampleRate,
+                             int32_t bitsPerSample,
                              int32_t channels);
 
 private:

@@ -49,14 +49,19 @@ void TMACOut::PrepareOutput()
     m_runFailed = false;
     try {
         m_compressor = std::make_unique<TAPECompress>(m_library);
-        m_compressor->FillWaveFormatEx(&m_waveFormat, Input()->SampleRate(),
-                                       Input()->BitsPerSample(), Input()->Channels());
+        m_compressor->FillWaveFormatEx(&m_waveFormat,
+                                       Input()->SampleRate(),
+                                       Input()->BitsPerSample(),
+                                       Input()->Channels());
         const QByteArray fileName = QFile::encodeName(FileName());
-        const int32_t r = m_compressor->Start(fileName.constData(), &m_waveFormat,
-                                              m_maxAudioBytes, m_compressionLevel, nullptr, -1);
+        const int32_t r = m_compressor->Start(fileName.constData(),
+                                              &m_waveFormat,
+                                              m_maxAudioBytes,
+                                              m_compressionLevel,
+                                              nullptr,
+                                              -1);
         if (r != 0)
-            throw EPcmException(QStringLiteral("Error starting APECompress.\r\n")
-                                + MACErrorText(r));
+            throw EPcmException(QStringLiteral("Error starting APECompress.\r\n") + MACErrorText(r));
     } catch (...) {
         // The framework calls no FinishOutput for a run that never started.
         m_compressor.reset();

@@ -30,7 +30,8 @@ public:
     // "libMACDll.so library could not be loaded." when it is missing.
     explicit TMACOut(QObject *owner = nullptr, const QString &name = {});
     // The same with a given copy of the library (which must outlive the writer).
-    explicit TMACOut(const Mac::Library &library, QObject *owner = nullptr,
+    explicit TMACOut(const Mac::Library &library,
+                     QObject *owner = nullptr,
                      const QString &name = {});
     ~TMACOut() override;
 

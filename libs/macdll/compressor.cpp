@@ -46,7 +46,8 @@ int32_t OutputFile::create(const std::string &fileName)
     m_fd = ::open(fileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (m_fd < 0)
         return MAC_ERROR_INVALID_OUTPUT_FILE;
-    struct stat info{};
+    struct stat info
+    {};
     m_regular = ::fstat(m_fd, &info) == 0 && S_ISREG(info.st_mode);
     return MAC_ERROR_SUCCESS;
 }
@@ -124,8 +125,11 @@ uint64_t Compressor::dataStart() const
     return uint64_t(DescriptorBytes) + HeaderBytes + 4ull * m_seekEntries + m_wavHeader.size();
 }
 
-int32_t Compressor::start(const char *fileName, const MACWaveFormat *format,
-                          int32_t maxAudioBytes, int32_t level, const void *headerData,
+int32_t Compressor::start(const char *fileName,
+                          const MACWaveFormat *format,
+                          int32_t maxAudioBytes,
+                          int32_t level,
+                          const void *headerData,
                           int32_t headerBytes)
 {
     if (m_state != State::Idle || !fileName || !format)
@@ -226,7 +230,8 @@ int32_t Compressor::compressBuffer()
         if (const int32_t error = growSeekTable(2ull * m_seekEntries))
             return fail(error);
     }
-    if (const int32_t error = m_file.writeAt(dataStart() + m_dataBytes, m_frame.data(),
+    if (const int32_t error = m_file.writeAt(dataStart() + m_dataBytes,
+                                             m_frame.data(),
                                              m_frame.size()))
         return fail(error);
     m_frameOffsets.push_back(m_dataBytes);
@@ -293,7 +298,8 @@ int32_t Compressor::writeHeaders(uint64_t dataBytes, int32_t wavTailBytes)
     return m_file.writeAt(0, head.data(), head.size());
 }
 
-int32_t Compressor::finish(const uint8_t *terminatingData, int32_t terminatingBytes,
+int32_t Compressor::finish(const uint8_t *terminatingData,
+                           int32_t terminatingBytes,
                            int32_t wavTerminatingBytes)
 {
     if (m_state == State::Failed)
@@ -307,7 +313,8 @@ int32_t Compressor::finish(const uint8_t *terminatingData, int32_t terminatingBy
     if (m_frameOffsets.empty())
         return fail(MAC_ERROR_INPUT_FILE_TOO_SMALL);
     if (terminatingBytes > 0) {
-        if (const int32_t error = m_file.writeAt(dataStart() + m_dataBytes, terminatingData,
+        if (const int32_t error = m_file.writeAt(dataStart() + m_dataBytes,
+                                                 terminatingData,
                                                  size_t(terminatingBytes)))
             return fail(error);
     }

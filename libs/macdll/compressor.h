@@ -45,11 +45,16 @@ public:
     Compressor(const Compressor &) = delete;
     Compressor &operator=(const Compressor &) = delete;
 
-    int32_t start(const char *fileName, const MACWaveFormat *format, int32_t maxAudioBytes,
-                  int32_t level, const void *headerData, int32_t headerBytes);
+    int32_t start(const char *fileName,
+                  const MACWaveFormat *format,
+                  int32_t maxAudioBytes,
+                  int32_t level,
+                  const void *headerData,
+                  int32_t headerBytes);
     uint8_t *lockBuffer(int32_t *bytesAvailable);
     int32_t unlockBuffer(int32_t bytesAdded);
-    int32_t finish(const uint8_t *terminatingData, int32_t terminatingBytes,
+    int32_t finish(const uint8_t *terminatingData,
+                   int32_t terminatingBytes,
                    int32_t wavTerminatingBytes);
 
 private:
@@ -80,7 +85,7 @@ private:
     std::vector<uint8_t> m_input; // one frame of PCM
     size_t m_filled = 0;
     int64_t m_totalBytes = 0;
-    uint32_t m_seekEntries = 0;       // reserved in the file
+    uint32_t m_seekEntries = 0;           // reserved in the file
     std::vector<uint64_t> m_frameOffsets; // from the start of the frame data
     uint64_t m_dataBytes = 0;
     uint32_t m_lastFrameBlocks = 0;

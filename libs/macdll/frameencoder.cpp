@@ -41,7 +41,9 @@ class Predictor
 public:
     int32_t step(int32_t value, int32_t crossInput, bool stereo)
     {
-        const std::array<int32_t, 4> a = {m_lastA, wrap32(int64_t(m_lastA) - m_lastA2), m_a1[0],
+        const std::array<int32_t, 4> a = {m_lastA,
+                                          wrap32(int64_t(m_lastA) - m_lastA2),
+                                          m_a1[0],
                                           m_a1[1]};
         int64_t sumA = 0;
         for (int i = 0; i < 4; ++i)
@@ -81,8 +83,8 @@ public:
 private:
     std::array<int32_t, 4> m_coefA = {360, 317, -109, 98};
     std::array<int32_t, 5> m_coefB = {0, 0, 0, 0, 0};
-    int32_t m_lastA = 0;  // A(t-1)
-    int32_t m_lastA2 = 0; // A(t-2)
+    int32_t m_lastA = 0;           // A(t-1)
+    int32_t m_lastA2 = 0;          // A(t-2)
     std::array<int32_t, 2> m_a1{}; // the first difference one and two blocks back
     int32_t m_lastB = 0;
     std::array<int32_t, 3> m_b1{};

@@ -29,7 +29,9 @@ int32_t guarded(Call call)
 
 extern "C" {
 
-int32_t FillWaveFormatEx(MACWaveFormat *format, int32_t sampleRate, int32_t bitsPerSample,
+int32_t FillWaveFormatEx(MACWaveFormat *format,
+                         int32_t sampleRate,
+                         int32_t bitsPerSample,
                          int32_t channels)
 {
     if (!format)
@@ -57,15 +59,23 @@ void c_APECompress_Destroy(APE_COMPRESS_HANDLE handle)
     delete compressorOf(handle);
 }
 
-int32_t c_APECompress_Start(APE_COMPRESS_HANDLE handle, const char *outputFileName,
-                            const MACWaveFormat *format, int32_t maxAudioBytes,
-                            int32_t compressionLevel, const void *headerData, int32_t headerBytes)
+int32_t c_APECompress_Start(APE_COMPRESS_HANDLE handle,
+                            const char *outputFileName,
+                            const MACWaveFormat *format,
+                            int32_t maxAudioBytes,
+                            int32_t compressionLevel,
+                            const void *headerData,
+                            int32_t headerBytes)
 {
     if (!handle)
         return MAC_ERROR_BAD_PARAMETER;
     return guarded([&] {
-        return compressorOf(handle)->start(outputFileName, format, maxAudioBytes,
-                                           compressionLevel, headerData, headerBytes);
+        return compressorOf(handle)->start(outputFileName,
+                                           format,
+                                           maxAudioBytes,
+                                           compressionLevel,
+                                           headerData,
+                                           headerBytes);
     });
 }
 
@@ -86,14 +96,15 @@ int32_t c_APECompress_UnlockBuffer(APE_COMPRESS_HANDLE handle, int32_t bytesAdde
     return guarded([&] { return compressorOf(handle)->unlockBuffer(bytesAdded); });
 }
 
-int32_t c_APECompress_Finish(APE_COMPRESS_HANDLE handle, unsigned char *terminatingData,
-                             int32_t terminatingBytes, int32_t wavTerminatingBytes)
+int32_t c_APECompress_Finish(APE_COMPRESS_HANDLE handle,
+                             unsigned char *terminatingData,
+                             int32_t terminatingBytes,
+                             int32_t wavTerminatingBytes)
 {
     if (!handle)
         return MAC_ERROR_BAD_PARAMETER;
     return guarded([&] {
-        return compressorOf(handle)->finish(terminatingData, terminatingBytes,
-                                            wavTerminatingBytes);
+        return compressorOf(handle)->finish(terminatingData, terminatingBytes, wavTerminatingBytes);
     });
 }
 

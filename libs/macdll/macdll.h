@@ -25,11 +25,11 @@ typedef void *APE_COMPRESS_HANDLE;
 #pragma pack(push, 1)
 typedef struct MACWaveFormat
 {
-    uint16_t wFormatTag;      // 1: integer PCM, the only kind accepted
+    uint16_t wFormatTag; // 1: integer PCM, the only kind accepted
     uint16_t nChannels;
     uint32_t nSamplesPerSec;
     uint32_t nAvgBytesPerSec;
-    uint16_t nBlockAlign;     // bytes of one sample of every channel
+    uint16_t nBlockAlign; // bytes of one sample of every channel
     uint16_t wBitsPerSample;
     uint16_t cbSize;
 } MACWaveFormat;
@@ -59,8 +59,10 @@ enum {
 
 // Fills a PCM record for the given format; MAC_ERROR_BAD_PARAMETER for a
 // null record, otherwise 0.
-MACDLL_EXPORT int32_t FillWaveFormatEx(MACWaveFormat *format, int32_t sampleRate,
-                                       int32_t bitsPerSample, int32_t channels);
+MACDLL_EXPORT int32_t FillWaveFormatEx(MACWaveFormat *format,
+                                       int32_t sampleRate,
+                                       int32_t bitsPerSample,
+                                       int32_t channels);
 
 // A new compressor, or null with *errorCode set (errorCode may be null).
 MACDLL_EXPORT APE_COMPRESS_HANDLE c_APECompress_Create(int32_t *errorCode);
@@ -73,9 +75,12 @@ MACDLL_EXPORT void c_APECompress_Destroy(APE_COMPRESS_HANDLE handle);
 // refused with MAC_ERROR_APE_COMPRESS_TOO_MUCH_DATA. headerBytes of the
 // source's WAV header are stored in the file, or
 // MAC_CREATE_WAV_HEADER_ON_DECOMPRESSION to store none.
-MACDLL_EXPORT int32_t c_APECompress_Start(APE_COMPRESS_HANDLE handle, const char *outputFileName,
-                                          const MACWaveFormat *format, int32_t maxAudioBytes,
-                                          int32_t compressionLevel, const void *headerData,
+MACDLL_EXPORT int32_t c_APECompress_Start(APE_COMPRESS_HANDLE handle,
+                                          const char *outputFileName,
+                                          const MACWaveFormat *format,
+                                          int32_t maxAudioBytes,
+                                          int32_t compressionLevel,
+                                          const void *headerData,
                                           int32_t headerBytes);
 
 // Where the next PCM bytes go, and in *bytesAvailable how many fit there
@@ -86,7 +91,8 @@ MACDLL_EXPORT unsigned char *c_APECompress_LockBuffer(APE_COMPRESS_HANDLE handle
 // Takes bytesAdded bytes written at the locked address. A buffer that holds
 // a whole frame is compressed and written at once; `process` is accepted for
 // compatibility and changes nothing.
-MACDLL_EXPORT int32_t c_APECompress_UnlockBuffer(APE_COMPRESS_HANDLE handle, int32_t bytesAdded,
+MACDLL_EXPORT int32_t c_APECompress_UnlockBuffer(APE_COMPRESS_HANDLE handle,
+                                                 int32_t bytesAdded,
                                                  int32_t process);
 
 // Compresses what is left, appends terminatingBytes of terminatingData (of
@@ -96,7 +102,8 @@ MACDLL_EXPORT int32_t c_APECompress_UnlockBuffer(APE_COMPRESS_HANDLE handle, int
 // MAC_ERROR_INPUT_FILE_TOO_SMALL: such a file could not be played.
 MACDLL_EXPORT int32_t c_APECompress_Finish(APE_COMPRESS_HANDLE handle,
                                            unsigned char *terminatingData,
-                                           int32_t terminatingBytes, int32_t wavTerminatingBytes);
+                                           int32_t terminatingBytes,
+                                           int32_t wavTerminatingBytes);
 
 #ifdef __cplusplus
 }

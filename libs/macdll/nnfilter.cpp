@@ -34,8 +34,8 @@ int32_t NNFilter::compress(int32_t value)
     uint32_t dot = 0;
     for (int i = 0; i < n; ++i)
         dot += static_cast<uint32_t>(int32_t(coefficients[i]) * int32_t(history[i]));
-    const int64_t prediction
-        = (int64_t(static_cast<int32_t>(dot)) + (int64_t(1) << (m_shift - 1))) >> m_shift;
+    const int64_t prediction = (int64_t(static_cast<int32_t>(dot)) + (int64_t(1) << (m_shift - 1)))
+                               >> m_shift;
     const auto output = static_cast<int32_t>(static_cast<uint32_t>(int64_t(value) - prediction));
 
     if (output > 0) {
@@ -47,8 +47,8 @@ int32_t NNFilter::compress(int32_t value)
     }
 
     const int newest = m_position + n;
-    m_history[static_cast<size_t>(newest)]
-        = static_cast<int16_t>(std::clamp<int32_t>(value, -32768, 32767));
+    m_history[static_cast<size_t>(newest)] = static_cast<int16_t>(
+        std::clamp<int32_t>(value, -32768, 32767));
 
     const int64_t magnitude = value < 0 ? -int64_t(value) : int64_t(value);
     const uint64_t average = m_average;
@@ -70,7 +70,8 @@ int32_t NNFilter::compress(int32_t value)
     stepAt[newest - 2] = static_cast<int16_t>(stepAt[newest - 2] >> 1);
     stepAt[newest - 8] = static_cast<int16_t>(stepAt[newest - 8] >> 1);
 
-    const auto difference = static_cast<int32_t>(static_cast<uint32_t>(magnitude - int64_t(average)));
+    const auto difference = static_cast<int32_t>(
+        static_cast<uint32_t>(magnitude - int64_t(average)));
     m_average = static_cast<uint32_t>(int64_t(m_average) + difference / 16);
 
     if (++m_position == Window) {

@@ -1,8 +1,8 @@
 #include "pipeline/cdinput.h"
 #include "pipeline/macwriter.h"
 #include "pipeline/pcmexception.h"
-#include "tests/support/memoryinput.h"
 #include "tests/support/filesizelimit.h"
+#include "tests/support/memoryinput.h"
 #include "tests/support/testsupport.h"
 
 #include <QDir>
@@ -11,7 +11,6 @@
 #include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
-
 
 #include <cmath>
 #include <optional>
@@ -65,17 +64,16 @@ struct Run
 
 QByteArray decode(const QString &path, QString *error)
 {
-    const auto r = TestSupport::run(QStringLiteral("ffmpeg"),
-                                    {"-v", "error", "-xerror", "-err_detect", "crccheck", "-i", path,
-                                     "-f", "s16le", "-"});
+    const auto r = TestSupport::run(
+        QStringLiteral("ffmpeg"),
+        {"-v", "error", "-xerror", "-err_detect", "crccheck", "-i", path, "-f", "s16le", "-"});
     *error = QString::fromUtf8(r.err);
     return r.exitCode == 0 ? r.out : QByteArray();
 }
 
 // Runs a writer at `level` over input and decodes the file: bit for bit the
 // expected bytes, the run ended in OnDone with the input read to its end.
-void compressAndCompare(TPcmInput &input, int level, const QByteArray &expected,
-                        const QString &path)
+void compressAndCompare(TPcmInput &input, int level, const QByteArray &expected, const QString &path)
 {
     TMACOut out;
     out.SetInput(&input);
@@ -101,8 +99,10 @@ QStringList callLog(const QString &output)
         .split('\n', Qt::SkipEmptyParts);
 }
 
-const char *const FakeSettings[] = {"FAKE_MAC_LOCK_BYTES", "FAKE_MAC_CREATE_ERROR",
-                                    "FAKE_MAC_START_RESULT", "FAKE_MAC_UNLOCK_FAIL_AFTER",
+const char *const FakeSettings[] = {"FAKE_MAC_LOCK_BYTES",
+                                    "FAKE_MAC_CREATE_ERROR",
+                                    "FAKE_MAC_START_RESULT",
+                                    "FAKE_MAC_UNLOCK_FAIL_AFTER",
                                     "FAKE_MAC_FINISH_RESULT"};
 
 } // namespace
@@ -199,18 +199,32 @@ void tst_MacWriter::errorText_data()
 {
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("text");
-    const std::pair<int, const char *> table[] = {
-        {0, "OK"}, {1000, "I/O read error"}, {1001, "I/O write error"},
-        {1002, "invalid input file"}, {1003, "invalid output file"},
-        {1004, "input file file too large"}, {1005, "input file unsupported bit depth"},
-        {1006, "input file unsupported sample rate"}, {1007, "input file unsupported channel count"},
-        {1008, "input file too small"}, {1009, "invalid checksum"}, {1010, "decompressing frame"},
-        {1011, "initializing unmac"}, {1012, "invalid function parameter"},
-        {1013, "unsupported file type"}, {2000, "insufficient memory"},
-        {3000, "loading MAC.dll"}, {3001, "loading MACinfo.dll"}, {3002, "loading UnMAC.dll"},
-        {4000, "user stopped processing"}, {4001, "skipped..."}, {5000, "bad parameter"},
-        {6000, "APE compress too much data"}, {1234, "undefined (1234)"}, {-1, "undefined (-1)"},
-        {1014, "undefined (1014)"}};
+    const std::pair<int, const char *> table[] = {{0, "OK"},
+                                                  {1000, "I/O read error"},
+                                                  {1001, "I/O write error"},
+                                                  {1002, "invalid input file"},
+                                                  {1003, "invalid output file"},
+                                                  {1004, "input file file too large"},
+                                                  {1005, "input file unsupported bit depth"},
+                                                  {1006, "input file unsupported sample rate"},
+                                                  {1007, "input file unsupported channel count"},
+                                                  {1008, "input file too small"},
+                                                  {1009, "invalid checksum"},
+                                                  {1010, "decompressing frame"},
+                                                  {1011, "initializing unmac"},
+                                                  {1012, "invalid function parameter"},
+                                                  {1013, "unsupported file type"},
+                                                  {2000, "insufficient memory"},
+                                                  {3000, "loading MAC.dll"},
+                                                  {3001, "loading MACinfo.dll"},
+                                                  {3002, "loading UnMAC.dll"},
+                                                  {4000, "user stopped processing"},
+                                                  {4001, "skipped..."},
+                                                  {5000, "bad parameter"},
+                                                  {6000, "APE compress too much data"},
+                                                  {1234, "undefined (1234)"},
+                                                  {-1, "undefined (-1)"},
+                                                  {1014, "undefined (1014)"}};
     for (const auto &[code, text] : table)
         QTest::addRow("%d", code) << code << QString::fromLatin1(text);
 }
@@ -286,8 +300,8 @@ void tst_MacWriter::cdTracks()
     QCOMPARE(cd.GetTrackCount(), 3);
     cd.SetStartTrack(track);
     cd.SetEndTrack(track);
-    const QByteArray expected
-        = TestSupport::readFile(QString::fromStdString(disc.trackFiles.at(size_t(track - 1))));
+    const QByteArray expected = TestSupport::readFile(
+        QString::fromStdString(disc.trackFiles.at(size_t(track - 1))));
     QVERIFY(!expected.isEmpty());
 
     compressAndCompare(cd, level, expected, m_dir.filePath(QStringLiteral("cd-%1.ape").arg(track)));
@@ -313,8 +327,10 @@ void tst_MacWriter::roundsArriveInOrder()
 
     const QStringList log = callLog(path);
     QVERIFY(!log.isEmpty());
-    QCOMPARE(log.first(),
-             QStringLiteral("start rate=22050 bits=16 channels=2 align=4 max=123456 level=3000 header=null/-1"));
+    QCOMPARE(
+        log.first(),
+        QStringLiteral(
+            "start rate=22050 bits=16 channels=2 align=4 max=123456 level=3000 header=null/-1"));
     QCOMPARE(log.mid(log.size() - 2), QStringList({"finish null 0 0", "destroy"}));
     QStringList expectedRounds;
     for (int chunk : {65536, 65536, 160000 - 2 * 65536}) {
@@ -333,8 +349,9 @@ void tst_MacWriter::libraryFailures_data()
     QTest::addColumn<bool>("started"); // the file was opened by the library
     QTest::newRow("create") << QByteArray("FAKE_MAC_CREATE_ERROR") << QByteArray("2000")
                             << "MACDll error: insufficient memory" << false;
-    QTest::newRow("create, unknown code") << QByteArray("FAKE_MAC_CREATE_ERROR") << QByteArray("1234")
-                                          << "MACDll error: undefined (1234)" << false;
+    QTest::newRow("create, unknown code")
+        << QByteArray("FAKE_MAC_CREATE_ERROR") << QByteArray("1234")
+        << "MACDll error: undefined (1234)" << false;
     QTest::newRow("start") << QByteArray("FAKE_MAC_START_RESULT") << QByteArray("1003")
                            << "Error starting APECompress.\r\ninvalid output file" << true;
     QTest::newRow("unlock") << QByteArray("FAKE_MAC_UNLOCK_FAIL_AFTER") << QByteArray("70000")
@@ -356,7 +373,8 @@ void tst_MacWriter::libraryFailures()
     TMemoryInput input(tones(30000, 2));
     TMACOut out(*m_fake);
     out.SetInput(&input);
-    const QString path = m_dir.filePath(QStringLiteral("failing-%1.raw").arg(QTest::currentDataTag()));
+    const QString path = m_dir.filePath(
+        QStringLiteral("failing-%1.raw").arg(QTest::currentDataTag()));
     out.SetFileName(path);
     Run run(out);
     QVERIFY(run.startAndWait(out));
@@ -370,7 +388,8 @@ void tst_MacWriter::libraryFailures()
     if (started) {
         QCOMPARE(log.last(), QStringLiteral("destroy"));
         // A run that failed on its way is not completed into a shortened file.
-        QCOMPARE(log.contains(QStringLiteral("finish null 0 0")), setting == "FAKE_MAC_FINISH_RESULT");
+        QCOMPARE(log.contains(QStringLiteral("finish null 0 0")),
+                 setting == "FAKE_MAC_FINISH_RESULT");
     }
     // The writer is ready for the next run.
     qunsetenv(setting.constData());
@@ -390,8 +409,8 @@ void tst_MacWriter::realFailures_data()
     QTest::newRow("no audio") << 0 << 0 << "Error finishing APECompress.\r\ninput file too small";
     // A disk that fills up at the very end: the library writes the short
     // last frame and the header only when it finishes.
-    QTest::newRow("disk full at the end") << 20000 << 12000
-                                          << "Error finishing APECompress.\r\nI/O write error";
+    QTest::newRow("disk full at the end")
+        << 20000 << 12000 << "Error finishing APECompress.\r\nI/O write error";
 }
 
 void tst_MacWriter::realFailures()

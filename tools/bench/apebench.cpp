@@ -73,8 +73,9 @@ QString compress(const QString &path, const QByteArray &pcm, int level)
 bool decodesTo(const QString &path, const QByteArray &pcm)
 {
     QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral("ffmpeg"), {"-v", "error", "-xerror", "-err_detect", "crccheck",
-                                            "-i", path, "-f", "s16le", "-"});
+    ffmpeg
+        .start(QStringLiteral("ffmpeg"),
+               {"-v", "error", "-xerror", "-err_detect", "crccheck", "-i", path, "-f", "s16le", "-"});
     if (!ffmpeg.waitForFinished(600000) || ffmpeg.exitCode() != 0)
         return false;
     return ffmpeg.readAllStandardOutput() == pcm;
@@ -82,8 +83,12 @@ bool decodesTo(const QString &path, const QByteArray &pcm)
 
 void report(const char *what, double seconds, qint64 bytes, qint64 input, const char *note)
 {
-    std::printf("%-18s %7.2f s  %6.1f x real time  %10lld bytes  %5.1f %%  %s\n", what, seconds,
-                Seconds / seconds, static_cast<long long>(bytes), 100.0 * double(bytes) / double(input),
+    std::printf("%-18s %7.2f s  %6.1f x real time  %10lld bytes  %5.1f %%  %s\n",
+                what,
+                seconds,
+                Seconds / seconds,
+                static_cast<long long>(bytes),
+                100.0 * double(bytes) / double(input),
                 note);
 }
 
@@ -111,7 +116,8 @@ int main(int argc, char **argv)
     } else {
         pcm = generatedTrack();
     }
-    std::printf("input: %.1f s of 16-bit stereo, %lld bytes\n", pcm.size() / 4.0 / Rate,
+    std::printf("input: %.1f s of 16-bit stereo, %lld bytes\n",
+                pcm.size() / 4.0 / Rate,
                 static_cast<long long>(pcm.size()));
 
     const QString raw = dir.filePath(QStringLiteral("track.raw"));
@@ -122,9 +128,10 @@ int main(int argc, char **argv)
     }
 
     int failures = 0;
-    const std::pair<int, const char *> levels[] = {
-        {1000, "APE 1000 Fast"}, {2000, "APE 2000 Normal"}, {3000, "APE 3000 High"},
-        {4000, "APE 4000 Extra"}};
+    const std::pair<int, const char *> levels[] = {{1000, "APE 1000 Fast"},
+                                                   {2000, "APE 2000 Normal"},
+                                                   {3000, "APE 3000 High"},
+                                                   {4000, "APE 4000 Extra"}};
     for (const auto &[level, name] : levels) {
         const QString path = dir.filePath(QStringLiteral("track-%1.ape").arg(level));
         QElapsedTimer timer;
@@ -138,7 +145,10 @@ int main(int argc, char **argv)
         }
         const bool exact = decodesTo(path, pcm);
         failures += exact ? 0 : 1;
-        report(name, seconds, QFileInfo(path).size(), pcm.size(),
+        report(name,
+               seconds,
+               QFileInfo(path).size(),
+               pcm.size(),
                exact ? "ffmpeg: bit-exact" : "ffmpeg: MISMATCH");
         QFile::remove(path);
     }
@@ -148,12 +158,23 @@ int main(int argc, char **argv)
     QElapsedTimer timer;
     timer.start();
     encoder.start(QStringLiteral("flac"),
-                  {"-8", "-s", "-f", "--force-raw-format", "--endian=little", "--sign=signed",
-                   "--channels=2", "--bps=16", "--sample-rate=44100", "-o", flac, raw});
+                  {"-8",
+                   "-s",
+                   "-f",
+                   "--force-raw-format",
+                   "--endian=little",
+                   "--sign=signed",
+                   "--channels=2",
+                   "--bps=16",
+                   "--sample-rate=44100",
+                   "-o",
+                   flac,
+                   raw});
     if (encoder.waitForFinished(600000) && encoder.exitCode() == 0) {
         report("flac -8", timer.nsecsElapsed() / 1e9, QFileInfo(flac).size(), pcm.size(), "");
     } else {
-        std::printf("flac -8            could not run: %s\n", encoder.readAllStandardError().constData());
+        std::printf("flac -8            could not run: %s\n",
+                    encoder.readAllStandardError().constData());
         ++failures;
     }
     return failures == 0 ? 0 : 1;

@@ -49,7 +49,9 @@ FakeCompressor *fake(APE_COMPRESS_HANDLE handle)
 
 extern "C" {
 
-int32_t FillWaveFormatEx(MACWaveFormat *format, int32_t sampleRate, int32_t bitsPerSample,
+int32_t FillWaveFormatEx(MACWaveFormat *format,
+                         int32_t sampleRate,
+                         int32_t bitsPerSample,
                          int32_t channels)
 {
     format->wFormatTag = 1;
@@ -76,17 +78,20 @@ void c_APECompress_Destroy(APE_COMPRESS_HANDLE handle)
     }
 }
 
-int32_t c_APECompress_Start(APE_COMPRESS_HANDLE handle, const char *outputFileName,
-                            const MACWaveFormat *format, int32_t maxAudioBytes,
-                            int32_t compressionLevel, const void *headerData, int32_t headerBytes)
+int32_t c_APECompress_Start(APE_COMPRESS_HANDLE handle,
+                            const char *outputFileName,
+                            const MACWaveFormat *format,
+                            int32_t maxAudioBytes,
+                            int32_t compressionLevel,
+                            const void *headerData,
+                            int32_t headerBytes)
 {
     FakeCompressor *c = fake(handle);
     c->out.open(outputFileName, std::ios::binary | std::ios::trunc);
     c->log.open(std::string(outputFileName) + ".log", std::ios::trunc);
     c->note("start rate=" + std::to_string(format->nSamplesPerSec)
-            + " bits=" + std::to_string(format->wBitsPerSample)
-            + " channels=" + std::to_string(format->nChannels)
-            + " align=" + std::to_string(format->nBlockAlign)
+            + " bits=" + std::to_string(format->wBitsPerSample) + " channels="
+            + std::to_string(format->nChannels) + " align=" + std::to_string(format->nBlockAlign)
             + " max=" + std::to_string(maxAudioBytes) + " level=" + std::to_string(compressionLevel)
             + " header=" + (headerData ? "set" : "null") + "/" + std::to_string(headerBytes));
     c->buffer.assign(static_cast<size_t>(c->lockBytes > 0 ? c->lockBytes : 1), 0);
@@ -112,8 +117,10 @@ int32_t c_APECompress_UnlockBuffer(APE_COMPRESS_HANDLE handle, int32_t bytesAdde
     return 0;
 }
 
-int32_t c_APECompress_Finish(APE_COMPRESS_HANDLE handle, unsigned char *terminatingData,
-                             int32_t terminatingBytes, int32_t wavTerminatingBytes)
+int32_t c_APECompress_Finish(APE_COMPRESS_HANDLE handle,
+                             unsigned char *terminatingData,
+                             int32_t terminatingBytes,
+                             int32_t wavTerminatingBytes)
 {
     FakeCompressor *c = fake(handle);
     c->note(std::string("finish ") + (terminatingData ? "set" : "null") + " "

@@ -35,7 +35,8 @@ QByteArray makePcm(const QString &kind, uint32_t blocks, int channels, int bits 
             // "blend" is a frame each of silence, identical channels and tones.
             const uint32_t section = kind == QLatin1String("blend") ? (t / FrameBlocks) % 3 : 9;
             if (kind == QLatin1String("vector")) // the published known-answer input
-                v = c == 0 ? int32_t(t * 1237 % 4001) - 2000 : int32_t((t * 733 + 500) % 3001) - 1500;
+                v = c == 0 ? int32_t(t * 1237 % 4001) - 2000
+                           : int32_t((t * 733 + 500) % 3001) - 1500;
             else if (kind == QLatin1String("tones") || section == 2)
                 v = int32_t((0.5 * std::sin(t * 0.031 + c) + 0.3 * std::sin(t * 0.0023)) * full)
                     + int32_t((noise >> 8) % 64) - 32;
@@ -62,8 +63,8 @@ struct Options
     int bits = 16;
     int rate = 44100;
     int32_t maxAudioBytes = MAC_MAX_AUDIO_BYTES_UNKNOWN;
-    QByteArray header; // stored WAV header; none when empty
-    QByteArray tail;   // terminating data, all of it WAV tail
+    QByteArray header;              // stored WAV header; none when empty
+    QByteArray tail;                // terminating data, all of it WAV tail
     int32_t largestRound = 1 << 30; // bytes handed over per unlock at most
 };
 
@@ -78,8 +79,12 @@ int32_t compress(const QString &path, const QByteArray &pcm, const Options &o)
     if (!h || error)
         return error;
     const bool header = !o.header.isEmpty();
-    int32_t r = c_APECompress_Start(h, QFile::encodeName(path).constData(), &format,
-                                    o.maxAudioBytes, o.level, header ? o.header.constData() : nullptr,
+    int32_t r = c_APECompress_Start(h,
+                                    QFile::encodeName(path).constData(),
+                                    &format,
+                                    o.maxAudioBytes,
+                                    o.level,
+                                    header ? o.header.constData() : nullptr,
                                     header ? int32_t(o.header.size())
                                            : MAC_CREATE_WAV_HEADER_ON_DECOMPRESSION);
     for (int32_t done = 0; r == 0 && done < pcm.size();) {
@@ -94,8 +99,10 @@ int32_t compress(const QString &path, const QByteArray &pcm, const Options &o)
     }
     QByteArray tail = o.tail;
     if (r == 0)
-        r = c_APECompress_Finish(h, reinterpret_cast<unsigned char *>(tail.data()),
-                                 int32_t(tail.size()), int32_t(tail.size()));
+        r = c_APECompress_Finish(h,
+                                 reinterpret_cast<unsigned char *>(tail.data()),
+                                 int32_t(tail.size()),
+                                 int32_t(tail.size()));
     c_APECompress_Destroy(h);
     return r;
 }
@@ -105,8 +112,18 @@ QByteArray decode(const QString &path, int bits, QString *error)
 {
     const char *format = bits == 8 ? "u8" : bits == 24 ? "s24le" : "s16le";
     const auto r = TestSupport::run(QStringLiteral("ffmpeg"),
-                                    {"-v", "error", "-xerror", "-err_detect", "crccheck", "-i", path,
-                                     "-map", "0:a:0", "-f", format, "-"});
+                                    {"-v",
+                                     "error",
+                                     "-xerror",
+                                     "-err_detect",
+                                     "crccheck",
+                                     "-i",
+                                     path,
+                                     "-map",
+                                     "0:a:0",
+                                     "-f",
+                                     format,
+                                     "-"});
     *error = QString::fromUtf8(r.err);
     return r.exitCode == 0 && r.err.isEmpty() ? r.out : QByteArray();
 }
@@ -167,12 +184,24 @@ void tst_MacDll::knownAnswer_data()
     QTest::addColumn<int>("channels");
     QTest::addColumn<QByteArray>("sha256");
     // Published digests of the 48-block vector, one frame, exact seek table.
-    QTest::newRow("stereo 1000") << 1000 << 2 << QByteArray("a737a0cab49b1e779f932f97fa7b160c621dbec2e5b7d46ad2f756fef3431eaa");
-    QTest::newRow("stereo 2000") << 2000 << 2 << QByteArray("29b4ed44aefc3f5fe79c696ca9eeca5de89662403255dcd6a882524547cd7597");
-    QTest::newRow("stereo 3000") << 3000 << 2 << QByteArray("9e742d4daec1314426c5697c1f12b0f95975eea68718107c4ebbc57c3c3bb5c4");
-    QTest::newRow("stereo 4000") << 4000 << 2 << QByteArray("2885ffdd574f140e319300612c49190ddcd2c669b1d81dc702a2276025f8a8d1");
-    QTest::newRow("mono 1000") << 1000 << 1 << QByteArray("813c0a3e182c889c3a9bff675e89fbbcd90edaea860e7756fd236660416d596f");
-    QTest::newRow("mono 2000") << 2000 << 1 << QByteArray("2956d9c240b15f8ae596383b402e20a63623e91e118321477d3e91729ab7e1ef");
+    QTest::newRow("stereo 1000")
+        << 1000 << 2
+        << QByteArray("a737a0cab49b1e779f932f97fa7b160c621dbec2e5b7d46ad2f756fef3431eaa");
+    QTest::newRow("stereo 2000")
+        << 2000 << 2
+        << QByteArray("29b4ed44aefc3f5fe79c696ca9eeca5de89662403255dcd6a882524547cd7597");
+    QTest::newRow("stereo 3000")
+        << 3000 << 2
+        << QByteArray("9e742d4daec1314426c5697c1f12b0f95975eea68718107c4ebbc57c3c3bb5c4");
+    QTest::newRow("stereo 4000")
+        << 4000 << 2
+        << QByteArray("2885ffdd574f140e319300612c49190ddcd2c669b1d81dc702a2276025f8a8d1");
+    QTest::newRow("mono 1000")
+        << 1000 << 1
+        << QByteArray("813c0a3e182c889c3a9bff675e89fbbcd90edaea860e7756fd236660416d596f");
+    QTest::newRow("mono 2000")
+        << 2000 << 1
+        << QByteArray("2956d9c240b15f8ae596383b402e20a63623e91e118321477d3e91729ab7e1ef");
 }
 
 void tst_MacDll::knownAnswer()
@@ -211,21 +240,26 @@ void tst_MacDll::roundTrip_data()
         const uint32_t frame = level == 4000 ? LongFrameBlocks : FrameBlocks;
         for (int channels : {2, 1}) {
             const char *layout = channels == 2 ? "stereo" : "mono";
-            QTest::addRow("%d %s one block", level, layout) << level << channels << 16 << tones << 1u << (1 << 30);
+            QTest::addRow("%d %s one block", level, layout)
+                << level << channels << 16 << tones << 1u << (1 << 30);
             QTest::addRow("%d %s short last frame", level, layout)
                 << level << channels << 16 << tones << 2 * frame + 1001 << 65536;
         }
-        QTest::addRow("%d stereo noise", level) << level << 2 << 16 << QStringLiteral("noise") << 50000u << 4096;
+        QTest::addRow("%d stereo noise", level)
+            << level << 2 << 16 << QStringLiteral("noise") << 50000u << 4096;
     }
     QTest::newRow("full last frame") << 2000 << 2 << 16 << tones << 2 * FrameBlocks << 65536;
     QTest::newRow("three minutes") << 2000 << 2 << 16 << tones << 180u * 44100 << 65536;
     QTest::newRow("3 blocks in odd rounds") << 2000 << 2 << 16 << tones << 3u << 3;
     QTest::newRow("mono noise") << 1000 << 1 << 16 << QStringLiteral("noise") << 50000u << 65536;
     QTest::newRow("square") << 2000 << 2 << 16 << QStringLiteral("square") << 30000u << 65536;
-    QTest::newRow("stereo silence") << 2000 << 2 << 16 << QStringLiteral("silence") << FrameBlocks + 5 << 65536;
+    QTest::newRow("stereo silence")
+        << 2000 << 2 << 16 << QStringLiteral("silence") << FrameBlocks + 5 << 65536;
     QTest::newRow("mono silence") << 2000 << 1 << 16 << QStringLiteral("silence") << 1000u << 65536;
-    QTest::newRow("identical channels") << 2000 << 2 << 16 << QStringLiteral("identical") << FrameBlocks + 77 << 65536;
-    QTest::newRow("blend") << 3000 << 2 << 16 << QStringLiteral("blend") << 3 * FrameBlocks + 99 << 65536;
+    QTest::newRow("identical channels")
+        << 2000 << 2 << 16 << QStringLiteral("identical") << FrameBlocks + 77 << 65536;
+    QTest::newRow("blend") << 3000 << 2 << 16 << QStringLiteral("blend") << 3 * FrameBlocks + 99
+                           << 65536;
     QTest::newRow("8-bit") << 2000 << 2 << 8 << tones << FrameBlocks + 10 << 65536;
     QTest::newRow("24-bit") << 2000 << 2 << 24 << tones << FrameBlocks + 10 << 65536;
     QTest::newRow("24-bit noise") << 4000 << 2 << 24 << QStringLiteral("noise") << 20000u << 65536;
@@ -341,8 +375,13 @@ void tst_MacDll::startRefusals()
     int32_t error = -1;
     APE_COMPRESS_HANDLE h = c_APECompress_Create(&error);
     QCOMPARE(error, 0);
-    QCOMPARE(c_APECompress_Start(h, QFile::encodeName(path).constData(), &format, numbers[1],
-                                 numbers[0], nullptr, numbers[2]),
+    QCOMPARE(c_APECompress_Start(h,
+                                 QFile::encodeName(path).constData(),
+                                 &format,
+                                 numbers[1],
+                                 numbers[0],
+                                 nullptr,
+                                 numbers[2]),
              expected);
     int32_t available = 7;
     QVERIFY(!c_APECompress_LockBuffer(h, &available));
@@ -359,15 +398,18 @@ void tst_MacDll::failures_data()
     QTest::addColumn<int>("expected");
     QTest::addColumn<int>("fileLimit"); // largest file the process may write, 0: any
     // Nothing that plays can be made of no audio, nor of a partial block.
-    QTest::newRow("no audio") << QStringLiteral("empty.ape") << 0 << -1 << int(MAC_ERROR_INPUT_FILE_TOO_SMALL) << 0;
-    QTest::newRow("two bytes") << QStringLiteral("two.ape") << 2 << -1 << int(MAC_ERROR_INPUT_FILE_TOO_SMALL) << 0;
+    QTest::newRow("no audio") << QStringLiteral("empty.ape") << 0 << -1
+                              << int(MAC_ERROR_INPUT_FILE_TOO_SMALL) << 0;
+    QTest::newRow("two bytes") << QStringLiteral("two.ape") << 2 << -1
+                               << int(MAC_ERROR_INPUT_FILE_TOO_SMALL) << 0;
     QTest::newRow("more than announced") << QStringLiteral("over.ape") << 400000 << 399996
                                          << int(MAC_ERROR_APE_COMPRESS_TOO_MUCH_DATA) << 0;
     // A full disk at the very end: a short input is written by Finish alone,
     // past the 11.5 KB reserved for the seek table.
-    QTest::newRow("disk full") << QStringLiteral("full.ape") << 4000 << -1 << int(MAC_ERROR_IO_WRITE) << 12000;
-    QTest::newRow("no such folder") << QStringLiteral("none/x.ape") << 4000 << -1
-                                    << int(MAC_ERROR_INVALID_OUTPUT_FILE) << 0;
+    QTest::newRow("disk full") << QStringLiteral("full.ape") << 4000 << -1
+                               << int(MAC_ERROR_IO_WRITE) << 12000;
+    QTest::newRow("no such folder")
+        << QStringLiteral("none/x.ape") << 4000 << -1 << int(MAC_ERROR_INVALID_OUTPUT_FILE) << 0;
 }
 
 void tst_MacDll::failures()
@@ -404,7 +446,9 @@ void tst_MacDll::bufferRounds()
     APE_COMPRESS_HANDLE h = c_APECompress_Create(&error);
     QCOMPARE(c_APECompress_UnlockBuffer(h, 4, 1), int32_t(MAC_ERROR_BAD_PARAMETER)); // not started
     const QString path = m_dir.filePath(QStringLiteral("rounds.ape"));
-    QCOMPARE(c_APECompress_Start(h, QFile::encodeName(path).constData(), &format, -1, 1000, nullptr, -1), 0);
+    QCOMPARE(
+        c_APECompress_Start(h, QFile::encodeName(path).constData(), &format, -1, 1000, nullptr, -1),
+        0);
     int32_t available = 0;
     unsigned char *p = c_APECompress_LockBuffer(h, &available);
     QCOMPARE(available, int32_t(FrameBlocks * 4));
