@@ -1,11 +1,11 @@
 #include "pipeline/cdinput.h"
 #include "pipeline/macwriter.h"
 #include "pipeline/pcmexception.h"
+#include "tests/support/discdrive.h"
 #include "tests/support/filesizelimit.h"
 #include "tests/support/memoryinput.h"
 #include "tests/support/testsupport.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSemaphore>
@@ -285,18 +285,12 @@ void tst_MacWriter::cdTracks()
     QFETCH(int, level);
     DiscGen::DiscSpec spec = TestSupport::audioDisc({300, 4400, 77});
     spec.tracks[1].pregapFrames = 32;
-    const QString discDir = m_dir.filePath(QStringLiteral("disc"));
-    QVERIFY(QDir().mkpath(discDir));
-    const DiscGen::WrittenDisc disc = TestSupport::makeDisc(discDir, spec);
-    QVERIFY(QDir().mkpath(TCDIn::SettingsFolder()));
-    QFile ini(TCDIn::SettingsFolder() + QLatin1String(CDRipSettingsFileName));
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write("[Images]\nImage1=" + QByteArray::fromStdString(disc.cuePath) + "\n");
-    ini.close();
-
+    const DiscGen::WrittenDisc disc = TestSupport::installDisc(m_dir.filePath(
+                                                                   QStringLiteral("disc")),
+                                                               spec);
     TCDIn cd;
     QVERIFY(cd.GetDriveCount() > 0);
-    cd.SetCurrentDrive(cd.GetDriveCount() - 1);
+    TestSupport::selectInstalledDisc(cd);
     QCOMPARE(cd.GetTrackCount(), 3);
     cd.SetStartTrack(track);
     cd.SetEndTrack(track);
