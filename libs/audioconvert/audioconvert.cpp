@@ -84,6 +84,10 @@ private:
     void convert(bool &created)
     {
         Detail::WaveSource source(m_input);
+        // Creating the output would empty the input before it is read.
+        const QString inputPath = QFileInfo(m_input).canonicalFilePath();
+        if (!inputPath.isEmpty() && inputPath == QFileInfo(m_output).canonicalFilePath())
+            throw ConvertFailure{acErrOutputNotCreatable};
         std::unique_ptr<FormatWriter> writer = m_makeWriter();
         created = true;
         Detail::PcmConverter converter(source.sampleRate(),

@@ -23,7 +23,7 @@ namespace AudioConvertLib {
 enum TAudioConvertErrorCode : int32_t {
     acErrInputMissing = 1,       // the input file does not exist
     acErrInputNotPcmWave = 2,    // not a RIFF WAVE file of 8- to 32-bit PCM, mono or stereo
-    acErrOutputNotCreatable = 3, // the output file could not be created
+    acErrOutputNotCreatable = 3, // the output could not be created, or is the input itself
     acErrSettingsRefused = 4,    // the encoder refused the format settings in force
     acErrWriteFailed = 5,        // writing the output failed (disk full, I/O error)
     acErrReadFailed = 6,         // reading the input failed part-way

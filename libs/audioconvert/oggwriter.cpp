@@ -35,6 +35,8 @@ int setUp(vorbis_info *info, const TOggVorbisFormat &f)
     return result == 0 ? vorbis_encode_setup_init(info) : result;
 }
 
+// Each piece of libvorbis and libogg state with its own clean-up, so that a
+// writer whose constructor fails part-way frees what it had set up.
 struct VorbisInfo
 {
     vorbis_info info;
@@ -44,6 +46,35 @@ struct VorbisInfo
     VorbisInfo &operator=(const VorbisInfo &) = delete;
 };
 
+struct VorbisComment
+{
+    vorbis_comment comment;
+    VorbisComment() { vorbis_comment_init(&comment); }
+    ~VorbisComment() { vorbis_comment_clear(&comment); }
+    VorbisComment(const VorbisComment &) = delete;
+    VorbisComment &operator=(const VorbisComment &) = delete;
+};
+
+// State that its init call set up when `live`, freed by Clear (which cannot fail).
+template<typename State, auto Clear>
+struct LiveState
+{
+    State state{};
+    bool live = false;
+    LiveState() = default;
+    LiveState(const LiveState &) = delete;
+    LiveState &operator=(const LiveState &) = delete;
+    ~LiveState()
+    {
+        if (live)
+            Clear(&state);
+    }
+};
+
+using VorbisDsp = LiveState<vorbis_dsp_state, vorbis_dsp_clear>;
+using VorbisBlock = LiveState<vorbis_block, vorbis_block_clear>;
+using OggStream = LiveState<ogg_stream_state, ogg_stream_clear>;
+
 class OggVorbisWriter final : public Detail::FormatWriter
 {
 public:
@@ -52,44 +83,31 @@ public:
     {
         if (setUp(&m_info.info, format) != 0)
             throw Detail::ConvertFailure{acErrSettingsRefused};
-        vorbis_comment_init(&m_comment);
-        m_haveComment = true;
-        if (vorbis_analysis_init(&m_dsp, &m_info.info) != 0)
+        if (vorbis_analysis_init(&m_dsp.state, &m_info.info) != 0)
             throw Detail::ConvertFailure{acErrSettingsRefused};
-        m_haveDsp = true;
-        if (vorbis_block_init(&m_dsp, &m_block) != 0)
+        m_dsp.live = true;
+        if (vorbis_block_init(&m_dsp.state, &m_block.state) != 0)
             throw Detail::ConvertFailure{acErrEncoderFailed};
-        m_haveBlock = true;
+        m_block.live = true;
         std::random_device seed;
-        if (ogg_stream_init(&m_stream, int(seed() & 0x7fffffff)) != 0)
+        if (ogg_stream_init(&m_stream.state, int(seed() & 0x7fffffff)) != 0)
             throw Detail::ConvertFailure{acErrEncoderFailed};
-        m_haveStream = true;
+        m_stream.live = true;
 
         m_file = Detail::createOutputFile(path);
 
         ogg_packet header, comments, codebooks;
-        if (vorbis_analysis_headerout(&m_dsp, &m_comment, &header, &comments, &codebooks) != 0)
+        if (vorbis_analysis_headerout(&m_dsp.state, &m_comment.comment, &header, &comments, &codebooks)
+            != 0)
             throw Detail::ConvertFailure{acErrEncoderFailed};
-        if (ogg_stream_packetin(&m_stream, &header) != 0
-            || ogg_stream_packetin(&m_stream, &comments) != 0
-            || ogg_stream_packetin(&m_stream, &codebooks) != 0)
+        if (ogg_stream_packetin(&m_stream.state, &header) != 0
+            || ogg_stream_packetin(&m_stream.state, &comments) != 0
+            || ogg_stream_packetin(&m_stream.state, &codebooks) != 0)
             throw Detail::ConvertFailure{acErrEncoderFailed};
         // The audio starts on a page of its own.
         ogg_page page;
-        while (ogg_stream_flush(&m_stream, &page) != 0)
+        while (ogg_stream_flush(&m_stream.state, &page) != 0)
             putPage(page);
-    }
-
-    ~OggVorbisWriter() override
-    {
-        if (m_haveStream)
-            ogg_stream_clear(&m_stream);
-        if (m_haveBlock)
-            vorbis_block_clear(&m_block);
-        if (m_haveDsp)
-            vorbis_dsp_clear(&m_dsp);
-        if (m_haveComment)
-            vorbis_comment_clear(&m_comment);
     }
 
     void write(const int16_t *frames, std::size_t count) override
@@ -97,12 +115,12 @@ public:
         constexpr std::size_t Chunk = 4096;
         while (count > 0) {
             const std::size_t n = std::min(count, Chunk);
-            float **buffer = vorbis_analysis_buffer(&m_dsp, int(n));
+            float **buffer = vorbis_analysis_buffer(&m_dsp.state, int(n));
             const auto channels = std::size_t(this->channels());
             for (std::size_t i = 0; i < n; ++i)
                 for (std::size_t c = 0; c < channels; ++c)
                     buffer[c][i] = float(frames[i * channels + c]) / 32768.0f;
-            if (vorbis_analysis_wrote(&m_dsp, int(n)) != 0)
+            if (vorbis_analysis_wrote(&m_dsp.state, int(n)) != 0)
                 throw Detail::ConvertFailure{acErrEncoderFailed};
             drain();
             frames += n * channels;
@@ -112,7 +130,7 @@ public:
 
     void finish() override
     {
-        if (vorbis_analysis_wrote(&m_dsp, 0) != 0)
+        if (vorbis_analysis_wrote(&m_dsp.state, 0) != 0)
             throw Detail::ConvertFailure{acErrEncoderFailed};
         drain();
         Detail::closeOutputFile(m_file);
@@ -122,20 +140,21 @@ private:
     void drain()
     {
         for (;;) {
-            const int ready = vorbis_analysis_blockout(&m_dsp, &m_block);
+            const int ready = vorbis_analysis_blockout(&m_dsp.state, &m_block.state);
             if (ready < 0)
                 throw Detail::ConvertFailure{acErrEncoderFailed};
             if (ready == 0)
                 return;
-            if (vorbis_analysis(&m_block, nullptr) != 0 || vorbis_bitrate_addblock(&m_block) != 0)
+            if (vorbis_analysis(&m_block.state, nullptr) != 0
+                || vorbis_bitrate_addblock(&m_block.state) != 0)
                 throw Detail::ConvertFailure{acErrEncoderFailed};
             ogg_packet packet;
             int got;
-            while ((got = vorbis_bitrate_flushpacket(&m_dsp, &packet)) == 1) {
-                if (ogg_stream_packetin(&m_stream, &packet) != 0)
+            while ((got = vorbis_bitrate_flushpacket(&m_dsp.state, &packet)) == 1) {
+                if (ogg_stream_packetin(&m_stream.state, &packet) != 0)
                     throw Detail::ConvertFailure{acErrEncoderFailed};
                 ogg_page page;
-                while (ogg_stream_pageout(&m_stream, &page) != 0)
+                while (ogg_stream_pageout(&m_stream.state, &page) != 0)
                     putPage(page);
             }
             if (got < 0)
@@ -149,15 +168,12 @@ private:
         Detail::writeBytes(m_file.get(), page.body, std::size_t(page.body_len));
     }
 
+    // Declared in the order they are set up; they are freed in reverse.
     VorbisInfo m_info;
-    vorbis_comment m_comment{};
-    vorbis_dsp_state m_dsp{};
-    vorbis_block m_block{};
-    ogg_stream_state m_stream{};
-    bool m_haveComment = false;
-    bool m_haveDsp = false;
-    bool m_haveBlock = false;
-    bool m_haveStream = false;
+    VorbisComment m_comment;
+    VorbisDsp m_dsp;
+    VorbisBlock m_block;
+    OggStream m_stream;
     Detail::FileHandle m_file;
 };
 

@@ -144,6 +144,7 @@ private Q_SLOTS:
     void waveCopyIsExact();
     void waveFormats_data();
     void waveFormats();
+    void monoInputFillsBothChannels();
     void adpcm_data();
     void adpcm();
     void mp3_data();
@@ -273,6 +274,24 @@ void tst_AudioConvert::waveFormats()
             QCOMPARE(qFromLittleEndian<int16_t>(data.constData() + 2 * i),
                      int16_t((left + right) >> 1));
         }
+    }
+}
+
+void tst_AudioConvert::monoInputFillsBothChannels()
+{
+    const QString monoInput = path(QStringLiteral("mono-input.wav"));
+    const QByteArray mono = writeWave(monoInput, 4410, 1);
+    IAudioConvert converter;
+    converter.SetWaveFormat(44100, 2, 16);
+    Recorder events;
+    const QString out = path(QStringLiteral("spread.wav"));
+    QVERIFY(convert(converter, toWave, monoInput, out, events));
+    QCOMPARE(events.errors, QList<int32_t>());
+    const QByteArray data = chunk(readFile(out), "data");
+    QCOMPARE(data.size(), mono.size() * 2);
+    for (int i = 0; i < 4410; i += 441) {
+        QCOMPARE(data.mid(4 * i, 2), mono.mid(2 * i, 2));
+        QCOMPARE(data.mid(4 * i + 2, 2), mono.mid(2 * i, 2));
     }
 }
 
@@ -671,6 +690,9 @@ void tst_AudioConvert::failures_data()
     QTest::newRow("wma output folder missing")
         << toWma << QStringLiteral("input.wav") << QStringLiteral("no/such/dir/c.wma")
         << int(acErrOutputNotCreatable);
+    QTest::newRow("output is the input")
+        << toWave << QStringLiteral("input.wav") << QStringLiteral("input.wav")
+        << int(acErrOutputNotCreatable);
     QTest::newRow("three channels refused") << toWave << QStringLiteral("input.wav")
                                             << QStringLiteral("d.wav") << int(acErrSettingsRefused);
     QTest::newRow("ogg quality over 1000") << toOgg << QStringLiteral("input.wav")
@@ -700,7 +722,9 @@ void tst_AudioConvert::failures()
     QVERIFY(!events.early);
     QCOMPARE(events.errors, QList<int32_t>{code});
     QVERIFY(!events.percents.contains(100));
-    if (!output.startsWith(QLatin1Char('/')))
+    if (output == input)
+        QCOMPARE(chunk(readFile(out), "data"), m_inputPcm); // the input is untouched
+    else if (!output.startsWith(QLatin1Char('/')))
         QVERIFY(!QFile::exists(out)); // no half-written file is left
 }
 
