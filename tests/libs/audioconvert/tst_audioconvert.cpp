@@ -21,6 +21,7 @@
 using namespace AudioConvertLib;
 using namespace TestSupport;
 using WaveFixture::writeWave;
+using WaveFixture::writeWaveOf;
 
 namespace {
 
@@ -151,6 +152,10 @@ private Q_SLOTS:
     void mp3();
     void mp3Presets_data();
     void mp3Presets();
+    void mp3SettingsReachLame_data();
+    void mp3SettingsReachLame();
+    void mp3Filters_data();
+    void mp3Filters();
     void encoderRefusesValues();
     void oggVorbis_data();
     void oggVorbis();
@@ -418,6 +423,109 @@ void tst_AudioConvert::mp3Presets()
         QVERIFY2(p.bitRate > abr * 700 && p.bitRate < abr * 1400,
                  qPrintable(QString::number(p.bitRate)));
     }
+}
+
+void tst_AudioConvert::mp3SettingsReachLame_data()
+{
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<int>("channelMode");
+    QTest::addColumn<int>("vbrMethod");
+    QTest::addColumn<bool>("vbrHeader");
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<QByteArray>("headerTag");
+    QTest::newRow("stereo") << 2 << 1 << -1 << true
+                            << "MPEG-1 Layer III, 44100 Hz, Stereo, CBR 128 kbit/s"
+                            << QByteArray("Info");
+    QTest::newRow("forced joint") << 2 << 3 << -1 << true
+                                  << "MPEG-1 Layer III, 44100 Hz, Joint Stereo, CBR 128 kbit/s"
+                                  << QByteArray("Info");
+    QTest::newRow("dual channels as stereo")
+        << 2 << 4 << -1 << false << "MPEG-1 Layer III, 44100 Hz, Stereo, CBR 128 kbit/s"
+        << QByteArray();
+    QTest::newRow("one channel is mono")
+        << 1 << 2 << -1 << true << "MPEG-1 Layer III, 44100 Hz, Mono, CBR 128 kbit/s"
+        << QByteArray("Info");
+    QTest::newRow("VBR old") << 2 << 2 << 1 << true
+                             << "MPEG-1 Layer III, 44100 Hz, Joint Stereo, VBR quality 6"
+                             << QByteArray("Xing");
+    QTest::newRow("ABR without header")
+        << 2 << 2 << 4 << false << "MPEG-1 Layer III, 44100 Hz, Joint Stereo, ABR 96 kbit/s"
+        << QByteArray();
+}
+
+void tst_AudioConvert::mp3SettingsReachLame()
+{
+    QFETCH(int, channels);
+    QFETCH(int, channelMode);
+    QFETCH(int, vbrMethod);
+    QFETCH(bool, vbrHeader);
+    QFETCH(QString, description);
+    QFETCH(QByteArray, headerTag);
+    IAudioConvert converter;
+    const auto encoder = converter.LameMp3Encoder();
+    encoder->SetChannelMode(channelMode);
+    encoder->SetVbrMethod(vbrMethod);
+    encoder->SetVbrQuality(6);
+    encoder->SetAbrBitrate(96);
+    encoder->SetWriteVbrHeader(vbrHeader);
+    converter.SetMp3Format(44100, 128, channels);
+    QCOMPARE(converter.Mp3FormatDescription(), description);
+    Recorder events;
+    const QString out = path(QStringLiteral("settings.mp3"));
+    QVERIFY(convert(converter, toMp3, m_input, out, events));
+    QCOMPARE(events.errors, QList<int32_t>());
+    const QByteArray firstFrame = readFile(out).left(417);
+    QCOMPARE(firstFrame.contains("Info") || firstFrame.contains("Xing"), vbrHeader);
+    if (vbrHeader)
+        QVERIFY(firstFrame.contains(headerTag));
+}
+
+void tst_AudioConvert::mp3Filters_data()
+{
+    QTest::addColumn<int>("tone");
+    QTest::addColumn<int>("lowPass");
+    QTest::addColumn<int>("highPass");
+    QTest::newRow("low-pass 2000 Hz, 5000 Hz tone") << 5000 << 2000 << 0;
+    QTest::newRow("high-pass 1000 Hz, 400 Hz tone") << 400 << 0 << 1000;
+}
+
+void tst_AudioConvert::mp3Filters()
+{
+    QFETCH(int, tone);
+    QFETCH(int, lowPass);
+    QFETCH(int, highPass);
+    const QString input = path(QStringLiteral("tone.wav"));
+    writeWaveOf(input, 44100, 2, 44100, [tone](int i, int16_t &left, int16_t &right) {
+        left = right = int16_t(12000 * std::sin(2 * M_PI * tone * i / 44100.0));
+    });
+    // The energy of the left channel's sample-to-sample steps.
+    const auto roughness = [](const QByteArray &pcm) {
+        double sum = 0;
+        const auto *s = reinterpret_cast<const int16_t *>(pcm.constData());
+        const qsizetype n = pcm.size() / 4;
+        for (qsizetype i = 1; i < n; ++i) {
+            const double d = double(s[2 * i]) - double(s[2 * i - 2]);
+            sum += d * d;
+        }
+        return n > 1 ? sum / double(n - 1) : 0.0;
+    };
+    double measured[2] = {0, 0};
+    for (int filtered = 0; filtered < 2; ++filtered) {
+        IAudioConvert converter;
+        if (filtered) {
+            converter.LameMp3Encoder()->SetLowPassFrequency(lowPass);
+            converter.LameMp3Encoder()->SetHighPassFrequency(highPass);
+            converter.LameMp3Encoder()->SetLowPassWidth(50);
+            converter.LameMp3Encoder()->SetHighPassWidth(100);
+        }
+        Recorder events;
+        const QString out = path(QStringLiteral("filter%1.mp3").arg(filtered));
+        QVERIFY(convert(converter, toMp3, input, out, events));
+        QCOMPARE(events.errors, QList<int32_t>());
+        measured[filtered] = roughness(decode(out));
+    }
+    QVERIFY2(measured[1] < measured[0] * 0.1,
+             qPrintable(QStringLiteral("%1 %2").arg(measured[0]).arg(measured[1])));
 }
 
 void tst_AudioConvert::encoderRefusesValues()

@@ -6,7 +6,9 @@
 #include <QFile>
 #include <QString>
 
+#include <cmath>
 #include <cstdint>
+#include <functional>
 
 // PCM WAV inputs for the conversion tests, made of generated track audio.
 namespace WaveFixture {
@@ -22,13 +24,18 @@ inline void put32(QByteArray &b, uint32_t v)
     put16(b, v >> 16);
 }
 
-// A 16-bit PCM WAV of generated track audio; returns its sample bytes.
-inline QByteArray writeWave(const QString &path, int frames, int channels = 2, int rate = 44100)
+// A 16-bit PCM WAV of the given samples (frame index -> left, right);
+// returns its sample bytes.
+inline QByteArray writeWaveOf(const QString &path,
+                              int frames,
+                              int channels,
+                              int rate,
+                              const std::function<void(int, int16_t &, int16_t &)> &sample)
 {
     QByteArray pcm;
     for (int i = 0; i < frames; ++i) {
         int16_t left, right;
-        DiscGen::audioSample(3, uint64_t(i), left, right);
+        sample(i, left, right);
         put16(pcm, uint16_t(left));
         if (channels == 2)
             put16(pcm, uint16_t(right));
@@ -50,6 +57,14 @@ inline QByteArray writeWave(const QString &path, int frames, int channels = 2, i
     if (!out.open(QIODevice::WriteOnly) || out.write(file) != file.size())
         qFatal("cannot write %s", qPrintable(path));
     return pcm;
+}
+
+// The same of generated track audio.
+inline QByteArray writeWave(const QString &path, int frames, int channels = 2, int rate = 44100)
+{
+    return writeWaveOf(path, frames, channels, rate, [](int i, int16_t &left, int16_t &right) {
+        DiscGen::audioSample(3, uint64_t(i), left, right);
+    });
 }
 
 } // namespace WaveFixture
