@@ -34,7 +34,7 @@ QByteArray makePcm(const QString &kind, uint32_t blocks, int channels, int bits 
             int32_t v = 0;
             // "blend" is a frame each of silence, identical channels and tones.
             const uint32_t section = kind == QLatin1String("blend") ? (t / FrameBlocks) % 3 : 9;
-            if (kind == QLatin1String("vector")) // the published known-answer input
+            if (kind == QLatin1String("vector")) // the known-answer input
                 v = c == 0 ? int32_t(t * 1237 % 4001) - 2000
                            : int32_t((t * 733 + 500) % 3001) - 1500;
             else if (kind == QLatin1String("tones") || section == 2)
@@ -183,7 +183,7 @@ void tst_MacDll::knownAnswer_data()
     QTest::addColumn<int>("level");
     QTest::addColumn<int>("channels");
     QTest::addColumn<QByteArray>("sha256");
-    // Published digests of the 48-block vector, one frame, exact seek table.
+    // Known-answer digests of the 48-block vector: one frame, exact seek table.
     QTest::newRow("stereo 1000")
         << 1000 << 2
         << QByteArray("a737a0cab49b1e779f932f97fa7b160c621dbec2e5b7d46ad2f756fef3431eaa");
