@@ -9,6 +9,7 @@ namespace {
 // The names of the ID3v1 genres with the extensions that followed; some
 // spellings ("Psychadelic", "Rhytmic Soul") and the blank after "Acoustic"
 // are as the files in the world carry them.
+// clang-format off
 const std::array<const char *, GenreCount> GenreNames = {
     "Blues", "Classic Rock", "Country", "Dance", "Disco", "Funk",
     "Grunge", "Hip-Hop", "Jazz", "Metal", "New Age", "Oldies",
@@ -35,6 +36,7 @@ const std::array<const char *, GenreCount> GenreNames = {
     "BritPop", "Negerpunk", "Polsk Punk", "Beat", "Christian Gangsta", "Heavy Metal",
     "Black Metal", "Crossover", "Contemporary C", "Christian Rock", "Merengue", "Salsa",
     "Thrash Metal", "Anime", "JPop", "SynthPop"};
+// clang-format on
 
 } // namespace
 
@@ -92,9 +94,15 @@ QStringList filenameTemplates()
 
 QStringList driveSpeeds()
 {
-    return {QStringLiteral("Default"), QStringLiteral("Maximum"), QStringLiteral("40X"),
-            QStringLiteral("32X"),     QStringLiteral("24X"),     QStringLiteral("12X"),
-            QStringLiteral("8X"),      QStringLiteral("4X"),      QStringLiteral("2X"),
+    return {QStringLiteral("Default"),
+            QStringLiteral("Maximum"),
+            QStringLiteral("40X"),
+            QStringLiteral("32X"),
+            QStringLiteral("24X"),
+            QStringLiteral("12X"),
+            QStringLiteral("8X"),
+            QStringLiteral("4X"),
+            QStringLiteral("2X"),
             QStringLiteral("1X")};
 }
 

@@ -25,8 +25,9 @@ int codeForUdevEvent(const QString &action, const QHash<QString, QString> &prope
         return RemoveComplete;
     if (properties.value(QStringLiteral("DISK_MEDIA_CHANGE")) != QLatin1String("1"))
         return 0;
-    return properties.value(QStringLiteral("ID_CDROM_MEDIA")) == QLatin1String("1") ? Arrival
-                                                                                     : RemoveComplete;
+    return properties.value(QStringLiteral("ID_CDROM_MEDIA")) == QLatin1String("1")
+               ? Arrival
+               : RemoveComplete;
 }
 
 } // namespace DeviceEvent
@@ -67,7 +68,9 @@ DeviceMonitor::DeviceMonitor(QObject *parent)
         d->monitor.reset();
         return;
     }
-    d->notifier = new QSocketNotifier(udev_monitor_get_fd(d->monitor.get()), QSocketNotifier::Read, this);
+    d->notifier = new QSocketNotifier(udev_monitor_get_fd(d->monitor.get()),
+                                      QSocketNotifier::Read,
+                                      this);
     connect(d->notifier, &QSocketNotifier::activated, this, &DeviceMonitor::readEvents);
 }
 
@@ -81,7 +84,8 @@ bool DeviceMonitor::isWatching() const
 void DeviceMonitor::readEvents()
 {
     while (true) {
-        std::unique_ptr<udev_device, UdevDeleter> device(udev_monitor_receive_device(d->monitor.get()));
+        std::unique_ptr<udev_device, UdevDeleter> device(
+            udev_monitor_receive_device(d->monitor.get()));
         if (!device)
             return;
         QHash<QString, QString> properties;
@@ -91,7 +95,8 @@ void DeviceMonitor::readEvents()
                               QString::fromUtf8(udev_list_entry_get_value(e)));
         }
         const char *action = udev_device_get_action(device.get());
-        const int code = DeviceEvent::codeForUdevEvent(QString::fromUtf8(action ? action : ""), properties);
+        const int code = DeviceEvent::codeForUdevEvent(QString::fromUtf8(action ? action : ""),
+                                                       properties);
         if (code != 0)
             Q_EMIT deviceChange(code);
     }

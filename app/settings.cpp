@@ -23,7 +23,8 @@ QSettingsStorage::~QSettingsStorage() = default;
 
 bool QSettingsStorage::open()
 {
-    d->settings = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+    d->settings = std::make_unique<QSettings>(QSettings::IniFormat,
+                                              QSettings::UserScope,
                                               QStringLiteral("Orvanel Sondrel"),
                                               QStringLiteral("Orvanel Sondrel"));
     if (d->settings->status() != QSettings::NoError) {
@@ -120,9 +121,10 @@ std::optional<bool> readFlag(const SettingsStorage &storage, const QString &name
     if (v.typeId() != QMetaType::QStringList && v.typeId() != QMetaType::QVariantList)
         number = v.toString().trimmed().toLongLong(&ok);
     if (!ok) {
-        throw ESettingsError(QStringLiteral("The stored setting \"%1\" should be 0 or 1 but is \"%2\". "
-                                            "It is left as it is and not used this time.")
-                                 .arg(name, v.toStringList().join(QStringLiteral(", "))));
+        throw ESettingsError(
+            QStringLiteral("The stored setting \"%1\" should be 0 or 1 but is \"%2\". "
+                           "It is left as it is and not used this time.")
+                .arg(name, v.toStringList().join(QStringLiteral(", "))));
     }
     return number != 0;
 }

@@ -14,9 +14,10 @@ QString FormatDuration(int seconds)
     if (seconds <= 0)
         return QString();
     if (seconds < 3600)
-        return QStringLiteral("00:") + twoDigits(seconds / 60) + QLatin1Char(':') + twoDigits(seconds % 60);
-    return twoDigits(seconds / 3600) + QLatin1Char(':') + twoDigits((seconds % 3600) / 60) + QLatin1Char(':')
-           + twoDigits(seconds % 60);
+        return QStringLiteral("00:") + twoDigits(seconds / 60) + QLatin1Char(':')
+               + twoDigits(seconds % 60);
+    return twoDigits(seconds / 3600) + QLatin1Char(':') + twoDigits((seconds % 3600) / 60)
+           + QLatin1Char(':') + twoDigits(seconds % 60);
 }
 
 int roundedSeconds(int minutes, int seconds, int frames)

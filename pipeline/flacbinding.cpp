@@ -59,8 +59,7 @@ bool resolve(void *handle, const char *name, Pointer &target, std::string &error
     return true;
 }
 
-std::string numbered(const char *const *table, std::size_t count, unsigned value,
-                     const char *prefix)
+std::string numbered(const char *const *table, std::size_t count, unsigned value, const char *prefix)
 {
     if (table && value < count)
         return table[value];
@@ -131,8 +130,7 @@ struct Encoder::Callbacks
     }
 
     template<typename Status, typename Call>
-    static Status guarded(void *clientData, Status ok, Status failed, const char *fallback,
-                          Call call)
+    static Status guarded(void *clientData, Status ok, Status failed, const char *fallback, Call call)
     {
         auto self = static_cast<Encoder *>(clientData);
         try {
@@ -146,29 +144,39 @@ struct Encoder::Callbacks
         return failed;
     }
 
-    static FLAC__StreamEncoderWriteStatus write(const FLAC__StreamEncoder *, const FLAC__byte buffer[],
-                                                size_t bytes, uint32_t, uint32_t, void *clientData)
+    static FLAC__StreamEncoderWriteStatus write(const FLAC__StreamEncoder *,
+                                                const FLAC__byte buffer[],
+                                                size_t bytes,
+                                                uint32_t,
+                                                uint32_t,
+                                                void *clientData)
     {
-        return guarded(clientData, FLAC__STREAM_ENCODER_WRITE_STATUS_OK,
+        return guarded(clientData,
+                       FLAC__STREAM_ENCODER_WRITE_STATUS_OK,
                        FLAC__STREAM_ENCODER_WRITE_STATUS_FATAL_ERROR,
                        "Writing the FLAC stream failed.",
                        [&](EncoderSink &sink) { sink.StreamWriteHook(buffer, bytes); });
     }
 
-    static FLAC__StreamEncoderSeekStatus seek(const FLAC__StreamEncoder *, FLAC__uint64 offset,
+    static FLAC__StreamEncoderSeekStatus seek(const FLAC__StreamEncoder *,
+                                              FLAC__uint64 offset,
                                               void *clientData)
     {
         // ERROR, not UNSUPPORTED: libFLAC silently skips the STREAMINFO
         // rewrite for any other status, and the file would look finished.
-        return guarded(clientData, FLAC__STREAM_ENCODER_SEEK_STATUS_OK,
-                       FLAC__STREAM_ENCODER_SEEK_STATUS_ERROR, "Seeking in the FLAC stream failed.",
+        return guarded(clientData,
+                       FLAC__STREAM_ENCODER_SEEK_STATUS_OK,
+                       FLAC__STREAM_ENCODER_SEEK_STATUS_ERROR,
+                       "Seeking in the FLAC stream failed.",
                        [&](EncoderSink &sink) { sink.StreamSeekHook(offset); });
     }
 
-    static FLAC__StreamEncoderTellStatus tell(const FLAC__StreamEncoder *, FLAC__uint64 *offset,
+    static FLAC__StreamEncoderTellStatus tell(const FLAC__StreamEncoder *,
+                                              FLAC__uint64 *offset,
                                               void *clientData)
     {
-        return guarded(clientData, FLAC__STREAM_ENCODER_TELL_STATUS_OK,
+        return guarded(clientData,
+                       FLAC__STREAM_ENCODER_TELL_STATUS_OK,
                        FLAC__STREAM_ENCODER_TELL_STATUS_ERROR,
                        "Reading the FLAC stream position failed.",
                        [&](EncoderSink &sink) { *offset = sink.StreamTellHook(); });
@@ -210,29 +218,48 @@ bool Encoder::isValid() const
 
 SONDREL_FLAC_SETTER(setVerify, bool, FLAC__stream_encoder_set_verify, SONDREL_FLAC_BOOL)
 SONDREL_FLAC_SETTER(setChannels, unsigned, FLAC__stream_encoder_set_channels, SONDREL_FLAC_UINT)
-SONDREL_FLAC_SETTER(setBitsPerSample, unsigned, FLAC__stream_encoder_set_bits_per_sample,
+SONDREL_FLAC_SETTER(setBitsPerSample,
+                    unsigned,
+                    FLAC__stream_encoder_set_bits_per_sample,
                     SONDREL_FLAC_UINT)
-SONDREL_FLAC_SETTER(setSampleRate, unsigned, FLAC__stream_encoder_set_sample_rate,
-                    SONDREL_FLAC_UINT)
-SONDREL_FLAC_SETTER(setDoMidSideStereo, bool, FLAC__stream_encoder_set_do_mid_side_stereo,
+SONDREL_FLAC_SETTER(setSampleRate, unsigned, FLAC__stream_encoder_set_sample_rate, SONDREL_FLAC_UINT)
+SONDREL_FLAC_SETTER(setDoMidSideStereo,
+                    bool,
+                    FLAC__stream_encoder_set_do_mid_side_stereo,
                     SONDREL_FLAC_BOOL)
-SONDREL_FLAC_SETTER(setLooseMidSideStereo, bool, FLAC__stream_encoder_set_loose_mid_side_stereo,
+SONDREL_FLAC_SETTER(setLooseMidSideStereo,
+                    bool,
+                    FLAC__stream_encoder_set_loose_mid_side_stereo,
                     SONDREL_FLAC_BOOL)
 SONDREL_FLAC_SETTER(setBlockSize, unsigned, FLAC__stream_encoder_set_blocksize, SONDREL_FLAC_UINT)
-SONDREL_FLAC_SETTER(setMaxLpcOrder, unsigned, FLAC__stream_encoder_set_max_lpc_order,
+SONDREL_FLAC_SETTER(setMaxLpcOrder,
+                    unsigned,
+                    FLAC__stream_encoder_set_max_lpc_order,
                     SONDREL_FLAC_UINT)
-SONDREL_FLAC_SETTER(setQlpCoeffPrecision, unsigned, FLAC__stream_encoder_set_qlp_coeff_precision,
+SONDREL_FLAC_SETTER(setQlpCoeffPrecision,
+                    unsigned,
+                    FLAC__stream_encoder_set_qlp_coeff_precision,
                     SONDREL_FLAC_UINT)
-SONDREL_FLAC_SETTER(setDoQlpCoeffPrecSearch, bool,
-                    FLAC__stream_encoder_set_do_qlp_coeff_prec_search, SONDREL_FLAC_BOOL)
-SONDREL_FLAC_SETTER(setMinResidualPartitionOrder, unsigned,
-                    FLAC__stream_encoder_set_min_residual_partition_order, SONDREL_FLAC_UINT)
-SONDREL_FLAC_SETTER(setMaxResidualPartitionOrder, unsigned,
-                    FLAC__stream_encoder_set_max_residual_partition_order, SONDREL_FLAC_UINT)
-SONDREL_FLAC_SETTER(setDoExhaustiveModelSearch, bool,
-                    FLAC__stream_encoder_set_do_exhaustive_model_search, SONDREL_FLAC_BOOL)
-SONDREL_FLAC_SETTER(setTotalSamplesEstimate, uint64_t,
-                    FLAC__stream_encoder_set_total_samples_estimate, static_cast<FLAC__uint64>)
+SONDREL_FLAC_SETTER(setDoQlpCoeffPrecSearch,
+                    bool,
+                    FLAC__stream_encoder_set_do_qlp_coeff_prec_search,
+                    SONDREL_FLAC_BOOL)
+SONDREL_FLAC_SETTER(setMinResidualPartitionOrder,
+                    unsigned,
+                    FLAC__stream_encoder_set_min_residual_partition_order,
+                    SONDREL_FLAC_UINT)
+SONDREL_FLAC_SETTER(setMaxResidualPartitionOrder,
+                    unsigned,
+                    FLAC__stream_encoder_set_max_residual_partition_order,
+                    SONDREL_FLAC_UINT)
+SONDREL_FLAC_SETTER(setDoExhaustiveModelSearch,
+                    bool,
+                    FLAC__stream_encoder_set_do_exhaustive_model_search,
+                    SONDREL_FLAC_BOOL)
+SONDREL_FLAC_SETTER(setTotalSamplesEstimate,
+                    uint64_t,
+                    FLAC__stream_encoder_set_total_samples_estimate,
+                    static_cast<FLAC__uint64>)
 
 #undef SONDREL_FLAC_SETTER
 #undef SONDREL_FLAC_BOOL
@@ -246,16 +273,16 @@ bool Encoder::init(EncoderSink *sink)
     }
     m_sink = sink;
     m_sinkError.clear();
-    const FLAC__StreamEncoderInitStatus status
-        = m_api->FLAC__stream_encoder_init_stream(typed(m_encoder), &Callbacks::write,
-                                                  &Callbacks::seek, &Callbacks::tell, nullptr, this);
+    const FLAC__StreamEncoderInitStatus status = m_api->FLAC__stream_encoder_init_stream(
+        typed(m_encoder), &Callbacks::write, &Callbacks::seek, &Callbacks::tell, nullptr, this);
     if (status == FLAC__STREAM_ENCODER_INIT_STATUS_OK) {
         m_initStatus.clear();
         return true;
     }
     m_initStatus = numbered(m_api->initStatusStrings,
                             FLAC__STREAM_ENCODER_INIT_STATUS_ALREADY_INITIALIZED + 1u,
-                            static_cast<unsigned>(status), "init status ");
+                            static_cast<unsigned>(status),
+                            "init status ");
     if (status == FLAC__STREAM_ENCODER_INIT_STATUS_ENCODER_ERROR)
         m_initStatus += " (" + stateText() + ")";
     return false;
@@ -282,8 +309,10 @@ std::string Encoder::stateText() const
     if (!m_encoder)
         return "no encoder";
     const auto state = m_api->FLAC__stream_encoder_get_state(typed(m_encoder));
-    return numbered(m_api->stateStrings, FLAC__STREAM_ENCODER_MEMORY_ALLOCATION_ERROR + 1u,
-                    static_cast<unsigned>(state), "encoder state ");
+    return numbered(m_api->stateStrings,
+                    FLAC__STREAM_ENCODER_MEMORY_ALLOCATION_ERROR + 1u,
+                    static_cast<unsigned>(state),
+                    "encoder state ");
 }
 
 } // namespace Flac

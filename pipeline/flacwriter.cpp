@@ -250,7 +250,8 @@ void TFLACOut::discardOutput()
     OutputStream.reset(); // closes quietly; the file is going anyway
     // Only a regular file is ours to delete: a target such as a device or a
     // pipe must survive a failed run.
-    struct stat info{};
+    struct stat info
+    {};
     if (::stat(QFile::encodeName(fileName).constData(), &info) == 0 && S_ISREG(info.st_mode))
         QFile::remove(fileName);
 }

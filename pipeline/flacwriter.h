@@ -26,7 +26,8 @@ public:
     // "libFLAC.so.12 library could not be loaded." when it is missing.
     explicit TFLACOut(QObject *owner = nullptr, const QString &name = {});
     // The same with a given copy of the library (which must outlive the writer).
-    explicit TFLACOut(const Flac::Library &library, QObject *owner = nullptr,
+    explicit TFLACOut(const Flac::Library &library,
+                      QObject *owner = nullptr,
                       const QString &name = {});
     ~TFLACOut() override;
 

@@ -2,15 +2,15 @@
 
 #include "app/choicelists.h"
 #include "app/devicemonitor.h"
-#include "app/trackformat.h"
 #include "app/settings.h"
+#include "app/trackformat.h"
 #include "app/ui/folderpicker.h"
 #include "app/ui/sidepanel.h"
 #include "pipeline/cdinput.h"
 #include "pipeline/flacwriter.h"
 #include "pipeline/macwriter.h"
-#include "pipeline/wavewriter.h"
 #include "pipeline/pcmexception.h"
+#include "pipeline/wavewriter.h"
 
 #include <QAction>
 #include <QApplication>
@@ -218,7 +218,8 @@ QWidget *TfrmMain::buildHeaderStrip()
     grid->addWidget(label(QStringLiteral("Genre"), edtGenre), 2, 2);
     grid->addWidget(edtGenre, 2, 3);
     grid->setColumnStretch(1, 1);
-    for (QWidget *w : {static_cast<QWidget *>(cmbSpeed), static_cast<QWidget *>(edtYear),
+    for (QWidget *w : {static_cast<QWidget *>(cmbSpeed),
+                       static_cast<QWidget *>(edtYear),
                        static_cast<QWidget *>(edtGenre)})
         w->setFixedWidth(125);
 
@@ -248,8 +249,16 @@ QWidget *TfrmMain::buildHeaderStrip()
     ToolPlay = named(new QToolBar, "ToolPlay");
     ToolPlay->setToolButtonStyle(Qt::ToolButtonIconOnly);
     ToolPlay->setIconSize(QSize(16, 16));
-    ToolPlay->addActions({ActcdPlay, ActcdFirst, ActcdPred, ActcdNext, ActcdLast, ActcdStop, ActcdPause,
-                          ActcdEject, ActClosetray, ActopenVolume});
+    ToolPlay->addActions({ActcdPlay,
+                          ActcdFirst,
+                          ActcdPred,
+                          ActcdNext,
+                          ActcdLast,
+                          ActcdStop,
+                          ActcdPause,
+                          ActcdEject,
+                          ActClosetray,
+                          ActopenVolume});
     TrackBar = named(new QSlider(Qt::Horizontal), "TrackBar");
     TrackBar->setTickPosition(QSlider::NoTicks);
     TrackBar->setEnabled(false);
@@ -261,8 +270,12 @@ QWidget *TfrmMain::buildHeaderStrip()
 QWidget *TfrmMain::buildTrackList()
 {
     CDList = named(new QTableWidget(0, 7), "CDList");
-    CDList->setHorizontalHeaderLabels({QString(), QString(), QStringLiteral("#"), QStringLiteral("Artist"),
-                                       QStringLiteral("Title"), QStringLiteral("Start"),
+    CDList->setHorizontalHeaderLabels({QString(),
+                                       QString(),
+                                       QStringLiteral("#"),
+                                       QStringLiteral("Artist"),
+                                       QStringLiteral("Title"),
+                                       QStringLiteral("Start"),
                                        QStringLiteral("Length")});
     QHeaderView *header = CDList->horizontalHeader();
     header->setMinimumSectionSize(16);
@@ -296,7 +309,8 @@ QWidget *TfrmMain::buildGeneralPage()
     out->setContentsMargins(6, 6, 6, 6);
     edtDestFolder = readOnlyField("edtDestFolder");
     edtDestFolder->setText(SettingsStore::defaultDestFolder());
-    auto folderButton = fieldButton("edtDestFolderButton", QStringLiteral("..."),
+    auto folderButton = fieldButton("edtDestFolderButton",
+                                    QStringLiteral("..."),
                                     QStringLiteral("Please select a folder"));
     connect(folderButton, &QToolButton::clicked, this, &TfrmMain::edtDestFolderButtonClick);
     connect(edtDestFolder, &QLineEdit::textChanged, this, &TfrmMain::edtDestFolderChange);
@@ -309,7 +323,8 @@ QWidget *TfrmMain::buildGeneralPage()
     out->addWidget(new QLabel(QStringLiteral("Output Filenames")));
     out->addWidget(fieldWithButton(cmbRename, actionButton("btnEnumrename", ActEnumrename)));
     out->addWidget(helpLabel(QStringLiteral("Use <artist>,<album>,<number>,<title>,<year>,")));
-    out->addWidget(helpLabel(QStringLiteral("and <genre> to create a unique filename for \neach track.")));
+    out->addWidget(
+        helpLabel(QStringLiteral("and <genre> to create a unique filename for \neach track.")));
     out->addWidget(helpLabel(QStringLiteral("You can also use backslash (\\) to create folders.")));
     layout->addWidget(output);
 
@@ -358,7 +373,8 @@ QWidget *TfrmMain::buildAdvancedPage()
     auto other = named(new QGroupBox(QStringLiteral("Other options")), "grpOtherOptions");
     auto opts = new QVBoxLayout(other);
     chkEject = named(new QCheckBox(QStringLiteral("Eject CD when finished")), "chkEject");
-    chkmklist = named(new QCheckBox(QStringLiteral("Make play list file when finished")), "chkmklist");
+    chkmklist = named(new QCheckBox(QStringLiteral("Make play list file when finished")),
+                      "chkmklist");
     connect(chkEject, &QCheckBox::clicked, this, &TfrmMain::chkEjectClick);
     connect(chkmklist, &QCheckBox::clicked, this, &TfrmMain::chkmklistClick);
     edtFilename = readOnlyField("edtFilename");
@@ -366,7 +382,8 @@ QWidget *TfrmMain::buildAdvancedPage()
     tipColours.setColor(QPalette::Base, QToolTip::palette().color(QPalette::ToolTipBase));
     tipColours.setColor(QPalette::Text, QToolTip::palette().color(QPalette::ToolTipText));
     edtFilename->setPalette(tipColours);
-    auto playlistButton = fieldButton("edtFilenameButton", QStringLiteral("..."),
+    auto playlistButton = fieldButton("edtFilenameButton",
+                                      QStringLiteral("..."),
                                       QStringLiteral("Please input Playlist Filename"));
     connect(playlistButton, &QToolButton::clicked, this, &TfrmMain::edtFilenameButtonClick);
     m_playlistButton = playlistButton;
@@ -552,7 +569,8 @@ void TfrmMain::FormShow()
 {
     step(QStringLiteral("FormShow"));
     for (const QString &message : std::as_const(m_startupErrors))
-        QMetaObject::invokeMethod(this, [this, message] { showError(message); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, message] { showError(message); }, Qt::QueuedConnection);
     m_startupErrors.clear();
     step(QStringLiteral("FillTrackList"));
     FillTrackList();
@@ -576,7 +594,8 @@ void TfrmMain::FormShow()
     } catch (const ESettingsError &e) {
         // The box waits until the window is on screen: it belongs to it.
         const QString message = e.message();
-        QMetaObject::invokeMethod(this, [this, message] { showError(message); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, message] { showError(message); }, Qt::QueuedConnection);
     }
 }
 
@@ -612,7 +631,8 @@ void TfrmMain::FormDestroy()
 void TfrmMain::keyPressEvent(QKeyEvent *event)
 {
     // Enter that no control took runs the default button, "&Rip".
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        && event->modifiers() == Qt::NoModifier) {
         if (btnRip->isEnabled())
             btnRip->click();
         event->accept();
@@ -656,7 +676,9 @@ void TfrmMain::FillTrackList()
         int start = 2;
         for (int t = 1; t <= n; ++t) {
             const TTrackTime length = CDIn->GetTrackInfo(t).Length;
-            const int seconds = TrackFormat::roundedSeconds(length.Minutes, length.Seconds, length.Frames);
+            const int seconds = TrackFormat::roundedSeconds(length.Minutes,
+                                                            length.Seconds,
+                                                            length.Frames);
             const int row = CDList->rowCount();
             CDList->insertRow(row);
             auto fixed = [](const QString &text, Qt::Alignment align) {
@@ -714,7 +736,8 @@ void TfrmMain::setAllTicks(const std::function<bool(bool)> &tick)
     for (int row = 0; row < CDList->rowCount(); ++row) {
         QTableWidgetItem *item = CDList->item(row, 1);
         if (item)
-            item->setCheckState(tick(item->checkState() == Qt::Checked) ? Qt::Checked : Qt::Unchecked);
+            item->setCheckState(tick(item->checkState() == Qt::Checked) ? Qt::Checked
+                                                                        : Qt::Unchecked);
     }
 }
 
@@ -825,9 +848,7 @@ void TfrmMain::edtFilenameButtonClick()
         edtFilename->setText(SaveDialog->selectedFiles().constFirst());
 }
 
-void TfrmMain::cmbOutformatChange()
-{
-}
+void TfrmMain::cmbOutformatChange() {}
 
 void TfrmMain::showError(const QString &message)
 {

@@ -93,11 +93,14 @@ ImageList::ImageList(QObject *parent)
     setObjectName(QStringLiteral("imgList"));
     QStyle *style = QApplication::style();
     // Index 0 is the track image of the list; the rest serve the player's toolbar.
-    images << style->standardIcon(QStyle::SP_DriveCDIcon) << style->standardIcon(QStyle::SP_MediaPlay)
+    images << style->standardIcon(QStyle::SP_DriveCDIcon)
+           << style->standardIcon(QStyle::SP_MediaPlay)
            << style->standardIcon(QStyle::SP_MediaSkipBackward)
            << style->standardIcon(QStyle::SP_MediaSeekBackward)
            << style->standardIcon(QStyle::SP_MediaSeekForward)
-           << style->standardIcon(QStyle::SP_MediaSkipForward) << style->standardIcon(QStyle::SP_MediaStop)
+           << style->standardIcon(QStyle::SP_MediaSkipForward)
+           << style->standardIcon(QStyle::SP_MediaStop)
            << style->standardIcon(QStyle::SP_MediaPause) << style->standardIcon(QStyle::SP_ArrowUp)
-           << style->standardIcon(QStyle::SP_ArrowDown) << style->standardIcon(QStyle::SP_MediaVolume);
+           << style->standardIcon(QStyle::SP_ArrowDown)
+           << style->standardIcon(QStyle::SP_MediaVolume);
 }

@@ -18,14 +18,22 @@ void tst_ChoiceLists::genres_data()
     QTest::addColumn<int>("number");
     QTest::addColumn<QString>("item");
     QTest::addColumn<QString>("name");
-    QTest::newRow("first") << 0 << "00 - Blues" << "Blues";
-    QTest::newRow("one digit padded") << 9 << "09 - Metal" << "Metal";
-    QTest::newRow("ampersand") << 14 << "14 - R&B" << "R&B";
-    QTest::newRow("old spelling") << 67 << "67 - Psychadelic" << "Psychadelic";
-    QTest::newRow("trailing blank") << 99 << "99 - Acoustic " << "Acoustic ";
-    QTest::newRow("three digits") << 100 << "100 - Humour" << "Humour";
-    QTest::newRow("cut name") << 140 << "140 - Contemporary C" << "Contemporary C";
-    QTest::newRow("last") << 147 << "147 - SynthPop" << "SynthPop";
+    QTest::newRow("first") << 0 << "00 - Blues"
+                           << "Blues";
+    QTest::newRow("one digit padded") << 9 << "09 - Metal"
+                                      << "Metal";
+    QTest::newRow("ampersand") << 14 << "14 - R&B"
+                               << "R&B";
+    QTest::newRow("old spelling") << 67 << "67 - Psychadelic"
+                                  << "Psychadelic";
+    QTest::newRow("trailing blank") << 99 << "99 - Acoustic "
+                                    << "Acoustic ";
+    QTest::newRow("three digits") << 100 << "100 - Humour"
+                                  << "Humour";
+    QTest::newRow("cut name") << 140 << "140 - Contemporary C"
+                              << "Contemporary C";
+    QTest::newRow("last") << 147 << "147 - SynthPop"
+                          << "SynthPop";
 }
 
 void tst_ChoiceLists::genres()
@@ -47,8 +55,12 @@ void tst_ChoiceLists::genres()
 void tst_ChoiceLists::outputFormats()
 {
     QCOMPARE(ChoiceLists::outputFormats(),
-             QStringList({"Mp3 (Mpeg Layer-3)", "WMA (Windows Media Audio 9)", "Ogg (Ogg Vorbis 1.1)",
-                          "Wav(Standard)", "WAV (ADPCM) ", "FLAC(Free Lossless Audio Codec)",
+             QStringList({"Mp3 (Mpeg Layer-3)",
+                          "WMA (Windows Media Audio 9)",
+                          "Ogg (Ogg Vorbis 1.1)",
+                          "Wav(Standard)",
+                          "WAV (ADPCM) ",
+                          "FLAC(Free Lossless Audio Codec)",
                           "APE(Monkey's Audio)"}));
     const QStringList extensions = {".mp3", ".wma", ".ogg", ".wav", ".wav", ".flac", ".ape"};
     for (int i = 0; i < extensions.size(); ++i)
@@ -60,14 +72,23 @@ void tst_ChoiceLists::outputFormats()
 void tst_ChoiceLists::templates()
 {
     QCOMPARE(ChoiceLists::filenameTemplates(),
-             QStringList({"track <number>", "<artist> - <title>", "<artist> - <album>\\<number>. <title>",
-                          "<artist> - <album>\\<number> - <title>", "<artist>\\<album>\\<number>. <title>",
-                          "<artist>\\<album>\\<number> - <title>", "<album>\\<number>. <artist> - <title>",
-                          "<album>\\<number> - <artist> - <title>", "<number>. <title>",
-                          "<number> - <title>", "<artist> - <album> - <number> - <title>", "<title>",
-                          "<artist> - <album>", "<album>"}));
+             QStringList({"track <number>",
+                          "<artist> - <title>",
+                          "<artist> - <album>\\<number>. <title>",
+                          "<artist> - <album>\\<number> - <title>",
+                          "<artist>\\<album>\\<number>. <title>",
+                          "<artist>\\<album>\\<number> - <title>",
+                          "<album>\\<number>. <artist> - <title>",
+                          "<album>\\<number> - <artist> - <title>",
+                          "<number>. <title>",
+                          "<number> - <title>",
+                          "<artist> - <album> - <number> - <title>",
+                          "<title>",
+                          "<artist> - <album>",
+                          "<album>"}));
     QCOMPARE(ChoiceLists::driveSpeeds(),
-             QStringList({"Default", "Maximum", "40X", "32X", "24X", "12X", "8X", "4X", "2X", "1X"}));
+             QStringList(
+                 {"Default", "Maximum", "40X", "32X", "24X", "12X", "8X", "4X", "2X", "1X"}));
 }
 
 QTEST_GUILESS_MAIN(tst_ChoiceLists)

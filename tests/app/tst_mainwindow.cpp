@@ -89,7 +89,9 @@ void tst_MainWindow::initTestCase()
     DiscGen::DiscSpec example = TestSupport::audioDisc(
         {(3 * 60 + 20) * 75, (4 * 60 + 5) * 75 + 40, 2 * 60 * 75 + 37});
     const auto first = TestSupport::makeDisc(m_home.path(), example, "example");
-    const auto second = TestSupport::makeDisc(m_home.path(), TestSupport::audioDisc({150, 75}), "short");
+    const auto second = TestSupport::makeDisc(m_home.path(),
+                                              TestSupport::audioDisc({150, 75}),
+                                              "short");
     QFile ini(settingsFolder + "cdr.ini");
     QVERIFY(ini.open(QIODevice::WriteOnly));
     ini.write("[Images]\nImage1=" + QFile::encodeName(QString::fromStdString(first.cuePath))
@@ -149,16 +151,36 @@ void tst_MainWindow::inventory_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("className");
     const std::pair<const char *, const char *> rows[] = {
-        {"pel", "QWidget"},           {"Image", "QLabel"},           {"PelList", "QWidget"},
-        {"Panel2", "QWidget"},        {"cmbDevice", "QComboBox"},    {"cmbSpeed", "QComboBox"},
-        {"edtArtist", "QLineEdit"},   {"edtAlbum", "QLineEdit"},     {"edtGenre", "QComboBox"},
-        {"edtYear", "QLineEdit"},     {"ToolPlay", "QToolBar"},      {"TrackBar", "QSlider"},
-        {"CDList", "QTableWidget"},   {"edtDestFolder", "QLineEdit"}, {"cmbRename", "QComboBox"},
-        {"cmbOutformat", "QComboBox"}, {"edtQuality", "QComboBox"},  {"btnQuality", "QToolButton"},
-        {"lblTips", "QLabel"},        {"edtComment", "QPlainTextEdit"}, {"edtCopyright", "QLineEdit"},
-        {"edtUrl", "QLineEdit"},      {"edtEncodedby", "QLineEdit"}, {"chkEject", "QCheckBox"},
-        {"chkmklist", "QCheckBox"},   {"edtFilename", "QLineEdit"},  {"spTotal", "QLabel"},
-        {"spTips", "QLabel"},         {"PopupSelect", "QMenu"},      {"SaveDialog", "QFileDialog"},
+        {"pel", "QWidget"},
+        {"Image", "QLabel"},
+        {"PelList", "QWidget"},
+        {"Panel2", "QWidget"},
+        {"cmbDevice", "QComboBox"},
+        {"cmbSpeed", "QComboBox"},
+        {"edtArtist", "QLineEdit"},
+        {"edtAlbum", "QLineEdit"},
+        {"edtGenre", "QComboBox"},
+        {"edtYear", "QLineEdit"},
+        {"ToolPlay", "QToolBar"},
+        {"TrackBar", "QSlider"},
+        {"CDList", "QTableWidget"},
+        {"edtDestFolder", "QLineEdit"},
+        {"cmbRename", "QComboBox"},
+        {"cmbOutformat", "QComboBox"},
+        {"edtQuality", "QComboBox"},
+        {"btnQuality", "QToolButton"},
+        {"lblTips", "QLabel"},
+        {"edtComment", "QPlainTextEdit"},
+        {"edtCopyright", "QLineEdit"},
+        {"edtUrl", "QLineEdit"},
+        {"edtEncodedby", "QLineEdit"},
+        {"chkEject", "QCheckBox"},
+        {"chkmklist", "QCheckBox"},
+        {"edtFilename", "QLineEdit"},
+        {"spTotal", "QLabel"},
+        {"spTips", "QLabel"},
+        {"PopupSelect", "QMenu"},
+        {"SaveDialog", "QFileDialog"},
     };
     for (auto [name, cls] : rows)
         QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(cls);
@@ -216,9 +238,20 @@ void tst_MainWindow::windowAndLists()
     QVERIFY(labels.contains("Use <artist>,<album>,<number>,<title>,<year>,"));
     QVERIFY(labels.contains("and <genre> to create a unique filename for \neach track."));
     QVERIFY(labels.contains("You can also use backslash (\\) to create folders."));
-    for (const char *caption : {"Output Folder", "Output Filenames", "Output format", "Quality", "Comment",
-                                "Copyright", "URL", "Encoded by", "Device", "Speed", "Artist", "Album",
-                                "Genre", "Year"})
+    for (const char *caption : {"Output Folder",
+                                "Output Filenames",
+                                "Output format",
+                                "Quality",
+                                "Comment",
+                                "Copyright",
+                                "URL",
+                                "Encoded by",
+                                "Device",
+                                "Speed",
+                                "Artist",
+                                "Album",
+                                "Genre",
+                                "Year"})
         QVERIFY2(labels.contains(QLatin1String(caption)), caption);
 
     QCOMPARE(child<QLabel>(w, "spFirst")->width(), 49);
@@ -234,17 +267,28 @@ void tst_MainWindow::actionsAndComponents()
     TfrmMain *w = win.w.get();
     QObject *list = w->findChild<QObject *>("ActionList");
     QVERIFY(list);
-    const std::pair<const char *, const char *> captions[] = {
-        {"ActSelall", "&Select all"}, {"ActSelnone", "S&elect none"}, {"ActInvert", "&Invert selection"},
-        {"ActFreeDB", "&FreeDB"},     {"Actrip", "&Rip"},             {"ActEnumrename", "..."},
-        {"ActQuality", "..."}};
+    const std::pair<const char *, const char *> captions[] = {{"ActSelall", "&Select all"},
+                                                              {"ActSelnone", "S&elect none"},
+                                                              {"ActInvert", "&Invert selection"},
+                                                              {"ActFreeDB", "&FreeDB"},
+                                                              {"Actrip", "&Rip"},
+                                                              {"ActEnumrename", "..."},
+                                                              {"ActQuality", "..."}};
     for (auto [name, caption] : captions) {
         auto a = list->findChild<QAction *>(QLatin1String(name));
         QVERIFY2(a, name);
         QCOMPARE(a->text(), QLatin1String(caption));
     }
-    const char *player[] = {"ActcdPlay", "ActcdFirst", "ActcdPred", "ActcdNext", "ActcdLast",
-                            "ActcdStop", "ActcdPause", "ActcdEject", "ActClosetray", "ActopenVolume"};
+    const char *player[] = {"ActcdPlay",
+                            "ActcdFirst",
+                            "ActcdPred",
+                            "ActcdNext",
+                            "ActcdLast",
+                            "ActcdStop",
+                            "ActcdPause",
+                            "ActcdEject",
+                            "ActClosetray",
+                            "ActopenVolume"};
     QList<QAction *> toolbar = child<QToolBar>(w, "ToolPlay")->actions();
     for (int i = 0; i < 10; ++i) {
         auto a = list->findChild<QAction *>(QLatin1String(player[i]));
@@ -253,10 +297,13 @@ void tst_MainWindow::actionsAndComponents()
         QCOMPARE(toolbar.value(i), a);
     }
     QCOMPARE(child<QMenu>(w, "PopupSelect")->actions(),
-             QList<QAction *>({list->findChild<QAction *>("ActSelall"), list->findChild<QAction *>("ActSelnone"),
+             QList<QAction *>({list->findChild<QAction *>("ActSelall"),
+                               list->findChild<QAction *>("ActSelnone"),
                                list->findChild<QAction *>("ActInvert")}));
 
-    const std::pair<const char *, int> timers[] = {{"Timer", 100}, {"TimeRip", 200}, {"TimerCD", 1000}};
+    const std::pair<const char *, int> timers[] = {{"Timer", 100},
+                                                   {"TimeRip", 200},
+                                                   {"TimerCD", 1000}};
     for (auto [name, interval] : timers) {
         auto t = w->findChild<QTimer *>(QLatin1String(name));
         QVERIFY2(t, name);
@@ -328,7 +375,8 @@ void tst_MainWindow::firstStartWritesNothing()
     Window win = makeWindow();
     win.w->show();
     QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
-    QCOMPARE(child<QLineEdit>(win.w.get(), "edtDestFolder")->text(), SettingsStore::defaultDestFolder());
+    QCOMPARE(child<QLineEdit>(win.w.get(), "edtDestFolder")->text(),
+             SettingsStore::defaultDestFolder());
     QCOMPARE(win.settings->writes, 0);
     QVERIFY(win.settings->values.isEmpty());
     QVERIFY(!child<QLineEdit>(win.w.get(), "edtFilename")->isEnabled());
@@ -342,11 +390,10 @@ void tst_MainWindow::storedSettingsAtShow_data()
     QTest::addColumn<bool>("eject");
     QTest::addColumn<bool>("playlistEnabled");
     QTest::addColumn<QString>("playlist");
-    QTest::newRow("make list with folder")
-        << QVariantMap{{"Folder", "/srv/music"}, {"MakeList", 1}} << false << true
-        << "/srv/music/Default.m3u";
-    QTest::newRow("make list off") << QVariantMap{{"Folder", "/srv/music"}, {"MakeList", 0}} << false
-                                   << false << "";
+    QTest::newRow("make list with folder") << QVariantMap{{"Folder", "/srv/music"}, {"MakeList", 1}}
+                                           << false << true << "/srv/music/Default.m3u";
+    QTest::newRow("make list off")
+        << QVariantMap{{"Folder", "/srv/music"}, {"MakeList", 0}} << false << false << "";
     QTest::newRow("root folder joined as it stands")
         << QVariantMap{{"Folder", "/"}, {"MakeList", 1}} << false << true << "//Default.m3u";
     QTest::newRow("eject only") << QVariantMap{{"EjectCD", 1}} << true << false << "";
@@ -366,7 +413,8 @@ void tst_MainWindow::storedSettingsAtShow()
     QCOMPARE(playlistField->isEnabled(), playlistEnabled);
     QCOMPARE(playlistField->text(), playlist);
     if (stored.contains("Folder"))
-        QCOMPARE(child<QLineEdit>(win.w.get(), "edtDestFolder")->text(), stored.value("Folder").toString());
+        QCOMPARE(child<QLineEdit>(win.w.get(), "edtDestFolder")->text(),
+                 stored.value("Folder").toString());
     // Reading back what is stored writes nothing new.
     QCOMPARE(win.settings->values, stored);
     QVERIFY(win.settings->writes <= 1);
@@ -501,7 +549,11 @@ void tst_MainWindow::lifecycleOrder()
     win.w->show(); // a second show is no second start
     QVERIFY(win.w->close());
     QCOMPARE(win.w->lifecycleSteps().mid(4),
-             QStringList({"FormShow", "FillTrackList", "ReadDestFolder", "ReadOptionFlags", "FormCloseQuery"}));
+             QStringList({"FormShow",
+                          "FillTrackList",
+                          "ReadDestFolder",
+                          "ReadOptionFlags",
+                          "FormCloseQuery"}));
 }
 
 void tst_MainWindow::drivesAndTracks()

@@ -137,7 +137,10 @@ void tst_Settings::iniFileRoundTrip()
     store.StoreDestFolder(QString::fromUtf8("/home/me/Musik/Björk"));
     store.StoreOptionFlag(SettingsKeys::MakeList, true);
     // Written through at once: a second reader sees it without any exit.
-    QSettings other(QSettings::IniFormat, QSettings::UserScope, "Orvanel Sondrel", "Orvanel Sondrel");
+    QSettings other(QSettings::IniFormat,
+                    QSettings::UserScope,
+                    "Orvanel Sondrel",
+                    "Orvanel Sondrel");
     QCOMPARE(other.value("Folder").toString(), QString::fromUtf8("/home/me/Musik/Björk"));
     QCOMPARE(other.value("MakeList").toInt(), 1);
     QVERIFY(!other.contains("EjectCD"));

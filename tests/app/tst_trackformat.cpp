@@ -66,12 +66,14 @@ void tst_TrackFormat::udevEvents_data()
     const Props cd{{"ID_CDROM", "1"}};
     QTest::newRow("drive added") << "add" << cd << DeviceEvent::Arrival;
     QTest::newRow("drive removed") << "remove" << cd << DeviceEvent::RemoveComplete;
-    QTest::newRow("disc inserted") << "change" << Props{{"ID_CDROM", "1"}, {"DISK_MEDIA_CHANGE", "1"},
-                                                       {"ID_CDROM_MEDIA", "1"}}
-                                   << DeviceEvent::Arrival;
-    QTest::newRow("disc taken out") << "change" << Props{{"ID_CDROM", "1"}, {"DISK_MEDIA_CHANGE", "1"}}
-                                    << DeviceEvent::RemoveComplete;
-    QTest::newRow("eject button") << "change" << Props{{"ID_CDROM", "1"}, {"DISK_EJECT_REQUEST", "1"}}
+    QTest::newRow("disc inserted")
+        << "change" << Props{{"ID_CDROM", "1"}, {"DISK_MEDIA_CHANGE", "1"}, {"ID_CDROM_MEDIA", "1"}}
+        << DeviceEvent::Arrival;
+    QTest::newRow("disc taken out")
+        << "change" << Props{{"ID_CDROM", "1"}, {"DISK_MEDIA_CHANGE", "1"}}
+        << DeviceEvent::RemoveComplete;
+    QTest::newRow("eject button") << "change"
+                                  << Props{{"ID_CDROM", "1"}, {"DISK_EJECT_REQUEST", "1"}}
                                   << DeviceEvent::RemoveComplete;
     QTest::newRow("other change") << "change" << cd << 0;
     QTest::newRow("a hard disk") << "add" << Props{{"DEVTYPE", "disk"}} << 0;

@@ -83,8 +83,9 @@ struct Run
     {
         std::unique_lock<std::mutex> lock(mutex);
         const int seen = m_seen;
-        const bool fired = changed.wait_for(lock, std::chrono::minutes(2),
-                                            [&] { return done + errors > seen; });
+        const bool fired = changed.wait_for(lock, std::chrono::minutes(2), [&] {
+            return done + errors > seen;
+        });
         m_seen = done + errors;
         return fired;
     }
@@ -103,9 +104,15 @@ QByteArray decode(const QString &flac, bool unsignedSamples, QString *error)
 {
     const QString raw = flac + QStringLiteral(".raw");
     const auto r = TestSupport::run(QStringLiteral("flac"),
-                                    {"-d", "-s", "-f", "--force-raw-format", "--endian=little",
-                                     unsignedSamples ? "--sign=unsigned" : "--sign=signed", "-o",
-                                     raw, flac});
+                                    {"-d",
+                                     "-s",
+                                     "-f",
+                                     "--force-raw-format",
+                                     "--endian=little",
+                                     unsignedSamples ? "--sign=unsigned" : "--sign=signed",
+                                     "-o",
+                                     raw,
+                                     flac});
     if (r.exitCode != 0)
         *error = QString::fromUtf8(r.err);
     return TestSupport::readFile(raw);
@@ -128,7 +135,9 @@ QString decodesTo(const QString &flac, const QByteArray &pcm, bool unsignedSampl
     if (!error.isEmpty())
         return error;
     if (decoded != pcm)
-        return QStringLiteral("decoded %1 bytes differ from the %2 encoded").arg(decoded.size()).arg(pcm.size());
+        return QStringLiteral("decoded %1 bytes differ from the %2 encoded")
+            .arg(decoded.size())
+            .arg(pcm.size());
     return {};
 }
 
@@ -145,7 +154,8 @@ Analysis analyse(const QString &flac)
     const QString ana = flac + QStringLiteral(".ana");
     TestSupport::run(QStringLiteral("flac"), {"-a", "-s", "-f", "-o", ana, flac});
     Analysis a;
-    static const QRegularExpression frame("^frame=\\d+.*blocksize=(\\d+).*channel_assignment=(\\w+)");
+    static const QRegularExpression frame(
+        "^frame=\\d+.*blocksize=(\\d+).*channel_assignment=(\\w+)");
     static const QRegularExpression lpc("type=LPC\\s+order=(\\d+)");
     for (const QString &line : QString::fromUtf8(TestSupport::readFile(ana)).split('\n')) {
         if (const auto m = frame.match(line); m.hasMatch()) {
@@ -273,13 +283,20 @@ void tst_FlacWriter::propertyRules_data()
     // Setter calls in order, "name=value,..."; expected mid-side, loose, best.
     QTest::addColumn<QString>("calls");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("loose on turns mid-side on") << "ms=0,loose=1" << "1,1,0";
-    QTest::newRow("best after loose clears loose") << "loose=1,best=1" << "1,0,1";
-    QTest::newRow("best on turns mid-side on") << "ms=0,best=1" << "1,0,1";
-    QTest::newRow("loose off keeps mid-side") << "loose=1,loose=0" << "1,0,0";
-    QTest::newRow("best off touches nothing") << "ms=0,loose=1,best=0" << "1,1,0";
-    QTest::newRow("mid-side off is stored as set") << "loose=1,ms=0" << "0,1,0";
-    QTest::newRow("append is refused") << "append=1" << "1,0,0";
+    QTest::newRow("loose on turns mid-side on") << "ms=0,loose=1"
+                                                << "1,1,0";
+    QTest::newRow("best after loose clears loose") << "loose=1,best=1"
+                                                   << "1,0,1";
+    QTest::newRow("best on turns mid-side on") << "ms=0,best=1"
+                                               << "1,0,1";
+    QTest::newRow("loose off keeps mid-side") << "loose=1,loose=0"
+                                              << "1,0,0";
+    QTest::newRow("best off touches nothing") << "ms=0,loose=1,best=0"
+                                              << "1,1,0";
+    QTest::newRow("mid-side off is stored as set") << "loose=1,ms=0"
+                                                   << "0,1,0";
+    QTest::newRow("append is refused") << "append=1"
+                                       << "1,0,0";
 }
 
 void tst_FlacWriter::propertyRules()
@@ -317,13 +334,17 @@ void tst_FlacWriter::roundTrip_data()
     QTest::addColumn<bool>("midSide");
     QTest::addColumn<QString>("extra"); // verify, loose, best, search
 
-    QTest::newRow("defaults, short last block") << 16 << 2 << 4608 * 3 + 1000 << 4608 << 0 << true << "";
+    QTest::newRow("defaults, short last block")
+        << 16 << 2 << 4608 * 3 + 1000 << 4608 << 0 << true << "";
     QTest::newRow("10000 bytes in one step") << 16 << 2 << 2500 << 4608 << 0 << true << "";
     QTest::newRow("block size 0, libFLAC's choice") << 16 << 2 << 20000 << 0 << 8 << true << "";
     QTest::newRow("whole blocks only") << 16 << 2 << 4096 * 4 << 4096 << 8 << true << "";
-    QTest::newRow("lpc 5, block 576, verify") << 16 << 2 << 576 * 7 + 3 << 576 << 5 << true << "verify";
-    QTest::newRow("lpc 12, block 1152, best") << 16 << 2 << 1152 * 5 + 77 << 1152 << 12 << true << "best,search";
-    QTest::newRow("lpc 8, loose mid-side") << 16 << 2 << 4608 * 2 + 1 << 4608 << 8 << true << "loose";
+    QTest::newRow("lpc 5, block 576, verify")
+        << 16 << 2 << 576 * 7 + 3 << 576 << 5 << true << "verify";
+    QTest::newRow("lpc 12, block 1152, best")
+        << 16 << 2 << 1152 * 5 + 77 << 1152 << 12 << true << "best,search";
+    QTest::newRow("lpc 8, loose mid-side")
+        << 16 << 2 << 4608 * 2 + 1 << 4608 << 8 << true << "loose";
     QTest::newRow("independent channels") << 16 << 2 << 4608 + 9 << 4608 << 3 << false << "";
     QTest::newRow("mono, lpc 8") << 16 << 1 << 4608 * 2 + 500 << 4608 << 8 << true << "loose";
     QTest::newRow("24-bit") << 24 << 2 << 3000 << 1024 << 8 << true << "";
@@ -398,7 +419,8 @@ void tst_FlacWriter::totalSamples()
     TMemoryInput in(tones(10000, 2));
     in.setReportedSize(reportedSize);
     TFLACOut out;
-    const QString path = m_dir.filePath(QStringLiteral("total-%1.flac").arg(QTest::currentDataTag()));
+    const QString path = m_dir.filePath(
+        QStringLiteral("total-%1.flac").arg(QTest::currentDataTag()));
     Run run(out, in, path);
     QVERIFY(run.encode());
     QCOMPARE(run.done, 1);
@@ -435,7 +457,8 @@ void tst_FlacWriter::qlpPrecisionClamp()
     QVERIFY(run.encode());
     QCOMPARE(int(out.QLPCoeffPrecision()), passed);
     QCOMPARE(run.done, encodes ? 1 : 0);
-    QCOMPARE(run.message, encodes ? QString() : QStringLiteral("Failed to initialize FLAC encoder."));
+    QCOMPARE(run.message,
+             encodes ? QString() : QStringLiteral("Failed to initialize FLAC encoder."));
 }
 
 void tst_FlacWriter::startFailures_data()
@@ -575,7 +598,11 @@ void tst_FlacWriter::writeFailure()
         limited.rlim_cur = 200 * 1024;
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
     }
-    struct Restore { rlimit r; ~Restore() { setrlimit(RLIMIT_FSIZE, &r); } } restore{saved};
+    struct Restore
+    {
+        rlimit r;
+        ~Restore() { setrlimit(RLIMIT_FSIZE, &r); }
+    } restore{saved};
 
     TMemoryInput in(tones(frames, 2));
     TFLACOut out;
@@ -652,7 +679,8 @@ void tst_FlacWriter::cdTracks()
     QVERIFY(!expected.isEmpty());
 
     TFLACOut out;
-    const QString path = m_dir.filePath(QStringLiteral("cd-%1-%2.flac").arg(startTrack).arg(endTrack));
+    const QString path = m_dir.filePath(
+        QStringLiteral("cd-%1-%2.flac").arg(startTrack).arg(endTrack));
     Run run(out, cd, path);
     out.SetMaxLPCOrder(8);
     QVERIFY(run.encode());

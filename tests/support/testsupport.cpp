@@ -14,7 +14,9 @@ QByteArray readFile(const QString &path)
     return f.readAll();
 }
 
-DiscGen::WrittenDisc makeDisc(const QString &dir, const DiscGen::DiscSpec &spec, const QString &baseName)
+DiscGen::WrittenDisc makeDisc(const QString &dir,
+                              const DiscGen::DiscSpec &spec,
+                              const QString &baseName)
 {
     return DiscGen::writeDisc(spec, dir.toStdString(), baseName.toStdString(), true);
 }

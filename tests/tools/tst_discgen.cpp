@@ -190,8 +190,18 @@ void tst_DiscGen::commandLine()
 {
     QTemporaryDir dir;
     const QString tool = binDir() + "/sondrel-discgen";
-    ProcessResult r = run(tool, {"--data-last", "100", "--pregap", "2=0:02:00", "--flags", "1=DCP,PRE",
-                                 "--track-files", dir.path(), "cli", "0:01:00", "50"});
+    ProcessResult r = run(tool,
+                          {"--data-last",
+                           "100",
+                           "--pregap",
+                           "2=0:02:00",
+                           "--flags",
+                           "1=DCP,PRE",
+                           "--track-files",
+                           dir.path(),
+                           "cli",
+                           "0:01:00",
+                           "50"});
     QVERIFY2(r.exitCode == 0, r.err.constData());
     const QString cue = QString::fromLatin1(readFile(dir.filePath("cli.cue")));
     QVERIFY(cue.contains("TRACK 01 AUDIO\r\n    FLAGS DCP PRE\r\n"));

@@ -117,11 +117,28 @@ double encodeWithTool(const QString &raw, const QString &path, uint16_t lpc, uin
 {
     // TFLACOut's settings spelt out: no partition orders above 0, no
     // exhaustive search, no metadata beyond STREAMINFO.
-    const QStringList arguments = {
-        "-s", "-f", "--force-raw-format", "--endian=little", "--sign=signed", "--channels=2",
-        "--bps=16", "--sample-rate=44100", "-b", QString::number(block), "-m", "-l",
-        QString::number(lpc), "-r", "0", "-q", "0", "--no-padding", "--no-seektable", "-o", path,
-        raw};
+    const QStringList arguments = {"-s",
+                                   "-f",
+                                   "--force-raw-format",
+                                   "--endian=little",
+                                   "--sign=signed",
+                                   "--channels=2",
+                                   "--bps=16",
+                                   "--sample-rate=44100",
+                                   "-b",
+                                   QString::number(block),
+                                   "-m",
+                                   "-l",
+                                   QString::number(lpc),
+                                   "-r",
+                                   "0",
+                                   "-q",
+                                   "0",
+                                   "--no-padding",
+                                   "--no-seektable",
+                                   "-o",
+                                   path,
+                                   raw};
     QProcess flac;
     QElapsedTimer timer;
     timer.start();
@@ -143,7 +160,8 @@ int main(int argc, char **argv)
     const auto lpc = static_cast<uint16_t>(args.size() > 2 ? args[2].toInt() : 8);
     const auto block = static_cast<uint16_t>(args.size() > 3 ? args[3].toInt() : 4608);
     if (minutes <= 0 || minutes > 80) { // a CD's length at most; the track is held in memory
-        std::fprintf(stderr, "usage: sondrel-bench-flac [minutes 1..80] [MaxLPCOrder] [BlockSize]\n");
+        std::fprintf(stderr,
+                     "usage: sondrel-bench-flac [minutes 1..80] [MaxLPCOrder] [BlockSize]\n");
         return 2;
     }
     if (!Flac::LoadFLACLibrary()) {

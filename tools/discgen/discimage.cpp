@@ -23,7 +23,8 @@ const std::array<int16_t, 1u << SineBits> &sineTable()
     static const auto table = [] {
         std::array<int16_t, 1u << SineBits> t{};
         for (size_t i = 0; i < t.size(); ++i)
-            t[i] = static_cast<int16_t>(std::lround(32767.0 * std::sin(2.0 * M_PI * double(i) / double(t.size()))));
+            t[i] = static_cast<int16_t>(
+                std::lround(32767.0 * std::sin(2.0 * M_PI * double(i) / double(t.size()))));
         return t;
     }();
     return table;
@@ -101,9 +102,10 @@ void audioSample(int track, uint64_t sampleIndex, int16_t &left, int16_t &right)
     const uint64_t n = mix((uint64_t(track) << 40) ^ sampleIndex);
     const int noiseL = int(n & 0x7f) - 64;
     const int noiseR = int((n >> 8) & 0x7f) - 64;
-    const int l = (sine(sampleIndex, base) * 9) / 32 + (sine(sampleIndex, base * 3.01) * 5) / 32 + noiseL;
-    const int r = (sine(sampleIndex, base * 1.5) * 8) / 32 + (sine(sampleIndex, base * 2.02 + track) * 6) / 32
-                  + noiseR;
+    const int l = (sine(sampleIndex, base) * 9) / 32 + (sine(sampleIndex, base * 3.01) * 5) / 32
+                  + noiseL;
+    const int r = (sine(sampleIndex, base * 1.5) * 8) / 32
+                  + (sine(sampleIndex, base * 2.02 + track) * 6) / 32 + noiseR;
     left = static_cast<int16_t>(l);
     right = static_cast<int16_t>(r);
 }
@@ -126,7 +128,7 @@ DiscLayout layoutOf(const DiscSpec &spec)
     layout.totalFrames = cursor;
     for (size_t i = 0; i < layout.tracks.size(); ++i) {
         layout.tracks[i].readEnd = i + 1 < layout.tracks.size() ? layout.tracks[i + 1].start
-                                                                 : layout.totalFrames;
+                                                                : layout.totalFrames;
     }
     return layout;
 }
@@ -146,7 +148,8 @@ std::string cueSheet(const DiscSpec &spec, const std::string &binFileName)
     for (size_t i = 0; i < spec.tracks.size(); ++i) {
         const TrackSpec &t = spec.tracks[i];
         const TrackLayout &l = layout.tracks[i];
-        cue << "  TRACK " << twoDigits(uint32_t(i + 1)) << (t.data ? " MODE1/2352" : " AUDIO") << "\r\n";
+        cue << "  TRACK " << twoDigits(uint32_t(i + 1)) << (t.data ? " MODE1/2352" : " AUDIO")
+            << "\r\n";
         if (!t.flags.empty()) {
             cue << "    FLAGS";
             for (const std::string &f : t.flags)
@@ -160,8 +163,8 @@ std::string cueSheet(const DiscSpec &spec, const std::string &binFileName)
     return cue.str();
 }
 
-void fillSector(const DiscSpec &spec, int track, uint32_t sectorInTrack, uint32_t absoluteSector,
-                uint8_t *out)
+void fillSector(
+    const DiscSpec &spec, int track, uint32_t sectorInTrack, uint32_t absoluteSector, uint8_t *out)
 {
     const TrackSpec &t = spec.tracks.at(size_t(track - 1));
     if (!t.data) {
@@ -185,10 +188,13 @@ void fillSector(const DiscSpec &spec, int track, uint32_t sectorInTrack, uint32_
     out[14] = bcd(msf % 75);
     out[15] = 1;
     for (int i = 0; i < 2048; ++i)
-        out[16 + i] = static_cast<uint8_t>(mix((uint64_t(track) << 48) ^ (uint64_t(sectorInTrack) << 12) ^ uint64_t(i)));
+        out[16 + i] = static_cast<uint8_t>(
+            mix((uint64_t(track) << 48) ^ (uint64_t(sectorInTrack) << 12) ^ uint64_t(i)));
 }
 
-WrittenDisc writeDisc(const DiscSpec &spec, const std::string &dir, const std::string &baseName,
+WrittenDisc writeDisc(const DiscSpec &spec,
+                      const std::string &dir,
+                      const std::string &baseName,
                       bool withTrackFiles)
 {
     WrittenDisc written;
@@ -207,7 +213,8 @@ WrittenDisc writeDisc(const DiscSpec &spec, const std::string &dir, const std::s
     std::vector<File> trackFiles(spec.tracks.size());
     if (withTrackFiles) {
         for (size_t i = 0; i < spec.tracks.size(); ++i) {
-            written.trackFiles.push_back(dir + "/" + baseName + "-" + twoDigits(uint32_t(i + 1)) + ".pcm");
+            written.trackFiles.push_back(dir + "/" + baseName + "-" + twoDigits(uint32_t(i + 1))
+                                         + ".pcm");
             trackFiles[i] = openForWriting(written.trackFiles.back());
         }
     }
@@ -223,7 +230,10 @@ WrittenDisc writeDisc(const DiscSpec &spec, const std::string &dir, const std::s
         while (sector < end) {
             const uint32_t count = std::min(Batch, end - sector);
             for (uint32_t k = 0; k < count; ++k) {
-                fillSector(spec, int(i + 1), sector + k - l.pregapStart, sector + k,
+                fillSector(spec,
+                           int(i + 1),
+                           sector + k - l.pregapStart,
+                           sector + k,
                            buffer.data() + size_t(k) * SectorBytes);
             }
             const size_t bytes = size_t(count) * SectorBytes;
@@ -236,8 +246,10 @@ WrittenDisc writeDisc(const DiscSpec &spec, const std::string &dir, const std::s
                     const uint32_t from = std::max(sector, r.start);
                     const uint32_t to = std::min(sector + count, r.readEnd);
                     if (from < to) {
-                        writeAll(trackFiles[j].get(), buffer.data() + size_t(from - sector) * SectorBytes,
-                                 size_t(to - from) * SectorBytes, written.trackFiles[j]);
+                        writeAll(trackFiles[j].get(),
+                                 buffer.data() + size_t(from - sector) * SectorBytes,
+                                 size_t(to - from) * SectorBytes,
+                                 written.trackFiles[j]);
                     }
                 }
             }

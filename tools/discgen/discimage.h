@@ -14,9 +14,9 @@ constexpr int FramesPerSecond = 75;
 
 struct TrackSpec
 {
-    uint32_t frames = 0;        // sectors from INDEX 01 up to the next track's INDEX 00
-    uint32_t pregapFrames = 0;  // sectors of INDEX 00 before INDEX 01 (0: no INDEX 00 line)
-    bool data = false;          // a MODE1/2352 data track instead of audio
+    uint32_t frames = 0;            // sectors from INDEX 01 up to the next track's INDEX 00
+    uint32_t pregapFrames = 0;      // sectors of INDEX 00 before INDEX 01 (0: no INDEX 00 line)
+    bool data = false;              // a MODE1/2352 data track instead of audio
     std::vector<std::string> flags; // CUE FLAGS: "DCP", "PRE", "4CH", "SCMS"
 };
 
@@ -49,8 +49,8 @@ std::string cueSheet(const DiscSpec &spec, const std::string &binFileName);
 // from the first pregap sector of that track. Audio is two tones per channel,
 // changing with the track, plus a few bits of noise, so that it compresses
 // partly and every position of every track differs from every other.
-void fillSector(const DiscSpec &spec, int track, uint32_t sectorInTrack, uint32_t absoluteSector,
-                uint8_t *out);
+void fillSector(
+    const DiscSpec &spec, int track, uint32_t sectorInTrack, uint32_t absoluteSector, uint8_t *out);
 
 // One stereo sample pair of an audio track at the given sample index counted
 // from the track's first pregap sample.
@@ -67,7 +67,9 @@ struct WrittenDisc
 // Writes <dir>/<baseName>.cue and .bin, and when withTrackFiles is true the
 // per-track files <dir>/<baseName>-NN.pcm. Throws std::runtime_error with the
 // path when a file cannot be written.
-WrittenDisc writeDisc(const DiscSpec &spec, const std::string &dir, const std::string &baseName,
+WrittenDisc writeDisc(const DiscSpec &spec,
+                      const std::string &dir,
+                      const std::string &baseName,
                       bool withTrackFiles);
 
 // "mm:ss:ff" or a plain sector count.

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <exception>
 #include <stdexcept>
-#include <vector>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -119,8 +119,13 @@ int main(int argc, char **argv)
             }
         }
 
-        const DiscGen::WrittenDisc disc = DiscGen::writeDisc(spec, positional[0], positional[1], trackFiles);
-        std::printf("%s: %zu tracks, %u sectors\n", disc.cuePath.c_str(), spec.tracks.size(),
+        const DiscGen::WrittenDisc disc = DiscGen::writeDisc(spec,
+                                                             positional[0],
+                                                             positional[1],
+                                                             trackFiles);
+        std::printf("%s: %zu tracks, %u sectors\n",
+                    disc.cuePath.c_str(),
+                    spec.tracks.size(),
                     disc.layout.totalFrames);
         return 0;
     } catch (const std::exception &e) {
