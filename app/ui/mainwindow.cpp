@@ -6,6 +6,7 @@
 #include "app/trackformat.h"
 #include "app/ui/folderpicker.h"
 #include "app/ui/sidepanel.h"
+#include "convert/audioconvertclient.h"
 #include "pipeline/cdinput.h"
 #include "pipeline/flacwriter.h"
 #include "pipeline/macwriter.h"
@@ -539,6 +540,17 @@ void TfrmMain::createWriters()
 void TfrmMain::FormCreate()
 {
     step(QStringLiteral("FormCreate"));
+    // The conversion component: its events reach the rip job's handlers,
+    // which are set when a job runs.
+    step(QStringLiteral("AudioConvert"));
+    AudioConvert = new TAudioConvert(this);
+    AudioConvert->setObjectName(QStringLiteral("AudioConvert"));
+    step(QStringLiteral("ConfigureAudioConvert"));
+    try {
+        ConfigureAudioConvert(*AudioConvert, m_information, m_encoder);
+    } catch (const EPcmException &e) {
+        m_startupErrors << e.message();
+    }
     step(QStringLiteral("FillDriveList"));
     FillDriveList();
     connect(cmbDevice, &QComboBox::currentIndexChanged, this, &TfrmMain::cmbDeviceChange);
@@ -625,6 +637,10 @@ void TfrmMain::FormDestroy()
     MACOut = nullptr;
     delete CDIn;
     CDIn = nullptr;
+    delete AudioConvert;
+    AudioConvert = nullptr;
+    m_encoder.reset();
+    m_information.reset();
     PlaylistEntries.clear();
 }
 

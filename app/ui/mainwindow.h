@@ -6,6 +6,10 @@
 #include <functional>
 #include <memory>
 
+namespace AudioConvertLib {
+class IAudioConvertInformation;
+class IAudioConvertLameMp3Encoder;
+} // namespace AudioConvertLib
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -23,6 +27,7 @@ class QToolButton;
 class QWidget;
 class DeviceMonitor;
 class SettingsStore;
+class TAudioConvert;
 class TCDIn;
 class TFLACOut;
 class TMACOut;
@@ -140,6 +145,9 @@ private:
     QLabel *spTips = nullptr;
 
     // Components.
+    TAudioConvert *AudioConvert = nullptr;
+    std::shared_ptr<AudioConvertLib::IAudioConvertInformation> m_information; // tags
+    std::shared_ptr<AudioConvertLib::IAudioConvertLameMp3Encoder> m_encoder; // MP3 settings
     TCDIn *CDIn = nullptr; // null when the CD library could not be loaded
     TWaveOut *WaveOut = nullptr;
     TFLACOut *FLACOut = nullptr; // null without libFLAC

@@ -1,6 +1,7 @@
 #include "app/settings.h"
 #include "app/ui/mainwindow.h"
 #include "app/ui/sidepanel.h"
+#include "convert/audioconvertclient.h"
 #include "pipeline/cdinput.h"
 #include "pipeline/flacwriter.h"
 #include "pipeline/macwriter.h"
@@ -313,6 +314,14 @@ void tst_MainWindow::actionsAndComponents()
     }
     QVERIFY(w->findChild<QObject *>("imgList"));
 
+    // The conversion component is set up with tags on and the MP3 encoder's
+    // start values already sent.
+    auto convert = w->findChild<TAudioConvert *>("AudioConvert");
+    QVERIFY(convert);
+    QVERIFY(convert->WriteTags());
+    QVERIFY2(convert->Mp3FormatDescription().contains("128"), qPrintable(convert->Mp3FormatDescription()));
+    QVERIFY2(convert->Mp3FormatDescription().contains("44100"), qPrintable(convert->Mp3FormatDescription()));
+
     // The writers read from the window's one CD input.
     auto cdIn = w->findChild<TCDIn *>("CDIn");
     QVERIFY(cdIn);
@@ -543,12 +552,13 @@ void tst_MainWindow::lifecycleOrder()
 {
     Window win = makeWindow();
     QCOMPARE(win.w->lifecycleSteps(),
-             QStringList({"FormCreate", "FillDriveList", "cmbOutformatChange", "PlaylistEntries"}));
+             QStringList({"FormCreate", "AudioConvert", "ConfigureAudioConvert", "FillDriveList",
+                          "cmbOutformatChange", "PlaylistEntries"}));
     win.w->show();
     QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
     win.w->show(); // a second show is no second start
     QVERIFY(win.w->close());
-    QCOMPARE(win.w->lifecycleSteps().mid(4),
+    QCOMPARE(win.w->lifecycleSteps().mid(6),
              QStringList({"FormShow",
                           "FillTrackList",
                           "ReadDestFolder",
