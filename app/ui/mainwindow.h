@@ -147,7 +147,7 @@ private:
     // Components.
     TAudioConvert *AudioConvert = nullptr;
     std::shared_ptr<AudioConvertLib::IAudioConvertInformation> m_information; // tags
-    std::shared_ptr<AudioConvertLib::IAudioConvertLameMp3Encoder> m_encoder; // MP3 settings
+    std::shared_ptr<AudioConvertLib::IAudioConvertLameMp3Encoder> m_encoder;  // MP3 settings
     TCDIn *CDIn = nullptr; // null when the CD library could not be loaded
     TWaveOut *WaveOut = nullptr;
     TFLACOut *FLACOut = nullptr; // null without libFLAC

@@ -319,8 +319,10 @@ void tst_MainWindow::actionsAndComponents()
     auto convert = w->findChild<TAudioConvert *>("AudioConvert");
     QVERIFY(convert);
     QVERIFY(convert->WriteTags());
-    QVERIFY2(convert->Mp3FormatDescription().contains("128"), qPrintable(convert->Mp3FormatDescription()));
-    QVERIFY2(convert->Mp3FormatDescription().contains("44100"), qPrintable(convert->Mp3FormatDescription()));
+    QVERIFY2(convert->Mp3FormatDescription().contains("128"),
+             qPrintable(convert->Mp3FormatDescription()));
+    QVERIFY2(convert->Mp3FormatDescription().contains("44100"),
+             qPrintable(convert->Mp3FormatDescription()));
 
     // The writers read from the window's one CD input.
     auto cdIn = w->findChild<TCDIn *>("CDIn");
@@ -552,8 +554,12 @@ void tst_MainWindow::lifecycleOrder()
 {
     Window win = makeWindow();
     QCOMPARE(win.w->lifecycleSteps(),
-             QStringList({"FormCreate", "AudioConvert", "ConfigureAudioConvert", "FillDriveList",
-                          "cmbOutformatChange", "PlaylistEntries"}));
+             QStringList({"FormCreate",
+                          "AudioConvert",
+                          "ConfigureAudioConvert",
+                          "FillDriveList",
+                          "cmbOutformatChange",
+                          "PlaylistEntries"}));
     win.w->show();
     QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
     win.w->show(); // a second show is no second start
