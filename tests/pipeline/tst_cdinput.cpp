@@ -43,7 +43,7 @@ private Q_SLOTS:
 
 private:
     std::unique_ptr<TCDIn> inputOver(const QStringList &images, const QByteArray &extra = {});
-    DiscGen::WrittenDisc writeDisc(const DiscGen::DiscSpec &spec,
+    DiscGen::WrittenDisc writeDisc(const DiscGen::DiscSpec &plan,
                                    const char *name,
                                    bool trackFiles = true);
     // Reads the open input to its end in pieces of `piece` bytes.
@@ -74,11 +74,11 @@ std::unique_ptr<TCDIn> tst_CDIn::inputOver(const QStringList &images, const QByt
     return in;
 }
 
-DiscGen::WrittenDisc tst_CDIn::writeDisc(const DiscGen::DiscSpec &spec,
+DiscGen::WrittenDisc tst_CDIn::writeDisc(const DiscGen::DiscSpec &plan,
                                          const char *name,
                                          bool trackFiles)
 {
-    return DiscGen::writeDisc(spec, m_discs.path().toStdString(), name, trackFiles);
+    return DiscGen::writeDisc(plan, m_discs.path().toStdString(), name, trackFiles);
 }
 
 QByteArray tst_CDIn::readAll(TCDIn &in, int piece)
@@ -232,16 +232,16 @@ void tst_CDIn::trackInfo_data()
 void tst_CDIn::trackInfo()
 {
     QFETCH(QString, layout);
-    const DiscGen::DiscSpec spec = DiscLayouts::spec(layout);
-    const DiscGen::WrittenDisc disc = writeDisc(spec, "info", false);
+    const DiscGen::DiscSpec plan = DiscLayouts::plan(layout);
+    const DiscGen::WrittenDisc disc = writeDisc(plan, "info", false);
     auto in = inputOver({QString::fromStdString(disc.cuePath)});
-    const int n = int(spec.tracks.size());
+    const int n = int(plan.tracks.size());
     QCOMPARE(in->GetTrackCount(), n);
     for (int t = 1; t <= n; ++t) {
         const DiscGen::TrackLayout &l = disc.layout.tracks[size_t(t - 1)];
         const TTrackEntryInfo info = in->GetTrackInfo(t);
         QCOMPARE(MSFToFrames(info.Length), l.readEnd - l.start);
-        QCOMPARE(info.TrackKind, spec.tracks[size_t(t - 1)].data ? ctData : ctAudio);
+        QCOMPARE(info.TrackKind, plan.tracks[size_t(t - 1)].data ? ctData : ctAudio);
     }
     for (int bad : {0, -1, n + 1}) {
         try {
@@ -261,14 +261,14 @@ void tst_CDIn::readsWholeTracks_data()
 void tst_CDIn::readsWholeTracks()
 {
     QFETCH(QString, layout);
-    const DiscGen::DiscSpec spec = DiscLayouts::spec(layout);
-    const DiscGen::WrittenDisc disc = writeDisc(spec, "whole");
+    const DiscGen::DiscSpec plan = DiscLayouts::plan(layout);
+    const DiscGen::WrittenDisc disc = writeDisc(plan, "whole");
     auto in = inputOver({QString::fromStdString(disc.cuePath)});
     QCOMPARE(in->BitsPerSample(), 16);
     QCOMPARE(in->Channels(), 2);
     QCOMPARE(in->SampleRate(), 44100);
 
-    const int n = int(spec.tracks.size());
+    const int n = int(plan.tracks.size());
     QByteArray all;
     for (int t = 1; t <= n; ++t) {
         in->SetStartTrack(t);

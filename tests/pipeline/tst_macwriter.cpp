@@ -283,11 +283,11 @@ void tst_MacWriter::cdTracks()
     // and decoded again to exactly the bytes a reader of the track gets.
     QFETCH(int, track);
     QFETCH(int, level);
-    DiscGen::DiscSpec spec = TestSupport::audioDisc({300, 4400, 77});
-    spec.tracks[1].pregapFrames = 32;
+    DiscGen::DiscSpec plan = TestSupport::audioDisc({300, 4400, 77});
+    plan.tracks[1].pregapFrames = 32;
     const DiscGen::WrittenDisc disc = TestSupport::installDisc(m_dir.filePath(
                                                                    QStringLiteral("disc")),
-                                                               spec);
+                                                               plan);
     TCDIn cd;
     QVERIFY(cd.GetDriveCount() > 0);
     TestSupport::selectInstalledDisc(cd);

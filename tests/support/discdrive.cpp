@@ -11,11 +11,11 @@
 
 namespace TestSupport {
 
-DiscGen::WrittenDisc installDisc(const QString &dir, const DiscGen::DiscSpec &spec)
+DiscGen::WrittenDisc installDisc(const QString &dir, const DiscGen::DiscSpec &plan)
 {
     if (!QDir().mkpath(dir) || !QDir().mkpath(TCDIn::SettingsFolder()))
         throw std::runtime_error("cannot create the disc or settings folder");
-    DiscGen::WrittenDisc disc = makeDisc(dir, spec);
+    DiscGen::WrittenDisc disc = makeDisc(dir, plan);
     QFile ini(TCDIn::SettingsFolder() + QLatin1String(CDRipSettingsFileName));
     if (!ini.open(QIODevice::WriteOnly)
         || ini.write("[Images]\nImage1=" + QByteArray::fromStdString(disc.cuePath) + "\n") < 0

@@ -15,21 +15,21 @@ QByteArray readFile(const QString &path)
 }
 
 DiscGen::WrittenDisc makeDisc(const QString &dir,
-                              const DiscGen::DiscSpec &spec,
+                              const DiscGen::DiscSpec &plan,
                               const QString &baseName)
 {
-    return DiscGen::writeDisc(spec, dir.toStdString(), baseName.toStdString(), true);
+    return DiscGen::writeDisc(plan, dir.toStdString(), baseName.toStdString(), true);
 }
 
 DiscGen::DiscSpec audioDisc(std::initializer_list<uint32_t> frames)
 {
-    DiscGen::DiscSpec spec;
+    DiscGen::DiscSpec plan;
     for (uint32_t f : frames) {
         DiscGen::TrackSpec t;
         t.frames = f;
-        spec.tracks.push_back(t);
+        plan.tracks.push_back(t);
     }
-    return spec;
+    return plan;
 }
 
 ProcessResult run(const QString &program, const QStringList &arguments)

@@ -13,7 +13,7 @@ QByteArray readFile(const QString &path);
 
 // Writes a generated disc into dir (a QTemporaryDir's path) with track files.
 DiscGen::WrittenDisc makeDisc(const QString &dir,
-                              const DiscGen::DiscSpec &spec,
+                              const DiscGen::DiscSpec &plan,
                               const QString &baseName = QStringLiteral("disc"));
 
 // A disc of audio tracks with the given lengths in sectors.

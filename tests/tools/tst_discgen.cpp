@@ -51,19 +51,19 @@ void tst_DiscGen::cueSheet_data()
 
 static DiscSpec layoutNumber(int n)
 {
-    DiscSpec spec;
+    DiscSpec plan;
     if (n == 0) {
-        spec = audioDisc({75});
+        plan = audioDisc({75});
     } else if (n == 1) {
-        spec = audioDisc({(3 * 60 + 20) * 75 + 37, 100});
-        spec.tracks[0].flags = {"DCP", "PRE"};
-        spec.tracks[1].pregapFrames = 150;
+        plan = audioDisc({(3 * 60 + 20) * 75 + 37, 100});
+        plan.tracks[0].flags = {"DCP", "PRE"};
+        plan.tracks[1].pregapFrames = 150;
     } else {
-        spec = audioDisc({300, 50});
-        spec.tracks[0].data = true;
-        spec.tracks[1].pregapFrames = 150;
+        plan = audioDisc({300, 50});
+        plan.tracks[0].data = true;
+        plan.tracks[1].pregapFrames = 150;
     }
-    return spec;
+    return plan;
 }
 
 void tst_DiscGen::cueSheet()
@@ -76,10 +76,10 @@ void tst_DiscGen::cueSheet()
 void tst_DiscGen::binAndTrackFiles()
 {
     QTemporaryDir dir;
-    DiscSpec spec = audioDisc({37, 38, 200});
-    spec.tracks[1].pregapFrames = 10;
-    spec.tracks[2].pregapFrames = 3;
-    const WrittenDisc disc = makeDisc(dir.path(), spec);
+    DiscSpec plan = audioDisc({37, 38, 200});
+    plan.tracks[1].pregapFrames = 10;
+    plan.tracks[2].pregapFrames = 3;
+    const WrittenDisc disc = makeDisc(dir.path(), plan);
 
     const QByteArray bin = readFile(QString::fromStdString(disc.binPath));
     QCOMPARE(bin.size(), (37 + 10 + 38 + 3 + 200) * SectorBytes);
@@ -104,9 +104,9 @@ void tst_DiscGen::contentDiffersAndRepeats()
 {
     QTemporaryDir a;
     QTemporaryDir b;
-    const DiscSpec spec = audioDisc({150, 150, 150});
-    const WrittenDisc first = makeDisc(a.path(), spec);
-    const WrittenDisc second = makeDisc(b.path(), spec);
+    const DiscSpec plan = audioDisc({150, 150, 150});
+    const WrittenDisc first = makeDisc(a.path(), plan);
+    const WrittenDisc second = makeDisc(b.path(), plan);
 
     QByteArray tracks[3];
     for (int i = 0; i < 3; ++i) {
@@ -140,9 +140,9 @@ void tst_DiscGen::contentDiffersAndRepeats()
 void tst_DiscGen::dataSectors()
 {
     QTemporaryDir dir;
-    DiscSpec spec = audioDisc({75, 20});
-    spec.tracks[1].data = true;
-    const WrittenDisc disc = makeDisc(dir.path(), spec);
+    DiscSpec plan = audioDisc({75, 20});
+    plan.tracks[1].data = true;
+    const WrittenDisc disc = makeDisc(dir.path(), plan);
     const QByteArray data = readFile(QString::fromStdString(disc.trackFiles[1]));
     QCOMPARE(data.size(), 20 * SectorBytes);
     const QByteArray sync = QByteArray::fromHex("00ffffffffffffffffffff00");

@@ -168,16 +168,16 @@ int main(int argc, char **argv)
     QString bin;
     try {
         if (args.isEmpty()) {
-            DiscGen::DiscSpec spec;
+            DiscGen::DiscSpec plan;
             const uint32_t total = 74 * 60 * 75;
             for (uint32_t i = 0; i < 20; ++i) {
                 DiscGen::TrackSpec t;
                 t.frames = total / 20;
-                spec.tracks.push_back(t);
+                plan.tracks.push_back(t);
             }
             QElapsedTimer timer;
             timer.start();
-            const DiscGen::WrittenDisc disc = DiscGen::writeDisc(spec,
+            const DiscGen::WrittenDisc disc = DiscGen::writeDisc(plan,
                                                                  work.path().toStdString(),
                                                                  "bench",
                                                                  false);

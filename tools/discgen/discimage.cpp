@@ -110,13 +110,13 @@ void audioSample(int track, uint64_t sampleIndex, int16_t &left, int16_t &right)
     right = static_cast<int16_t>(r);
 }
 
-DiscLayout layoutOf(const DiscSpec &spec)
+DiscLayout layoutOf(const DiscSpec &plan)
 {
-    if (spec.tracks.empty() || spec.tracks.size() > MaxTracks)
+    if (plan.tracks.empty() || plan.tracks.size() > MaxTracks)
         throw std::invalid_argument("a disc has 1 to 99 tracks");
     DiscLayout layout;
     uint32_t cursor = 0;
-    for (const TrackSpec &t : spec.tracks) {
+    for (const TrackSpec &t : plan.tracks) {
         if (t.frames == 0)
             throw std::invalid_argument("a track needs at least one sector");
         TrackLayout l;
@@ -140,13 +140,13 @@ std::string formatMsf(uint32_t frames)
            + twoDigits(frames % FramesPerSecond);
 }
 
-std::string cueSheet(const DiscSpec &spec, const std::string &binFileName)
+std::string cueSheet(const DiscSpec &plan, const std::string &binFileName)
 {
-    const DiscLayout layout = layoutOf(spec);
+    const DiscLayout layout = layoutOf(plan);
     std::ostringstream cue;
     cue << "FILE \"" << binFileName << "\" BINARY\r\n";
-    for (size_t i = 0; i < spec.tracks.size(); ++i) {
-        const TrackSpec &t = spec.tracks[i];
+    for (size_t i = 0; i < plan.tracks.size(); ++i) {
+        const TrackSpec &t = plan.tracks[i];
         const TrackLayout &l = layout.tracks[i];
         cue << "  TRACK " << twoDigits(uint32_t(i + 1)) << (t.data ? " MODE1/2352" : " AUDIO")
             << "\r\n";
@@ -164,9 +164,9 @@ std::string cueSheet(const DiscSpec &spec, const std::string &binFileName)
 }
 
 void fillSector(
-    const DiscSpec &spec, int track, uint32_t sectorInTrack, uint32_t absoluteSector, uint8_t *out)
+    const DiscSpec &plan, int track, uint32_t sectorInTrack, uint32_t absoluteSector, uint8_t *out)
 {
-    const TrackSpec &t = spec.tracks.at(size_t(track - 1));
+    const TrackSpec &t = plan.tracks.at(size_t(track - 1));
     if (!t.data) {
         const uint64_t first = uint64_t(sectorInTrack) * (SectorBytes / 4);
         for (int i = 0; i < SectorBytes / 4; ++i) {
@@ -192,27 +192,27 @@ void fillSector(
             mix((uint64_t(track) << 48) ^ (uint64_t(sectorInTrack) << 12) ^ uint64_t(i)));
 }
 
-WrittenDisc writeDisc(const DiscSpec &spec,
+WrittenDisc writeDisc(const DiscSpec &plan,
                       const std::string &dir,
                       const std::string &baseName,
                       bool withTrackFiles)
 {
     WrittenDisc written;
-    written.layout = layoutOf(spec);
+    written.layout = layoutOf(plan);
     written.cuePath = dir + "/" + baseName + ".cue";
     written.binPath = dir + "/" + baseName + ".bin";
 
     {
         File cue = openForWriting(written.cuePath);
-        const std::string text = cueSheet(spec, baseName + ".bin");
+        const std::string text = cueSheet(plan, baseName + ".bin");
         writeAll(cue.get(), text.data(), text.size(), written.cuePath);
         closeChecked(cue, written.cuePath);
     }
 
     File bin = openForWriting(written.binPath);
-    std::vector<File> trackFiles(spec.tracks.size());
+    std::vector<File> trackFiles(plan.tracks.size());
     if (withTrackFiles) {
-        for (size_t i = 0; i < spec.tracks.size(); ++i) {
+        for (size_t i = 0; i < plan.tracks.size(); ++i) {
             written.trackFiles.push_back(dir + "/" + baseName + "-" + twoDigits(uint32_t(i + 1))
                                          + ".pcm");
             trackFiles[i] = openForWriting(written.trackFiles.back());
@@ -224,13 +224,13 @@ WrittenDisc writeDisc(const DiscSpec &spec,
     constexpr uint32_t Batch = 75;
     std::vector<uint8_t> buffer(size_t(Batch) * SectorBytes);
     uint32_t sector = 0;
-    for (size_t i = 0; i < spec.tracks.size(); ++i) {
+    for (size_t i = 0; i < plan.tracks.size(); ++i) {
         const TrackLayout &l = written.layout.tracks[i];
-        const uint32_t end = l.start + spec.tracks[i].frames;
+        const uint32_t end = l.start + plan.tracks[i].frames;
         while (sector < end) {
             const uint32_t count = std::min(Batch, end - sector);
             for (uint32_t k = 0; k < count; ++k) {
-                fillSector(spec,
+                fillSector(plan,
                            int(i + 1),
                            sector + k - l.pregapStart,
                            sector + k,
@@ -241,7 +241,7 @@ WrittenDisc writeDisc(const DiscSpec &spec,
             if (withTrackFiles) {
                 // A reader of track j gets [start_j, readEnd_j): the pregap of
                 // track j+1 belongs to track j there.
-                for (size_t j = 0; j < spec.tracks.size(); ++j) {
+                for (size_t j = 0; j < plan.tracks.size(); ++j) {
                     const TrackLayout &r = written.layout.tracks[j];
                     const uint32_t from = std::max(sector, r.start);
                     const uint32_t to = std::min(sector + count, r.readEnd);

@@ -39,18 +39,18 @@ struct DiscLayout
     uint32_t totalFrames = 0;
 };
 
-// Throws std::invalid_argument for a spec that cannot be written.
-DiscLayout layoutOf(const DiscSpec &spec);
+// Throws std::invalid_argument for a plan that cannot be written.
+DiscLayout layoutOf(const DiscSpec &plan);
 
 // The CUE sheet text for a BIN of the given file name.
-std::string cueSheet(const DiscSpec &spec, const std::string &binFileName);
+std::string cueSheet(const DiscSpec &plan, const std::string &binFileName);
 
 // The 2352 bytes of one sector. `track` is 1-based; `sectorInTrack` counts
 // from the first pregap sector of that track. Audio is two tones per channel,
 // changing with the track, plus a few bits of noise, so that it compresses
 // partly and every position of every track differs from every other.
 void fillSector(
-    const DiscSpec &spec, int track, uint32_t sectorInTrack, uint32_t absoluteSector, uint8_t *out);
+    const DiscSpec &plan, int track, uint32_t sectorInTrack, uint32_t absoluteSector, uint8_t *out);
 
 // One stereo sample pair of an audio track at the given sample index counted
 // from the track's first pregap sample.
@@ -67,7 +67,7 @@ struct WrittenDisc
 // Writes <dir>/<baseName>.cue and .bin, and when withTrackFiles is true the
 // per-track files <dir>/<baseName>-NN.pcm. Throws std::runtime_error with the
 // path when a file cannot be written.
-WrittenDisc writeDisc(const DiscSpec &spec,
+WrittenDisc writeDisc(const DiscSpec &plan,
                       const std::string &dir,
                       const std::string &baseName,
                       bool withTrackFiles);

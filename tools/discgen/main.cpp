@@ -40,7 +40,7 @@ bool splitAssignment(const std::string &arg, unsigned &track, std::string &value
 int main(int argc, char **argv)
 {
     try {
-        DiscGen::DiscSpec spec;
+        DiscGen::DiscSpec plan;
         std::string dataFirst;
         std::string dataLast;
         std::vector<std::pair<unsigned, std::string>> pregaps;
@@ -89,7 +89,7 @@ int main(int argc, char **argv)
             DiscGen::TrackSpec t;
             t.frames = DiscGen::parseLength(length);
             t.data = data;
-            spec.tracks.push_back(t);
+            plan.tracks.push_back(t);
         };
         if (!dataFirst.empty())
             addTrack(dataFirst, true);
@@ -99,9 +99,9 @@ int main(int argc, char **argv)
             addTrack(dataLast, true);
 
         auto trackAt = [&](unsigned n) -> DiscGen::TrackSpec & {
-            if (n < 1 || n > spec.tracks.size())
+            if (n < 1 || n > plan.tracks.size())
                 throw std::invalid_argument("no track " + std::to_string(n));
-            return spec.tracks[n - 1];
+            return plan.tracks[n - 1];
         };
         for (const auto &[n, length] : pregaps)
             trackAt(n).pregapFrames = DiscGen::parseLength(length);
@@ -119,13 +119,13 @@ int main(int argc, char **argv)
             }
         }
 
-        const DiscGen::WrittenDisc disc = DiscGen::writeDisc(spec,
+        const DiscGen::WrittenDisc disc = DiscGen::writeDisc(plan,
                                                              positional[0],
                                                              positional[1],
                                                              trackFiles);
         std::printf("%s: %zu tracks, %u sectors\n",
                     disc.cuePath.c_str(),
-                    spec.tracks.size(),
+                    plan.tracks.size(),
                     disc.layout.totalFrames);
         return 0;
     } catch (const std::exception &e) {

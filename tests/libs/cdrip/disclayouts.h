@@ -25,7 +25,7 @@ inline QStringList names()
             "flags DCP PRE 4CH"};
 }
 
-inline DiscGen::DiscSpec spec(const QString &name)
+inline DiscGen::DiscSpec plan(const QString &name)
 {
     auto audio = [](uint32_t frames, uint32_t pregap = 0) {
         DiscGen::TrackSpec t;

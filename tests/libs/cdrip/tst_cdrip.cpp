@@ -136,8 +136,8 @@ void tst_CdRip::tableOfContents_data()
 void tst_CdRip::tableOfContents()
 {
     QFETCH(QString, layout);
-    const DiscGen::DiscSpec spec = DiscLayouts::spec(layout);
-    const DiscGen::WrittenDisc disc = DiscGen::writeDisc(spec,
+    const DiscGen::DiscSpec plan = DiscLayouts::plan(layout);
+    const DiscGen::WrittenDisc disc = DiscGen::writeDisc(plan,
                                                          m_dir.path().toStdString(),
                                                          "toc",
                                                          false);
@@ -145,13 +145,13 @@ void tst_CdRip::tableOfContents()
     QCOMPARE(CR_SetActiveCDROM(drive), int32_t(CR_OK));
 
     QCOMPARE(CR_ReadToc(), int32_t(CR_OK));
-    const int n = int(spec.tracks.size());
+    const int n = int(plan.tracks.size());
     QCOMPARE(CR_GetNumTocEntries(), n);
     for (int i = 0; i < n; ++i) {
         const CR_TocEntry e = CR_GetTocEntry(i);
         QCOMPARE(e.startSector, disc.layout.tracks[size_t(i)].start);
         QCOMPARE(int(e.trackNumber), i + 1);
-        QCOMPARE(int(e.flags), int(DiscLayouts::flagByte(spec.tracks[size_t(i)])));
+        QCOMPARE(int(e.flags), int(DiscLayouts::flagByte(plan.tracks[size_t(i)])));
     }
     const CR_TocEntry leadOut = CR_GetTocEntry(n);
     QCOMPARE(leadOut.startSector, disc.layout.totalFrames);
@@ -175,8 +175,8 @@ void tst_CdRip::readsEveryTrack()
 {
     QFETCH(QString, layout);
     QFETCH(bool, paranoia);
-    const DiscGen::DiscSpec spec = DiscLayouts::spec(layout);
-    const DiscGen::WrittenDisc disc = DiscGen::writeDisc(spec,
+    const DiscGen::DiscSpec plan = DiscLayouts::plan(layout);
+    const DiscGen::WrittenDisc disc = DiscGen::writeDisc(plan,
                                                          m_dir.path().toStdString(),
                                                          "rip",
                                                          true);
@@ -185,7 +185,7 @@ void tst_CdRip::readsEveryTrack()
     QCOMPARE(CR_SetActiveCDROM(drive), int32_t(CR_OK));
 
     QByteArray whole;
-    for (size_t i = 0; i < spec.tracks.size(); ++i) {
+    for (size_t i = 0; i < plan.tracks.size(); ++i) {
         const DiscGen::TrackLayout &t = disc.layout.tracks[i];
         const QByteArray expected = readFile(QString::fromStdString(disc.trackFiles[i]));
         QCOMPARE(expected.size(), int((t.readEnd - t.start) * 2352));
@@ -212,8 +212,8 @@ void tst_CdRip::reportsUnreadableSector()
 {
     QFETCH(bool, paranoia);
     QFETCH(int, cut);
-    const DiscGen::DiscSpec spec = audioDisc({1000, 600});
-    const DiscGen::WrittenDisc disc = DiscGen::writeDisc(spec,
+    const DiscGen::DiscSpec plan = audioDisc({1000, 600});
+    const DiscGen::WrittenDisc disc = DiscGen::writeDisc(plan,
                                                          m_dir.path().toStdString(),
                                                          "bad",
                                                          true);
