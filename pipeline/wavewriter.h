@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pipeline/imaadpcm.h"
+#include "libs/imaadpcm/imaadpcm.h"
 #include "pipeline/pcmoutput.h"
 
 #include <QByteArray>

@@ -1,6 +1,6 @@
 #include "libs/audioconvert/formatwriters.h"
 
-#include "pipeline/imaadpcm.h"
+#include "libs/imaadpcm/imaadpcm.h"
 
 #include <cstdio>
 

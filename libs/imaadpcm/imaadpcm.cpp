@@ -1,4 +1,4 @@
-#include "pipeline/imaadpcm.h"
+#include "libs/imaadpcm/imaadpcm.h"
 
 namespace ImaAdpcm {
 
