@@ -1,5 +1,7 @@
 #pragma once
 
+#include "libs/genres/genres.h"
+
 #include <QStringList>
 
 // The fixed lists the main window offers. Their texts and order are what
@@ -7,7 +9,7 @@
 // meaning (the genre number, the output format index).
 namespace ChoiceLists {
 
-constexpr int GenreCount = 148;
+constexpr int GenreCount = Genres::Count;
 
 // "00 - Blues" ... "147 - SynthPop"; item index = genre number.
 QStringList genres();
