@@ -6,8 +6,6 @@
 
 namespace ChoiceLists {
 
-namespace {} // namespace
-
 QString genreName(int number)
 {
     return QString::fromLatin1(Genres::name(number));
