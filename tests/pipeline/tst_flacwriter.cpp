@@ -244,9 +244,9 @@ void tst_FlacWriter::initTestCase()
 
 void tst_FlacWriter::cleanupTestCase()
 {
-    // libcdrip keeps the last disc image open until the next CR_Init and
-    // crashes at exit when that image's files are gone (its own fault, to be
-    // mended there); a fresh CD input without images lets go of it first.
+    // libcdrip keeps the last disc image open until the next CR_Init; a
+    // fresh CD input without images lets go of it before the temporary
+    // folder holding its files is removed.
     QFile ini(TCDIn::SettingsFolder() + QLatin1String(CDRipSettingsFileName));
     if (ini.exists() && ini.open(QIODevice::WriteOnly)) {
         ini.close();
