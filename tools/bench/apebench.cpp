@@ -3,6 +3,8 @@
 // check that ffmpeg decodes every file back to the input.
 //
 //   sondrel-bench-ape [raw.pcm]   (16-bit little-endian stereo, 44.1 kHz)
+#include "tools/bench/flactool.h"
+
 #include "pipeline/macbinding.h"
 #include "tools/discgen/discimage.h"
 
@@ -158,18 +160,7 @@ int main(int argc, char **argv)
     QElapsedTimer timer;
     timer.start();
     encoder.start(QStringLiteral("flac"),
-                  {"-8",
-                   "-s",
-                   "-f",
-                   "--force-raw-format",
-                   "--endian=little",
-                   "--sign=signed",
-                   "--channels=2",
-                   "--bps=16",
-                   "--sample-rate=44100",
-                   "-o",
-                   flac,
-                   raw});
+                  QStringList{"-8"} + flacRawCdInputOptions() + QStringList{"-o", flac, raw});
     if (encoder.waitForFinished(600000) && encoder.exitCode() == 0) {
         report("flac -8", timer.nsecsElapsed() / 1e9, QFileInfo(flac).size(), pcm.size(), "");
     } else {

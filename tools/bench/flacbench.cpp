@@ -2,6 +2,8 @@
 // and through the `flac` command at the same settings, and prints both times.
 //
 //   sondrel-bench-flac [minutes (10)] [MaxLPCOrder (8)] [BlockSize (4608)]
+#include "tools/bench/flactool.h"
+
 #include "pipeline/flacwriter.h"
 #include "pipeline/pcmexception.h"
 #include "tools/discgen/discimage.h"
@@ -117,28 +119,21 @@ double encodeWithTool(const QString &raw, const QString &path, uint16_t lpc, uin
 {
     // TFLACOut's settings spelt out: no partition orders above 0, no
     // exhaustive search, no metadata beyond STREAMINFO.
-    const QStringList arguments = {"-s",
-                                   "-f",
-                                   "--force-raw-format",
-                                   "--endian=little",
-                                   "--sign=signed",
-                                   "--channels=2",
-                                   "--bps=16",
-                                   "--sample-rate=44100",
-                                   "-b",
-                                   QString::number(block),
-                                   "-m",
-                                   "-l",
-                                   QString::number(lpc),
-                                   "-r",
-                                   "0",
-                                   "-q",
-                                   "0",
-                                   "--no-padding",
-                                   "--no-seektable",
-                                   "-o",
-                                   path,
-                                   raw};
+    const QStringList arguments = flacRawCdInputOptions()
+                                  + QStringList{"-b",
+                                                QString::number(block),
+                                                "-m",
+                                                "-l",
+                                                QString::number(lpc),
+                                                "-r",
+                                                "0",
+                                                "-q",
+                                                "0",
+                                                "--no-padding",
+                                                "--no-seektable",
+                                                "-o",
+                                                path,
+                                                raw};
     QProcess flac;
     QElapsedTimer timer;
     timer.start();
