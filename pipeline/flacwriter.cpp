@@ -163,16 +163,12 @@ bool TFLACOut::WriteStep(bool abort)
 
 int32_t TFLACOut::fillBlock()
 {
-    const auto capacity = static_cast<int32_t>(m_blockBuffer.size());
-    int32_t filled = 0;
-    while (filled < capacity) {
-        const int32_t n = readInput(m_blockBuffer.data() + filled, capacity - filled);
-        if (n <= 0) {
-            m_endOfInput = true;
-            break;
-        }
-        filled += n;
-    }
+    bool ended = false;
+    const int32_t filled = readInputFully(m_blockBuffer.data(),
+                                          static_cast<int32_t>(m_blockBuffer.size()),
+                                          ended);
+    if (ended)
+        m_endOfInput = true;
     return filled;
 }
 

@@ -124,6 +124,21 @@ int32_t TPcmOutput::readInput(void *buffer, int32_t size)
     return m_input.read(buffer, size);
 }
 
+int32_t TPcmOutput::readInputFully(void *buffer, int32_t size, bool &endOfInput)
+{
+    auto *bytes = static_cast<char *>(buffer);
+    int32_t filled = 0;
+    while (filled < size) {
+        const int32_t n = readInput(bytes + filled, size - filled);
+        if (n <= 0) {
+            endOfInput = true;
+            break;
+        }
+        filled += n;
+    }
+    return filled;
+}
+
 void TPcmOutput::endInputRead()
 {
     if (TPcmInput *input = m_input.get())

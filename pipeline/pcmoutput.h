@@ -76,6 +76,9 @@ protected:
     // Reads from Input under the guard; raises "Input is not assigned" when the
     // source went away during the run.
     int32_t readInput(void *buffer, int32_t size);
+    // Reads until the buffer is full or the input ends, which sets
+    // endOfInput; returns the bytes read.
+    int32_t readInputFully(void *buffer, int32_t size, bool &endOfInput);
     // Ends the input's read if there still is an input.
     void endInputRead();
 

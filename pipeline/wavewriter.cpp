@@ -381,15 +381,10 @@ bool TWaveOut::writeAdpcmStep()
     const int inputBytes = ImaAdpcm::inputBytesPerBlock(m_blockSize, channels);
     std::vector<char> in(static_cast<size_t>(inputBytes), 0);
     std::vector<uint8_t> block(m_blockSize, 0);
-    int got = 0;
-    while (got < inputBytes) {
-        const int32_t n = readInput(in.data() + got, inputBytes - got);
-        if (n <= 0) {
-            EndOfInput = true;
-            break;
-        }
-        got += n;
-    }
+    bool ended = false;
+    readInputFully(in.data(), inputBytes, ended);
+    if (ended)
+        EndOfInput = true;
     // Whatever the input left unread stays 0: the block's tail is silence.
     std::vector<int16_t> samples(static_cast<size_t>(inputBytes / 2));
     for (size_t i = 0; i < samples.size(); ++i)
