@@ -55,7 +55,8 @@ DiscInfo merge(const DiscToc &toc,
                const std::optional<DiscInfo> &musicBrainz,
                const std::optional<DiscInfo> &cddb)
 {
-    const size_t sessionTracks = toc.tracks.size() - (toc.tracks.size() > 1 && toc.tracks.back().data ? 1 : 0);
+    const size_t sessionTracks = toc.tracks.size()
+                                 - (toc.tracks.size() > 1 && toc.tracks.back().data ? 1 : 0);
     const bool musicBrainzFits = musicBrainz && musicBrainz->titles.size() == sessionTracks;
     const bool cddbFits = cddb && cddb->titles.size() == toc.tracks.size();
 

@@ -62,9 +62,9 @@ std::string CddbClient::url(const std::string &command) const
         cmd += (cmd.empty() ? "" : "+") + HttpClient::escape(command.substr(start, end - start));
         start = end + 1;
     }
-    return m_settings.cddbServer + "?cmd=" + cmd + "&hello=" + HttpClient::escape(m_settings.cddbUser)
-           + '+' + HttpClient::escape(m_settings.cddbHost) + '+' + ClientName + '+'
-           + HttpClient::escape(ClientVersion) + "&proto=6";
+    return m_settings.cddbServer + "?cmd=" + cmd + "&hello="
+           + HttpClient::escape(m_settings.cddbUser) + '+' + HttpClient::escape(m_settings.cddbHost)
+           + '+' + ClientName + '+' + HttpClient::escape(ClientVersion) + "&proto=6";
 }
 
 std::string CddbClient::get(const std::string &command) const
@@ -91,7 +91,8 @@ DiscInfo CddbClient::lookup(const DiscToc &toc, const std::string &discId) const
     for (size_t i = 0; i < result.matches.size() && i < MaxReads; ++i) {
         const Cddb::Match &m = result.matches[i];
         try {
-            ReadEntry e{Cddb::parseRead(get("cddb read " + m.category + ' ' + m.discId)), m.category};
+            ReadEntry e{Cddb::parseRead(get("cddb read " + m.category + ' ' + m.discId)),
+                        m.category};
             e.fits = e.entry.titles.size() == toc.tracks.size();
             if (result.exact || e.fits)
                 entries.push_back(std::move(e));

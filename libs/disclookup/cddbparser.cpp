@@ -30,7 +30,7 @@ std::string quoted(const std::string &text)
 struct Reply
 {
     int status = 0;
-    std::string statusText; // the first line after the code
+    std::string statusText;         // the first line after the code
     std::vector<std::string> lines; // the body lines before "." (multi-line replies)
 };
 
@@ -54,7 +54,8 @@ std::vector<std::string> splitLines(const std::string &body)
 Reply readReply(const std::string &body, bool multiLine)
 {
     std::vector<std::string> lines = splitLines(body);
-    if (lines.empty() || lines[0].size() < 3 || !std::isdigit(static_cast<unsigned char>(lines[0][0]))
+    if (lines.empty() || lines[0].size() < 3
+        || !std::isdigit(static_cast<unsigned char>(lines[0][0]))
         || !std::isdigit(static_cast<unsigned char>(lines[0][1]))
         || !std::isdigit(static_cast<unsigned char>(lines[0][2]))
         || (lines[0].size() > 3 && lines[0][3] != ' '))
@@ -89,10 +90,9 @@ Match matchOf(const std::string &line)
     m.discId = line.substr(a + 1, b == std::string::npos ? b : b - a - 1);
     m.title = b == std::string::npos ? std::string() : decodeLine(line.substr(b + 1));
     const auto word = [](const std::string &w) {
-        return !w.empty() && w.size() <= 32
-               && std::all_of(w.begin(), w.end(), [](char c) {
-                      return std::isalnum(static_cast<unsigned char>(c)) != 0;
-                  });
+        return !w.empty() && w.size() <= 32 && std::all_of(w.begin(), w.end(), [](char c) {
+            return std::isalnum(static_cast<unsigned char>(c)) != 0;
+        });
     };
     if (!word(m.category) || !word(m.discId))
         malformed("a match with a strange category or disc id");
@@ -130,17 +130,17 @@ void splitArtist(const std::string &text, std::string &artist, std::string &albu
 
 bool isYear(const std::string &text)
 {
-    return text.size() == 4
-           && std::all_of(text.begin(), text.end(), [](char c) {
-                  return std::isdigit(static_cast<unsigned char>(c)) != 0;
-              });
+    return text.size() == 4 && std::all_of(text.begin(), text.end(), [](char c) {
+               return std::isdigit(static_cast<unsigned char>(c)) != 0;
+           });
 }
 
 // The track index of a "TTITLEn" keyword, -1 for any other keyword.
 int titleIndex(const std::string &key)
 {
     static const std::string prefix = "TTITLE";
-    if (key.size() <= prefix.size() || key.size() > prefix.size() + 2 || key.compare(0, prefix.size(), prefix) != 0)
+    if (key.size() <= prefix.size() || key.size() > prefix.size() + 2
+        || key.compare(0, prefix.size(), prefix) != 0)
         return -1;
     int n = 0;
     for (size_t i = prefix.size(); i < key.size(); ++i) {
@@ -156,7 +156,8 @@ int titleIndex(const std::string &key)
 std::string decodeLine(const std::string &text)
 {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString decoded = utf8.decode(QByteArrayView(text.data(), qsizetype(text.size()))); // the conversion runs the decoder
+    const QString decoded = utf8.decode(
+        QByteArrayView(text.data(), qsizetype(text.size()))); // the conversion runs the decoder
     if (!utf8.hasError())
         return text;
     return QString::fromLatin1(text.data(), qsizetype(text.size())).toStdString();

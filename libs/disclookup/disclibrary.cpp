@@ -1,5 +1,7 @@
 #include "libs/disclookup/disclibrary.h"
 
+#include "schemasteps.h"
+
 #include <sqlite3.h>
 
 #include <array>
@@ -8,27 +10,6 @@
 namespace DiscLookup {
 
 namespace {
-
-// Each step brings the schema from version (index) to version (index + 1).
-// Released steps never change; a new version appends one.
-const std::array<const char *, 1> SchemaSteps = {
-    // 1: discs by table of contents, one title per track.
-    "CREATE TABLE discs ("
-    "  id INTEGER PRIMARY KEY,"
-    "  toc TEXT NOT NULL UNIQUE,"   // tracks, start frames, lead-out frame
-    "  cddb_id TEXT NOT NULL,"
-    "  musicbrainz_id TEXT,"        // NULL: the disc has none
-    "  album TEXT, artist TEXT, genre TEXT, year TEXT," // NULL: not known
-    "  stored INTEGER NOT NULL"     // seconds since 1970
-    ");"
-    "CREATE INDEX discs_cddb_id ON discs (cddb_id);"
-    "CREATE INDEX discs_musicbrainz_id ON discs (musicbrainz_id);"
-    "CREATE TABLE tracks ("
-    "  disc INTEGER NOT NULL REFERENCES discs (id) ON DELETE CASCADE,"
-    "  number INTEGER NOT NULL,"    // 1-based position in the table of contents
-    "  title TEXT NOT NULL,"
-    "  PRIMARY KEY (disc, number)"
-    ");"};
 
 struct StatementDeleter
 {
@@ -151,7 +132,10 @@ int DiscLibrary::schemaVersion()
 DiscLibrary::DiscLibrary(const std::string &path)
 {
     sqlite3 *db = nullptr;
-    const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    const int rc = sqlite3_open_v2(path.c_str(),
+                                   &db,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                                   nullptr);
     m_db.reset(db); // also when opening failed: the handle holds the message
     if (rc != SQLITE_OK)
         throw LibraryError(db ? sqlite3_errmsg(db) : "out of memory");
@@ -213,7 +197,11 @@ void DiscLibrary::store(const DiscToc &toc,
         bindInt(db, track.get(), 1, id);
         bindInt(db, track.get(), 2, sqlite3_int64(i + 1));
         // An empty title is a title: bound as text, not as NULL.
-        if (sqlite3_bind_text(track.get(), 3, info.titles[i].data(), int(info.titles[i].size()), SQLITE_TRANSIENT)
+        if (sqlite3_bind_text(track.get(),
+                              3,
+                              info.titles[i].data(),
+                              int(info.titles[i].size()),
+                              SQLITE_TRANSIENT)
             != SQLITE_OK)
             fail(db);
         step(db, track.get());

@@ -96,7 +96,8 @@ std::string musicBrainzId(const AudioSession &session)
         throw std::bad_alloc();
     std::array<int, 100> offsets{};
     offsets[0] = int(session.leadOutFrame);
-    if (session.first < 1 || session.last > 99 || session.trackCount() != int(session.offsets.size()))
+    if (session.first < 1 || session.last > 99
+        || session.trackCount() != int(session.offsets.size()))
         throw InvalidToc("track numbers are not 1 to 99 in order");
     if (session.leadOutFrame > MaxLeadOutFrames)
         throw InvalidToc("the lead-out lies past 90 minutes");

@@ -42,7 +42,8 @@ const CdRip &cdRip()
     void *library = dlopen(CdRipLibraryName, RTLD_NOW | RTLD_LOCAL);
     if (!library) {
         const char *why = dlerror();
-        throw DriveError(std::string("The CD library cannot be loaded: ") + (why ? why : CdRipLibraryName));
+        throw DriveError(std::string("The CD library cannot be loaded: ")
+                         + (why ? why : CdRipLibraryName));
     }
     CdRip e;
     if (!resolve(library, e.init, "CR_Init") || !resolve(library, e.numDrives, "CR_GetNumCDROM")
@@ -52,7 +53,8 @@ const CdRip &cdRip()
         || !resolve(library, e.numTocEntries, "CR_GetNumTocEntries")
         || !resolve(library, e.tocEntry, "CR_GetTocEntry")) {
         dlclose(library);
-        throw DriveError(std::string("The CD library ") + CdRipLibraryName + " lacks an entry point");
+        throw DriveError(std::string("The CD library ") + CdRipLibraryName
+                         + " lacks an entry point");
     }
     entries = e;
     loaded = true;
@@ -108,8 +110,8 @@ DiscToc readDriveToc(int32_t drive, const std::string &settingsFolder)
         const int32_t n = cd.numTocEntries();
         for (int32_t i = 0; i < n; ++i) {
             const CR_TocEntry e = cd.tocEntry(i);
-            toc.tracks.push_back({e.trackNumber, e.startSector + LeadInFrames,
-                                  (e.flags & CR_CONTROL_DATA) != 0});
+            toc.tracks.push_back(
+                {e.trackNumber, e.startSector + LeadInFrames, (e.flags & CR_CONTROL_DATA) != 0});
         }
         toc.leadOutFrame = cd.tocEntry(n).startSector + LeadInFrames;
     }

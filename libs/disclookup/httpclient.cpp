@@ -146,8 +146,9 @@ std::string HttpClient::escape(const std::string &text)
     for (const char ch : text) {
         const auto c = static_cast<unsigned char>(ch);
         // Not std::isalnum: the locale must not decide what a URL holds.
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
-                           || c == '-' || c == '.' || c == '_' || c == '~';
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')
+                           || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_'
+                           || c == '~';
         if (plain) {
             out += ch;
         } else {

@@ -45,7 +45,8 @@ public:
         for (const std::string &f : m_failures)
             failures += (failures.empty() ? "" : "; ") + f;
         if (m_noEntry)
-            return failures.empty() ? NoEntryMessage : std::string(NoEntryMessage) + " (" + failures + ")";
+            return failures.empty() ? NoEntryMessage
+                                    : std::string(NoEntryMessage) + " (" + failures + ")";
         return std::string(NotReachableMessage) + ": " + failures;
     }
 
@@ -107,7 +108,8 @@ std::string lookUp(const std::string &libraryPath, int32_t drive, std::string &w
     std::optional<DiscInfo> fromMusicBrainz;
     if (!settings.musicBrainzServer.empty() && !musicBrainz.empty()) {
         const MusicBrainzClient client(http, settings);
-        fromMusicBrainz = outcome.ask("MusicBrainz", [&] { return client.lookup(*session, musicBrainz); });
+        fromMusicBrainz = outcome.ask("MusicBrainz",
+                                      [&] { return client.lookup(*session, musicBrainz); });
     }
     std::optional<DiscInfo> fromCddb;
     if (!settings.cddbServer.empty()) {

@@ -76,10 +76,18 @@ LookupSettings readSettings(const std::string &iniPath)
                                    .toStdString();
     result.musicBrainzContact = text(ini, SettingsKey::MusicBrainzContact, {}).toStdString();
     constexpr long MaxTimeMs = 600000;
-    result.connectTimeoutMs = number(ini, SettingsKey::ConnectTimeout, result.connectTimeoutMs, 1L, MaxTimeMs);
+    result.connectTimeoutMs = number(ini,
+                                     SettingsKey::ConnectTimeout,
+                                     result.connectTimeoutMs,
+                                     1L,
+                                     MaxTimeMs);
     result.timeoutMs = number(ini, SettingsKey::Timeout, result.timeoutMs, 1L, MaxTimeMs);
     constexpr size_t MaxReply = size_t(256) * 1024 * 1024;
-    result.maxReplySize = number(ini, SettingsKey::MaxReplySize, result.maxReplySize, size_t(1024), MaxReply);
+    result.maxReplySize = number(ini,
+                                 SettingsKey::MaxReplySize,
+                                 result.maxReplySize,
+                                 size_t(1024),
+                                 MaxReply);
     return result;
 }
 

@@ -74,7 +74,9 @@ DiscInfo MusicBrainzClient::lookup(const AudioSession &session, const std::strin
         pacer().waitTurn();
         const HttpReply reply = m_http.get(request);
         if (reply.status == 200)
-            return MusicBrainz::choose(MusicBrainz::parseReleases(reply.body), discId, session.trackCount());
+            return MusicBrainz::choose(MusicBrainz::parseReleases(reply.body),
+                                       discId,
+                                       session.trackCount());
         if (reply.status == 404)
             throw LookupError(LookupError::NoEntry, "unknown disc");
         if (reply.status != 503)

@@ -36,7 +36,8 @@ Medium mediumOf(const QJsonObject &o)
         m.discIds.push_back(textOf(disc.toObject(), "id"));
     for (const QJsonValue value : o.value(QLatin1String("tracks")).toArray()) {
         const QJsonObject t = value.toObject();
-        m.tracks.push_back({t.value(QLatin1String("position")).toInt(), textOf(t, "title"), creditOf(t)});
+        m.tracks.push_back(
+            {t.value(QLatin1String("position")).toInt(), textOf(t, "title"), creditOf(t)});
     }
     std::stable_sort(m.tracks.begin(), m.tracks.end(), [](const Track &a, const Track &b) {
         return a.position < b.position;

@@ -169,7 +169,7 @@ QString LoopbackHttpServer::url(const QString &path) const
 void LoopbackHttpServer::route(const QByteArray &match, const QList<Reply> &replies)
 {
     QMutexLocker lock(&m_mutex);
-    m_routes.append({match, replies, 0});
+    m_routes.append(Route{match, replies, 0});
 }
 
 QList<LoopbackHttpServer::Request> LoopbackHttpServer::requests() const
@@ -204,6 +204,6 @@ LoopbackHttpServer::Reply LoopbackHttpServer::text(int status, const QByteArray 
     Reply r;
     r.status = status;
     r.body = body;
-    r.headers.append({"Content-Type", "text/plain; charset=utf-8"});
+    r.headers.append(qMakePair(QByteArray("Content-Type"), QByteArray("text/plain; charset=utf-8")));
     return r;
 }
