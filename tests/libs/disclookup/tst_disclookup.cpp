@@ -97,6 +97,7 @@ private Q_SLOTS:
     void discLibraryTrouble_data();
     void discLibraryTrouble();
     void drives();
+    void ripUndisturbed();
     void noDatabaseSetUp();
     void initialisesCdLibrary();
 
@@ -107,6 +108,7 @@ private:
                    const QString &musicBrainzServer = QString());
     Result lookUp(const QString &libraryPath, int image);
     QString closedServer() const;
+    QByteArray rip(bool lookUpBetween);
 
     QTemporaryDir m_dir;
     std::unique_ptr<LoopbackHttpServer> m_http;
@@ -619,6 +621,41 @@ void tst_DiscLookup::drives()
     QCOMPARE(r.error, QStringLiteral("No entry for this disc"));
     QCOMPARE(CR_GetActiveCDROM(), int32_t(m_firstImage + DataLast));
     QCOMPARE(CR_GetNumTocEntries(), 2);
+}
+
+// Reads the audio image's first 1200 sectors through the ripper, with a
+// lookup of another drive after the first chunk when `lookUpBetween`.
+QByteArray tst_DiscLookup::rip(bool lookUpBetween)
+{
+    if (CR_SetActiveCDROM(m_firstImage + Audio) != CR_OK)
+        return "no drive";
+    int32_t size = 10 * 2352;
+    if (CR_OpenRipper(&size, 0, 1200) != CR_OK)
+        return "open failed";
+    QByteArray out;
+    QByteArray chunk(size, '\0');
+    int32_t abort = 0;
+    for (int32_t n = -1; n != 0;) {
+        if (CR_RipChunk(reinterpret_cast<uint8_t *>(chunk.data()), &n, &abort) != CR_OK)
+            return "read failed";
+        out.append(chunk.constData(), n);
+        if (lookUpBetween && out.size() == size) {
+            m_http->route("cmd=cddb+query", LoopbackHttpServer::text(200, "202 No match\r\n"));
+            if (lookUp(folder(QString(), QStringLiteral("")), DataLast).error
+                != "No entry for this disc")
+                return "lookup failed";
+        }
+    }
+    CR_CloseRipper();
+    return out;
+}
+
+void tst_DiscLookup::ripUndisturbed()
+{
+    const QByteArray alone = rip(false);
+    QCOMPARE(alone.size(), 1200 * 2352);
+    QVERIFY(rip(true) == alone);
+    QCOMPARE(CR_GetActiveCDROM(), int32_t(m_firstImage + Audio));
 }
 
 void tst_DiscLookup::noDatabaseSetUp()
