@@ -14,6 +14,28 @@ enum TVbrMethod : int32_t {
     vbrAbr = 4,
 };
 
+// Preset numbers of IAudioConvertLameMp3Encoder::SetPreset. 1 to 11 are the
+// old names; 12 to 16 are LAME's own presets (its "Alt-Presets"), where the
+// fast variants have been the same as the plain ones since LAME 3.97.
+enum TMp3Preset : int32_t {
+    mpPhone = 1,
+    mpSW = 2,
+    mpAM = 3,
+    mpFM = 4,
+    mpVoice = 5,
+    mpRadio = 6,
+    mpTape = 7,
+    mpHiFi = 8,
+    mpCD = 9,
+    mpStudio = 10,
+    mpR3Mix = 11,
+    mpFastStandard = 12, // VBR (mtrh) quality 2
+    mpStandard = 13,
+    mpFastExtreme = 14, // VBR (mtrh) quality 0
+    mpExtreme = 15,
+    mpInsane = 16, // CBR 320 kbit/s
+};
+
 enum TChannelMode : int32_t {
     cmStereo = 1,
     cmJointStereo = 2,
@@ -40,7 +62,9 @@ struct TLameSettings
     int32_t Mp3SampleRate = 44100;
     int32_t Mp3Channels = 2;
     int32_t Mp3Bitrate = 128;
-    bool R3Mix = false; // LAME's own R3MIX tuning on top of VBR MTRH
+    // One of LAME's own presets (mpR3Mix, mpFastStandard ... mpInsane) that the
+    // conversion applies last, on top of the values above; 0 for none.
+    int32_t LamePreset = 0;
 };
 
 // The MP3 encoder object. Its Mp3SampleRate, Mp3Channels and Mp3Bitrate reach
@@ -49,11 +73,15 @@ struct TLameSettings
 class IAudioConvertLameMp3Encoder
 {
 public:
-    // 1 Phone, 2 SW, 3 AM, 4 FM, 5 Voice, 6 Radio, 7 Tape, 8 HiFi, 9 CD,
-    // 10 Studio, 11 R3Mix, written out as the settings LAME's command line
-    // uses for those old names (Phone: mono ABR 16 kbit/s; CD: ABR 192).
-    // The sample rate becomes the one LAME picks for that bitrate. Throws
-    // EAudioConvert for any other number.
+    // A TMp3Preset. 1 Phone, 2 SW, 3 AM, 4 FM, 5 Voice, 6 Radio, 7 Tape,
+    // 8 HiFi, 9 CD and 10 Studio are written out as the settings LAME's
+    // command line uses for those old names (Phone: mono ABR 16 kbit/s; CD:
+    // ABR 192), the sample rate becoming the one LAME picks for that bitrate.
+    // 11 R3Mix and 12 to 16 (standard, extreme, insane) are LAME's own presets,
+    // which the conversion asks LAME for by name; the properties show what
+    // they stand for (VbrMethod, VbrQuality, Mp3Bitrate) until one of those
+    // is changed, which leaves the preset. Throws EAudioConvert for any other
+    // number.
     void SetPreset(int32_t preset);
 
     int32_t VbrBitrate() const { return m_settings.VbrBitrate; }
@@ -85,7 +113,7 @@ public:
     int32_t Mp3Channels() const { return m_settings.Mp3Channels; }
     void SetMp3Channels(int32_t value) { m_settings.Mp3Channels = value; }
     int32_t Mp3Bitrate() const { return m_settings.Mp3Bitrate; }
-    void SetMp3Bitrate(int32_t value) { m_settings.Mp3Bitrate = value; }
+    void SetMp3Bitrate(int32_t value);
 
     const TLameSettings &settings() const { return m_settings; }
 

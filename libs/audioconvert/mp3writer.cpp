@@ -44,6 +44,25 @@ vbr_mode lameVbrMode(int32_t method)
     }
 }
 
+// LAME's number for one of its own presets.
+int lamePresetOf(int32_t preset)
+{
+    switch (preset) {
+    case mpR3Mix:
+        return R3MIX;
+    case mpFastStandard:
+        return STANDARD_FAST;
+    case mpStandard:
+        return STANDARD;
+    case mpFastExtreme:
+        return EXTREME_FAST;
+    case mpExtreme:
+        return EXTREME;
+    default:
+        return INSANE;
+    }
+}
+
 // Every setting a conversion hands to LAME; false when LAME refuses one.
 bool configure(lame_global_flags *lame, const TMp3Format &format, const TLameSettings &s)
 {
@@ -73,8 +92,8 @@ bool configure(lame_global_flags *lame, const TMp3Format &format, const TLameSet
                  && lame_set_VBR_hard_min(lame, 1) == 0;
     }
     // lame_set_preset answers with the preset it applied (V3 for R3MIX).
-    if (s.R3Mix)
-        ok = ok && lame_set_preset(lame, R3MIX) > 0;
+    if (s.LamePreset != 0)
+        ok = ok && lame_set_preset(lame, lamePresetOf(s.LamePreset)) > 0;
     if (s.LowPassFrequency > 0)
         ok = ok && lame_set_lowpassfreq(lame, s.LowPassFrequency) == 0;
     if (s.LowPassWidth > 0)
@@ -176,18 +195,36 @@ private:
 void IAudioConvertLameMp3Encoder::SetPreset(int32_t preset)
 {
     // lame_set_preset takes any number without complaint, so check first.
-    if (preset < 1 || preset > 11)
-        throw EAudioConvert("The MP3 preset must be a number from 1 to 11");
-    if (preset == 11) {
-        // R3MIX is still one of LAME's own presets: VBR (mtrh) at quality 3
-        // with its own tuning, which the conversion asks LAME for by name.
-        m_settings.VbrMethod = vbrMtrh;
-        m_settings.VbrQuality = 3;
-        m_settings.R3Mix = true;
+    if (preset < mpPhone || preset > mpInsane)
+        throw EAudioConvert("The MP3 preset must be a number from 1 to 16");
+    if (preset >= mpR3Mix) {
+        // LAME's own presets: the properties say what each stands for, and the
+        // conversion applies the preset itself on top of them.
+        switch (preset) {
+        case mpR3Mix:
+            m_settings.VbrMethod = vbrMtrh;
+            m_settings.VbrQuality = 3;
+            break;
+        case mpFastStandard:
+        case mpStandard:
+            m_settings.VbrMethod = vbrMtrh;
+            m_settings.VbrQuality = 2;
+            break;
+        case mpFastExtreme:
+        case mpExtreme:
+            m_settings.VbrMethod = vbrMtrh;
+            m_settings.VbrQuality = 0;
+            break;
+        default:
+            m_settings.VbrMethod = vbrNone;
+            m_settings.Mp3Bitrate = 320;
+            break;
+        }
+        m_settings.LamePreset = preset;
         return;
     }
     const OldPreset &old = OldPresets[preset - 1];
-    m_settings.R3Mix = false;
+    m_settings.LamePreset = 0;
     m_settings.VbrMethod = vbrAbr;
     m_settings.AbrBitrate = old.abrBitrate;
     m_settings.Mp3Bitrate = old.abrBitrate;
@@ -203,20 +240,31 @@ void IAudioConvertLameMp3Encoder::SetPreset(int32_t preset)
         m_settings.Mp3SampleRate = lame_get_out_samplerate(lame.get());
 }
 
+// A value that a LAME preset stands for, once changed, ends the preset: the
+// preset would override it. Writing the same value back keeps the preset.
 void IAudioConvertLameMp3Encoder::SetVbrQuality(int16_t value)
 {
     if (value < 0 || value > 9)
         throw EAudioConvert("The VBR quality must be from 0 to 9");
+    if (value != m_settings.VbrQuality)
+        m_settings.LamePreset = 0;
     m_settings.VbrQuality = value;
-    m_settings.R3Mix = false;
 }
 
 void IAudioConvertLameMp3Encoder::SetVbrMethod(int32_t value)
 {
     if (value < vbrNone || value > vbrAbr)
         throw EAudioConvert("The VBR method must be from -1 to 4");
+    if (value != m_settings.VbrMethod)
+        m_settings.LamePreset = 0;
     m_settings.VbrMethod = value;
-    m_settings.R3Mix = false;
+}
+
+void IAudioConvertLameMp3Encoder::SetMp3Bitrate(int32_t value)
+{
+    if (value != m_settings.Mp3Bitrate)
+        m_settings.LamePreset = 0;
+    m_settings.Mp3Bitrate = value;
 }
 
 void IAudioConvertLameMp3Encoder::SetChannelMode(int32_t value)

@@ -1,12 +1,10 @@
 #include "libs/audioconvert/audioconvert.h"
 #include "tests/libs/audioconvert/wavefixture.h"
 #include "tests/support/filesizelimit.h"
+#include "tests/support/mediaprobe.h"
 #include "tests/support/testsupport.h"
 
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -37,59 +35,6 @@ QByteArray chunk(const QByteArray &riff, const char *id)
         at += 8 + int(size) + int(size & 1);
     }
     return {};
-}
-
-struct Probe
-{
-    QString container;
-    QString codec;
-    int sampleRate = 0;
-    int channels = 0;
-    qint64 bitRate = 0;
-    QString sampleFormat;
-    double duration = 0;
-};
-
-Probe probe(const QString &path)
-{
-    const ProcessResult r = run(QStringLiteral("ffprobe"),
-                                {QStringLiteral("-v"),
-                                 QStringLiteral("error"),
-                                 QStringLiteral("-print_format"),
-                                 QStringLiteral("json"),
-                                 QStringLiteral("-show_streams"),
-                                 QStringLiteral("-show_format"),
-                                 path});
-    Probe p;
-    if (r.exitCode != 0)
-        return p;
-    const QJsonObject root = QJsonDocument::fromJson(r.out).object();
-    const QJsonObject stream = root.value(QStringLiteral("streams")).toArray().at(0).toObject();
-    const QJsonObject format = root.value(QStringLiteral("format")).toObject();
-    p.container = format.value(QStringLiteral("format_name")).toString();
-    p.codec = stream.value(QStringLiteral("codec_name")).toString();
-    p.sampleRate = stream.value(QStringLiteral("sample_rate")).toString().toInt();
-    p.channels = stream.value(QStringLiteral("channels")).toInt();
-    p.bitRate = stream.value(QStringLiteral("bit_rate")).toString().toLongLong();
-    if (p.bitRate == 0)
-        p.bitRate = format.value(QStringLiteral("bit_rate")).toString().toLongLong();
-    p.sampleFormat = stream.value(QStringLiteral("sample_fmt")).toString();
-    p.duration = format.value(QStringLiteral("duration")).toString().toDouble();
-    return p;
-}
-
-// Decodes any of our outputs to 16-bit PCM with ffmpeg.
-QByteArray decode(const QString &path)
-{
-    const ProcessResult r = run(QStringLiteral("ffmpeg"),
-                                {QStringLiteral("-v"),
-                                 QStringLiteral("error"),
-                                 QStringLiteral("-i"),
-                                 path,
-                                 QStringLiteral("-f"),
-                                 QStringLiteral("s16le"),
-                                 QStringLiteral("-")});
-    return r.exitCode == 0 ? r.out : QByteArray();
 }
 
 // Records the events of one converter and whether each came after the
@@ -153,6 +98,7 @@ private Q_SLOTS:
     void mp3();
     void mp3Presets_data();
     void mp3Presets();
+    void lamePresetEndsWhenItsValuesChange();
     void mp3SettingsReachLame_data();
     void mp3SettingsReachLame();
     void mp3Filters_data();
@@ -348,7 +294,7 @@ void tst_AudioConvert::adpcm()
     QCOMPARE(p.channels, channels);
     const qint64 expected = qint64(InputFrames) * rate / 44100;
     QCOMPARE(qint64(qFromLittleEndian<uint32_t>(chunk(file, "fact").constData())), expected);
-    const qint64 decoded = decode(out).size() / (2 * channels);
+    const qint64 decoded = ffmpegDecode(out).size() / (2 * channels);
     // ffmpeg plays whole blocks; the padding is less than one block.
     QVERIFY2(decoded >= expected && decoded < expected + 2041, qPrintable(QString::number(decoded)));
 }
@@ -397,48 +343,81 @@ void tst_AudioConvert::mp3Presets_data()
 {
     QTest::addColumn<int>("preset");
     QTest::addColumn<int>("channels");
-    QTest::addColumn<int>("abr");
-    QTest::newRow("Phone") << 1 << 1 << 16;
-    QTest::newRow("SW") << 2 << 1 << 24;
-    QTest::newRow("AM") << 3 << 1 << 40;
-    QTest::newRow("FM") << 4 << 2 << 112;
-    QTest::newRow("Voice") << 5 << 1 << 56;
-    QTest::newRow("Radio") << 6 << 2 << 112;
-    QTest::newRow("Tape") << 7 << 2 << 112;
-    QTest::newRow("HiFi") << 8 << 2 << 160;
-    QTest::newRow("CD") << 9 << 2 << 192;
-    QTest::newRow("Studio") << 10 << 2 << 256;
-    QTest::newRow("R3Mix") << 11 << 2 << 0;
+    QTest::addColumn<int>("vbrMethod");
+    QTest::addColumn<QString>("lameMode"); // the rate part of the description LAME gives back
+    QTest::addColumn<int>("minKbps");
+    QTest::addColumn<int>("maxKbps");
+    QTest::newRow("Phone") << 1 << 1 << 4 << "ABR 16 kbit/s" << 11 << 23;
+    QTest::newRow("SW") << 2 << 1 << 4 << "ABR 24 kbit/s" << 16 << 34;
+    QTest::newRow("AM") << 3 << 1 << 4 << "ABR 40 kbit/s" << 28 << 56;
+    QTest::newRow("FM") << 4 << 2 << 4 << "ABR 112 kbit/s" << 78 << 157;
+    QTest::newRow("Voice") << 5 << 1 << 4 << "ABR 56 kbit/s" << 39 << 79;
+    QTest::newRow("Radio") << 6 << 2 << 4 << "ABR 112 kbit/s" << 78 << 157;
+    QTest::newRow("Tape") << 7 << 2 << 4 << "ABR 112 kbit/s" << 78 << 157;
+    QTest::newRow("HiFi") << 8 << 2 << 4 << "ABR 160 kbit/s" << 112 << 224;
+    QTest::newRow("CD") << 9 << 2 << 4 << "ABR 192 kbit/s" << 134 << 269;
+    QTest::newRow("Studio") << 10 << 2 << 4 << "ABR 256 kbit/s" << 179 << 358;
+    QTest::newRow("R3Mix") << 11 << 2 << 3 << "VBR quality 3" << 0 << 0;
+    QTest::newRow("Fast Standard") << 12 << 2 << 3 << "VBR quality 2" << 0 << 0;
+    QTest::newRow("Standard") << 13 << 2 << 3 << "VBR quality 2" << 0 << 0;
+    QTest::newRow("Fast Extreme") << 14 << 2 << 3 << "VBR quality 0" << 0 << 0;
+    QTest::newRow("Extreme") << 15 << 2 << 3 << "VBR quality 0" << 0 << 0;
+    QTest::newRow("Insane") << 16 << 2 << -1 << "CBR 320 kbit/s" << 320 << 320;
 }
 
 void tst_AudioConvert::mp3Presets()
 {
     QFETCH(int, preset);
     QFETCH(int, channels);
-    QFETCH(int, abr);
+    QFETCH(int, vbrMethod);
+    QFETCH(QString, lameMode);
+    QFETCH(int, minKbps);
+    QFETCH(int, maxKbps);
     IAudioConvert converter;
     const auto encoder = converter.LameMp3Encoder();
     encoder->SetMp3SampleRate(44100);
     encoder->SetMp3Channels(2);
+    encoder->SetMp3Bitrate(128);
     encoder->SetPreset(preset);
     QCOMPARE(encoder->Mp3Channels(), channels);
-    if (abr > 0) {
-        QCOMPARE(encoder->VbrMethod(), int32_t(vbrAbr));
-        QCOMPARE(int(encoder->AbrBitrate()), abr);
-    } else {
-        QCOMPARE(encoder->VbrMethod(), int32_t(vbrMtrh));
-    }
+    QCOMPARE(encoder->VbrMethod(), vbrMethod);
     converter.SetMp3Format(encoder->Mp3SampleRate(), encoder->Mp3Bitrate(), encoder->Mp3Channels());
+    QVERIFY2(converter.Mp3FormatDescription().endsWith(lameMode),
+             qPrintable(converter.Mp3FormatDescription()));
     const QString out = convertOk(converter, toMp3, m_input, QStringLiteral("preset.mp3"));
     QVERIFY(!out.isEmpty());
     const Probe p = probe(out);
     QCOMPARE(p.channels, channels);
     QCOMPARE(p.sampleRate, encoder->Mp3SampleRate());
-    if (abr > 0) {
-        QVERIFY(converter.Mp3FormatDescription().contains(QStringLiteral("ABR %1 kbit/s").arg(abr)));
-        QVERIFY2(p.bitRate > abr * 700 && p.bitRate < abr * 1400,
+    if (minKbps > 0)
+        QVERIFY2(p.bitRate >= minKbps * 1000 && p.bitRate <= maxKbps * 1000,
                  qPrintable(QString::number(p.bitRate)));
-    }
+    // The header frame says Xing for a variable bitrate, Info for a constant one.
+    const QByteArray firstFrame = readFile(out).left(1044);
+    QVERIFY(firstFrame.contains(vbrMethod == -1 ? "Info" : "Xing"));
+}
+
+void tst_AudioConvert::lamePresetEndsWhenItsValuesChange()
+{
+    IAudioConvert converter;
+    const auto encoder = converter.LameMp3Encoder();
+    encoder->SetPreset(mpInsane);
+    converter.SetMp3Format(44100, encoder->Mp3Bitrate(), 2);
+    // Writing back what the preset stands for keeps it ...
+    encoder->SetMp3Bitrate(320);
+    encoder->SetVbrMethod(vbrNone);
+    QCOMPARE(encoder->settings().LamePreset, int32_t(mpInsane));
+    // ... a new bitrate ends it, so that the file has the bitrate asked for.
+    encoder->SetMp3Bitrate(128);
+    converter.SetMp3Format(44100, 128, 2);
+    QCOMPARE(converter.Mp3FormatDescription(),
+             QStringLiteral("MPEG-1 Layer III, 44100 Hz, Joint Stereo, CBR 128 kbit/s"));
+    encoder->SetPreset(mpExtreme);
+    encoder->SetVbrQuality(5);
+    QVERIFY(converter.Mp3FormatDescription().endsWith(QStringLiteral("VBR quality 5")));
+    encoder->SetPreset(mpStandard);
+    encoder->SetVbrMethod(vbrAbr);
+    QVERIFY(converter.Mp3FormatDescription().endsWith(QStringLiteral("ABR 128 kbit/s")));
 }
 
 void tst_AudioConvert::mp3SettingsReachLame_data()
@@ -534,7 +513,7 @@ void tst_AudioConvert::mp3Filters()
                                       input,
                                       QStringLiteral("filter%1.mp3").arg(filtered));
         QVERIFY(!out.isEmpty());
-        measured[filtered] = roughness(decode(out));
+        measured[filtered] = roughness(ffmpegDecode(out));
     }
     QVERIFY2(measured[1] < measured[0] * 0.1,
              qPrintable(QStringLiteral("%1 %2").arg(measured[0]).arg(measured[1])));
@@ -544,7 +523,7 @@ void tst_AudioConvert::encoderRefusesValues()
 {
     IAudioConvertLameMp3Encoder encoder;
     QVERIFY_THROWS_EXCEPTION(EAudioConvert, encoder.SetPreset(0));
-    QVERIFY_THROWS_EXCEPTION(EAudioConvert, encoder.SetPreset(12));
+    QVERIFY_THROWS_EXCEPTION(EAudioConvert, encoder.SetPreset(17));
     // The defaults the program starts from.
     QCOMPARE(encoder.Mp3SampleRate(), 44100);
     QCOMPARE(encoder.Mp3Channels(), 2);
