@@ -523,7 +523,6 @@ void tst_MainWindow::playlistOption()
     Window win = makeWindow({{"Folder", "/srv/music"}});
     win.w->show();
     QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
-    win.settings->writes = 0;
     auto box = child<QCheckBox>(win.w.get(), "chkmklist");
     auto field = child<QLineEdit>(win.w.get(), "edtFilename");
     box->click();
@@ -584,15 +583,17 @@ void tst_MainWindow::secondShowIsNoSecondStart()
 void tst_MainWindow::windowEndReleasesTheConverter()
 {
     Window win = makeWindow();
-    std::weak_ptr<AudioConvertLib::IAudioConvertLameMp3Encoder> encoder
-        = win.w->findChild<TAudioConvert *>("AudioConvert")->LameMp3Encoder();
+    auto convert = win.w->findChild<TAudioConvert *>("AudioConvert");
+    QVERIFY(convert);
+    std::weak_ptr<AudioConvertLib::IAudioConvertLameMp3Encoder> encoder = convert->LameMp3Encoder();
     encoder.lock()->SetMp3Bitrate(320);
     win.w.reset();
     QVERIFY(encoder.expired());
     // So the next start begins from the encoder's own values.
     Window next = makeWindow();
-    QCOMPARE(next.w->findChild<TAudioConvert *>("AudioConvert")->LameMp3Encoder()->Mp3Bitrate(),
-             128);
+    convert = next.w->findChild<TAudioConvert *>("AudioConvert");
+    QVERIFY(convert);
+    QCOMPARE(convert->LameMp3Encoder()->Mp3Bitrate(), 128);
 }
 
 void tst_MainWindow::sidePanelHotSpot()
