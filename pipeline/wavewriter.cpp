@@ -1,5 +1,6 @@
 #include "pipeline/wavewriter.h"
 
+#include "libs/imaadpcm/imaadpcm.h"
 #include "pipeline/pcmexception.h"
 
 #include <algorithm>
@@ -58,6 +59,7 @@ void writeLe32At(TFileStream &stream, int64_t offset, uint32_t value)
 
 TWaveOut::TWaveOut(QObject *owner, const QString &name)
     : TPcmFileOut(owner, name)
+    , m_encoder(std::make_unique<ImaAdpcm::TIMAEncoderState>())
 {}
 
 TWaveOut::~TWaveOut()
@@ -346,8 +348,8 @@ void TWaveOut::prepareStream(bool appending)
     } else {
         const QByteArray header = BuildIMAADPCMHeader(input->Size(), channels, rate, m_blockSize);
         OutputStream->write(header.constData(), header.size());
-        m_encoder.Left.StepIndex = 0;
-        m_encoder.Right.StepIndex = 0;
+        m_encoder->Left.StepIndex = 0;
+        m_encoder->Right.StepIndex = 0;
     }
 }
 
@@ -390,9 +392,9 @@ bool TWaveOut::writeAdpcmStep()
     for (size_t i = 0; i < samples.size(); ++i)
         samples[i] = static_cast<int16_t>(le16(in.data() + 2 * i));
     if (channels == 1)
-        ImaAdpcm::EncodeIMABlockMono(samples.data(), block.data(), m_blockSize, m_encoder.Left);
+        ImaAdpcm::EncodeIMABlockMono(samples.data(), block.data(), m_blockSize, m_encoder->Left);
     else
-        ImaAdpcm::EncodeIMABlockStereo(samples.data(), block.data(), m_blockSize, m_encoder);
+        ImaAdpcm::EncodeIMABlockStereo(samples.data(), block.data(), m_blockSize, *m_encoder);
     OutputStream->write(block.data(), m_blockSize);
     return true;
 }

@@ -1,12 +1,16 @@
 #pragma once
 
-#include "libs/imaadpcm/imaadpcm.h"
 #include "pipeline/pcmoutput.h"
 
 #include <QByteArray>
 
 #include <array>
 #include <cstdint>
+#include <memory>
+
+namespace ImaAdpcm {
+struct TIMAEncoderState;
+}
 
 enum TWavType { wtUnsupported = 0, wtPCM = 1, wtDVIADPCM = 2, wtMSADPCM = 3, wtACM = 4 };
 
@@ -50,7 +54,6 @@ public:
     void SetFileMode(TFileOutputMode value) override;
 
     const TExistingWaveInfo &ExistingInfo() const { return m_existing; }
-    const ImaAdpcm::TIMAEncoderState &EncoderState() const { return m_encoder; }
 
     static QByteArray BuildPCMHeader(int32_t size,
                                      int32_t channels,
@@ -83,7 +86,7 @@ private:
     bool EndOfInput = false;
     std::array<char, PcmChunkBytes> m_pcmBuffer{};
     TWavType m_wavType = wtPCM;
-    ImaAdpcm::TIMAEncoderState m_encoder;
+    std::unique_ptr<ImaAdpcm::TIMAEncoderState> m_encoder;
     TExistingWaveInfo m_existing;
     uint16_t m_blockSize = 512;
     bool m_appending = false; // this run continues an existing file

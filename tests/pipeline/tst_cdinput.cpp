@@ -1,6 +1,6 @@
 #include "pipeline/cdinput.h"
 #include "pipeline/pcmexception.h"
-#include "tests/libs/cdrip/disclayouts.h"
+#include "tests/support/disclayouts.h"
 #include "tests/support/memoryoutput.h"
 #include "tests/support/testsupport.h"
 
@@ -536,7 +536,6 @@ void tst_CDIn::shutdownReleasesLibrary()
     UnloadCDRipLibrary();
     QVERIFY(!CDRipLoaded());
     QVERIFY(!stillLoaded());
-    QVERIFY(!CDRip().CR_Init);
     UnloadCDRipLibrary(); // the exit-time guard runs it again: harmless
 
     // A later construction loads and initialises afresh.
