@@ -1,7 +1,7 @@
 #include "libs/audioconvert/audioconvert.h"
-#include "tests/libs/audioconvert/wavefixture.h"
 #include "tests/support/filesizelimit.h"
 #include "tests/support/testsupport.h"
+#include "tests/support/wavefixture.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -1,5 +1,5 @@
 #include "libs/cdrip/cdrip.h"
-#include "tests/libs/cdrip/disclayouts.h"
+#include "tests/support/disclayouts.h"
 #include "tests/support/testsupport.h"
 
 #include <QTemporaryDir>
