@@ -58,10 +58,9 @@ TfrmMain::~TfrmMain()
     FormDestroy();
 }
 
-void TfrmMain::step(const QString &name)
+void TfrmMain::step(const char *name)
 {
-    m_lifecycle << name;
-    qCDebug(lcLifecycle) << name;
+    qCDebug(lcLifecycle, "%s", name);
 }
 
 // ---------------------------------------------------------------------------
@@ -251,24 +250,24 @@ void TfrmMain::buildComponents()
 
 void TfrmMain::FormCreate()
 {
-    step(QStringLiteral("FormCreate"));
+    step("FormCreate");
     // The conversion component: its events reach the rip job's handlers,
     // which are set when a job runs.
-    step(QStringLiteral("AudioConvert"));
+    step("AudioConvert");
     m_core->CreateAudioConvert();
     AudioConvert = m_core->AudioConvert();
-    step(QStringLiteral("ConfigureAudioConvert"));
+    step("ConfigureAudioConvert");
     m_core->ConfigureAudioConvert();
-    step(QStringLiteral("FillDriveList"));
+    step("FillDriveList");
     FillDriveList();
     connect(cmbDevice, &QComboBox::currentIndexChanged, this, &TfrmMain::cmbDeviceChange);
     SeekDragging = false;
-    step(QStringLiteral("cmbOutformatChange"));
+    step("cmbOutformatChange");
     cmbOutformat->setCurrentIndex(0);
     cmbOutformatChange();
     connect(cmbOutformat, &QComboBox::currentIndexChanged, this, &TfrmMain::cmbOutformatChange);
     PlaylistEntries.clear();
-    step(QStringLiteral("PlaylistEntries"));
+    step("PlaylistEntries");
 }
 
 void TfrmMain::showEvent(QShowEvent *event)
@@ -287,18 +286,18 @@ void TfrmMain::showEvent(QShowEvent *event)
 
 void TfrmMain::FormShow()
 {
-    step(QStringLiteral("FormShow"));
+    step("FormShow");
     // Missing libraries are told once the window is on screen.
     for (const QString &message : m_core->takeStartupErrors())
         QMetaObject::invokeMethod(
             this, [this, message] { showError(message); }, Qt::QueuedConnection);
-    step(QStringLiteral("FillTrackList"));
+    step("FillTrackList");
     FillTrackList();
     try {
-        step(QStringLiteral("ReadDestFolder"));
+        step("ReadDestFolder");
         edtDestFolder->setText(m_core->settings().ReadDestFolder());
 
-        step(QStringLiteral("ReadOptionFlags"));
+        step("ReadOptionFlags");
         const SettingsStore::OptionFlags flags = m_core->settings().ReadOptionFlags();
         if (flags.ejectCD)
             chkEject->setChecked(*flags.ejectCD);
@@ -329,13 +328,13 @@ void TfrmMain::closeEvent(QCloseEvent *event)
 
 bool TfrmMain::FormCloseQuery()
 {
-    step(QStringLiteral("FormCloseQuery"));
+    step("FormCloseQuery");
     return true;
 }
 
 void TfrmMain::FormDestroy()
 {
-    step(QStringLiteral("FormDestroy"));
+    step("FormDestroy");
     CDIn = nullptr;
     WaveOut = nullptr;
     FLACOut = nullptr;

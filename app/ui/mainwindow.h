@@ -37,8 +37,6 @@ public:
     explicit TfrmMain(std::unique_ptr<SettingsStore> settings, QWidget *parent = nullptr);
     ~TfrmMain() override;
 
-    // The names of the start-up and shut-down steps in the order they ran.
-    const QStringList &lifecycleSteps() const { return m_lifecycle; }
     // What lives beneath the window; null once the window is being destroyed.
     SondrelCore *core() const { return m_core; }
 
@@ -96,12 +94,12 @@ private:
     // The disc's artist, album, genre and year into their fields.
     void showDiscFields();
 
-    void step(const QString &name);
+    // Logs a start-up or shut-down step (category "sondrel.lifecycle").
+    void step(const char *name);
     void showError(const QString &message);
 
     SondrelCore *m_core = nullptr; // deleted by FormDestroy
     DiscModel *m_disc = nullptr;
-    QStringList m_lifecycle;
     bool m_shown = false;
 
     // Controls, named as their objectName (those of the panels come from

@@ -178,8 +178,4 @@ private:
 // (the running object of the COM form), otherwise a new one registered as such.
 std::shared_ptr<IAudioConvert> runningOrNewConverter();
 
-// Stand-alone objects, as created without a converter.
-std::shared_ptr<IAudioConvertLameMp3Encoder> CoAudioConvertLameMp3Encoder();
-std::shared_ptr<IAudioConvertInformation> CoAudioConvertInformation();
-
 } // namespace AudioConvertLib

@@ -116,7 +116,8 @@ std::unique_ptr<FormatWriter> createOggVorbisWriter(const QString &path,
 std::unique_ptr<FormatWriter> createWmaWriter(const QString &path, const TWmaProfile &profile);
 
 enum class TagKind { Id3v2, Xiph, RiffInfo, Asf };
-// Writes the fields into the closed file; false when TagLib could not.
+// Writes the fields into the closed file; false when TagLib could not, or when
+// a write failed part-way (a full disk).
 bool writeTags(const QString &path, TagKind kind, const IAudioConvertInformation &tags);
 
 // The local 8-bit form of a path for the C libraries.
