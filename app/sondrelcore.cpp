@@ -131,26 +131,37 @@ void SondrelCore::FillTrackList(int drive)
 {
     QList<DiscTrack> rows;
     if (m_cdIn) {
-        m_cdIn->SetCurrentDrive(drive);
-        const int n = m_cdIn->GetTrackCount();
-        // The shown starts add up rounded lengths from two seconds on, as a
-        // player's counter does, rather than the disc's own offsets.
-        int start = 2;
-        for (int t = 1; t <= n; ++t) {
-            const TTrackEntryInfo info = m_cdIn->GetTrackInfo(t);
-            DiscTrack track;
-            track.number = t;
-            track.length = info.Length;
-            track.kind = info.TrackKind;
-            track.lengthSeconds = TrackFormat::roundedSeconds(info.Length.Minutes,
-                                                              info.Length.Seconds,
-                                                              info.Length.Frames);
-            track.startSeconds = start;
-            start += track.lengthSeconds;
-            rows << track;
+        try {
+            readTracks(drive, rows);
+        } catch (...) {
+            // A disc that goes while it is read shows the tracks read so far.
+            m_disc->setTracks(rows);
+            throw;
         }
     }
     m_disc->setTracks(rows);
+}
+
+void SondrelCore::readTracks(int drive, QList<DiscTrack> &rows)
+{
+    m_cdIn->SetCurrentDrive(drive);
+    const int n = m_cdIn->GetTrackCount();
+    // The shown starts add up rounded lengths from two seconds on, as a
+    // player's counter does, rather than the disc's own offsets.
+    int start = 2;
+    for (int t = 1; t <= n; ++t) {
+        const TTrackEntryInfo info = m_cdIn->GetTrackInfo(t);
+        DiscTrack track;
+        track.number = t;
+        track.length = info.Length;
+        track.kind = info.TrackKind;
+        track.lengthSeconds = TrackFormat::roundedSeconds(info.Length.Minutes,
+                                                          info.Length.Seconds,
+                                                          info.Length.Frames);
+        track.startSeconds = start;
+        start += track.lengthSeconds;
+        rows << track;
+    }
 }
 
 void SondrelCore::DiscRemoved()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QStringList>
 
@@ -11,6 +12,7 @@ class IAudioConvertLameMp3Encoder;
 } // namespace AudioConvertLib
 class DeviceMonitor;
 class DiscModel;
+struct DiscTrack;
 class SettingsStore;
 class TAudioConvert;
 class TCDIn;
@@ -75,7 +77,8 @@ public:
     // Rebuilds disc()'s rows from the table of contents of `drive` (an index
     // that is not a drive is ignored, the last one stays): every track, audio
     // or data, unticked, with no artist or title. No rows without a readable
-    // disc or without the CD library.
+    // disc or without the CD library; the tracks read so far when the CD
+    // input raises, which is passed on.
     void FillTrackList(int drive);
     // A disc or drive went: no rows, and the disc's artist, genre, album and
     // year emptied.
@@ -87,6 +90,7 @@ public:
 
 private:
     void createWriters();
+    void readTracks(int drive, QList<DiscTrack> &rows);
 
     std::unique_ptr<SettingsStore> m_settings;
     DiscModel *m_disc = nullptr;
