@@ -108,7 +108,18 @@ function(sondrel_add_test name)
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 300)
     endif()
+    if(SONDREL_SANITIZE)
+        # Instrumented code runs two to three times slower.
+        math(EXPR ARG_TIMEOUT "${ARG_TIMEOUT} * 3")
+        list(APPEND ARG_ENVIRONMENT ${SONDREL_SANITIZER_ENVIRONMENT})
+    endif()
     set_tests_properties(${name} PROPERTIES
         TIMEOUT ${ARG_TIMEOUT}
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SONDREL_LIB_DIR=${CMAKE_BINARY_DIR}/lib;SONDREL_BIN_DIR=${CMAKE_BINARY_DIR}/bin;${ARG_ENVIRONMENT}")
 endfunction()
+
+# How the tests of a sanitizer build run: a leak fails the test, and so does
+# any finding of UBSan. Nothing is suppressed.
+set(SONDREL_SANITIZER_ENVIRONMENT
+    "ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1"
+    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")

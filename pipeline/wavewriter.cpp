@@ -257,7 +257,11 @@ TExistingWaveInfo TWaveOut::ScanWaveHeader(const QByteArray &head, int64_t fileL
                     return info;
                 info.DataSizeOffset = static_cast<uint32_t>(p - 4);
                 info.DataStart = static_cast<uint32_t>(p);
-                info.TypeFound = type;
+                // Appending goes at the end of the file: with a chunk after
+                // the audio (a LIST of tags, say) its bytes would become
+                // audio. A data size past the end (a cut file) is mended.
+                if (int64_t(info.DataStart) + info.DataSize >= fileLength)
+                    info.TypeFound = type;
                 return info;
             }
             ok = skipChunk();

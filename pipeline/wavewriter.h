@@ -64,7 +64,8 @@ public:
                                           int32_t sampleRate,
                                           uint16_t blockSize);
     // Scans the first bytes of a file (at most ScanWindowBytes of them, as
-    // read from its start) of the given total length. Never reads outside head.
+    // read from its start) of the given total length. Never reads outside
+    // head. A file whose "data" chunk is not its last cannot be appended to.
     static TExistingWaveInfo ScanWaveHeader(const QByteArray &head, int64_t fileLength);
     // True when the bytes match, letters in either case.
     static bool SameChunkId(const char *a, const char *b);

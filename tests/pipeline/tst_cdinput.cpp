@@ -35,6 +35,8 @@ private Q_SLOTS:
     void readsLongTrack();
     void stateMessages();
     void notReady();
+    void brokenImageIsNotReady_data();
+    void brokenImageIsNotReady();
     void readErrorNamesTrackAndPosition_data();
     void readErrorNamesTrackAndPosition();
     void ripThroughSink();
@@ -408,6 +410,41 @@ void tst_CDIn::notReady()
     QCOMPARE(in->GetTrackCount(), -1);
     QCOMPARE(messageOf([&] { in->BeginRead(); }), QString("The drive is not ready"));
     QCOMPARE(messageOf([&] { in->GetTrackInfo(1); }), QString("Track out of range."));
+}
+
+void tst_CDIn::brokenImageIsNotReady_data()
+{
+    QTest::addColumn<QString>("kind");
+    for (const QString &kind : DiscLayouts::brokenImageKinds())
+        QTest::newRow(qPrintable(kind)) << kind;
+}
+
+void tst_CDIn::brokenImageIsNotReady()
+{
+    // Once the program ended on the first, froze on the second and listed
+    // empty tracks for the others.
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    QString fifo;
+    const QString cue = DiscLayouts::writeBrokenImage(dir.path(), kind, fifo);
+    QVERIFY(!cue.isEmpty());
+    auto in = inputOver({cue});
+    TDriveStatus status = dsReady;
+    int32_t tracks = 0;
+    QString message;
+    QVERIFY(DiscLayouts::returnsPromptly(
+        [&] {
+            status = in->GetDriveStatus();
+            tracks = in->GetTrackCount();
+            in->SetStartTrack(1);
+            in->SetEndTrack(1);
+            message = messageOf([&] { in->BeginRead(); });
+        },
+        fifo));
+    QCOMPARE(status, dsNotReady);
+    QCOMPARE(tracks, -1);
+    QCOMPARE(message, QString("The drive is not ready"));
+    QVERIFY(!in->IsBusy());
 }
 
 void tst_CDIn::readErrorNamesTrackAndPosition_data()

@@ -539,6 +539,14 @@ void tst_WaveWriter::appendRefused_data()
     putLe32(late, 40, 4100);
     late += pcm.mid(36);
     QTest::newRow("data chunk past 4096 bytes") << late << 16 << 2 << 44100 << notWav;
+    // Appended to as if the LIST were audio, the file once got a data size
+    // that took the tags in.
+    QTest::newRow("LIST chunk after the data")
+        << pcm + "LIST" + QByteArray("\x0c\0\0\0INFOINAM\0\0\0\0", 16) << 16 << 2 << 44100
+        << notWav;
+    QTest::newRow("odd data with a pad byte")
+        << TWaveOut::BuildPCMHeader(401, 1, 44100, 8) + QByteArray(401, '\x80') + '\0' << 8 << 1
+        << 44100 << notWav;
     QTest::newRow("ADPCM without fact")
         << adpcm.left(40) + adpcm.mid(52) << 16 << 2 << 44100 << notWav;
     QTest::newRow("text file") << QByteArray("hello, this is not a sound\n") << 16 << 2 << 44100

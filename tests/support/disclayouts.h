@@ -3,15 +3,23 @@
 #include "tools/discgen/discimage.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 
 #include <algorithm>
+#include <chrono>
+#include <fcntl.h>
+#include <functional>
+#include <future>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // The disc layouts the CD tests read, by name, and what a table of contents
-// must say about them.
+// must say about them; images that are no disc at all.
 namespace DiscLayouts {
 
 inline QStringList names()
@@ -90,6 +98,77 @@ inline bool writeText(const QString &path, const QByteArray &text)
 {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(text) == text.size() && f.flush();
+}
+
+inline bool makeFifo(const QString &path)
+{
+    return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+}
+
+// Images that must read as "no disc": files that are no files, tables of
+// contents with an empty track.
+inline QStringList brokenImageKinds()
+{
+    return {"BIN is a folder",
+            "BIN is a FIFO",
+            "CUE is a FIFO",
+            "0-byte BIN",
+            "1000-byte BIN",
+            "two tracks with the same INDEX 01",
+            "last track starts where the BIN ends"};
+}
+
+// Writes dir/broken.cue and what goes with it as `kind` says; returns the
+// sheet's path (empty when a file could not be made) and names the FIFO a
+// reader may wait on in `fifo`.
+inline QString writeBrokenImage(const QString &dir, const QString &kind, QString &fifo)
+{
+    DiscGen::DiscSpec plan;
+    plan.tracks.resize(1);
+    plan.tracks[0].frames = 300;
+    const DiscGen::WrittenDisc disc = DiscGen::writeDisc(plan, dir.toStdString(), "broken", false);
+    const QString cue = QString::fromStdString(disc.cuePath);
+    const QString bin = QString::fromStdString(disc.binPath);
+    auto secondTrackAt = [&](const QByteArray &time) {
+        return writeText(cue,
+                         "FILE \"broken.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                         "  TRACK 02 AUDIO\n    INDEX 01 "
+                             + time + "\n");
+    };
+    bool made = false;
+    fifo.clear();
+    if (kind == "BIN is a folder") {
+        made = QFile::remove(bin) && QDir().mkdir(bin);
+    } else if (kind == "BIN is a FIFO" || kind == "CUE is a FIFO") {
+        fifo = kind.startsWith("BIN") ? bin : cue;
+        made = QFile::remove(fifo) && makeFifo(fifo);
+    } else if (kind == "0-byte BIN" || kind == "1000-byte BIN") {
+        made = QFile::resize(bin, kind.startsWith('0') ? 0 : 1000);
+    } else if (kind == "two tracks with the same INDEX 01") {
+        made = secondTrackAt("00:00:00");
+    } else if (kind == "last track starts where the BIN ends") {
+        made = secondTrackAt("00:04:00"); // 300 sectors are 4 seconds
+    }
+    return made ? cue : QString();
+}
+
+// Runs `call`, which must come back at once. A reader stuck on the FIFO is
+// set free (its other end opened and closed) until it does, so that a freeze
+// fails the test instead of stopping it for good. False when it had to.
+inline bool returnsPromptly(const std::function<void()> &call, const QString &fifo)
+{
+    std::future<void> done = std::async(std::launch::async, call);
+    // Far more than such a call needs, even in a sanitizer build on a busy machine.
+    if (done.wait_for(std::chrono::seconds(5)) == std::future_status::ready)
+        return true;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const int fd = fifo.isEmpty() ? -1 : ::open(QFile::encodeName(fifo), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
+        if (done.wait_for(std::chrono::milliseconds(100)) == std::future_status::ready)
+            return false;
+    }
+    qFatal("a call into the CD library never came back");
 }
 
 } // namespace DiscLayouts
