@@ -22,11 +22,13 @@ namespace AudioConvertLib {
 // them and leaves no output file behind.
 enum TAudioConvertErrorCode : int32_t {
     acErrInputMissing = 1,       // the input file does not exist
-    acErrInputNotPcmWave = 2,    // not a RIFF WAVE file of 8- to 32-bit PCM, mono or stereo
+    acErrInputNotPcmWave = 2,    // not a RIFF WAVE file of 8- to 32-bit PCM, mono or stereo,
+                                 // at 1000 to 768000 Hz
     acErrOutputNotCreatable = 3, // the output could not be created, or is the input itself
     acErrSettingsRefused = 4,    // the encoder refused the format settings in force
     acErrWriteFailed = 5,        // writing the output failed (disk full, I/O error)
-    acErrReadFailed = 6,         // reading the input failed part-way
+    acErrReadFailed = 6,         // reading the input failed part-way, or it is shorter
+                                 // than its header says
     acErrEncoderFailed = 7,      // the encoder library failed while encoding
     acErrTagsFailed = 8,         // the tags could not be written into the finished file
 };

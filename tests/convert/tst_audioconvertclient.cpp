@@ -1,6 +1,6 @@
 #include "convert/audioconvertclient.h"
 #include "pipeline/pcmexception.h"
-#include "tests/libs/audioconvert/wavefixture.h"
+#include "tests/support/wavefixture.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

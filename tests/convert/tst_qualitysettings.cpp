@@ -3,7 +3,7 @@
 #include "convert/qualitysettings.h"
 #include "pipeline/flacwriter.h"
 #include "pipeline/macwriter.h"
-#include "tests/libs/audioconvert/wavefixture.h"
+#include "tests/support/wavefixture.h"
 #include "tests/support/mediaprobe.h"
 #include "tests/support/testsupport.h"
 

@@ -1,8 +1,8 @@
 #include "libs/audioconvert/audioconvert.h"
-#include "tests/libs/audioconvert/wavefixture.h"
 #include "tests/support/filesizelimit.h"
 #include "tests/support/mediaprobe.h"
 #include "tests/support/testsupport.h"
+#include "tests/support/wavefixture.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -142,6 +142,8 @@ private Q_SLOTS:
     void refusedSettingsLeaveExistingFile();
     void abortStopsWithoutCompletion();
     void secondStartWhileRunningIsRefused();
+    void sourceThatLies_data();
+    void sourceThatLies();
 
 private:
     // Runs one conversion to its end; false on a timeout.
@@ -1003,6 +1005,52 @@ void tst_AudioConvert::secondStartWhileRunningIsRefused()
     QCOMPARE(events.percents.count(100), 1);
     QVERIFY(!QFile::exists(path(QStringLiteral("second.wav"))));
     converter.Unadvise(cookie);
+}
+
+void tst_AudioConvert::sourceThatLies_data()
+{
+    QTest::addColumn<Start>("start");
+    QTest::addColumn<int>("keep"); // bytes of the file kept; 0 all
+    QTest::addColumn<int>("rate"); // written into the header; 0 as it is
+    QTest::addColumn<int>("code");
+    // Its header promises 4000 bytes of audio. Once this converted
+    // "successfully" into an empty file.
+    QTest::newRow("ends after the header") << toWave << 44 << 0 << int(acErrReadFailed);
+    QTest::newRow("ends part-way, mp3") << toMp3 << 44 + 1000 << 0 << int(acErrReadFailed);
+    QTest::newRow("ends inside the data length") << toWave << 43 << 0 << int(acErrReadFailed);
+    // Once this sized a resampler buffer of about 1.4 GB.
+    QTest::newRow("1 Hz") << toWave << 0 << 1 << int(acErrInputNotPcmWave);
+    QTest::newRow("1 Hz, mp3") << toMp3 << 0 << 1 << int(acErrInputNotPcmWave);
+    QTest::newRow("10 MHz") << toWave << 0 << 10000000 << int(acErrInputNotPcmWave);
+}
+
+void tst_AudioConvert::sourceThatLies()
+{
+    QFETCH(Start, start);
+    QFETCH(int, keep);
+    QFETCH(int, rate);
+    QFETCH(int, code);
+    const QString input = path(QStringLiteral("lying.wav"));
+    writeWave(input, 1000);
+    QFile file(input);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    if (rate > 0) {
+        char fields[8]; // sample rate, bytes per second of 16-bit stereo
+        qToLittleEndian<uint32_t>(uint32_t(rate), fields);
+        qToLittleEndian<uint32_t>(uint32_t(rate) * 4, fields + 4);
+        QVERIFY(file.seek(24) && file.write(fields, 8) == 8);
+    }
+    if (keep > 0)
+        QVERIFY(file.resize(keep));
+    file.close();
+
+    IAudioConvert converter;
+    Recorder events;
+    const QString out = path(QStringLiteral("from-lying-%1").arg(QTest::currentDataTag()));
+    QVERIFY(convert(converter, start, input, out, events));
+    QCOMPARE(events.errors, QList<int32_t>{code});
+    QVERIFY(!events.percents.contains(100));
+    QVERIFY(!QFile::exists(out));
 }
 
 QTEST_GUILESS_MAIN(tst_AudioConvert)

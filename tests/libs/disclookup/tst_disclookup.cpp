@@ -1,7 +1,7 @@
 #include "libs/cdrip/cdrip.h"
 #include "libs/disclookup/disclookup.h"
 #include "libs/disclookup/disctoc.h"
-#include "tests/libs/cdrip/disclayouts.h"
+#include "tests/support/disclayouts.h"
 #include "tests/support/loopbackhttpserver.h"
 #include "tests/support/testsupport.h"
 
