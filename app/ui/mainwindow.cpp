@@ -10,6 +10,10 @@
 #include "app/ui/optionpages.h"
 #include "app/ui/sidepanel.h"
 #include "app/ui/tracklistview.h"
+#include "convert/audioconvertclient.h"
+#include "convert/qualitylists.h"
+#include "convert/qualitysettings.h"
+#include "convert/ui/qualitydialog.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -25,6 +29,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTimer>
@@ -258,6 +263,11 @@ void TfrmMain::FormCreate()
     AudioConvert = m_core->AudioConvert();
     step("ConfigureAudioConvert");
     m_core->ConfigureAudioConvert();
+    if (m_core->Mp3Encoder())
+        m_quality = std::make_unique<OutputQuality>(*AudioConvert,
+                                                    *m_core->Mp3Encoder(),
+                                                    FLACOut,
+                                                    MACOut);
     step("FillDriveList");
     FillDriveList();
     connect(cmbDevice, &QComboBox::currentIndexChanged, this, &TfrmMain::cmbDeviceChange);
@@ -266,6 +276,8 @@ void TfrmMain::FormCreate()
     cmbOutformat->setCurrentIndex(0);
     cmbOutformatChange();
     connect(cmbOutformat, &QComboBox::currentIndexChanged, this, &TfrmMain::cmbOutformatChange);
+    connect(edtQuality, &QComboBox::currentIndexChanged, this, &TfrmMain::edtQualityChange);
+    connect(ActQuality, &QAction::triggered, this, &TfrmMain::ActQualityExecute);
     PlaylistEntries.clear();
     step("PlaylistEntries");
 }
@@ -339,6 +351,7 @@ void TfrmMain::FormDestroy()
     WaveOut = nullptr;
     FLACOut = nullptr;
     MACOut = nullptr;
+    m_quality.reset();
     AudioConvert = nullptr;
     // The track list lets go of the disc before it goes with the core.
     CDList->setModel(nullptr);
@@ -505,7 +518,123 @@ void TfrmMain::edtFilenameButtonClick()
         edtFilename->setText(SaveDialog->selectedFiles().constFirst());
 }
 
-void TfrmMain::cmbOutformatChange() {}
+// ---------------------------------------------------------------------------
+// Output format and quality
+
+void TfrmMain::cmbOutformatChange()
+{
+    const int format = cmbOutformat->currentIndex();
+    {
+        // Filling and selecting from here is no choice of the user's.
+        const QSignalBlocker quiet(edtQuality);
+        edtQuality->clear();
+        edtQuality->addItems(QualityLists::texts(format));
+        if (edtQuality->count() > 0) {
+            edtQuality->setCurrentIndex(QualityLists::defaultEntry(format));
+            ActQuality->setEnabled(QualityLists::hasQualityDialog(format));
+        }
+    }
+    if (format == QualityLists::Wma)
+        edtQualityChange();
+    if ((format == QualityLists::Flac || format == QualityLists::Ape) && !lblTips->text().isEmpty())
+        lblTips->clear();
+    if (edtQuality->currentIndex() >= 0)
+        ApplyQualitySettings(false);
+}
+
+void TfrmMain::edtQualityChange()
+{
+    const int entry = edtQuality->currentIndex();
+    if (entry < 0)
+        return;
+    ApplyQualitySettings(false);
+    if (cmbOutformat->currentIndex() == QualityLists::Wma)
+        lblTips->setText(QString::fromLatin1(QualityLists::wma(entry).profileText));
+}
+
+void TfrmMain::ApplyQualitySettings(bool ShowDialog)
+{
+    if (!m_quality)
+        return;
+    // Made on every call, shown or not; it lives for this call only.
+    TfrmQuality dialog(this);
+    const int format = cmbOutformat->currentIndex();
+    const int entry = edtQuality->currentIndex();
+    if (format == QualityLists::Mp3) {
+        dialog.setPage(TfrmQuality::pgMp3);
+        showTips(m_quality->apply(format, entry));
+    } else if (format == QualityLists::OggVorbis) {
+        dialog.setPage(TfrmQuality::pgOgg);
+        if (entry < 0 || entry >= QualityLists::OggCount)
+            return;
+        const QualityLists::OggEntry &preset = QualityLists::ogg(entry);
+        const bool sent = preset.range
+                              ? ApplyOggRangePreset(preset.bitrate, preset.dialogEntry, dialog)
+                              : ApplyOggFixedPreset(preset.bitrate, preset.dialogEntry, dialog);
+        if (!sent)
+            return;
+        lblTips->setText(AudioConvert->OggVorbisFormatDescription());
+    } else {
+        showTips(m_quality->apply(format, entry));
+    }
+    dialog.setEncoder(m_core->Mp3Encoder());
+    if (!ShowDialog || dialog.exec() != QDialog::Accepted)
+        return;
+    if (dialog.page() == TfrmQuality::pgMp3) {
+        CopyEncoderFormat();
+        lblTips->setText(AudioConvert->Mp3FormatDescription());
+    } else if (dialog.page() == TfrmQuality::pgOgg) {
+        const QualityOutcome outcome = m_quality->acceptOggPage(dialog.oggChoice());
+        if (outcome.accepted)
+            showTips(outcome);
+        else
+            QMessageBox::information(&dialog,
+                                     dialog.windowTitle(),
+                                     QStringLiteral(
+                                         "Incorrect OggVorbis settings, Please try again!"));
+    }
+}
+
+void TfrmMain::ActQualityExecute()
+{
+    ApplyQualitySettings(true);
+}
+
+bool TfrmMain::ApplyOggRangePreset(int32_t Bitrate, int ListEntry, TfrmQuality &dialog)
+{
+    if (!m_quality->applyOggRangePreset(Bitrate)) {
+        oggVorbisNotSupported();
+        return false;
+    }
+    dialog.prepareOggRangePreset(ListEntry);
+    return true;
+}
+
+bool TfrmMain::ApplyOggFixedPreset(int32_t Bitrate, int TrackPosition, TfrmQuality &dialog)
+{
+    if (!m_quality->applyOggFixedPreset(Bitrate)) {
+        oggVorbisNotSupported();
+        return false;
+    }
+    dialog.prepareOggFixedPreset(TrackPosition);
+    return true;
+}
+
+void TfrmMain::oggVorbisNotSupported()
+{
+    QMessageBox::information(this, windowTitle(), QStringLiteral("OggVorbis is not supported."));
+}
+
+void TfrmMain::CopyEncoderFormat()
+{
+    ::CopyEncoderFormat(*AudioConvert, *m_core->Mp3Encoder());
+}
+
+void TfrmMain::showTips(const QualityOutcome &outcome)
+{
+    if (outcome.tips)
+        lblTips->setText(*outcome.tips);
+}
 
 void TfrmMain::showError(const QString &message)
 {

@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QStringList>
 
+#include <cstdint>
 #include <memory>
 
 class QAction;
@@ -23,7 +24,10 @@ class TCDIn;
 class TFLACOut;
 class TMACOut;
 class TWaveOut;
+class TfrmQuality;
 class TrackListView;
+class OutputQuality;
+struct QualityOutcome;
 
 // The program's one window: its controls and their thin handlers. The
 // long-lived components, the settings and the disc live in the core it owns;
@@ -48,6 +52,13 @@ public:
     void WMDeviceChange(int eventCode);
     // True when at least one track is ticked for ripping.
     bool AnyTrackTicked() const;
+
+    // The Ogg Vorbis preset steps of ApplyQualitySettings: send the preset
+    // (a range with minimum and maximum `Bitrate`, or a fixed `Bitrate`) and
+    // prepare the dialog's "ogg" page to show it. When the component refuses
+    // the preset they tell the user, send nothing and return false.
+    bool ApplyOggRangePreset(int32_t Bitrate, int ListEntry, TfrmQuality &dialog);
+    bool ApplyOggFixedPreset(int32_t Bitrate, int TrackPosition, TfrmQuality &dialog);
 
     // The output paths finished in the current job, in finishing order.
     QStringList PlaylistEntries;
@@ -91,6 +102,15 @@ private:
     void edtFilenameButtonClick();
     void setPlaylistFieldEnabled(bool enabled);
     void cmbOutformatChange();
+    void edtQualityChange();
+    // Applies the selected quality of the selected format and, when
+    // ShowDialog, shows the quality dialog and applies what it returns.
+    void ApplyQualitySettings(bool ShowDialog);
+    void ActQualityExecute();
+    // The encoder's sample rate, bitrate and channels to the converter.
+    void CopyEncoderFormat();
+    void showTips(const QualityOutcome &outcome);
+    void oggVorbisNotSupported();
     // The disc's artist, album, genre and year into their fields.
     void showDiscFields();
 
@@ -119,6 +139,9 @@ private:
     TFLACOut *FLACOut = nullptr; // null without libFLAC
     TMACOut *MACOut = nullptr;   // null without libMACDll
     TAudioConvert *AudioConvert = nullptr;
+    // Sends the chosen quality to the components above; null when the
+    // conversion component could not be configured.
+    std::unique_ptr<OutputQuality> m_quality;
 
     // Actions, timers and dialogs.
     QObject *ActionList = nullptr;

@@ -3,12 +3,16 @@
 #include "app/ui/mainwindow.h"
 #include "app/ui/sidepanel.h"
 #include "convert/audioconvertclient.h"
+#include "convert/ui/qualitydialog.h"
 #include "pipeline/cdinput.h"
 #include "pipeline/flacwriter.h"
 #include "pipeline/macwriter.h"
 #include "pipeline/wavewriter.h"
+#include "pipeline/writerevents.h"
+#include "tests/support/mediaprobe.h"
 #include "tests/support/memorysettings.h"
 #include "tests/support/testsupport.h"
+#include "tests/support/wavefixture.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -57,6 +61,21 @@ private Q_SLOTS:
     void blankKeyIgnored();
     void discRemovalAndArrival();
     void titleColumnFollowsPanel();
+    void qualityAtStart();
+    void outputFormats_data();
+    void outputFormats();
+    void wmaSendsProfile24();
+    void losslessFormatsSetTheirWriters();
+    void bitrateEntryAfterVbrEntry();
+    void oggQuality10AndTheDialogsOk();
+    void dialogShowsZeroForAnUnlistedBitrate();
+    void monoThenStereoInTheDialog();
+    void cancelKeepsWhatTheMp3PageWrote();
+    void altPresetFromTheDialog();
+    void oggQualityFromTheDialog();
+    void refusedOggDialogSettings();
+    void refusedOggPreset();
+    void choicesReachTheRippedFiles();
 
 private:
     struct Window
@@ -81,6 +100,20 @@ private:
     static QList<bool> ticks(TfrmMain *w);
     // Selects the three-track example disc and shows the window.
     static bool showExampleDisc(TfrmMain *w);
+
+    // Chooses a format, then (unless -1) one of its qualities, as a user would.
+    static void choose(TfrmMain *w, int format, int entry = -1);
+    static QString tips(TfrmMain *w) { return child<QLabel>(w, "lblTips")->text(); }
+    // Opens the quality dialog with "...", and runs `act` on it while it is shown.
+    static void useQualityDialog(TfrmMain *w, std::function<void(TfrmQuality &)> act);
+    // What the next message box said; it is closed with OK.
+    struct Message
+    {
+        QString title;
+        QString text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+    };
+    static void catchNextMessage(Message &message);
 
     QTemporaryDir m_home;
 };
@@ -734,6 +767,436 @@ void tst_MainWindow::titleColumnFollowsPanel()
         w->resize(width, 573);
         QTRY_COMPARE(grid(w)->columnWidth(4), panel->width() * 120 / 441 + 50);
     }
+}
+
+void tst_MainWindow::choose(TfrmMain *w, int format, int entry)
+{
+    child<QComboBox>(w, "cmbOutformat")->setCurrentIndex(format);
+    if (entry >= 0)
+        child<QComboBox>(w, "edtQuality")->setCurrentIndex(entry);
+}
+
+void tst_MainWindow::useQualityDialog(TfrmMain *w, std::function<void(TfrmQuality &)> act)
+{
+    bool shown = false;
+    onNextModal([&shown, act](QWidget *modal) {
+        if (auto *dialog = qobject_cast<TfrmQuality *>(modal)) {
+            shown = true;
+            act(*dialog);
+        }
+        // Whatever `act` left open closes, so that the test goes on.
+        if (QApplication::activeModalWidget() == modal)
+            modal->close();
+    });
+    w->findChild<QAction *>("ActQuality")->trigger();
+    QVERIFY(shown);
+}
+
+void tst_MainWindow::catchNextMessage(Message &message)
+{
+    onNextModal([&message](QWidget *modal) {
+        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            message = {box->windowTitle(), box->text(), box->icon()};
+            box->accept();
+        }
+    });
+}
+
+namespace {
+
+QPushButton *dialogButton(TfrmQuality &dialog, const char *name)
+{
+    return dialog.findChild<QPushButton *>(QLatin1String(name));
+}
+
+} // namespace
+
+void tst_MainWindow::qualityAtStart()
+{
+    Window win = makeWindow();
+    TfrmMain *w = win.w.get();
+    auto quality = child<QComboBox>(w, "edtQuality");
+    QCOMPARE(quality->count(), 40);
+    QCOMPARE(quality->currentText(), "Near CD-Quality");
+    QVERIFY(w->findChild<QAction *>("ActQuality")->isEnabled());
+    QVERIFY(child<QToolButton>(w, "btnQuality")->isEnabled());
+    QCOMPARE(tips(w), "MPEG-1 Layer III, 44100 Hz, Joint Stereo, CBR 128 kbit/s");
+    TAudioConvert *convert = w->core()->AudioConvert();
+    QCOMPARE(convert->Mp3FormatDescription(), tips(w));
+}
+
+void tst_MainWindow::outputFormats_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("entries");
+    QTest::addColumn<QString>("selected");
+    QTest::addColumn<bool>("dialog");
+    QTest::addColumn<QString>("tips");
+    QTest::newRow("Mp3 (Mpeg Layer-3)")
+        << 0 << 40 << "Near CD-Quality" << true
+        << "MPEG-1 Layer III, 44100 Hz, Joint Stereo, CBR 128 kbit/s";
+    QTest::newRow("WMA (Windows Media Audio 9)")
+        << 1 << 51 << "WMA 44,100 Hz; 16 Bit; Stereo; 128 kbps" << false
+        << "Audio for CD-quality transparency (128 Kbps stereo)";
+    QTest::newRow("Ogg (Ogg Vorbis 1.1)")
+        << 2 << 22 << "VBR Quality-3 (192 kbit/s)" << true
+        << "Ogg Vorbis, 44100 Hz, Stereo, nominal 128 kbit/s, min 192 kbit/s, max 192 kbit/s";
+    QTest::newRow("Wav(Standard)") << 3 << 36 << "16-bit Stereo 44,100Hz (CD Quality)" << false
+                                   << "PCM WAV, 16 bits, 44100 Hz, Stereo";
+    // The ADPCM list starts at 48,000 Hz.
+    QTest::newRow("WAV (ADPCM) ") << 4 << 18 << "Stereo 48,000Hz" << false
+                                  << "IMA ADPCM WAV, 4 bits, 48000 Hz, Stereo";
+    QTest::newRow("FLAC(Free Lossless Audio Codec)")
+        << 5 << 9 << "Compression Level 0" << false << QString();
+    QTest::newRow("APE(Monkey's Audio)")
+        << 6 << 4 << "Normal Compression Level" << false << QString();
+}
+
+void tst_MainWindow::outputFormats()
+{
+    QFETCH(int, format);
+    QFETCH(int, entries);
+    QFETCH(QString, selected);
+    QFETCH(bool, dialog);
+    QFETCH(QString, tips);
+    Window win = makeWindow();
+    TfrmMain *w = win.w.get();
+    // From a format with the dialog and one without, so that every format
+    // must set both the list and the button itself.
+    for (int before : {format == 0 ? 2 : 0, format == 5 ? 6 : 5}) {
+        choose(w, before, 1);
+        choose(w, format);
+        auto quality = child<QComboBox>(w, "edtQuality");
+        QCOMPARE(quality->count(), entries);
+        QCOMPARE(quality->currentText(), selected);
+        QCOMPARE(w->findChild<QAction *>("ActQuality")->isEnabled(), dialog);
+        QCOMPARE(tst_MainWindow::tips(w), tips);
+    }
+}
+
+void tst_MainWindow::wmaSendsProfile24()
+{
+    Window win = makeWindow();
+    TfrmMain *w = win.w.get();
+    choose(w, 1, 0); // profile 1: 8000 Hz mono
+    QCOMPARE(tips(w), "Video for dial-up modems or single channel ISDN (28.8 to 56 Kbps)");
+    choose(w, 0);
+    choose(w, 1);
+    // The file shows profile 24: 44100 Hz, stereo, 128 kbit/s.
+    QTemporaryDir dir;
+    const QString input = dir.filePath("input.wav");
+    WaveFixture::writeWave(input, 4410);
+    TAudioConvert *convert = w->core()->AudioConvert();
+    bool done = false;
+    convert->OnConvertBlock = [&done](TAudioConvert *, int32_t percent) { done |= percent == 100; };
+    convert->ConvertWaveToWma(input, dir.filePath("out.wma"));
+    QTRY_VERIFY_WITH_TIMEOUT(done, 30000);
+    convert->OnConvertBlock = nullptr;
+    const TestSupport::Probe p = TestSupport::probe(dir.filePath("out.wma"));
+    QCOMPARE(p.sampleRate, 44100);
+    QCOMPARE(p.channels, 2);
+    QVERIFY2(qAbs(p.bitRate - 128000) <= 6400, qPrintable(QString::number(p.bitRate)));
+}
+
+void tst_MainWindow::losslessFormatsSetTheirWriters()
+{
+    Window win = makeWindow();
+    TfrmMain *w = win.w.get();
+    TFLACOut *flac = w->core()->FLACOut();
+    TMACOut *mac = w->core()->MACOut();
+    QVERIFY(flac && mac);
+    choose(w, 5, 8);
+    QCOMPARE(int(flac->MaxLPCOrder()), 8);
+    choose(w, 6, 3);
+    QCOMPARE(mac->CompressionLevel(), 4000);
+    QCOMPARE(tips(w), QString());
+    // Choosing the format again starts from its default entry.
+    choose(w, 0);
+    choose(w, 6);
+    QCOMPARE(mac->CompressionLevel(), 2000);
+    choose(w, 5);
+    QCOMPARE(int(flac->MaxLPCOrder()), 0);
+    QCOMPARE(tips(w), QString());
+}
+
+void tst_MainWindow::bitrateEntryAfterVbrEntry()
+{
+    Window win = makeWindow();
+    TfrmMain *w = win.w.get();
+    choose(w, 0, 23); // "VBR-Quality Level 4"
+    QCOMPARE(tips(w), "MPEG-1 Layer III, 44100 Hz, Joint Stereo, VBR quality 4");
+    choose(w, 0, 7); // "128 kbit/s"
+    QCOMPARE(child<QComboBox>(w, "edtQuality")->currentText(), "128 kbit/s");
+    QCOMPARE(tips(w), "MPEG-1 Layer III, 44100 Hz, Joint Stereo, CBR 128 kbit/s");
+    QCOMPARE(w->core()->Mp3Encoder()->VbrMethod(), -1);
+}
+
+void tst_MainWindow::oggQuality10AndTheDialogsOk()
+{
+    Window win = makeWindow();
+    TfrmMain *w = win.w.get();
+    choose(w, 2, 10); // "VBR Quality-10 (32-48 kbit/s)"
+    const QString sent56 = "Ogg Vorbis, 44100 Hz, Stereo, nominal 128 kbit/s, min 56 kbit/s, "
+                           "max 56 kbit/s";
+    QCOMPARE(tips(w), sent56);
+    QString minimum;
+    useQualityDialog(w, [&minimum](TfrmQuality &dialog) {
+        QCOMPARE(dialog.page(), TfrmQuality::pgOgg);
+        minimum = dialog.findChild<QComboBox *>("cmbMinbitarte")->currentText();
+        dialogButton(dialog, "btnOK")->click();
+    });
+    // The lists showed 48, and OK sends what they show.
+    QCOMPARE(minimum, "48 kbit");
+    QCOMPARE(tips(w),
+             "Ogg Vorbis, 44100 Hz, Stereo, nominal 128 kbit/s, min 48 kbit/s, max 48 kbit/s");
+    QCOMPARE(w->core()->AudioConvert()->OggVorbisFormatDescription(), tips(w));
+}
+
+void tst_MainWindow::dialogShowsZeroForAnUnlistedBitrate()
+{
+    Window win = makeWindow();
+    TfrmMain *w = win.w.get();
+    for (int entry : {14, 10}) { // "40 kbit/s", "80 kbit/s"
+        choose(w, 0, entry);
+        QString label;
+        int position = -1;
+        useQualityDialog(w, [&](TfrmQuality &dialog) {
+            QCOMPARE(dialog.page(), TfrmQuality::pgMp3);
+            label = dialog.findChild<QLabel *>("lblBitrate")->text();
+            position = dialog.findChild<QSlider *>("tkbBitrate")->value();
+            dialogButton(dialog, "btnCancel")->click();
+        });
+        QCOMPARE(label, "Current bitrate: 0 kbit");
+        QCOMPARE(position, 9);
+    }
+}
+
+void tst_MainWindow::monoThenStereoInTheDialog()
+{
+    Window win = makeWindow();
+    TfrmMain *w = win.w.get();
+    useQualityDialog(w, [](TfrmQuality &dialog) {
+        auto channels = dialog.findChild<QComboBox *>("cmbChannel");
+        channels->setCurrentText("Mono");
+        channels->setCurrentText("Stereo");
+        dialogButton(dialog, "btnOK")->click();
+    });
+    QCOMPARE(w->core()->Mp3Encoder()->Mp3Channels(), 1);
+    QCOMPARE(w->core()->Mp3Encoder()->ChannelMode(), 1);
+    QCOMPARE(tips(w), "MPEG-1 Layer III, 44100 Hz, Mono, CBR 128 kbit/s");
+}
+
+void tst_MainWindow::cancelKeepsWhatTheMp3PageWrote()
+{
+    Window win = makeWindow();
+    TfrmMain *w = win.w.get();
+    const QString before = tips(w);
+    useQualityDialog(w, [](TfrmQuality &dialog) {
+        dialog.findChild<QSlider *>("tkbBitrate")->setValue(14);
+        dialogButton(dialog, "btnCancel")->click();
+    });
+    QCOMPARE(w->core()->Mp3Encoder()->Mp3Bitrate(), 320);
+    // The converter and the hint wait for the next OK.
+    QCOMPARE(w->core()->AudioConvert()->Mp3FormatDescription(), before);
+    QCOMPARE(tips(w), before);
+    useQualityDialog(w, [](TfrmQuality &dialog) {
+        // The quality list's entry was applied again as the dialog opened.
+        QCOMPARE(dialog.findChild<QSlider *>("tkbBitrate")->value(), 9);
+        dialog.findChild<QSlider *>("tkbBitrate")->setValue(14);
+        dialogButton(dialog, "btnOK")->click();
+    });
+    QCOMPARE(tips(w), "MPEG-1 Layer III, 44100 Hz, Joint Stereo, CBR 320 kbit/s");
+}
+
+void tst_MainWindow::altPresetFromTheDialog()
+{
+    Window win = makeWindow();
+    TfrmMain *w = win.w.get();
+    useQualityDialog(w, [](TfrmQuality &dialog) {
+        dialog.findChild<QComboBox *>("cmbAltPresets")->setCurrentText("Extrene");
+        dialogButton(dialog, "btnOK")->click();
+    });
+    QCOMPARE(tips(w), "MPEG-1 Layer III, 44100 Hz, Joint Stereo, VBR quality 0");
+    useQualityDialog(w, [](TfrmQuality &dialog) {
+        dialog.findChild<QComboBox *>("cmbPresets")->setCurrentText("CD");
+        dialogButton(dialog, "btnOK")->click();
+    });
+    QCOMPARE(tips(w), "MPEG-1 Layer III, 44100 Hz, Joint Stereo, ABR 192 kbit/s");
+}
+
+void tst_MainWindow::oggQualityFromTheDialog()
+{
+    Window win = makeWindow();
+    TfrmMain *w = win.w.get();
+    choose(w, 2, 14); // "192 kbit/s", a fixed bitrate
+    useQualityDialog(w, [](TfrmQuality &dialog) {
+        auto vbr = dialog.findChild<QCheckBox *>("chkoggVBR");
+        dialog.findChild<QCheckBox *>("chkoggQuality")->click();
+        QVERIFY(!vbr->isEnabled() && !vbr->isChecked());
+        dialog.findChild<QSlider *>("tboggQuality")->setValue(650);
+        dialogButton(dialog, "btnOK")->click();
+    });
+    // Only the quality counts; the hint says so.
+    QCOMPARE(tips(w), "Ogg Vorbis, 44100 Hz, Stereo, quality 6.50 (VBR)");
+}
+
+void tst_MainWindow::refusedOggDialogSettings()
+{
+    Window win = makeWindow();
+    TfrmMain *w = win.w.get();
+    choose(w, 2);
+    const QString before = tips(w);
+    Message message;
+    useQualityDialog(w, [&message](TfrmQuality &dialog) {
+        // libvorbisenc has no 320 kbit/s at 8000 Hz stereo.
+        dialog.findChild<QCheckBox *>("chkoggVBR")->click();
+        dialog.findChild<QComboBox *>("cmboggFrequency")->setCurrentText("8000");
+        dialog.findChild<QSlider *>("tboggBitrate")->setValue(11);
+        catchNextMessage(message);
+        dialogButton(dialog, "btnOK")->click();
+    });
+    QTRY_COMPARE(message.text, "Incorrect OggVorbis settings, Please try again!");
+    QCOMPARE(message.title, "Quality Options");
+    QCOMPARE(message.icon, QMessageBox::Information);
+    QCOMPARE(w->core()->AudioConvert()->OggVorbisFormatDescription(), before);
+    QCOMPARE(tips(w), before);
+}
+
+void tst_MainWindow::refusedOggPreset()
+{
+    Window win = makeWindow();
+    TfrmMain *w = win.w.get();
+    choose(w, 2);
+    const QString before = w->core()->AudioConvert()->OggVorbisFormatDescription();
+    TfrmQuality dialog;
+    Message message;
+    catchNextMessage(message);
+    // No list offers it: libvorbisenc has no 32 kbit/s at 44100 Hz stereo.
+    QVERIFY(!w->ApplyOggFixedPreset(32, 3, dialog));
+    QCOMPARE(message.text, "OggVorbis is not supported.");
+    QCOMPARE(message.title, w->windowTitle());
+    QCOMPARE(message.icon, QMessageBox::Information);
+    QCOMPARE(w->core()->AudioConvert()->OggVorbisFormatDescription(), before);
+    QCOMPARE(dialog.oggChoice().frequency, QString()); // the page was not prepared
+    QVERIFY(w->ApplyOggRangePreset(64, 2, dialog));
+    QCOMPARE(dialog.oggChoice().minimumText, "64 kbit");
+}
+
+namespace {
+
+// Rips track `track` of the window's current drive with one of its writers;
+// false (with the reason in the log) when the run failed.
+bool ripWith(SondrelCore &core, TPcmFileOut &writer, int track, const QString &path)
+{
+    core.CDIn()->SetStartTrack(track);
+    core.CDIn()->SetEndTrack(track);
+    writer.SetFileName(path);
+    QSignalSpy done(core.eventsOf(&writer), &WriterEvents::done);
+    QSignalSpy failed(core.eventsOf(&writer), &WriterEvents::threadException);
+    writer.StartOutput();
+    if (!QTest::qWaitFor([&] { return done.size() + failed.size() > 0; }, 60000)
+        || !failed.isEmpty()) {
+        qWarning("the rip into %s failed", qPrintable(path));
+        return false;
+    }
+    return true;
+}
+
+// Converts a ripped WAV file with the window's conversion component.
+bool convertWith(TAudioConvert &convert,
+                 void (TAudioConvert::*start)(const QString &, const QString &),
+                 const QString &input,
+                 const QString &output)
+{
+    bool done = false;
+    int error = 0;
+    convert.OnConvertBlock = [&done](TAudioConvert *, int32_t percent) { done |= percent == 100; };
+    convert.OnError = [&error](TAudioConvert *, TOleEnum code) { error = code; };
+    (convert.*start)(input, output);
+    const bool ended = QTest::qWaitFor([&] { return done || error != 0; }, 60000);
+    convert.OnConvertBlock = nullptr;
+    convert.OnError = nullptr;
+    return ended && error == 0;
+}
+
+} // namespace
+
+void tst_MainWindow::choicesReachTheRippedFiles()
+{
+    Window win = makeWindow();
+    TfrmMain *w = win.w.get();
+    SondrelCore &core = *w->core();
+    // The two-track disc; its second track is one second long.
+    auto devices = child<QComboBox>(w, "cmbDevice");
+    devices->setCurrentIndex(devices->count() - 1);
+    QCOMPARE(cells(w)->rowCount(), 2);
+    QTemporaryDir dir;
+    const QString wave = dir.filePath("track.wav");
+    using namespace TestSupport;
+
+    // MP3 "VBR-Quality Level 2": LAME's own tag in the file names V2 (500 - 10 * 2).
+    choose(w, 0, 21);
+    QVERIFY(ripWith(core, *core.WaveOut(), 2, wave));
+    const QString mp3 = dir.filePath("track.mp3");
+    QVERIFY(convertWith(*core.AudioConvert(), &TAudioConvert::ConvertWaveToMp3, wave, mp3));
+    Probe p = probe(mp3);
+    QCOMPARE(p.codec, "mp3");
+    QCOMPARE(p.sampleRate, 44100);
+    QCOMPARE(p.channels, 2);
+    const QByteArray mp3Head = readFile(mp3).left(1044);
+    QVERIFY(mp3Head.contains("Xing"));
+    const int lame = mp3Head.indexOf("LAME");
+    QVERIFY(lame > 0);
+    QCOMPARE(qFromBigEndian<uint16_t>(mp3Head.constData() + lame + 26) & 0x7ff, 480);
+    QVERIFY(!ffmpegDecode(mp3).isEmpty());
+
+    // Ogg Vorbis "192 kbit/s": a fixed nominal bitrate, no minimum or maximum.
+    choose(w, 2, 14);
+    QVERIFY(ripWith(core, *core.WaveOut(), 2, wave));
+    const QString ogg = dir.filePath("track.ogg");
+    QVERIFY(convertWith(*core.AudioConvert(), &TAudioConvert::ConvertWaveToOggVorbis, wave, ogg));
+    p = probe(ogg);
+    QCOMPARE(p.codec, "vorbis");
+    QCOMPARE(p.sampleRate, 44100);
+    QCOMPARE(p.channels, 2);
+    QCOMPARE(p.bitRate, 192000);
+    const QByteArray oggHead = readFile(ogg).left(4096);
+    const int id = oggHead.indexOf("\x01vorbis");
+    QVERIFY(id >= 0);
+    QCOMPARE(qFromLittleEndian<int32_t>(oggHead.constData() + id + 20), 192000);
+    QVERIFY(qFromLittleEndian<int32_t>(oggHead.constData() + id + 16) <= 0);
+    QVERIFY(qFromLittleEndian<int32_t>(oggHead.constData() + id + 24) <= 0);
+    QVERIFY(!ffmpegDecode(ogg).isEmpty());
+
+    // FLAC "Compression Level 8": linear predictors of more than the four
+    // taps that level 4 allows, none above eight, as flac's analysis shows.
+    choose(w, 5, 8);
+    const QString flac = dir.filePath("track.flac");
+    QVERIFY(ripWith(core, *core.FLACOut(), 2, flac));
+    const ProcessResult analysis = run("flac",
+                                       {"-a", "-s", "-f", "-o", dir.filePath("track.ana"), flac});
+    QCOMPARE(analysis.exitCode, 0);
+    int highest = 0;
+    const QRegularExpression order("type=LPC\\torder=(\\d+)");
+    for (const QRegularExpressionMatch &m :
+         order.globalMatch(QString::fromLatin1(readFile(dir.filePath("track.ana")))))
+        highest = std::max(highest, m.captured(1).toInt());
+    QVERIFY2(highest > 4 && highest <= 8, qPrintable(QString::number(highest)));
+    QCOMPARE(run("flac", {"-t", "-s", flac}).exitCode, 0);
+
+    // APE "Extra High Compression Level": 4000 in the file's header, and
+    // FFmpeg decodes it to the track's own samples.
+    choose(w, 6, 3);
+    const QString ape = dir.filePath("track.ape");
+    QVERIFY(ripWith(core, *core.MACOut(), 2, ape));
+    const QByteArray apeHead = readFile(ape).left(256);
+    QVERIFY(apeHead.startsWith("MAC "));
+    const auto descriptor = qFromLittleEndian<uint32_t>(apeHead.constData() + 8);
+    QCOMPARE(qFromLittleEndian<uint16_t>(apeHead.constData() + descriptor), uint16_t(4000));
+    p = probe(ape);
+    QCOMPARE(p.codec, "ape");
+    QCOMPARE(p.channels, 2);
+    QCOMPARE(ffmpegDecode(ape), readFile(wave).mid(44));
 }
 
 QTEST_MAIN(tst_MainWindow)
