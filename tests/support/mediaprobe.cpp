@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QtEndian>
 
 namespace TestSupport {
 
@@ -34,6 +35,18 @@ Probe probe(const QString &path)
     p.sampleFormat = stream.value(QStringLiteral("sample_fmt")).toString();
     p.duration = format.value(QStringLiteral("duration")).toString().toDouble();
     return p;
+}
+
+QByteArray riffChunk(const QByteArray &riff, const char *id)
+{
+    int at = 12;
+    while (at + 8 <= riff.size()) {
+        const uint32_t size = qFromLittleEndian<uint32_t>(riff.constData() + at + 4);
+        if (riff.mid(at, 4) == id)
+            return riff.mid(at + 8, int(size));
+        at += 8 + int(size) + int(size & 1);
+    }
+    return {};
 }
 
 QByteArray ffmpegDecode(const QString &path)

@@ -21,6 +21,9 @@ struct Probe
 
 Probe probe(const QString &path);
 
+// The payload of a RIFF file's chunk ("fmt ", "data"), empty without one.
+QByteArray riffChunk(const QByteArray &riff, const char *id);
+
 // Decodes any of our outputs to interleaved 16-bit PCM with ffmpeg; empty on failure.
 QByteArray ffmpegDecode(const QString &path);
 

@@ -24,19 +24,6 @@ using WaveFixture::writeWaveOf;
 
 namespace {
 
-// The payload of a RIFF file's chunk, empty without one.
-QByteArray chunk(const QByteArray &riff, const char *id)
-{
-    int at = 12;
-    while (at + 8 <= riff.size()) {
-        const uint32_t size = qFromLittleEndian<uint32_t>(riff.constData() + at + 4);
-        if (riff.mid(at, 4) == id)
-            return riff.mid(at + 8, int(size));
-        at += 8 + int(size) + int(size & 1);
-    }
-    return {};
-}
-
 // The channel mode (0 stereo, 1 joint stereo, 2 dual channels, 3 mono) of
 // every frame of an MPEG-1 Layer III file without tags; empty when a frame
 // header is broken.
@@ -240,7 +227,7 @@ void tst_AudioConvert::waveCopyIsExact()
     QCOMPARE(events.percents.last(), 100);
     QCOMPARE(events.percents.first(), 0);
     QVERIFY(std::is_sorted(events.percents.begin(), events.percents.end()));
-    QVERIFY(chunk(readFile(out), "data") == m_inputPcm);
+    QVERIFY(riffChunk(readFile(out), "data") == m_inputPcm);
 }
 
 void tst_AudioConvert::waveFormats_data()
@@ -265,13 +252,13 @@ void tst_AudioConvert::waveFormats()
     QVERIFY(!out.isEmpty());
 
     const QByteArray file = readFile(out);
-    const QByteArray fmt = chunk(file, "fmt ");
+    const QByteArray fmt = riffChunk(file, "fmt ");
     QVERIFY(fmt.size() >= 16);
     QCOMPARE(qFromLittleEndian<uint16_t>(fmt.constData()), uint16_t(1));
     QCOMPARE(int(qFromLittleEndian<uint16_t>(fmt.constData() + 2)), channels);
     QCOMPARE(int(qFromLittleEndian<uint32_t>(fmt.constData() + 4)), rate);
     QCOMPARE(int(qFromLittleEndian<uint16_t>(fmt.constData() + 14)), bits);
-    const QByteArray data = chunk(file, "data");
+    const QByteArray data = riffChunk(file, "data");
     const qint64 frames = data.size() / (channels * bits / 8);
     const qint64 expected = qint64(InputFrames) * rate / 44100;
     QVERIFY2(qAbs(frames - expected) <= 2, qPrintable(QString::number(frames)));
@@ -303,7 +290,7 @@ void tst_AudioConvert::monoInputFillsBothChannels()
     converter.SetWaveFormat(44100, 2, 16);
     const QString out = convertOk(converter, toWave, monoInput, QStringLiteral("spread.wav"));
     QVERIFY(!out.isEmpty());
-    const QByteArray data = chunk(readFile(out), "data");
+    const QByteArray data = riffChunk(readFile(out), "data");
     QCOMPARE(data.size(), mono.size() * 2);
     for (int i = 0; i < 4410; i += 441) {
         QCOMPARE(data.mid(4 * i, 2), mono.mid(2 * i, 2));
@@ -336,7 +323,7 @@ void tst_AudioConvert::adpcm()
     QCOMPARE(p.sampleRate, rate);
     QCOMPARE(p.channels, channels);
     const qint64 expected = qint64(InputFrames) * rate / 44100;
-    QCOMPARE(qint64(qFromLittleEndian<uint32_t>(chunk(file, "fact").constData())), expected);
+    QCOMPARE(qint64(qFromLittleEndian<uint32_t>(riffChunk(file, "fact").constData())), expected);
     const qint64 decoded = ffmpegDecode(out).size() / (2 * channels);
     // ffmpeg plays whole blocks; the padding is less than one block.
     QVERIFY2(decoded >= expected && decoded < expected + 2041, qPrintable(QString::number(decoded)));
@@ -806,7 +793,7 @@ void tst_AudioConvert::tags()
         encodedBy = q(tag->fieldText("IENC"));
         // The audio is untouched by the tag.
         if (file == QLatin1String("tags.wav"))
-            QVERIFY(chunk(readFile(out), "data") == m_inputPcm);
+            QVERIFY(riffChunk(readFile(out), "data") == m_inputPcm);
     } else {
         TagLib::FileRef ref(native.c_str());
         QVERIFY(!ref.isNull() && ref.tag());
@@ -944,7 +931,7 @@ void tst_AudioConvert::failures()
     QCOMPARE(events.errors, QList<int32_t>{code});
     QVERIFY(!events.percents.contains(100));
     if (output == input)
-        QCOMPARE(chunk(readFile(out), "data"), m_inputPcm); // the input is untouched
+        QCOMPARE(riffChunk(readFile(out), "data"), m_inputPcm); // the input is untouched
     else
         QVERIFY(!QFile::exists(out)); // no half-written file is left
 }
