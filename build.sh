@@ -1,17 +1,25 @@
 #!/usr/bin/env bash
 # Sets up a Debian 12 machine for Orvanel Sondrel, builds it, and then either
 # starts the program (./build.sh run) or runs every test (./build.sh test).
+# ./build.sh test-sanitize runs every test in a build of its own with
+# AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/).
 # Each step is skipped when it has been done already.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-build=${SONDREL_BUILD_DIR:-$here/build}
 mode=${1:-}
 
 case "$mode" in
-run | test) ;;
+run | test)
+    build=${SONDREL_BUILD_DIR:-$here/build}
+    options=()
+    ;;
+test-sanitize)
+    build=${SONDREL_SANITIZE_BUILD_DIR:-$here/build-asan}
+    options=(-DSONDREL_SANITIZE=ON)
+    ;;
 *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|test-sanitize" >&2
     exit 2
     ;;
 esac
@@ -36,7 +44,7 @@ install_packages() {
 
 configure_and_build() {
     if [ ! -f "$build/CMakeCache.txt" ]; then
-        cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+        cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}"
     fi
     cmake --build "$build" --parallel "$(nproc)"
 }
@@ -44,7 +52,7 @@ configure_and_build() {
 install_packages
 configure_and_build
 
-if [ "$mode" = test ]; then
+if [ "$mode" != run ]; then
     export QT_QPA_PLATFORM=offscreen
     exec ctest --test-dir "$build" --output-on-failure --parallel "$(nproc)"
 fi

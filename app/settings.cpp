@@ -59,38 +59,6 @@ void QSettingsStorage::setValue(const QString &name, const QVariant &value)
 
 // ---------------------------------------------------------------------------
 
-bool MemorySettingsStorage::open()
-{
-    ++opens;
-    m_open = openable;
-    return m_open;
-}
-
-void MemorySettingsStorage::close()
-{
-    m_open = false;
-}
-
-bool MemorySettingsStorage::contains(const QString &name) const
-{
-    return m_open && values.contains(name);
-}
-
-QVariant MemorySettingsStorage::value(const QString &name) const
-{
-    return m_open ? values.value(name) : QVariant();
-}
-
-void MemorySettingsStorage::setValue(const QString &name, const QVariant &value)
-{
-    if (!m_open)
-        return;
-    ++writes;
-    values.insert(name, value);
-}
-
-// ---------------------------------------------------------------------------
-
 namespace {
 
 // Closes the storage however the one operation in between ends.

@@ -25,7 +25,8 @@ public:
     QString message() const { return QString::fromUtf8(what()); }
 };
 
-// Where the values live: QSettings in the program, memory in tests.
+// Where the values live: QSettings in the program, memory in tests
+// (tests/support/memorysettings.h).
 class SettingsStorage
 {
 public:
@@ -55,25 +56,6 @@ public:
 private:
     struct Private;
     std::unique_ptr<Private> d;
-};
-
-// A store in memory that counts what is done to it.
-class MemorySettingsStorage : public SettingsStorage
-{
-public:
-    bool open() override;
-    void close() override;
-    bool contains(const QString &name) const override;
-    QVariant value(const QString &name) const override;
-    void setValue(const QString &name, const QVariant &value) override;
-
-    QVariantMap values;
-    bool openable = true;
-    int opens = 0;
-    int writes = 0;
-
-private:
-    bool m_open = false;
 };
 
 // Typed access to the settings with the program's rules.

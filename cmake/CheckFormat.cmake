@@ -1,5 +1,15 @@
 # Fails when a C or C++ source of the project differs from what clang-format
-# makes of it. Run by CTest as the test "format".
+# makes of it, or when there is no clang-format to ask. Run by CTest as the
+# test "format".
+if(NOT CLANG_FORMAT OR NOT EXISTS "${CLANG_FORMAT}")
+    # Installed since the build was configured, perhaps.
+    find_program(found_clang_format NAMES clang-format)
+    set(CLANG_FORMAT ${found_clang_format})
+endif()
+if(NOT CLANG_FORMAT)
+    message(FATAL_ERROR "clang-format is not installed, so the formatting cannot be checked: "
+                        "install it (packages.txt lists it).")
+endif()
 file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR}
     ${SOURCE_DIR}/app/*.cpp ${SOURCE_DIR}/app/*.h
     ${SOURCE_DIR}/convert/*.cpp ${SOURCE_DIR}/convert/*.h

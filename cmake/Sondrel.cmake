@@ -1,5 +1,33 @@
 # One call per target: sondrel_add_library, sondrel_add_plugin_library,
 # sondrel_add_executable and sondrel_add_test.
+#
+# Which headers a target may include is decided here. No target sees the
+# source tree as a whole: each one exposes the headers listed in its own
+# SOURCES, under their source paths ("pipeline/cdinput.h"), from a folder of
+# its own in the build tree (build/include/<target>/), and sees besides only
+# what the targets it links expose. A library passes its headers on to whoever
+# links it; so the folders depend on each other the one way the links run,
+#
+#     libs <- pipeline <- convert, lookup, player <- job <- app
+#
+# and an include against that way (pipeline including "app/...") fails to
+# compile with "No such file or directory". Headers named *_p.h stay private
+# to their folder: its sources include them by their plain name.
+#
+# A new folder (job/, player/, lookup/) plugs in with one call in its own
+# CMakeLists.txt, an add_subdirectory() in the top-level one after the
+# folders it builds on, and its links:
+#
+#     sondrel_add_library(sondrel_job
+#         SOURCES ripjob.cpp ripjob.h trackinfo.h
+#         PUBLIC_DEPENDS Qt6::Core sondrel_pipeline sondrel_convert sondrel_player)
+#
+# Its window code goes into job/ui/ as a second target that links the first
+# and Qt6::Widgets; a logic target never links a ui target. A library of
+# libs/ loaded at run time is a sondrel_add_plugin_library() whose C header
+# is named by API: that header alone becomes the target <name>_api, which the
+# binding in pipeline/ links PRIVATE, so that the C types stay out of every
+# public header of pipeline/.
 
 set(SONDREL_WARNINGS -Wall -Wextra -Wshadow -Wold-style-cast)
 
@@ -8,25 +36,54 @@ function(_sondrel_common target)
     target_compile_definitions(${target} PRIVATE QT_NO_KEYWORDS)
 endfunction()
 
+# Makes build/include/<target>/ hold a link to each public header among
+# `sources` (paths relative to the calling folder) under its source path, and
+# adds that folder to the target's include path with the given visibility.
+function(_sondrel_expose_headers target visibility)
+    set(root ${CMAKE_BINARY_DIR}/include/${target})
+    # A header dropped from the list must not stay includable.
+    file(REMOVE_RECURSE ${root})
+    set(headers ${ARGN})
+    list(FILTER headers INCLUDE REGEX "\\.h$")
+    list(FILTER headers EXCLUDE REGEX "_p\\.h$")
+    if(NOT headers)
+        return()
+    endif()
+    foreach(header IN LISTS headers)
+        get_filename_component(path ${header} ABSOLUTE)
+        file(RELATIVE_PATH relative ${CMAKE_SOURCE_DIR} ${path})
+        get_filename_component(folder ${root}/${relative} DIRECTORY)
+        file(MAKE_DIRECTORY ${folder})
+        file(CREATE_LINK ${path} ${root}/${relative} SYMBOLIC)
+    endforeach()
+    target_include_directories(${target} ${visibility} ${root})
+endfunction()
+
 # A static library of the program, linked by the executable and the tests.
 function(sondrel_add_library name)
     cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS;PUBLIC_DEPENDS" ${ARGN})
     add_library(${name} STATIC ${ARG_SOURCES})
-    target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+    _sondrel_expose_headers(${name} PUBLIC ${ARG_SOURCES})
     target_link_libraries(${name} PUBLIC ${ARG_PUBLIC_DEPENDS} PRIVATE ${ARG_DEPENDS})
     _sondrel_common(${name})
 endfunction()
 
 # One of our own shared libraries with a C interface, loaded at run time by
-# plain name (never linked by the program).
+# plain name (never linked by the program). API names its C header, which
+# the target <name>_api exposes to the binding that loads the library.
 function(sondrel_add_plugin_library name)
-    cmake_parse_arguments(ARG "" "OUTPUT_NAME" "SOURCES;DEPENDS" ${ARGN})
+    cmake_parse_arguments(ARG "" "OUTPUT_NAME;API" "SOURCES;DEPENDS" ${ARGN})
     add_library(${name} SHARED ${ARG_SOURCES})
+    _sondrel_expose_headers(${name} PRIVATE ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_DEPENDS})
     set_target_properties(${name} PROPERTIES
         C_VISIBILITY_PRESET hidden CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
     if(ARG_OUTPUT_NAME)
         set_target_properties(${name} PROPERTIES OUTPUT_NAME ${ARG_OUTPUT_NAME})
+    endif()
+    if(ARG_API)
+        add_library(${name}_api INTERFACE)
+        _sondrel_expose_headers(${name}_api INTERFACE ${ARG_API})
     endif()
     _sondrel_common(${name})
 endfunction()
@@ -34,6 +91,7 @@ endfunction()
 function(sondrel_add_executable name)
     cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
+    _sondrel_expose_headers(${name} PRIVATE ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_DEPENDS})
     _sondrel_common(${name})
 endfunction()
@@ -43,13 +101,25 @@ endfunction()
 function(sondrel_add_test name)
     cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;DEPENDS;ENVIRONMENT" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
+    _sondrel_expose_headers(${name} PRIVATE ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE Qt6::Test sondrel_testsupport ${ARG_DEPENDS})
     _sondrel_common(${name})
     add_test(NAME ${name} COMMAND ${name})
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 300)
     endif()
+    if(SONDREL_SANITIZE)
+        # Instrumented code runs two to three times slower.
+        math(EXPR ARG_TIMEOUT "${ARG_TIMEOUT} * 3")
+        list(APPEND ARG_ENVIRONMENT ${SONDREL_SANITIZER_ENVIRONMENT})
+    endif()
     set_tests_properties(${name} PROPERTIES
         TIMEOUT ${ARG_TIMEOUT}
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SONDREL_LIB_DIR=${CMAKE_BINARY_DIR}/lib;SONDREL_BIN_DIR=${CMAKE_BINARY_DIR}/bin;${ARG_ENVIRONMENT}")
 endfunction()
+
+# How the tests of a sanitizer build run: a leak fails the test, and so does
+# any finding of UBSan. Nothing is suppressed.
+set(SONDREL_SANITIZER_ENVIRONMENT
+    "ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1"
+    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")

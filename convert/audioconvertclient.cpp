@@ -196,8 +196,6 @@ void ConfigureAudioConvert(TAudioConvert &audioConvert,
                            std::shared_ptr<IAudioConvertInformation> &information,
                            std::shared_ptr<IAudioConvertLameMp3Encoder> &encoder)
 {
-    information = AudioConvertLib::CoAudioConvertInformation();
-    encoder = AudioConvertLib::CoAudioConvertLameMp3Encoder();
     encoder = audioConvert.LameMp3Encoder();
     information = audioConvert.Information();
     audioConvert.SetWriteTags(true);

@@ -84,10 +84,10 @@ private:
 };
 
 // The component's start-up configuration, run while the main window is
-// created, after it has created `audioConvert` and set its two events: a
-// stand-alone information object and MP3 encoder are made, then replaced by
-// the converter's own (this connects), WriteTags is set, and the encoder's
-// sample rate, bitrate and channels go to SetMp3Format.
+// created, after it has created `audioConvert` and set its two events: the
+// window takes the converter's own MP3 encoder and information objects (this
+// connects), WriteTags is set, and the encoder's sample rate, bitrate and
+// channels go to SetMp3Format.
 void ConfigureAudioConvert(TAudioConvert &audioConvert,
                            std::shared_ptr<IAudioConvertInformation> &information,
                            std::shared_ptr<IAudioConvertLameMp3Encoder> &encoder);

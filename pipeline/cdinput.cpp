@@ -19,7 +19,7 @@ const char *const BusyMessage = "The component is buisy";
 
 TTrackKind TrackKindOfFlag(uint8_t flag)
 {
-    return (flag & CR_CONTROL_DATA) ? ctData : ctAudio;
+    return CDRip::IsDataFlag(flag) ? ctData : ctAudio;
 }
 
 // AcquireDrive .. ReleaseDrive around one operation, also when it raises.
@@ -73,7 +73,7 @@ void TCDIn::AcquireDrive()
     // The library's active drive is shared by every CD input object (and
     // reset by each one's construction): while this one holds its drive,
     // each acquire selects that drive again.
-    CDRip().CR_SetActiveCDROM(m_heldDrive);
+    CDRip::SetActiveCDROM(m_heldDrive);
     ++m_openCount;
 }
 
@@ -87,17 +87,13 @@ void TCDIn::ReleaseDrive()
 int32_t TCDIn::GetDriveCount()
 {
     DriveHold hold(*this);
-    return CDRip().CR_GetNumCDROM();
+    return CDRip::GetNumCDROM();
 }
 
 QString TCDIn::GetDriveName()
 {
     DriveHold hold(*this);
-    CR_CdromParameters record;
-    std::memset(&record, 0, sizeof record);
-    CDRip().CR_GetCDROMParameters(&record);
-    constexpr size_t MaxNameLength = 255;
-    return QString::fromUtf8(record.id, int(qstrnlen(record.id, MaxNameLength)));
+    return CDRip::GetCDROMName();
 }
 
 TDriveStatus TCDIn::GetDriveStatus()
@@ -106,8 +102,8 @@ TDriveStatus TCDIn::GetDriveStatus()
     int32_t playing = 0;
     {
         DriveHold hold(*this);
-        CDRip().CR_IsMediaLoaded(&status);
-        playing = CDRip().CR_IsAudioPlaying();
+        CDRip::IsMediaLoaded(&status);
+        playing = CDRip::IsAudioPlaying();
     }
     if (status != 0)
         return dsNotReady;
@@ -117,9 +113,9 @@ TDriveStatus TCDIn::GetDriveStatus()
 int32_t TCDIn::GetTrackCount()
 {
     DriveHold hold(*this);
-    if (CDRip().CR_ReadToc() != 0)
+    if (CDRip::ReadToc() != 0)
         return -1;
-    return CDRip().CR_GetNumTocEntries();
+    return CDRip::GetNumTocEntries();
 }
 
 TTrackEntryInfo TCDIn::GetTrackInfo(int32_t track)
@@ -127,8 +123,8 @@ TTrackEntryInfo TCDIn::GetTrackInfo(int32_t track)
     if (track < 1 || track > GetTrackCount())
         throw EPcmException("Track out of range.");
     DriveHold hold(*this);
-    const TTocEntry a = GetTocEntry(track - 1);
-    const TTocEntry b = GetTocEntry(track);
+    const TTocEntry a = CDRip::GetTocEntry(track - 1);
+    const TTocEntry b = CDRip::GetTocEntry(track);
     TTrackEntryInfo info;
     info.TrackKind = TrackKindOfFlag(a.Flag);
     info.Length = FramesToMSF(b.StartSector >= a.StartSector ? b.StartSector - a.StartSector : 0);
@@ -140,19 +136,19 @@ void TCDIn::EjectDisc()
     if (IsBusy())
         throw EPcmException(BusyMessage);
     DriveHold hold(*this);
-    CDRip().CR_EjectCD(-1);
+    CDRip::EjectCD(-1);
 }
 
 void TCDIn::CloseDiscTray()
 {
     DriveHold hold(*this);
-    CDRip().CR_EjectCD(0);
+    CDRip::EjectCD(0);
 }
 
 void TCDIn::SetCurrentDrive(int32_t value)
 {
     DriveHold hold(*this);
-    if (value >= 0 && value < CDRip().CR_GetNumCDROM())
+    if (value >= 0 && value < CDRip::GetNumCDROM())
         m_currentDrive = value;
 }
 
@@ -174,9 +170,9 @@ void TCDIn::SetEndTrack(int32_t value)
 
 void TCDIn::rangeSectors(int64_t &start, int64_t &end) const
 {
-    start = int64_t(GetTocEntry(m_startPosition.Track - 1).StartSector)
+    start = int64_t(CDRip::GetTocEntry(m_startPosition.Track - 1).StartSector)
             + MSFToFrames(m_startPosition.Time);
-    end = int64_t(GetTocEntry(m_endPosition.Track - 1).StartSector)
+    end = int64_t(CDRip::GetTocEntry(m_endPosition.Track - 1).StartSector)
           + MSFToFrames(m_endPosition.Time);
 }
 
@@ -196,7 +192,7 @@ void TCDIn::BeginRead()
     int64_t e = 0;
     {
         DriveHold hold(*this);
-        CDRip().CR_ReadToc();
+        CDRip::ReadToc();
         rangeSectors(s, e);
     }
     // An end before the start would make a negative size and a range the
@@ -208,9 +204,9 @@ void TCDIn::BeginRead()
         throw EPcmException("The tracks are too long to read at once");
 
     std::vector<TTocEntry> toc;
-    const int32_t entries = CDRip().CR_GetNumTocEntries();
+    const int32_t entries = CDRip::GetNumTocEntries();
     for (int32_t i = 0; i <= entries; ++i)
-        toc.push_back(GetTocEntry(i));
+        toc.push_back(CDRip::GetTocEntry(i));
 
     m_size = static_cast<int32_t>((e - s) * SectorBytes);
     m_isBusy = true;
@@ -223,7 +219,7 @@ void TCDIn::BeginRead()
     m_ripStartSector = s;
     m_toc = std::move(toc);
     m_bufferSize = RipBufferSize;
-    CDRip().CR_OpenRipper(&m_bufferSize, static_cast<int32_t>(s), static_cast<int32_t>(e));
+    CDRip::OpenRipper(&m_bufferSize, static_cast<int32_t>(s), static_cast<int32_t>(e));
 }
 
 int32_t TCDIn::ReadData(void *buffer, int32_t size)
@@ -234,7 +230,7 @@ int32_t TCDIn::ReadData(void *buffer, int32_t size)
         m_chunkPos = 1;
         int32_t chunkEnd = 0;
         int32_t abort = 0;
-        const int32_t rc = CDRip().CR_RipChunk(RipBuffer.data(), &chunkEnd, &abort);
+        const int32_t rc = CDRip::RipChunk(RipBuffer.data(), &chunkEnd, &abort);
         // A failed read must not reach the file as a short or damaged chunk,
         // and a length beyond the buffer cannot be copied from it.
         if (rc != 0 || chunkEnd < 0 || chunkEnd > RipBufferSize) {
@@ -254,9 +250,7 @@ int32_t TCDIn::ReadData(void *buffer, int32_t size)
 
 void TCDIn::throwReadError()
 {
-    int64_t sector = -1;
-    if (CDRip().CR_GetReadErrorSector)
-        sector = CDRip().CR_GetReadErrorSector();
+    int64_t sector = CDRip::GetReadErrorSector();
     if (sector < 0)
         sector = m_ripStartSector + m_position / SectorBytes;
 
@@ -277,7 +271,7 @@ void TCDIn::throwReadError()
 
 void TCDIn::EndRead()
 {
-    CDRip().CR_CloseRipper();
+    CDRip::CloseRipper();
     ReleaseDrive();
     m_isBusy = false;
     m_size = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pipeline/cdripbinding.h"
+#include "pipeline/cdtime.h"
 #include "pipeline/pcminput.h"
 
 #include <QString>

@@ -1,21 +1,51 @@
 #include "pipeline/cdripbinding.h"
 
+#include "libs/cdrip/cdrip.h"
+#include "pipeline/runtimelibrary.h"
+
 #include <QFile>
-#include <QLibrary>
 #include <QList>
 #include <QSaveFile>
 #include <QtGlobal>
 
 #include <atomic>
+#include <cstring>
+#include <memory>
 
 namespace {
+
+// The entry points, typed by the library's own header. Only these are
+// called; a library lacking one of them counts as not loaded, except for
+// CR_GetReadErrorSector, which is ours and optional.
+struct Api
+{
+#define SONDREL_CDRIP_ENTRY(name) decltype(&::name) name = nullptr;
+#define SONDREL_CDRIP_REQUIRED(X) \
+    X(CR_Init) \
+    X(CR_DeInit) \
+    X(CR_SetActiveCDROM) \
+    X(CR_GetNumCDROM) \
+    X(CR_GetCDROMParameters) \
+    X(CR_ReadToc) \
+    X(CR_GetNumTocEntries) \
+    X(CR_GetTocEntry) \
+    X(CR_IsMediaLoaded) \
+    X(CR_IsAudioPlaying) \
+    X(CR_OpenRipper) \
+    X(CR_RipChunk) \
+    X(CR_CloseRipper) \
+    X(CR_EjectCD)
+    SONDREL_CDRIP_REQUIRED(SONDREL_CDRIP_ENTRY)
+    SONDREL_CDRIP_ENTRY(CR_GetReadErrorSector)
+#undef SONDREL_CDRIP_ENTRY
+};
 
 // The library's one copy in this process. GUI thread, except that the entry
 // points are read by workers once published.
 struct LoaderState
 {
-    QLibrary library;
-    TCDRipEntryPoints entries;
+    std::unique_ptr<RuntimeLibrary> library;
+    Api api;
     std::atomic<bool> loaded{false};
 
     ~LoaderState() { unload(); }
@@ -24,12 +54,10 @@ struct LoaderState
     {
         if (!loaded)
             return;
-        if (entries.CR_DeInit)
-            entries.CR_DeInit();
-        entries = TCDRipEntryPoints();
+        api.CR_DeInit();
+        api = Api();
         loaded = false;
-        if (!library.unload())
-            qWarning("%s stays loaded: %s", CDRipLibraryFileName, qPrintable(library.errorString()));
+        library.reset();
     }
 };
 
@@ -39,69 +67,9 @@ LoaderState &loader()
     return state;
 }
 
-template<typename Function>
-void resolveInto(QLibrary &library, Function &target, const char *name)
+const Api &api()
 {
-    target = reinterpret_cast<Function>(library.resolve(name));
-}
-
-void resolveAll(QLibrary &library, TCDRipEntryPoints &e)
-{
-#define SONDREL_RESOLVE(name) resolveInto(library, e.name, #name)
-    SONDREL_RESOLVE(CR_Init);
-    SONDREL_RESOLVE(CR_DeInit);
-    SONDREL_RESOLVE(CR_SetActiveCDROM);
-    SONDREL_RESOLVE(CR_GetNumCDROM);
-    SONDREL_RESOLVE(CR_GetCDROMParameters);
-    SONDREL_RESOLVE(CR_ReadToc);
-    SONDREL_RESOLVE(CR_GetNumTocEntries);
-    SONDREL_RESOLVE(CR_GetTocEntry);
-    SONDREL_RESOLVE(CR_IsMediaLoaded);
-    SONDREL_RESOLVE(CR_IsAudioPlaying);
-    SONDREL_RESOLVE(CR_OpenRipper);
-    SONDREL_RESOLVE(CR_RipChunk);
-    SONDREL_RESOLVE(CR_CloseRipper);
-    SONDREL_RESOLVE(CR_EjectCD);
-    SONDREL_RESOLVE(CR_GetReadErrorSector);
-    SONDREL_RESOLVE(CR_GetCDRipVersion);
-    SONDREL_RESOLVE(CR_GetActiveCDROM);
-    SONDREL_RESOLVE(CR_SelectCDROMType);
-    SONDREL_RESOLVE(CR_GetCDROMType);
-    SONDREL_RESOLVE(CR_SetCDROMParameters);
-    SONDREL_RESOLVE(CR_GetPercentCompleted);
-    SONDREL_RESOLVE(CR_GetPeakValue);
-    SONDREL_RESOLVE(CR_GetNumberOfJitterErrors);
-    SONDREL_RESOLVE(CR_GetJitterPosition);
-    SONDREL_RESOLVE(CR_LoadSettings);
-    SONDREL_RESOLVE(CR_SaveSettings);
-    SONDREL_RESOLVE(CR_NormalizeChunk);
-    SONDREL_RESOLVE(CR_ReadCDText);
-    SONDREL_RESOLVE(CR_IsUnitReady);
-    SONDREL_RESOLVE(CR_PlayTrack);
-    SONDREL_RESOLVE(CR_StopPlayTrack);
-    SONDREL_RESOLVE(CR_PauseCD);
-    SONDREL_RESOLVE(CR_GetCDStatusInfo);
-    SONDREL_RESOLVE(CR_LockCD);
-    SONDREL_RESOLVE(CR_GetSubChannelTrackInfo);
-    SONDREL_RESOLVE(CR_GetPlayPosition);
-    SONDREL_RESOLVE(CR_SetPlayPosition);
-    SONDREL_RESOLVE(CR_PlaySection);
-    SONDREL_RESOLVE(CR_GetLastJitterErrorPosition);
-    SONDREL_RESOLVE(CR_GetCurrentRipSector);
-    SONDREL_RESOLVE(CR_SetTransportLayer);
-    SONDREL_RESOLVE(CR_GetTransportLayer);
-    SONDREL_RESOLVE(CR_ScanForC2Errors);
-#undef SONDREL_RESOLVE
-}
-
-// A library without one of the entry points the CD input calls would crash
-// the program at that call: it counts as not loaded.
-bool hasEveryCalledEntryPoint(const TCDRipEntryPoints &e)
-{
-    return e.CR_Init && e.CR_DeInit && e.CR_SetActiveCDROM && e.CR_GetNumCDROM
-           && e.CR_GetCDROMParameters && e.CR_ReadToc && e.CR_GetNumTocEntries && e.CR_GetTocEntry
-           && e.CR_IsMediaLoaded && e.CR_IsAudioPlaying && e.CR_OpenRipper && e.CR_RipChunk
-           && e.CR_CloseRipper && e.CR_EjectCD;
+    return loader().api;
 }
 
 QByteArray iniName(const QByteArray &line)
@@ -195,26 +163,24 @@ QByteArray SetIniValue(const QByteArray &text,
 void LoadCDRipLibrary(const QString &folder)
 {
     LoaderState &s = loader();
-    if (!s.library.isLoaded()) {
-        s.library.setFileName(QString::fromLatin1(CDRipLibraryFileName));
-        if (!s.library.load())
-            return;
-    }
     if (!s.loaded) {
-        TCDRipEntryPoints entries;
-        resolveAll(s.library, entries);
-        if (!hasEveryCalledEntryPoint(entries)) {
-            qWarning("%s lacks entry points of the CD ripping library", CDRipLibraryFileName);
-            s.library.unload();
+        auto library = std::make_unique<RuntimeLibrary>(QLatin1String(CDRipLibraryFileName));
+        Api entries;
+#define SONDREL_CDRIP_REQUIRE(name) library->require(entries.name, #name);
+        SONDREL_CDRIP_REQUIRED(SONDREL_CDRIP_REQUIRE)
+#undef SONDREL_CDRIP_REQUIRE
+        library->optional(entries.CR_GetReadErrorSector, "CR_GetReadErrorSector");
+        if (!library->isLoaded()) {
+            qWarning("%s: %s", CDRipLibraryFileName, qPrintable(library->errorText()));
             return;
         }
-        s.entries = entries;
+        s.library = std::move(library);
+        s.api = entries;
         s.loaded = true;
     }
     const QString path = folder + QString::fromLatin1(CDRipSettingsFileName);
     writeSettingsFile(path);
-    if (s.entries.CR_Init)
-        s.entries.CR_Init(QFile::encodeName(path).constData());
+    s.api.CR_Init(QFile::encodeName(path).constData());
 }
 
 bool CDRipLoaded()
@@ -222,19 +188,45 @@ bool CDRipLoaded()
     return loader().loaded;
 }
 
-const TCDRipEntryPoints &CDRip()
-{
-    return loader().entries;
-}
-
 void UnloadCDRipLibrary()
 {
     loader().unload();
 }
 
+namespace CDRip {
+
+int32_t SetActiveCDROM(int32_t index)
+{
+    return api().CR_SetActiveCDROM(index);
+}
+
+int32_t GetNumCDROM()
+{
+    return api().CR_GetNumCDROM();
+}
+
+QString GetCDROMName()
+{
+    CR_CdromParameters record;
+    std::memset(&record, 0, sizeof record);
+    api().CR_GetCDROMParameters(&record);
+    constexpr size_t MaxNameLength = 255;
+    return QString::fromUtf8(record.id, int(qstrnlen(record.id, MaxNameLength)));
+}
+
+int32_t ReadToc()
+{
+    return api().CR_ReadToc();
+}
+
+int32_t GetNumTocEntries()
+{
+    return api().CR_GetNumTocEntries();
+}
+
 TTocEntry GetTocEntry(int32_t index)
 {
-    const CR_TocEntry raw = CDRip().CR_GetTocEntry(index);
+    const CR_TocEntry raw = api().CR_GetTocEntry(index);
     TTocEntry entry;
     entry.StartSector = raw.startSector;
     entry.Flag = raw.flags;
@@ -242,25 +234,44 @@ TTocEntry GetTocEntry(int32_t index)
     return entry;
 }
 
-TTrackTime FramesToMSF(uint32_t frames)
+int32_t IsMediaLoaded(int32_t *status)
 {
-    const uint32_t seconds = frames / 75;
-    TTrackTime t;
-    t.Minutes = static_cast<uint8_t>(seconds / 60);
-    t.Seconds = static_cast<uint8_t>(seconds % 60);
-    t.Frames = static_cast<uint8_t>(frames % 75);
-    return t;
+    return api().CR_IsMediaLoaded(status);
 }
 
-uint32_t MSFToFrames(const TTrackTime &time)
+int32_t IsAudioPlaying()
 {
-    return (uint32_t(time.Minutes) * 60 + time.Seconds) * 75 + time.Frames;
+    return api().CR_IsAudioPlaying();
 }
 
-QString FormatMSF(const TTrackTime &time)
+int32_t OpenRipper(int32_t *bufferSize, int32_t startSector, int32_t endSector)
 {
-    return QStringLiteral("%1:%2:%3")
-        .arg(time.Minutes, 2, 10, QLatin1Char('0'))
-        .arg(time.Seconds, 2, 10, QLatin1Char('0'))
-        .arg(time.Frames, 2, 10, QLatin1Char('0'));
+    return api().CR_OpenRipper(bufferSize, startSector, endSector);
 }
+
+int32_t RipChunk(uint8_t *buffer, int32_t *numBytes, int32_t *abort)
+{
+    return api().CR_RipChunk(buffer, numBytes, abort);
+}
+
+int32_t CloseRipper()
+{
+    return api().CR_CloseRipper();
+}
+
+int32_t EjectCD(int32_t open)
+{
+    return api().CR_EjectCD(open);
+}
+
+int32_t GetReadErrorSector()
+{
+    return api().CR_GetReadErrorSector ? api().CR_GetReadErrorSector() : -1;
+}
+
+bool IsDataFlag(uint8_t flag)
+{
+    return (flag & CR_CONTROL_DATA) != 0;
+}
+
+} // namespace CDRip

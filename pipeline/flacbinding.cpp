@@ -2,8 +2,6 @@
 
 #include <FLAC/stream_encoder.h>
 
-#include <dlfcn.h>
-
 #include <exception>
 
 namespace Flac {
@@ -45,20 +43,6 @@ struct Api
 
 namespace {
 
-template<typename Pointer>
-bool resolve(void *handle, const char *name, Pointer &target, std::string &error)
-{
-    dlerror();
-    void *symbol = dlsym(handle, name);
-    if (!symbol) {
-        error = std::string("entry point ") + name + " is missing";
-        return false;
-    }
-    // dlsym hands out object pointers; POSIX guarantees the conversion.
-    target = reinterpret_cast<Pointer>(symbol);
-    return true;
-}
-
 std::string numbered(const char *const *table, std::size_t count, unsigned value, const char *prefix)
 {
     if (table && value < count)
@@ -68,43 +52,26 @@ std::string numbered(const char *const *table, std::size_t count, unsigned value
 
 } // namespace
 
-Library::Library(const std::string &fileName)
+Library::Library(const QString &fileName)
+    : m_library(fileName)
 {
-    // RTLD_LOCAL keeps libFLAC's symbols from answering anybody else's lookups.
-    m_handle = dlopen(fileName.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!m_handle) {
-        const char *text = dlerror();
-        m_error = text ? text : fileName + " could not be opened";
-        return;
-    }
     auto api = std::make_unique<Api>();
-    bool complete = true;
-#define SONDREL_FLAC_RESOLVE(name) \
-    complete = complete && resolve(m_handle, #name, api->name, m_error);
+#define SONDREL_FLAC_RESOLVE(name) m_library.require(api->name, #name);
     SONDREL_FLAC_ENTRIES(SONDREL_FLAC_RESOLVE)
 #undef SONDREL_FLAC_RESOLVE
-    if (!complete) {
-        dlclose(m_handle);
-        m_handle = nullptr;
-        return;
-    }
-    std::string ignored;
-    resolve(m_handle, "FLAC__StreamEncoderStateString", api->stateStrings, ignored);
-    resolve(m_handle, "FLAC__StreamEncoderInitStatusString", api->initStatusStrings, ignored);
-    m_api = std::move(api);
+    m_library.optional(api->stateStrings, "FLAC__StreamEncoderStateString");
+    m_library.optional(api->initStatusStrings, "FLAC__StreamEncoderInitStatusString");
+    if (m_library.isLoaded())
+        m_api = std::move(api);
 }
 
-Library::~Library()
-{
-    if (m_handle)
-        dlclose(m_handle);
-}
+Library::~Library() = default;
 
 const Library &Library::instance()
 {
     // Never destroyed: worker threads may still finish an encoder while
     // static objects are torn down at exit.
-    static const Library *const library = new Library(LibraryFileName);
+    static const Library *const library = new Library(QLatin1String(LibraryFileName));
     return *library;
 }
 

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "pipeline/runtimelibrary.h"
+
+#include <QString>
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -22,14 +26,13 @@ struct Api;
 class Library
 {
 public:
-    explicit Library(const std::string &fileName);
+    // A plain name is looked up the dynamic loader's way, a path is used as is.
+    explicit Library(const QString &fileName);
     ~Library();
-    Library(const Library &) = delete;
-    Library &operator=(const Library &) = delete;
 
     bool isLoaded() const { return m_api != nullptr; }
-    // Why the last load failed (the loader's text or the missing entry point).
-    const std::string &errorText() const { return m_error; }
+    // Why the load failed (the loader's text or the missing entry point).
+    const QString &errorText() const { return m_library.errorText(); }
     const Api *api() const { return m_api.get(); }
 
     // The process-wide copy, loaded from LibraryFileName on the first call
@@ -37,9 +40,8 @@ public:
     static const Library &instance();
 
 private:
-    void *m_handle = nullptr;
+    RuntimeLibrary m_library;
     std::unique_ptr<Api> m_api;
-    std::string m_error;
 };
 
 // Loads the process-wide copy; the program calls it once at start-up.

@@ -1,6 +1,6 @@
 #include "pipeline/macbinding.h"
 
-#include <type_traits>
+#include "libs/macdll/macdll.h"
 
 namespace Mac {
 
@@ -21,29 +21,14 @@ struct Api
 };
 
 Library::Library(const QString &fileName)
-    : m_library(std::make_unique<QLibrary>(fileName))
+    : m_library(fileName)
 {
-    if (!m_library->load()) {
-        m_error = m_library->errorString();
-        return;
-    }
     auto api = std::make_unique<Api>();
-    const auto resolve = [this](auto &target, const char *name) {
-        if (!m_error.isEmpty())
-            return;
-        if (QFunctionPointer symbol = m_library->resolve(name))
-            target = reinterpret_cast<std::remove_reference_t<decltype(target)>>(symbol);
-        else
-            m_error = QStringLiteral("entry point %1 is missing").arg(QLatin1String(name));
-    };
-#define SONDREL_MAC_RESOLVE(name) resolve(api->name, #name);
+#define SONDREL_MAC_RESOLVE(name) m_library.require(api->name, #name);
     SONDREL_MAC_ENTRIES(SONDREL_MAC_RESOLVE)
 #undef SONDREL_MAC_RESOLVE
-    if (!m_error.isEmpty()) {
-        m_library->unload();
-        return;
-    }
-    m_api = std::move(api);
+    if (m_library.isLoaded())
+        m_api = std::move(api);
 }
 
 Library::~Library() = default;
@@ -127,8 +112,14 @@ EAPEException::EAPEException(int32_t code)
     , m_code(code)
 {}
 
+struct TAPECompress::WaveFormat
+{
+    MACWaveFormat record{};
+};
+
 TAPECompress::TAPECompress(const Mac::Library &library)
     : m_api(library.api())
+    , m_waveFormat(std::make_unique<WaveFormat>())
 {
     if (!m_api)
         throw EPcmException(QStringLiteral("%1 library could not be loaded.")
@@ -153,7 +144,6 @@ TAPECompress::~TAPECompress()
 }
 
 int32_t TAPECompress::Start(const char *fileName,
-                            const MACWaveFormat *waveFormat,
                             int32_t maxAudioBytes,
                             int32_t compressionLevel,
                             const void *headerData,
@@ -161,7 +151,7 @@ int32_t TAPECompress::Start(const char *fileName,
 {
     return m_api->c_APECompress_Start(m_handle,
                                       fileName,
-                                      waveFormat,
+                                      &m_waveFormat->record,
                                       maxAudioBytes,
                                       compressionLevel,
                                       headerData,
@@ -188,10 +178,7 @@ int32_t TAPECompress::Finish(uint8_t *terminatingData,
                                        wavTerminatingBytes);
 }
 
-int32_t TAPECompress::FillWaveFormatEx(MACWaveFormat *format,
-                                       int32_t sampleRate,
-                                       int32_t bitsPerSample,
-                                       int32_t channels)
+int32_t TAPECompress::FillWaveFormatEx(int32_t sampleRate, int32_t bitsPerSample, int32_t channels)
 {
-    return m_api->FillWaveFormatEx(format, sampleRate, bitsPerSample, channels);
+    return m_api->FillWaveFormatEx(&m_waveFormat->record, sampleRate, bitsPerSample, channels);
 }

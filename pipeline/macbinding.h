@@ -1,9 +1,8 @@
 #pragma once
 
-#include "libs/macdll/macdll.h"
 #include "pipeline/pcmexception.h"
+#include "pipeline/runtimelibrary.h"
 
-#include <QLibrary>
 #include <QString>
 
 #include <cstdint>
@@ -30,12 +29,10 @@ public:
     // A plain name is looked up the dynamic loader's way, a path is used as is.
     explicit Library(const QString &fileName);
     ~Library();
-    Library(const Library &) = delete;
-    Library &operator=(const Library &) = delete;
 
     bool isLoaded() const { return m_api != nullptr; }
     // Why the load failed (the loader's text or the missing entry point).
-    const QString &errorText() const { return m_error; }
+    const QString &errorText() const { return m_library.errorText(); }
     const Api *api() const { return m_api.get(); }
 
     // The process-wide copy, loaded from LibraryFileName on the first call
@@ -43,9 +40,8 @@ public:
     static const Library &instance();
 
 private:
-    std::unique_ptr<QLibrary> m_library;
+    RuntimeLibrary m_library;
     std::unique_ptr<Api> m_api;
-    QString m_error;
 };
 
 // Loads the process-wide copy; the program calls it once at start-up.
@@ -72,8 +68,9 @@ private:
     int32_t m_code;
 };
 
-// Owns one compressor of the library (from construction to destruction).
-// Used by one thread at a time; the results are the library's own codes.
+// Owns one compressor of the library (from construction to destruction) and
+// the wave format record it compresses. Used by one thread at a time; the
+// results are the library's own codes.
 class TAPECompress
 {
 public:
@@ -83,8 +80,10 @@ public:
     TAPECompress(const TAPECompress &) = delete;
     TAPECompress &operator=(const TAPECompress &) = delete;
 
+    // FillWaveFormatEx of the same library, into the record Start hands over.
+    int32_t FillWaveFormatEx(int32_t sampleRate, int32_t bitsPerSample, int32_t channels);
+    // Starts the file with the record FillWaveFormatEx made.
     int32_t Start(const char *fileName,
-                  const MACWaveFormat *waveFormat,
                   int32_t maxAudioBytes,
                   int32_t compressionLevel,
                   const void *headerData,
@@ -95,14 +94,10 @@ public:
     int32_t UnlockBuffer(int32_t bytesAdded);
     int32_t Finish(uint8_t *terminatingData, int32_t terminatingBytes, int32_t wavTerminatingBytes);
 
-    // FillWaveFormatEx of the same library.
-    int32_t FillWaveFormatEx(MACWaveFormat *format,
-                             int32_t sampleRate,
-                             int32_t bitsPerSample,
-                             int32_t channels);
-
 private:
+    struct WaveFormat;
     const Mac::Api *m_api;
-    APE_COMPRESS_HANDLE m_handle = nullptr;
+    void *m_handle = nullptr; // APE_COMPRESS_HANDLE
     int32_t m_errorCode = 0;
+    std::unique_ptr<WaveFormat> m_waveFormat;
 };

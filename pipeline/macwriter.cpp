@@ -49,13 +49,11 @@ void TMACOut::PrepareOutput()
     m_runFailed = false;
     try {
         m_compressor = std::make_unique<TAPECompress>(m_library);
-        m_compressor->FillWaveFormatEx(&m_waveFormat,
-                                       Input()->SampleRate(),
+        m_compressor->FillWaveFormatEx(Input()->SampleRate(),
                                        Input()->BitsPerSample(),
                                        Input()->Channels());
         const QByteArray fileName = QFile::encodeName(FileName());
         const int32_t r = m_compressor->Start(fileName.constData(),
-                                              &m_waveFormat,
                                               m_maxAudioBytes,
                                               m_compressionLevel,
                                               nullptr,

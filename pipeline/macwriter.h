@@ -64,7 +64,6 @@ private:
     // FinishOutput releases it.
     std::vector<uint8_t> m_transfer;
     std::unique_ptr<TAPECompress> m_compressor;
-    MACWaveFormat m_waveFormat{};
     std::atomic<bool> m_endOfInput{false};
     bool m_runFailed = false;
     bool m_inputOpen = false;

@@ -1,5 +1,6 @@
 #include "pipeline/wavewriter.h"
 
+#include "libs/imaadpcm/imaadpcm.h"
 #include "pipeline/pcmexception.h"
 
 #include <algorithm>
@@ -58,6 +59,7 @@ void writeLe32At(TFileStream &stream, int64_t offset, uint32_t value)
 
 TWaveOut::TWaveOut(QObject *owner, const QString &name)
     : TPcmFileOut(owner, name)
+    , m_encoder(std::make_unique<ImaAdpcm::TIMAEncoderState>())
 {}
 
 TWaveOut::~TWaveOut()
@@ -255,7 +257,11 @@ TExistingWaveInfo TWaveOut::ScanWaveHeader(const QByteArray &head, int64_t fileL
                     return info;
                 info.DataSizeOffset = static_cast<uint32_t>(p - 4);
                 info.DataStart = static_cast<uint32_t>(p);
-                info.TypeFound = type;
+                // Appending goes at the end of the file: with a chunk after
+                // the audio (a LIST of tags, say) its bytes would become
+                // audio. A data size past the end (a cut file) is mended.
+                if (int64_t(info.DataStart) + info.DataSize >= fileLength)
+                    info.TypeFound = type;
                 return info;
             }
             ok = skipChunk();
@@ -346,8 +352,8 @@ void TWaveOut::prepareStream(bool appending)
     } else {
         const QByteArray header = BuildIMAADPCMHeader(input->Size(), channels, rate, m_blockSize);
         OutputStream->write(header.constData(), header.size());
-        m_encoder.Left.StepIndex = 0;
-        m_encoder.Right.StepIndex = 0;
+        m_encoder->Left.StepIndex = 0;
+        m_encoder->Right.StepIndex = 0;
     }
 }
 
@@ -390,9 +396,9 @@ bool TWaveOut::writeAdpcmStep()
     for (size_t i = 0; i < samples.size(); ++i)
         samples[i] = static_cast<int16_t>(le16(in.data() + 2 * i));
     if (channels == 1)
-        ImaAdpcm::EncodeIMABlockMono(samples.data(), block.data(), m_blockSize, m_encoder.Left);
+        ImaAdpcm::EncodeIMABlockMono(samples.data(), block.data(), m_blockSize, m_encoder->Left);
     else
-        ImaAdpcm::EncodeIMABlockStereo(samples.data(), block.data(), m_blockSize, m_encoder);
+        ImaAdpcm::EncodeIMABlockStereo(samples.data(), block.data(), m_blockSize, *m_encoder);
     OutputStream->write(block.data(), m_blockSize);
     return true;
 }

@@ -1,12 +1,16 @@
 #pragma once
 
-#include "libs/imaadpcm/imaadpcm.h"
 #include "pipeline/pcmoutput.h"
 
 #include <QByteArray>
 
 #include <array>
 #include <cstdint>
+#include <memory>
+
+namespace ImaAdpcm {
+struct TIMAEncoderState;
+}
 
 enum TWavType { wtUnsupported = 0, wtPCM = 1, wtDVIADPCM = 2, wtMSADPCM = 3, wtACM = 4 };
 
@@ -50,7 +54,6 @@ public:
     void SetFileMode(TFileOutputMode value) override;
 
     const TExistingWaveInfo &ExistingInfo() const { return m_existing; }
-    const ImaAdpcm::TIMAEncoderState &EncoderState() const { return m_encoder; }
 
     static QByteArray BuildPCMHeader(int32_t size,
                                      int32_t channels,
@@ -61,7 +64,8 @@ public:
                                           int32_t sampleRate,
                                           uint16_t blockSize);
     // Scans the first bytes of a file (at most ScanWindowBytes of them, as
-    // read from its start) of the given total length. Never reads outside head.
+    // read from its start) of the given total length. Never reads outside
+    // head. A file whose "data" chunk is not its last cannot be appended to.
     static TExistingWaveInfo ScanWaveHeader(const QByteArray &head, int64_t fileLength);
     // True when the bytes match, letters in either case.
     static bool SameChunkId(const char *a, const char *b);
@@ -83,7 +87,7 @@ private:
     bool EndOfInput = false;
     std::array<char, PcmChunkBytes> m_pcmBuffer{};
     TWavType m_wavType = wtPCM;
-    ImaAdpcm::TIMAEncoderState m_encoder;
+    std::unique_ptr<ImaAdpcm::TIMAEncoderState> m_encoder;
     TExistingWaveInfo m_existing;
     uint16_t m_blockSize = 512;
     bool m_appending = false; // this run continues an existing file

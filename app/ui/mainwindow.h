@@ -1,43 +1,35 @@
 #pragma once
 
+#include "app/ui/discpanel.h"
+#include "app/ui/optionpages.h"
+
 #include <QMainWindow>
 #include <QStringList>
 
-#include <functional>
 #include <memory>
 
-namespace AudioConvertLib {
-class IAudioConvertInformation;
-class IAudioConvertLameMp3Encoder;
-} // namespace AudioConvertLib
 class QAction;
-class QCheckBox;
-class QComboBox;
 class QFileDialog;
 class QLabel;
-class QLineEdit;
 class QMenu;
-class QPlainTextEdit;
-class QPushButton;
-class QSlider;
-class QTableWidget;
 class QTimer;
-class QToolBar;
-class QToolButton;
 class QWidget;
-class DeviceMonitor;
+class DiscModel;
 class SettingsStore;
+class SidePanel;
+class SondrelCore;
 class TAudioConvert;
 class TCDIn;
 class TFLACOut;
 class TMACOut;
 class TWaveOut;
-class SidePanel;
+class TrackListView;
 
-// The program's one window. It owns every long-lived component and wires the
-// controls to them; the logic itself lives in the libraries it calls.
-// Window thread only.
-class TfrmMain : public QMainWindow
+// The program's one window: its controls and their thin handlers. The
+// long-lived components, the settings and the disc live in the core it owns;
+// the handlers reach them by their names (CDIn, WaveOut, ...), the track
+// list shows the core's disc. Window thread only.
+class TfrmMain : public QMainWindow, private DiscControls, private OptionControls
 {
     Q_OBJECT
 
@@ -45,8 +37,8 @@ public:
     explicit TfrmMain(std::unique_ptr<SettingsStore> settings, QWidget *parent = nullptr);
     ~TfrmMain() override;
 
-    // The names of the start-up and shut-down steps in the order they ran.
-    const QStringList &lifecycleSteps() const { return m_lifecycle; }
+    // What lives beneath the window; null once the window is being destroyed.
+    SondrelCore *core() const { return m_core; }
 
     // Shows the folder picker; true and the chosen folder when one was picked.
     bool BrowseForFolder(const QString &caption, QString &folder);
@@ -70,14 +62,12 @@ protected:
 
 private:
     void buildUi();
-    QWidget *buildHeaderStrip();
+    QWidget *buildDiscPanel();
     QWidget *buildTrackList();
-    QWidget *buildGeneralPage();
-    QWidget *buildAdvancedPage();
+    QWidget *buildOptionPages();
     void buildStatusBar();
     void buildActions();
     void buildComponents();
-    void createWriters();
 
     void FormCreate();
     void FormShow();
@@ -90,7 +80,6 @@ private:
     void ActSelallExecute();
     void ActSelnoneExecute();
     void ActInvertExecute();
-    void setAllTicks(const std::function<bool(bool)> &tick);
     void CDListChange();
     void ActripUpdate();
     void PelListResize();
@@ -102,58 +91,36 @@ private:
     void edtFilenameButtonClick();
     void setPlaylistFieldEnabled(bool enabled);
     void cmbOutformatChange();
+    // The disc's artist, album, genre and year into their fields.
+    void showDiscFields();
 
-    void step(const QString &name);
+    // Logs a start-up or shut-down step (category "sondrel.lifecycle").
+    void step(const char *name);
     void showError(const QString &message);
 
-    std::unique_ptr<SettingsStore> m_settings;
-    QStringList m_lifecycle;
+    SondrelCore *m_core = nullptr; // deleted by FormDestroy
+    DiscModel *m_disc = nullptr;
     bool m_shown = false;
 
-    // Controls, named as their objectName.
+    // Controls, named as their objectName (those of the panels come from
+    // DiscControls and OptionControls).
     QWidget *pel = nullptr;
     QLabel *Image = nullptr;
     QWidget *PelList = nullptr;
     QWidget *Panel2 = nullptr;
-    QComboBox *cmbDevice = nullptr;
-    QComboBox *cmbSpeed = nullptr;
-    QLineEdit *edtArtist = nullptr;
-    QLineEdit *edtAlbum = nullptr;
-    QComboBox *edtGenre = nullptr;
-    QLineEdit *edtYear = nullptr;
-    QPushButton *btnSelect = nullptr;
-    QPushButton *btnFreeDB = nullptr;
-    QPushButton *btnRip = nullptr;
-    QToolBar *ToolPlay = nullptr;
-    QSlider *TrackBar = nullptr;
-    QTableWidget *CDList = nullptr;
+    TrackListView *CDList = nullptr;
     SidePanel *sidePanel = nullptr;
-    QLineEdit *edtDestFolder = nullptr;
-    QComboBox *cmbRename = nullptr;
-    QComboBox *cmbOutformat = nullptr;
-    QComboBox *edtQuality = nullptr;
-    QLabel *lblTips = nullptr;
-    QPlainTextEdit *edtComment = nullptr;
-    QLineEdit *edtCopyright = nullptr;
-    QLineEdit *edtUrl = nullptr;
-    QLineEdit *edtEncodedby = nullptr;
-    QCheckBox *chkEject = nullptr;
-    QCheckBox *chkmklist = nullptr;
-    QLineEdit *edtFilename = nullptr;
-    QToolButton *m_playlistButton = nullptr;
     QLabel *spTotal = nullptr;
     QLabel *spTips = nullptr;
 
-    // Components.
-    TAudioConvert *AudioConvert = nullptr;
-    std::shared_ptr<AudioConvertLib::IAudioConvertInformation> m_information; // tags
-    std::shared_ptr<AudioConvertLib::IAudioConvertLameMp3Encoder> m_encoder;  // MP3 settings
+    // Components, in the core.
     TCDIn *CDIn = nullptr; // null when the CD library could not be loaded
     TWaveOut *WaveOut = nullptr;
     TFLACOut *FLACOut = nullptr; // null without libFLAC
     TMACOut *MACOut = nullptr;   // null without libMACDll
-    DeviceMonitor *m_deviceMonitor = nullptr;
-    QStringList m_startupErrors; // shown once the window is on screen
+    TAudioConvert *AudioConvert = nullptr;
+
+    // Actions, timers and dialogs.
     QObject *ActionList = nullptr;
     QAction *ActcdPlay = nullptr;
     QAction *ActcdFirst = nullptr;

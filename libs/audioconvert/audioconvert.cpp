@@ -320,14 +320,4 @@ std::shared_ptr<IAudioConvert> runningOrNewConverter()
     return converter;
 }
 
-std::shared_ptr<IAudioConvertLameMp3Encoder> CoAudioConvertLameMp3Encoder()
-{
-    return std::make_shared<IAudioConvertLameMp3Encoder>();
-}
-
-std::shared_ptr<IAudioConvertInformation> CoAudioConvertInformation()
-{
-    return std::make_shared<IAudioConvertInformation>();
-}
-
 } // namespace AudioConvertLib

@@ -22,11 +22,13 @@ namespace AudioConvertLib {
 // them and leaves no output file behind.
 enum TAudioConvertErrorCode : int32_t {
     acErrInputMissing = 1,       // the input file does not exist
-    acErrInputNotPcmWave = 2,    // not a RIFF WAVE file of 8- to 32-bit PCM, mono or stereo
+    acErrInputNotPcmWave = 2,    // not a RIFF WAVE file of 8- to 32-bit PCM, mono or stereo,
+                                 // at 1000 to 768000 Hz
     acErrOutputNotCreatable = 3, // the output could not be created, or is the input itself
     acErrSettingsRefused = 4,    // the encoder refused the format settings in force
     acErrWriteFailed = 5,        // writing the output failed (disk full, I/O error)
-    acErrReadFailed = 6,         // reading the input failed part-way
+    acErrReadFailed = 6,         // reading the input failed part-way, or it is shorter
+                                 // than its header says
     acErrEncoderFailed = 7,      // the encoder library failed while encoding
     acErrTagsFailed = 8,         // the tags could not be written into the finished file
 };
@@ -177,9 +179,5 @@ private:
 // The process-wide converter the first caller created and that is still alive
 // (the running object of the COM form), otherwise a new one registered as such.
 std::shared_ptr<IAudioConvert> runningOrNewConverter();
-
-// Stand-alone objects, as created without a converter.
-std::shared_ptr<IAudioConvertLameMp3Encoder> CoAudioConvertLameMp3Encoder();
-std::shared_ptr<IAudioConvertInformation> CoAudioConvertInformation();
 
 } // namespace AudioConvertLib

@@ -25,7 +25,8 @@ struct ConvertFailure
 class WaveSource
 {
 public:
-    // Throws ConvertFailure acErrInputMissing or acErrInputNotPcmWave.
+    // Throws ConvertFailure acErrInputMissing, acErrInputNotPcmWave, or
+    // acErrReadFailed for a file shorter than its header says.
     explicit WaveSource(const QString &path);
     ~WaveSource();
     WaveSource(const WaveSource &) = delete;
@@ -34,7 +35,8 @@ public:
     int32_t sampleRate() const { return m_rate; }
     int32_t channels() const { return m_channels; }
     int64_t frames() const { return m_frames; }
-    // Up to `frames` frames into buffer; 0 at the end. Throws acErrReadFailed.
+    // Up to `frames` frames into buffer; 0 at the end. Throws acErrReadFailed,
+    // also when the file ends before frames() were read.
     std::size_t read(int16_t *buffer, std::size_t frames);
 
 private:
@@ -43,6 +45,7 @@ private:
     int32_t m_rate = 0;
     int32_t m_channels = 0;
     int64_t m_frames = 0;
+    int64_t m_read = 0;
 };
 
 // Mixes down or up and resamples interleaved 16-bit frames (soxr). Frames
@@ -116,7 +119,8 @@ std::unique_ptr<FormatWriter> createOggVorbisWriter(const QString &path,
 std::unique_ptr<FormatWriter> createWmaWriter(const QString &path, const TWmaProfile &profile);
 
 enum class TagKind { Id3v2, Xiph, RiffInfo, Asf };
-// Writes the fields into the closed file; false when TagLib could not.
+// Writes the fields into the closed file; false when TagLib could not, or when
+// a write failed part-way (a full disk).
 bool writeTags(const QString &path, TagKind kind, const IAudioConvertInformation &tags);
 
 // The local 8-bit form of a path for the C libraries.

@@ -192,7 +192,7 @@ void IAudioConvertLameMp3Encoder::SetPreset(int32_t preset)
     m_settings.AbrBitrate = old.abrBitrate;
     m_settings.Mp3Bitrate = old.abrBitrate;
     m_settings.Mp3Channels = old.mono ? 1 : 2;
-    // The sample rate LAME itself picks for this bitrate (8 kHz for Phone).
+    // The sample rate LAME itself picks for this bitrate (16 kHz for Phone).
     LameHandle lame = newLame();
     if (lame_set_in_samplerate(lame.get(), 44100) == 0
         && lame_set_num_channels(lame.get(), m_settings.Mp3Channels) == 0

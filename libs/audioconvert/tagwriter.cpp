@@ -1,18 +1,115 @@
 #include "libs/audioconvert/formatwriters.h"
 
+#include <QFile>
+
 #include <taglib/asffile.h>
 #include <taglib/id3v2framefactory.h>
 #include <taglib/infotag.h>
 #include <taglib/mpegfile.h>
+#include <taglib/tiostream.h>
 #include <taglib/tpropertymap.h>
 #include <taglib/vorbisfile.h>
 #include <taglib/wavfile.h>
 
+#include <algorithm>
 #include <mutex>
 
 namespace AudioConvertLib::Detail {
 
 namespace {
+
+// TagLib's own file stream drops the result of every write, so a disk that
+// fills while a tag goes in would leave a cut file that looks tagged. This
+// one checks each write and remembers that one failed.
+class CheckedFileStream : public TagLib::IOStream
+{
+public:
+    explicit CheckedFileStream(const QString &path)
+        : m_name(nativePath(path))
+        , m_file(path)
+    {
+        // Unbuffered: a write that does not fit fails at once, not at a later flush.
+        m_file.open(QIODevice::ReadWrite | QIODevice::Unbuffered);
+    }
+
+    bool failed() const { return m_failed; }
+
+    TagLib::FileName name() const override { return m_name.c_str(); }
+    TagLib::ByteVector readBlock(unsigned long length) override
+    {
+        const QByteArray bytes = m_file.read(qint64(length));
+        return TagLib::ByteVector(bytes.constData(), unsigned(bytes.size()));
+    }
+    void writeBlock(const TagLib::ByteVector &data) override
+    {
+        put(QByteArray::fromRawData(data.data(), qsizetype(data.size())));
+    }
+    void insert(const TagLib::ByteVector &data, unsigned long start, unsigned long replace) override
+    {
+        if (data.size() != replace)
+            moveTail(long(start + replace), long(start + data.size()));
+        seek(long(start), Beginning);
+        writeBlock(data);
+    }
+    void removeBlock(unsigned long start, unsigned long length) override
+    {
+        moveTail(long(start + length), long(start));
+    }
+    bool readOnly() const override { return !m_file.isOpen(); }
+    bool isOpen() const override { return m_file.isOpen(); }
+    void seek(long offset, Position p) override
+    {
+        const qint64 base = p == Beginning ? 0 : p == Current ? m_file.pos() : m_file.size();
+        m_file.seek(base + offset);
+    }
+    long tell() const override { return long(m_file.pos()); }
+    long length() override { return long(m_file.size()); }
+    void truncate(long length) override
+    {
+        if (!m_file.resize(length))
+            m_failed = true;
+    }
+
+private:
+    void put(const QByteArray &bytes)
+    {
+        if (m_file.write(bytes) != bytes.size())
+            m_failed = true;
+    }
+
+    // Moves the bytes from `from` to the end so that they start at `to`,
+    // in pieces taken from the side that is not overwritten first.
+    void moveTail(long from, long to)
+    {
+        constexpr long Piece = 1 << 16;
+        const long end = length();
+        const auto copy = [this](long at, long bytes, long shift) {
+            m_file.seek(at);
+            const QByteArray piece = m_file.read(bytes);
+            if (piece.size() != bytes) {
+                m_failed = true;
+                return;
+            }
+            m_file.seek(at + shift);
+            put(piece);
+        };
+        if (to > from) {
+            for (long at = end; at > from && !m_failed;) {
+                const long bytes = std::min(Piece, at - from);
+                at -= bytes;
+                copy(at, bytes, to - from);
+            }
+        } else {
+            for (long at = from; at < end && !m_failed; at += Piece)
+                copy(at, std::min(Piece, end - at), to - from);
+            truncate(end - (from - to));
+        }
+    }
+
+    const std::string m_name;
+    QFile m_file;
+    bool m_failed = false;
+};
 
 TagLib::String text(const QString &value)
 {
@@ -69,9 +166,9 @@ TagLib::PropertyMap propertiesOf(const IAudioConvertInformation &tags)
     return map;
 }
 
-bool writeId3v2(const std::string &path, const TagLib::PropertyMap &map)
+bool writeId3v2(TagLib::IOStream *stream, const TagLib::PropertyMap &map)
 {
-    TagLib::MPEG::File file(path.c_str(), false);
+    TagLib::MPEG::File file(stream, TagLib::ID3v2::FrameFactory::instance(), false);
     if (!file.isValid())
         return false;
     if (!file.ID3v2Tag(true)->setProperties(map).isEmpty())
@@ -79,9 +176,9 @@ bool writeId3v2(const std::string &path, const TagLib::PropertyMap &map)
     return file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, TagLib::ID3v2::v4);
 }
 
-bool writeXiph(const std::string &path, const TagLib::PropertyMap &map)
+bool writeXiph(TagLib::IOStream *stream, const TagLib::PropertyMap &map)
 {
-    TagLib::Ogg::Vorbis::File file(path.c_str(), false);
+    TagLib::Ogg::Vorbis::File file(stream, false);
     if (!file.isValid() || !file.tag())
         return false;
     if (!file.tag()->setProperties(map).isEmpty())
@@ -111,9 +208,9 @@ const char *infoIdOf(const TagLib::String &key)
     return nullptr;
 }
 
-bool writeRiffInfo(const std::string &path, const TagLib::PropertyMap &map)
+bool writeRiffInfo(TagLib::IOStream *stream, const TagLib::PropertyMap &map)
 {
-    TagLib::RIFF::WAV::File file(path.c_str(), false);
+    TagLib::RIFF::WAV::File file(stream, false);
     if (!file.isValid())
         return false;
     TagLib::RIFF::Info::Tag *info = file.InfoTag();
@@ -142,9 +239,9 @@ const char *asfNameOf(const TagLib::String &key)
     return nullptr;
 }
 
-bool writeAsf(const std::string &path, const TagLib::PropertyMap &map)
+bool writeAsf(TagLib::IOStream *stream, const TagLib::PropertyMap &map)
 {
-    TagLib::ASF::File file(path.c_str(), false);
+    TagLib::ASF::File file(stream, false);
     if (!file.isValid() || !file.tag())
         return false;
     TagLib::ASF::Tag *tag = file.tag();
@@ -172,18 +269,23 @@ bool writeTags(const QString &path, TagKind kind, const IAudioConvertInformation
 {
     useUnicodeEverywhere();
     const TagLib::PropertyMap map = propertiesOf(tags);
-    const std::string native = nativePath(path);
+    CheckedFileStream stream(path);
+    bool saved = false;
     switch (kind) {
     case TagKind::Id3v2:
-        return writeId3v2(native, map);
+        saved = writeId3v2(&stream, map);
+        break;
     case TagKind::Xiph:
-        return writeXiph(native, map);
+        saved = writeXiph(&stream, map);
+        break;
     case TagKind::RiffInfo:
-        return writeRiffInfo(native, map);
+        saved = writeRiffInfo(&stream, map);
+        break;
     case TagKind::Asf:
-        return writeAsf(native, map);
+        saved = writeAsf(&stream, map);
+        break;
     }
-    return false;
+    return saved && !stream.failed();
 }
 
 } // namespace AudioConvertLib::Detail

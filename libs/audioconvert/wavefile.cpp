@@ -7,6 +7,7 @@
 #include <soxr.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace AudioConvertLib::Detail {
 
@@ -49,6 +50,61 @@ struct SndfileCloser
 };
 using SndfileHandle = std::unique_ptr<SNDFILE, SndfileCloser>;
 
+// Rates outside these bounds come from no real recording; a 1 Hz "source"
+// would only make the resampler size buffers of gigabytes.
+constexpr int MinSourceRate = 1000;
+constexpr int MaxSourceRate = 768000;
+
+// The bytes of one frame of a PCM WAV libsndfile opened.
+int frameBytes(const SF_INFO &info)
+{
+    switch (info.format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_U8:
+    case SF_FORMAT_PCM_S8:
+        return info.channels;
+    case SF_FORMAT_PCM_16:
+        return 2 * info.channels;
+    case SF_FORMAT_PCM_24:
+        return 3 * info.channels;
+    default:
+        return 4 * info.channels;
+    }
+}
+
+uint32_t le32(const unsigned char *p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+constexpr int64_t UnknownLength = -1;
+constexpr int64_t CutInsideHeader = -2;
+
+// The length the "data" chunk's header gives; UnknownLength when there is
+// none or it says nothing (0 or 0xffffffff, as streaming writers leave it),
+// CutInsideHeader when the file ends inside that header. libsndfile quietly
+// cuts the length down to what the file holds.
+int64_t declaredDataBytes(const QString &path)
+{
+    const FileHandle file(std::fopen(nativePath(path).c_str(), "rb"));
+    unsigned char header[12];
+    if (!file || std::fread(header, 1, 12, file.get()) != 12 || std::memcmp(header, "RIFF", 4) != 0
+        || std::memcmp(header + 8, "WAVE", 4) != 0)
+        return UnknownLength;
+    for (;;) {
+        unsigned char chunk[8];
+        const size_t got = std::fread(chunk, 1, 8, file.get());
+        if (got >= 4 && std::memcmp(chunk, "data", 4) == 0) {
+            if (got < 8)
+                return CutInsideHeader;
+            const uint32_t length = le32(chunk + 4);
+            return length == 0 || length == 0xffffffffu ? UnknownLength : int64_t(length);
+        }
+        // Chunks are padded to an even length.
+        if (got < 8 || fseeko(file.get(), off_t(le32(chunk + 4)) + (chunk[4] & 1), SEEK_CUR) != 0)
+            return UnknownLength;
+    }
+}
+
 bool isPcmWave(const SF_INFO &info)
 {
     const int container = info.format & SF_FORMAT_TYPEMASK;
@@ -81,11 +137,17 @@ WaveSource::WaveSource(const QString &path)
         throw ConvertFailure{acErrInputMissing};
     SF_INFO info{};
     m_handle->file.reset(sf_open(nativePath(path).c_str(), SFM_READ, &info));
-    if (!m_handle->file || !isPcmWave(info) || info.channels < 1 || info.channels > 2)
+    if (!m_handle->file || !isPcmWave(info) || info.channels < 1 || info.channels > 2
+        || info.samplerate < MinSourceRate || info.samplerate > MaxSourceRate)
         throw ConvertFailure{acErrInputNotPcmWave};
     m_rate = info.samplerate;
     m_channels = info.channels;
     m_frames = info.frames;
+    // A file shorter than its header says lost its end: converting what is
+    // left would pass a cut track off as a whole one.
+    const int64_t declared = declaredDataBytes(path);
+    if (declared == CutInsideHeader || declared / frameBytes(info) > m_frames)
+        throw ConvertFailure{acErrReadFailed};
 }
 
 WaveSource::~WaveSource() = default;
@@ -94,6 +156,10 @@ std::size_t WaveSource::read(int16_t *buffer, std::size_t frames)
 {
     const sf_count_t got = sf_readf_short(m_handle->file.get(), buffer, sf_count_t(frames));
     if (got < 0 || sf_error(m_handle->file.get()) != SF_ERR_NO_ERROR)
+        throw ConvertFailure{acErrReadFailed};
+    m_read += got;
+    // The file lost its end while it was being read.
+    if (got == 0 && m_read < m_frames)
         throw ConvertFailure{acErrReadFailed};
     return std::size_t(got);
 }

@@ -2,12 +2,12 @@
 // contents and one open ripper.
 #include "libs/cdrip/cdrip.h"
 
+#include "libs/cdrip/cdiolog.h"
 #include "libs/cdrip/disc.h"
 #include "libs/cdrip/ripper.h"
 #include "libs/cdrip/settingsfile.h"
 
 #include <cdio/audio.h>
-#include <cdio/logging.h>
 #include <cdio/mmc.h>
 
 #include <algorithm>
@@ -57,18 +57,40 @@ struct RipState
     int32_t jitterErrors = 0;
 };
 
-// Never destroyed: a program may call CR_DeInit from its own exit-time
-// destructors, after this library's statics would have gone.
+struct State
+{
+    QueryState queries;
+    RipState rip;
+};
+
+// Made on first use and freed when the library is unloaded, by freeState
+// below. Not a C++ static: a program may call CR_DeInit from its own
+// exit-time destructors, and those run after this library's statics.
+State *g_state = nullptr;
+
+State &state()
+{
+    static State *const made = g_state = new State;
+    return *made;
+}
+
 QueryState &queries()
 {
-    static auto *state = new QueryState;
-    return *state;
+    return state().queries;
 }
 
 RipState &rip()
 {
-    static auto *state = new RipState;
-    return *state;
+    return state().rip;
+}
+
+// Runs at dlclose, or at exit after every exit-time destructor; a library
+// loaded again starts from nothing, so nothing of this copy may stay behind.
+__attribute__((destructor)) void freeState()
+{
+    restoreLogHandler();
+    delete g_state;
+    g_state = nullptr;
 }
 
 } // namespace
@@ -77,9 +99,7 @@ extern "C" {
 
 int32_t CR_Init(const char *settingsPath)
 {
-    // libcdio warns on stderr about image details (short pregaps and the
-    // like) that are no concern of a program's user.
-    cdio_loglevel_default = CDIO_LOG_ERROR;
+    installLogHandler();
     // An open ripper keeps going: it has its own handles, and every new CD
     // input object initialises the library again, also during a rip.
     Settings settings;
@@ -122,6 +142,7 @@ void CR_DeInit(void)
     q.drives.clear();
     q.active = 0;
     q.paranoia = true;
+    restoreLogHandler();
 }
 
 int32_t CR_GetCDRipVersion(void)

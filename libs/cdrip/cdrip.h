@@ -6,7 +6,8 @@
  * Drives are numbered from 0: first the machine's CD drives as libcdio lists
  * them, then the disc images named in the [Images] section of the settings
  * file given to CR_Init, in file order. One drive is active at a time; every
- * query acts on it. One sector is 2352 bytes of 16-bit little-endian stereo.
+ * query acts on it. One sector is 2352 bytes of 16-bit little-endian stereo,
+ * also from an image that stores its audio big-endian (MOTOROLA).
  *
  * Threads: all entry points may be called from any thread. The queries and
  * the ripper keep separate state, so a rip on a worker thread and queries on
@@ -70,7 +71,9 @@ typedef struct CR_CdromParameters
  * ripper goes on reading its drive. Returns CR_ERR_FAILED when the file
  * cannot be read (the real drives are listed all the same). */
 CDRIP_API int32_t CR_Init(const char *settingsPath);
-/* Closes everything; the library is back to its state before CR_Init. */
+/* Closes everything; the library is back to its state before CR_Init, and
+ * libcdio has its log handler back. While initialised, the library replaces
+ * it: libcdio's own ends the process on an error. */
 CDRIP_API void CR_DeInit(void);
 
 CDRIP_API int32_t CR_GetCDRipVersion(void);
@@ -82,7 +85,10 @@ CDRIP_API int32_t CR_SetActiveCDROM(int32_t index);
  * (CR_PARAMETERS_SIZE bytes). */
 CDRIP_API int32_t CR_GetCDROMParameters(CR_CdromParameters *parameters);
 
-/* Reads the table of contents of the active drive afresh. */
+/* Reads the table of contents of the active drive afresh. CR_ERR_NO_DISC
+ * also for an image whose sheet or BIN is not a regular file, and for a
+ * table with an empty track (two tracks at one sector, a lead-out not after
+ * the last track): no such disc exists. */
 CDRIP_API int32_t CR_ReadToc(void);
 /* Tracks of the last successful CR_ReadToc (0 after a failed one). Entries
  * 0 .. n-1 are the tracks, entry n the lead-out; any other index gives an

@@ -1,7 +1,13 @@
 #include "libs/cdrip/disc.h"
 
+#include "libs/cdrip/cdiolog.h"
+
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include <sys/stat.h>
 
 namespace CdRip {
 
@@ -56,6 +62,82 @@ std::string hardwareName(const std::string &device)
     return name.empty() ? device : name;
 }
 
+bool isRegularFile(const std::string &path)
+{
+    struct stat st
+    {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string upper(std::string s)
+{
+    for (char &c : s) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
+    return s;
+}
+
+// libcdio reads the BIN of the sheet's own name, whatever its FILE line
+// says: "x.cue" reads "x.bin", "X.CUE" reads "X.BIN"; it reads no other
+// sheet (empty).
+std::string binOfCue(const std::string &cue)
+{
+    const std::string stem = cue.substr(0, cue.size() - 3);
+    const std::string ext = cue.substr(cue.size() - 3);
+    if (ext == "cue")
+        return stem + "bin";
+    if (ext == "CUE")
+        return stem + "BIN";
+    return {};
+}
+
+// The files a cdrdao TOC sheet reads its sectors from (FILE, AUDIOFILE and
+// DATAFILE "name"), found beside the sheet unless named with a folder.
+std::vector<std::string> tocDataFiles(const std::string &toc)
+{
+    std::vector<std::string> files;
+    std::ifstream in(toc);
+    std::string line;
+    const auto slash = toc.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string()
+                                                          : toc.substr(0, slash + 1);
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string keyword;
+        words >> keyword;
+        if (keyword != "FILE" && keyword != "AUDIOFILE" && keyword != "DATAFILE")
+            continue;
+        const auto open = line.find('"');
+        const auto close = open == std::string::npos ? open : line.find('"', open + 1);
+        if (close == std::string::npos)
+            continue;
+        const std::string name = line.substr(open + 1, close - open - 1);
+        files.push_back(!name.empty() && name[0] == '/' ? name : folder + name);
+    }
+    return files;
+}
+
+// A FIFO would stop the reader for good, a folder fails every read: an
+// image is its regular files or it is no disc.
+bool imageFilesAreRegular(const Drive &drive)
+{
+    if (!isRegularFile(drive.source))
+        return false;
+    const std::string ext = lowerExtension(drive.source);
+    if (ext == "cue") {
+        const std::string bin = binOfCue(drive.source);
+        return bin.empty() || isRegularFile(bin);
+    }
+    if (ext == "toc") {
+        for (const std::string &file : tocDataFiles(drive.source)) {
+            if (!isRegularFile(file))
+                return false;
+        }
+    }
+    return true;
+}
+
 uint8_t controlOf(CdIo_t *cdio, track_t track)
 {
     uint8_t control = 0;
@@ -105,22 +187,57 @@ std::vector<Drive> listDrives(const std::vector<std::string> &images)
 
 CdIoPtr openDrive(const Drive &drive)
 {
-    if (!drive.image)
-        return CdIoPtr(cdio_open(drive.source.c_str(), DRIVER_DEVICE));
-    const std::string ext = lowerExtension(drive.source);
-    driver_id_t driver = DRIVER_UNKNOWN;
-    if (ext == "cue")
-        driver = DRIVER_BINCUE;
-    else if (ext == "toc")
-        driver = DRIVER_CDRDAO;
-    else if (ext == "nrg")
-        driver = DRIVER_NRG;
-    return CdIoPtr(cdio_open(drive.source.c_str(), driver));
+    driver_id_t driver = DRIVER_DEVICE;
+    if (drive.image) {
+        if (!imageFilesAreRegular(drive))
+            return {};
+        const std::string ext = lowerExtension(drive.source);
+        driver = DRIVER_UNKNOWN;
+        if (ext == "cue")
+            driver = DRIVER_BINCUE;
+        else if (ext == "toc")
+            driver = DRIVER_CDRDAO;
+        else if (ext == "nrg")
+            driver = DRIVER_NRG;
+    }
+    const LogErrorWatch watch;
+    CdIoPtr cdio(cdio_open(drive.source.c_str(), driver));
+    if (watch.failed())
+        cdio.reset();
+    return cdio;
+}
+
+bool audioIsBigEndian(const Drive &drive)
+{
+    if (!drive.image || lowerExtension(drive.source) != "cue")
+        return false;
+    // FILE "name" BINARY | MOTOROLA | ...: the word after the name.
+    std::ifstream in(drive.source);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string keyword;
+        words >> keyword;
+        if (upper(keyword) != "FILE")
+            continue;
+        std::string type;
+        const auto close = line.find_last_of('"');
+        if (close != std::string::npos) {
+            std::istringstream rest(line.substr(close + 1));
+            rest >> type;
+        } else {
+            std::string name;
+            words >> name >> type;
+        }
+        return upper(type) == "MOTOROLA";
+    }
+    return false;
 }
 
 bool readToc(CdIo_t *cdio, Toc &toc)
 {
     toc.entries.clear();
+    const LogErrorWatch watch;
     const track_t first = cdio_get_first_track_num(cdio);
     const track_t count = cdio_get_num_tracks(cdio);
     if (first == CDIO_INVALID_TRACK || count == CDIO_INVALID_TRACK || count == 0
@@ -138,12 +255,14 @@ bool readToc(CdIo_t *cdio, Toc &toc)
         entries.push_back(e);
     }
     const lsn_t leadOut = cdio_get_track_lsn(cdio, CDIO_CDROM_LEADOUT_TRACK);
-    if (leadOut == CDIO_INVALID_LSN || leadOut < lsn_t(entries.back().startSector))
+    if (leadOut == CDIO_INVALID_LSN || leadOut <= lsn_t(entries.back().startSector))
         return false;
     for (size_t i = 1; i < entries.size(); ++i) {
-        if (entries[i].startSector < entries[i - 1].startSector)
+        if (entries[i].startSector <= entries[i - 1].startSector)
             return false;
     }
+    if (watch.failed())
+        return false;
     CR_TocEntry end{};
     end.startSector = static_cast<uint32_t>(leadOut);
     end.flags = entries.back().flags;

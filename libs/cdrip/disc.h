@@ -44,7 +44,14 @@ struct Drive
 std::vector<Drive> listDrives(const std::vector<std::string> &images);
 
 // Opens a drive; null when libcdio cannot (no device, unreadable image).
+// An image whose sheet or data file is not a regular file (a folder, a FIFO,
+// a device) is not opened: reading it would fail or wait for ever.
 CdIoPtr openDrive(const Drive &drive);
+
+// Whether the drive's audio comes in big-endian samples: only a CUE sheet
+// whose FILE is MOTOROLA says so. A BINARY file, and any drive (as MMC
+// defines CD audio), is little-endian.
+bool audioIsBigEndian(const Drive &drive);
 
 // Tracks then the lead-out, as CR_GetTocEntry returns them.
 struct Toc
@@ -54,7 +61,9 @@ struct Toc
     bool isData(size_t entry) const { return (entries[entry].flags & CR_CONTROL_DATA) != 0; }
 };
 
-// False when the disc has no readable table of contents.
+// False when the disc has no readable table of contents, or one with an
+// empty track (a start not after the one before, a lead-out not after the
+// last start): such a disc has no track anybody could read.
 bool readToc(CdIo_t *cdio, Toc &toc);
 
 } // namespace CdRip

@@ -1,5 +1,7 @@
 #include "libs/cdrip/ripper.h"
 
+#include "libs/cdrip/cdiolog.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -75,6 +77,12 @@ void storeSamples(const int16_t *samples, uint8_t *out)
 #endif
 }
 
+void swapSampleBytes(uint8_t *sectors, size_t count)
+{
+    for (size_t i = 0; i + 1 < count * SectorBytes; i += 2)
+        std::swap(sectors[i], sectors[i + 1]);
+}
+
 } // namespace
 
 std::unique_ptr<Ripper> Ripper::open(const Drive &drive,
@@ -100,6 +108,7 @@ std::unique_ptr<Ripper> Ripper::open(const Drive &drive,
         return {};
     }
     r->m_image = drive.image;
+    r->m_bigEndian = audioIsBigEndian(drive);
     r->m_next = startSector;
     r->m_end = endSector;
     r->m_chunkSectors = chunkSectors;
@@ -116,6 +125,11 @@ std::unique_ptr<Ripper> Ripper::open(const Drive &drive,
         r->m_cdda.reset(cdio_cddap_identify_cdio(r->m_cdio.get(), CDDA_MESSAGE_FORGETIT, nullptr));
         if (r->m_cdda) {
             cdio_cddap_verbose_set(r->m_cdda.get(), CDDA_MESSAGE_FORGETIT, CDDA_MESSAGE_FORGETIT);
+            // Left unknown, cdparanoia guesses the byte order from the audio
+            // it sees, and noise, square waves or a data track fool the
+            // guess: it then swaps every sample. The order is known (see
+            // audioIsBigEndian), and cdparanoia turns it into host order.
+            r->m_cdda->bigendianp = r->m_bigEndian ? 1 : 0;
             if (cdio_cddap_open(r->m_cdda.get()) == 0)
                 r->m_paranoia.reset(cdio_paranoia_init(r->m_cdda.get()));
         }
@@ -161,7 +175,8 @@ int32_t Ripper::ripChunk(uint8_t *buffer, int32_t *numBytes)
         bool data = false;
         const lsn_t e = runEnd(s, to, data);
         uint8_t *out = buffer + size_t(s - m_next) * SectorBytes;
-        const bool ok = (data || !m_paranoia) ? readDirect(s, e, out) : readParanoia(s, e, out);
+        const bool ok = (data || !m_paranoia) ? readDirect(s, e, out, !data)
+                                              : readParanoia(s, e, out);
         if (!ok)
             return CR_ERR_READ;
         s = e;
@@ -171,7 +186,7 @@ int32_t Ripper::ripChunk(uint8_t *buffer, int32_t *numBytes)
     return CR_OK;
 }
 
-bool Ripper::readDirect(lsn_t from, lsn_t to, uint8_t *out)
+bool Ripper::readDirect(lsn_t from, lsn_t to, uint8_t *out, bool audio)
 {
     if (from >= to)
         return true;
@@ -179,33 +194,42 @@ bool Ripper::readDirect(lsn_t from, lsn_t to, uint8_t *out)
     // a read cut short by the end of the file as success. So images are read
     // sector by sector, and a failed drive read is repeated that way to find
     // the sector at fault.
-    if (!m_image
-        && cdio_read_audio_sectors(m_cdio.get(), out, from, static_cast<uint32_t>(to - from))
-               == DRIVER_OP_SUCCESS) {
-        return true;
+    bool whole = false;
+    if (!m_image) {
+        const LogErrorWatch watch;
+        whole = cdio_read_audio_sectors(m_cdio.get(), out, from, static_cast<uint32_t>(to - from))
+                    == DRIVER_OP_SUCCESS
+                && !watch.failed();
     }
-    for (lsn_t s = from; s < to; ++s) {
+    for (lsn_t s = from; s < to && !whole; ++s) {
         if (!readSector(s, out + size_t(s - from) * SectorBytes))
             return failAt(s);
     }
+    if (audio && m_bigEndian)
+        swapSampleBytes(out, size_t(to - from));
     return true;
 }
 
 bool Ripper::readSector(lsn_t sector, uint8_t *out)
 {
+    const LogErrorWatch watch;
+    auto read = [&] {
+        return cdio_read_audio_sector(m_cdio.get(), out, sector) == DRIVER_OP_SUCCESS
+               && !watch.failed();
+    };
     if (!m_image)
-        return cdio_read_audio_sector(m_cdio.get(), out, sector) == DRIVER_OP_SUCCESS;
+        return read();
     // The image drivers call a sector cut short by the end of the file a
     // success. Such a read leaves the last byte as it was: preset it, and
     // when it still holds the preset, read again over another preset.
     uint8_t &last = out[SectorBytes - 1];
     last = 0xa5;
-    if (cdio_read_audio_sector(m_cdio.get(), out, sector) != DRIVER_OP_SUCCESS)
+    if (!read())
         return false;
     if (last != 0xa5)
         return true;
     last = 0x5a;
-    return cdio_read_audio_sector(m_cdio.get(), out, sector) == DRIVER_OP_SUCCESS && last != 0x5a;
+    return read() && last != 0x5a;
 }
 
 bool Ripper::readParanoia(lsn_t from, lsn_t to, uint8_t *out)
@@ -213,11 +237,12 @@ bool Ripper::readParanoia(lsn_t from, lsn_t to, uint8_t *out)
     if (m_paranoiaCursor != from) {
         if (cdio_paranoia_seek(m_paranoia.get(), from, SEEK_SET) == -1) {
             m_paranoiaCursor = -1;
-            return readDirect(from, to, out);
+            return readDirect(from, to, out, true);
         }
         m_paranoiaCursor = from;
     }
     ParanoiaReport report;
+    const LogErrorWatch watch;
     {
         ReportScope scope(report);
         for (lsn_t s = from; s < to; ++s) {
@@ -238,6 +263,9 @@ bool Ripper::readParanoia(lsn_t from, lsn_t to, uint8_t *out)
     if (m_pendingSkip >= 0 && (skip < 0 || m_pendingSkip < skip))
         skip = m_pendingSkip;
     m_pendingSkip = -1;
+    // An error libcdio only logged is a read error cdparanoia did not see.
+    if (watch.failed())
+        ++report.readErrors;
     if (report.readErrors == 0 && skip < 0)
         return true;
 

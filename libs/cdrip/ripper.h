@@ -13,7 +13,8 @@ namespace CdRip {
 // Audio sectors go through cdparanoia when it is on; data sectors always go
 // straight to the drive, as cdparanoia cannot verify them. Either way a
 // sector that cannot be read ends the rip with its position: a damaged
-// chunk is never delivered.
+// chunk is never delivered. Audio comes out little-endian whatever order
+// the image stores it in.
 class Ripper
 {
 public:
@@ -39,7 +40,8 @@ private:
     Ripper() = default;
 
     // [from, to) of one track kind into out; false with m_errorSector set.
-    bool readDirect(lsn_t from, lsn_t to, uint8_t *out);
+    // `audio` sectors of a big-endian image are turned little-endian.
+    bool readDirect(lsn_t from, lsn_t to, uint8_t *out, bool audio);
     bool readParanoia(lsn_t from, lsn_t to, uint8_t *out);
     // One sector, a short read of an image counting as a failure.
     bool readSector(lsn_t sector, uint8_t *out);
@@ -54,6 +56,7 @@ private:
 
     Toc m_toc;
     bool m_image = false;
+    bool m_bigEndian = false; // the image stores its audio samples big-endian
     lsn_t m_next = 0;
     lsn_t m_end = 0;
     int32_t m_chunkSectors = 0;

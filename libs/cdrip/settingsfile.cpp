@@ -1,9 +1,12 @@
 #include "libs/cdrip/settingsfile.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <memory>
 #include <sstream>
+
+#include <sys/stat.h>
 
 namespace CdRip {
 
@@ -82,18 +85,27 @@ Settings parseSettings(const std::string &text)
 
 bool readSettingsFile(const std::string &path, Settings &settings)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        settings = Settings();
+    settings = Settings();
+    // A folder opens like a file that reads nothing, and a FIFO would wait
+    // for a writer for ever: only a regular file is a settings file.
+    struct stat st
+    {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
-    }
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (file.bad()) {
-        settings = Settings();
+    struct FileCloser
+    {
+        void operator()(std::FILE *f) const { std::fclose(f); }
+    };
+    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file)
         return false;
-    }
-    settings = parseSettings(text.str());
+    std::string text;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0;)
+        text.append(buffer, n);
+    if (std::ferror(file.get()))
+        return false;
+    settings = parseSettings(text);
     return true;
 }
 

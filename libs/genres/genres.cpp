@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdio>
 
 namespace Genres {
 
@@ -39,6 +40,19 @@ const std::array<const char *, Count> Names = {
     "Thrash Metal", "Anime", "JPop", "SynthPop"};
 // clang-format on
 
+// Lower-case letters and digits only.
+std::string folded(std::string_view text)
+{
+    std::string out;
+    for (const char c : text) {
+        if (c >= 'A' && c <= 'Z')
+            out += char(c - 'A' + 'a');
+        else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
+            out += c;
+    }
+    return out;
+}
+
 } // namespace
 
 const char *name(int number)
@@ -46,6 +60,27 @@ const char *name(int number)
     if (number < 0 || number >= Count)
         return nullptr;
     return Names[static_cast<std::size_t>(number)];
+}
+
+std::string listItem(int number)
+{
+    if (number < 0 || number >= Count)
+        return {};
+    std::array<char, 8> prefix{};
+    std::snprintf(prefix.data(), prefix.size(), "%02d - ", number);
+    return prefix.data() + std::string(name(number));
+}
+
+int find(std::string_view text)
+{
+    const std::string wanted = folded(text);
+    if (wanted.empty())
+        return -1;
+    for (int i = 0; i < Count; ++i) {
+        if (folded(Names[static_cast<std::size_t>(i)]) == wanted)
+            return i;
+    }
+    return -1;
 }
 
 } // namespace Genres

@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "tests/support/memorysettings.h"
 
 #include <QFile>
 #include <QSettings>

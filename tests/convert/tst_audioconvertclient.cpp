@@ -1,6 +1,6 @@
 #include "convert/audioconvertclient.h"
 #include "pipeline/pcmexception.h"
-#include "tests/libs/audioconvert/wavefixture.h"
+#include "tests/support/wavefixture.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -66,17 +66,26 @@ void tst_AudioConvertClient::connectsOnFirstOperation()
 
 void tst_AudioConvertClient::startUpConfiguration()
 {
+    // The converter is already running, with an MP3 format of its own and an
+    // encoder that holds other values: start-up hands the encoder's values on.
+    TAudioConvert running;
+    running.SetMp3Format(22050, 64, 2);
+    const std::shared_ptr<IAudioConvertLameMp3Encoder> runningEncoder = running.LameMp3Encoder();
+    runningEncoder->SetMp3SampleRate(32000);
+    runningEncoder->SetMp3Channels(1);
+    runningEncoder->SetMp3Bitrate(96);
+
     TAudioConvert convert;
     std::shared_ptr<IAudioConvertInformation> information;
     std::shared_ptr<IAudioConvertLameMp3Encoder> encoder;
     ConfigureAudioConvert(convert, information, encoder);
     QVERIFY(convert.Connected());
-    // The window holds the converter's own objects, not the stand-alone ones.
-    QCOMPARE(encoder, convert.LameMp3Encoder());
-    QCOMPARE(information, convert.Information());
+    // The window holds the converter's own objects.
+    QCOMPARE(encoder, runningEncoder);
+    QCOMPARE(information, running.Information());
     QVERIFY(convert.WriteTags());
     QCOMPARE(convert.Mp3FormatDescription(),
-             QStringLiteral("MPEG-1 Layer III, 44100 Hz, Joint Stereo, CBR 128 kbit/s"));
+             QStringLiteral("MPEG-1 Layer III, 32000 Hz, Mono, CBR 96 kbit/s"));
 }
 
 void tst_AudioConvertClient::encoderChangesReachTheConverter()

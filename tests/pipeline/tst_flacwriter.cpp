@@ -2,6 +2,8 @@
 #include "pipeline/flacwriter.h"
 #include "pipeline/pcmexception.h"
 #include "tests/support/memoryinput.h"
+#include "tests/support/outputrun.h"
+#include "tests/support/pcmsignals.h"
 #include "tests/support/testsupport.h"
 
 #include <QDir>
@@ -14,89 +16,24 @@
 #include <sys/resource.h>
 
 #include <cmath>
-#include <condition_variable>
 #include <csignal>
 #include <map>
-#include <mutex>
 #include <thread>
+
+using TestSupport::tones;
 
 namespace {
 
-// Tones plus a little noise: LPC has something to predict, and every sample
-// differs, so a lost or shifted block shows in the comparison.
-QByteArray tones(int frames, int channels, int bits = 16)
+// A writer set to encode an input into a file, with the ends of its runs.
+struct Run : TestSupport::OutputRun
 {
-    const int bytes = bits / 8;
-    QByteArray pcm(frames * channels * bytes, Qt::Uninitialized);
-    auto *p = reinterpret_cast<uint8_t *>(pcm.data());
-    uint32_t noise = 12345;
-    const double full = std::ldexp(1.0, bits - 1) - 1;
-    for (int i = 0; i < frames; ++i) {
-        for (int c = 0; c < channels; ++c) {
-            noise = noise * 1103515245u + 12345u;
-            // The channels share most of their signal, as music does, so
-            // that mid-side coding pays.
-            const double tone = 0.45 * std::sin(i * 0.031) + 0.3 * std::sin(i * 0.0023)
-                                + 0.1 * std::sin(i * (0.005 + 0.017 * c));
-            const int spread = bits == 8 ? 4 : 64;
-            auto v = static_cast<int32_t>(tone * full)
-                     + static_cast<int32_t>((noise >> 16) % spread) - spread / 2;
-            if (bits == 8)
-                v = std::clamp(v + 128, 0, 255);
-            for (int b = 0; b < bytes; ++b)
-                *p++ = static_cast<uint8_t>(static_cast<uint32_t>(v) >> (8 * b));
-        }
-    }
-    return pcm;
-}
-
-// A writer's run on an input into a file, with the events it fired (from
-// whichever thread).
-struct Run
-{
-    std::mutex mutex;
-    std::condition_variable changed;
-    int done = 0;
-    int errors = 0;
-    QString message;
-    TFLACOut &out;
-
     Run(TFLACOut &writer, TPcmInput &input, const QString &path)
-        : out(writer)
+        : OutputRun(writer)
     {
-        out.SetInput(&input);
-        out.SetFileName(path);
-        out.OnDone = [this](TPcmOutput *) {
-            std::lock_guard<std::mutex> lock(mutex);
-            ++done;
-            changed.notify_all();
-        };
-        out.OnThreadException = [this](TPcmOutput *, const std::exception &e) {
-            std::lock_guard<std::mutex> lock(mutex);
-            ++errors;
-            message = QString::fromUtf8(e.what());
-            changed.notify_all();
-        };
+        writer.SetInput(&input);
+        writer.SetFileName(path);
     }
-    // Waits for the next event after the ones already seen.
-    bool wait()
-    {
-        std::unique_lock<std::mutex> lock(mutex);
-        const int seen = m_seen;
-        const bool fired = changed.wait_for(lock, std::chrono::minutes(2), [&] {
-            return done + errors > seen;
-        });
-        m_seen = done + errors;
-        return fired;
-    }
-    bool encode()
-    {
-        out.StartOutput();
-        return wait();
-    }
-
-private:
-    int m_seen = 0;
+    bool encode() { return startAndWait(); }
 };
 
 // Decodes with the reference decoder; empty on failure (the reason in *error).
@@ -238,7 +175,7 @@ void tst_FlacWriter::initTestCase()
     QVERIFY(m_dir.isValid());
     // The CD input finds its settings file, and so the test disc, here.
     qputenv("XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral("config")).toUtf8());
-    QVERIFY2(Flac::LoadFLACLibrary(), Flac::Library::instance().errorText().c_str());
+    QVERIFY2(Flac::LoadFLACLibrary(), qPrintable(Flac::Library::instance().errorText()));
     QVERIFY(Flac::FLACLoaded());
 }
 
@@ -377,8 +314,8 @@ void tst_FlacWriter::roundTrip()
     out.SetBestModelSearch(extra.contains("best"));
     out.SetQLPCoeffPrecisionSearch(extra.contains("search"));
     QVERIFY(run.encode());
-    QCOMPARE(run.message, QString());
-    QCOMPARE(run.done, 1);
+    QCOMPARE(run.message(), QString());
+    QCOMPARE(run.done(), 1);
     QVERIFY(out.EndOfInput());
     QCOMPARE(in.endCalls.load(), 1);
 
@@ -423,7 +360,7 @@ void tst_FlacWriter::totalSamples()
         QStringLiteral("total-%1.flac").arg(QTest::currentDataTag()));
     Run run(out, in, path);
     QVERIFY(run.encode());
-    QCOMPARE(run.done, 1);
+    QCOMPARE(run.done(), 1);
     QCOMPARE(streamInfoTotal(TestSupport::readFile(path)), 10000);
     QString error;
     QVERIFY2(flacTestPasses(path, &error), qPrintable(error));
@@ -456,8 +393,8 @@ void tst_FlacWriter::qlpPrecisionClamp()
     out.SetQLPCoeffPrecision(uint16_t(precision));
     QVERIFY(run.encode());
     QCOMPARE(int(out.QLPCoeffPrecision()), passed);
-    QCOMPARE(run.done, encodes ? 1 : 0);
-    QCOMPARE(run.message,
+    QCOMPARE(run.done(), encodes ? 1 : 0);
+    QCOMPARE(run.message(),
              encodes ? QString() : QStringLiteral("Failed to initialize FLAC encoder."));
 }
 
@@ -493,9 +430,9 @@ void tst_FlacWriter::startFailures()
     out.SetBlockSize(uint16_t(blockSize));
     out.SetMaxLPCOrder(uint16_t(maxLpc));
     QVERIFY(run.encode());
-    QCOMPARE(run.errors, 1);
-    QCOMPARE(run.done, 0);
-    QVERIFY2(run.message.startsWith(message), qPrintable(run.message));
+    QCOMPARE(run.errors(), 1);
+    QCOMPARE(run.done(), 0);
+    QVERIFY2(run.message().startsWith(message), qPrintable(run.message()));
     QVERIFY(!out.IsBusy());
     QCOMPARE(in.endCalls.load(), in.beginCalls.load());
     if (!path.isEmpty())
@@ -507,7 +444,7 @@ void tst_FlacWriter::startFailures()
     out.SetMaxLPCOrder(0);
     out.SetFileName(m_dir.filePath(QStringLiteral("again.flac")));
     QVERIFY(run.encode());
-    QCOMPARE(run.done, 1);
+    QCOMPARE(run.done(), 1);
 }
 
 void tst_FlacWriter::stopKeepsAValidPrefix()
@@ -527,8 +464,8 @@ void tst_FlacWriter::stopKeepsAValidPrefix()
     QVERIFY(parked);
     in.release();
     QVERIFY(run.wait());
-    QCOMPARE(run.done, 1);
-    QCOMPARE(run.errors, 0);
+    QCOMPARE(run.done(), 1);
+    QCOMPARE(run.errors(), 0);
     QString error;
     QVERIFY2(flacTestPasses(path, &error), qPrintable(error));
     const QByteArray decoded = decode(path, false, &error);
@@ -609,9 +546,10 @@ void tst_FlacWriter::writeFailure()
     Run run(out, in, path);
     QVERIFY(run.encode());
     QTRY_VERIFY(!out.IsBusy());
-    QCOMPARE(run.done, 0);
-    QCOMPARE(run.errors, 1);
-    QVERIFY2(run.message.contains(message) && run.message.contains(path), qPrintable(run.message));
+    QCOMPARE(run.done(), 0);
+    QCOMPARE(run.errors(), 1);
+    QVERIFY2(run.message().contains(message) && run.message().contains(path),
+             qPrintable(run.message()));
     QCOMPARE(in.endCalls.load(), 1);
     if (regular)
         QVERIFY(!QFileInfo::exists(path));
@@ -629,9 +567,9 @@ void tst_FlacWriter::missingLibrary_data()
 void tst_FlacWriter::missingLibrary()
 {
     QFETCH(QString, fileName);
-    const Flac::Library library(fileName.toStdString());
+    const Flac::Library library(fileName);
     QVERIFY(!library.isLoaded());
-    QVERIFY(!library.errorText().empty());
+    QVERIFY(!library.errorText().isEmpty());
     QString message;
     try {
         TFLACOut out(library);
@@ -684,8 +622,8 @@ void tst_FlacWriter::cdTracks()
     Run run(out, cd, path);
     out.SetMaxLPCOrder(8);
     QVERIFY(run.encode());
-    QCOMPARE(run.message, QString());
-    QCOMPARE(run.done, 1);
+    QCOMPARE(run.message(), QString());
+    QCOMPARE(run.done(), 1);
     const QString mismatch = decodesTo(path, expected);
     QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
     QCOMPARE(streamInfoTotal(TestSupport::readFile(path)), expected.size() / 4);

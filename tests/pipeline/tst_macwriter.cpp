@@ -4,63 +4,23 @@
 #include "tests/support/discdrive.h"
 #include "tests/support/filesizelimit.h"
 #include "tests/support/memoryinput.h"
+#include "tests/support/outputrun.h"
+#include "tests/support/pcmsignals.h"
 #include "tests/support/testsupport.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cmath>
 #include <optional>
 
+using TestSupport::tones;
+
 namespace {
 
-// Tones with a little noise, so that every block differs and a lost or
-// shifted round shows in the comparison.
-QByteArray tones(int blocks, int channels)
-{
-    QByteArray pcm(blocks * channels * 2, Qt::Uninitialized);
-    auto *p = reinterpret_cast<uint8_t *>(pcm.data());
-    uint32_t noise = 77;
-    for (int i = 0; i < blocks; ++i) {
-        for (int c = 0; c < channels; ++c) {
-            noise = noise * 1103515245u + 12345u;
-            const double tone = 0.5 * std::sin(i * 0.029 + c) + 0.25 * std::sin(i * 0.0031);
-            const auto v = static_cast<int16_t>(tone * 30000 + int((noise >> 16) % 32) - 16);
-            *p++ = static_cast<uint8_t>(v);
-            *p++ = static_cast<uint8_t>(static_cast<uint16_t>(v) >> 8);
-        }
-    }
-    return pcm;
-}
-
-// The events of one run, from whichever thread fires them; the semaphore
-// orders the handler's writes before the test's reads.
-struct Run
-{
-    QSemaphore ended;
-    int done = 0;
-    QString message;
-
-    explicit Run(TMACOut &out)
-    {
-        out.OnDone = [this](TPcmOutput *) {
-            ++done;
-            ended.release();
-        };
-        out.OnThreadException = [this](TPcmOutput *, const std::exception &e) {
-            message = QString::fromUtf8(e.what());
-            ended.release();
-        };
-    }
-    bool startAndWait(TMACOut &out)
-    {
-        out.StartOutput();
-        return ended.tryAcquire(1, 120000);
-    }
-};
+using Run = TestSupport::OutputRun;
 
 QByteArray decode(const QString &path, QString *error)
 {
@@ -80,9 +40,9 @@ void compressAndCompare(TPcmInput &input, int level, const QByteArray &expected,
     out.SetCompressionLevel(level);
     out.SetFileName(path);
     Run run(out);
-    QVERIFY(run.startAndWait(out));
-    QCOMPARE(run.message, QString());
-    QCOMPARE(run.done, 1);
+    QVERIFY(run.startAndWait());
+    QCOMPARE(run.message(), QString());
+    QCOMPARE(run.done(), 1);
     QVERIFY(out.EndOfInput());
     QCOMPARE(out.LastProgress(), 100);
     QString error;
@@ -314,9 +274,9 @@ void tst_MacWriter::roundsArriveInOrder()
     const QString path = m_dir.filePath(QStringLiteral("rounds.raw"));
     out.SetFileName(path);
     Run run(out);
-    QVERIFY(run.startAndWait(out));
-    QCOMPARE(run.message, QString());
-    QCOMPARE(run.done, 1);
+    QVERIFY(run.startAndWait());
+    QCOMPARE(run.message(), QString());
+    QCOMPARE(run.done(), 1);
     QVERIFY(TestSupport::readFile(path) == pcm);
 
     const QStringList log = callLog(path);
@@ -371,9 +331,9 @@ void tst_MacWriter::libraryFailures()
         QStringLiteral("failing-%1.raw").arg(QTest::currentDataTag()));
     out.SetFileName(path);
     Run run(out);
-    QVERIFY(run.startAndWait(out));
-    QCOMPARE(run.message, message);
-    QCOMPARE(run.done, 0);
+    QVERIFY(run.startAndWait());
+    QCOMPARE(run.message(), message);
+    QCOMPARE(run.done(), 0);
     QCOMPARE(out.OutputState(), osIdle);
     QCOMPARE(input.beginCalls.load(), 1);
     QCOMPARE(input.endCalls.load(), 1);
@@ -388,9 +348,9 @@ void tst_MacWriter::libraryFailures()
     // The writer is ready for the next run.
     qunsetenv(setting.constData());
     Run again(out);
-    QVERIFY(again.startAndWait(out));
-    QCOMPARE(again.message, QString());
-    QCOMPARE(again.done, 1);
+    QVERIFY(again.startAndWait());
+    QCOMPARE(again.message(), QString());
+    QCOMPARE(again.done(), 1);
 }
 
 void tst_MacWriter::realFailures_data()
@@ -425,11 +385,11 @@ void tst_MacWriter::realFailures()
             limit.emplace(rlim_t(fileLimit));
             QVERIFY(limit->isActive());
         }
-        ended = run.startAndWait(out);
+        ended = run.startAndWait();
     }
     QVERIFY(ended);
-    QCOMPARE(run.message, message);
-    QCOMPARE(run.done, 0);
+    QCOMPARE(run.message(), message);
+    QCOMPARE(run.done(), 0);
     QVERIFY(out.EndOfInput());
     QCOMPARE(input.endCalls.load(), 1);
     QVERIFY(!QFileInfo::exists(path));

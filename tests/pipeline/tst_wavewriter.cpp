@@ -1,8 +1,11 @@
+#include "libs/imaadpcm/imaadpcm.h"
 #include "pipeline/cdinput.h"
 #include "pipeline/pcmexception.h"
 #include "pipeline/wavewriter.h"
 #include "tests/support/discdrive.h"
 #include "tests/support/memoryinput.h"
+#include "tests/support/outputrun.h"
+#include "tests/support/pcmsignals.h"
 #include "tests/support/testsupport.h"
 
 #include <QDir>
@@ -20,45 +23,12 @@
 #include <thread>
 #include <vector>
 
+using TestSupport::le16At;
+using TestSupport::le32At;
+using TestSupport::putLe32;
+using TestSupport::tones;
+
 namespace {
-
-uint32_t le32At(const QByteArray &b, int at)
-{
-    const auto *p = reinterpret_cast<const uint8_t *>(b.constData() + at);
-    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-uint32_t le16At(const QByteArray &b, int at)
-{
-    const auto *p = reinterpret_cast<const uint8_t *>(b.constData() + at);
-    return p[0] | p[1] << 8;
-}
-
-void putLe32(QByteArray &b, int at, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = static_cast<char>((v >> (8 * i)) & 0xff);
-}
-
-// Two tones and a little noise per channel, 16-bit little-endian interleaved.
-QByteArray tones(int frames, int channels, uint32_t seed = 1)
-{
-    QRandomGenerator random(seed);
-    QByteArray bytes(frames * channels * 2, '\0');
-    for (int i = 0; i < frames; ++i) {
-        for (int c = 0; c < channels; ++c) {
-            const double t = i / 44100.0;
-            const double v = 9000 * std::sin(2 * M_PI * (440 + 220 * c) * t)
-                             + 4000 * std::sin(2 * M_PI * (1250 + 90 * c) * t)
-                             + random.bounded(-300, 300);
-            const auto s = static_cast<int16_t>(std::lround(v));
-            const int at = (i * channels + c) * 2;
-            bytes[at] = static_cast<char>(s & 0xff);
-            bytes[at + 1] = static_cast<char>((s >> 8) & 0xff);
-        }
-    }
-    return bytes;
-}
 
 double snrDb(const QByteArray &reference, const QByteArray &decoded)
 {
@@ -85,26 +55,16 @@ struct RunResult
 // the worker) until its run ended one way or the other.
 RunResult runWriter(TWaveOut &out, TPcmInput &input, const QString &path)
 {
-    std::atomic<int> done{0};
-    std::atomic<int> errors{0};
-    QString message;
-    out.OnDone = [&](TPcmOutput *) { ++done; };
-    out.OnThreadException = [&](TPcmOutput *, const std::exception &e) {
-        message = QString::fromUtf8(e.what());
-        ++errors;
-    };
     out.SetInput(&input);
     out.SetFileName(path);
-    out.StartOutput();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (done + errors == 0 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    TestSupport::OutputRun run(out);
+    run.startAndWait();
     // Let a second, wrong event show itself.
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     RunResult r;
-    r.done = done;
-    r.errors = errors;
-    r.message = message;
+    r.done = run.done();
+    r.errors = run.errors();
+    r.message = run.message();
     out.OnDone = nullptr;
     out.OnThreadException = nullptr;
     return r;
@@ -295,7 +255,7 @@ void tst_WaveWriter::adpcmDecodes()
     QFETCH(int, channels);
 
     const int frames = 44100 * 2 + 333;
-    const QByteArray pcm = tones(frames, channels, 7);
+    const QByteArray pcm = tones(frames, channels, 16, 7);
     TMemoryInput input(pcm, 16, channels, 44100);
     TWaveOut out;
     out.SetWavType(wtDVIADPCM);
@@ -476,8 +436,8 @@ void tst_WaveWriter::headerStatesWhatWasWritten()
 
 void tst_WaveWriter::appendPcm()
 {
-    const QByteArray first = tones(30000, 2, 1);
-    const QByteArray second = tones(21111, 2, 2);
+    const QByteArray first = tones(30000, 2, 16, 1);
+    const QByteArray second = tones(21111, 2, 16, 2);
     const QString file = path(QStringLiteral("append.wav"));
     TWaveOut out;
     TMemoryInput input(first);
@@ -498,8 +458,8 @@ void tst_WaveWriter::appendPcm()
 
 void tst_WaveWriter::appendAdpcm()
 {
-    const QByteArray first = tones(505 * 6 + 100, 2, 3);
-    const QByteArray second = tones(505 * 3 + 7, 2, 4);
+    const QByteArray first = tones(505 * 6 + 100, 2, 16, 3);
+    const QByteArray second = tones(505 * 3 + 7, 2, 16, 4);
     const QString file = path(QStringLiteral("append-adpcm.wav"));
     TWaveOut out;
     out.SetWavType(wtDVIADPCM);
@@ -579,6 +539,14 @@ void tst_WaveWriter::appendRefused_data()
     putLe32(late, 40, 4100);
     late += pcm.mid(36);
     QTest::newRow("data chunk past 4096 bytes") << late << 16 << 2 << 44100 << notWav;
+    // Appended to as if the LIST were audio, the file once got a data size
+    // that took the tags in.
+    QTest::newRow("LIST chunk after the data")
+        << pcm + "LIST" + QByteArray("\x0c\0\0\0INFOINAM\0\0\0\0", 16) << 16 << 2 << 44100
+        << notWav;
+    QTest::newRow("odd data with a pad byte")
+        << TWaveOut::BuildPCMHeader(401, 1, 44100, 8) + QByteArray(401, '\x80') + '\0' << 8 << 1
+        << 44100 << notWav;
     QTest::newRow("ADPCM without fact")
         << adpcm.left(40) + adpcm.mid(52) << 16 << 2 << 44100 << notWav;
     QTest::newRow("text file") << QByteArray("hello, this is not a sound\n") << 16 << 2 << 44100
@@ -632,7 +600,7 @@ void tst_WaveWriter::lowerCaseChunkIds()
     f.write(file);
     f.close();
 
-    const QByteArray more = tones(777, 2, 9);
+    const QByteArray more = tones(777, 2, 16, 9);
     TMemoryInput input(more);
     TWaveOut out;
     out.SetFileMode(foAppend);

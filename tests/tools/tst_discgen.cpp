@@ -17,6 +17,9 @@ private Q_SLOTS:
     void binAndTrackFiles();
     void contentDiffersAndRepeats();
     void dataSectors();
+    void audioContent_data();
+    void audioContent();
+    void motorolaSwapsAudioOnly();
     void parseLength_data();
     void parseLength();
     void rejectsImpossibleDiscs();
@@ -153,6 +156,77 @@ void tst_DiscGen::dataSectors()
     QCOMPARE(data.mid(12, 4), QByteArray::fromHex("00030001"));
 }
 
+void tst_DiscGen::audioContent_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("random") << "random";
+    QTest::newRow("square") << "square";
+    QTest::newRow("silence") << "silence";
+}
+
+void tst_DiscGen::audioContent()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    DiscSpec plan = audioDisc({75, 75});
+    for (TrackSpec &t : plan.tracks)
+        t.content = DiscGen::parseContent(kind.toStdString());
+    const WrittenDisc disc = makeDisc(dir.path(), plan);
+    const QByteArray one = readFile(QString::fromStdString(disc.trackFiles[0]));
+    const QByteArray two = readFile(QString::fromStdString(disc.trackFiles[1]));
+    QCOMPARE(one.size(), 75 * SectorBytes);
+    QCOMPARE(readFile(QString::fromStdString(disc.binPath)), one + two);
+
+    if (kind == "silence") {
+        QCOMPARE(one, QByteArray(one.size(), '\0'));
+        return;
+    }
+    QVERIFY(one != two);
+    if (kind == "square") {
+        // Full scale both ways, nothing in between, and both channels alike.
+        const QByteArray high = QByteArray::fromHex("ff7fff7f");
+        const QByteArray low = QByteArray::fromHex("00800080");
+        int highs = 0;
+        for (int i = 0; i < one.size(); i += 4) {
+            const QByteArray frame = one.mid(i, 4);
+            QVERIFY2(frame == high || frame == low, qPrintable(QString("frame %1").arg(i / 4)));
+            highs += frame == high;
+        }
+        const int frames = one.size() / 4;
+        QVERIFY(highs > frames * 49 / 100 && highs < frames * 51 / 100);
+        return;
+    }
+    // Random: every byte value turns up about equally often.
+    int counts[256] = {};
+    for (char c : one)
+        ++counts[uint8_t(c)];
+    const int expected = one.size() / 256;
+    for (int count : counts)
+        QVERIFY(count > expected * 3 / 4 && count < expected * 5 / 4);
+}
+
+void tst_DiscGen::motorolaSwapsAudioOnly()
+{
+    QTemporaryDir dir;
+    DiscSpec plan = audioDisc({40, 30});
+    plan.tracks[1].data = true;
+    plan.motorola = true;
+    const WrittenDisc disc = makeDisc(dir.path(), plan);
+    QVERIFY(
+        readFile(QString::fromStdString(disc.cuePath)).startsWith("FILE \"disc.bin\" MOTOROLA\r\n"));
+
+    // The track files hold what a reader gets: little-endian audio.
+    const QByteArray audio = readFile(QString::fromStdString(disc.trackFiles[0]));
+    const QByteArray data = readFile(QString::fromStdString(disc.trackFiles[1]));
+    const QByteArray bin = readFile(QString::fromStdString(disc.binPath));
+    QCOMPARE(bin.size(), audio.size() + data.size());
+    for (int i = 0; i < audio.size(); i += 2) {
+        if (bin[i] != audio[i + 1] || bin[i + 1] != audio[i])
+            QFAIL(qPrintable(QString("sample at byte %1 not big-endian").arg(i)));
+    }
+    QCOMPARE(bin.mid(audio.size()), data);
+}
+
 void tst_DiscGen::parseLength_data()
 {
     QTest::addColumn<QString>("text");
@@ -182,6 +256,7 @@ void tst_DiscGen::rejectsImpossibleDiscs()
     QVERIFY_THROWS_EXCEPTION(std::invalid_argument, DiscGen::parseLength("1:60:00"));
     QVERIFY_THROWS_EXCEPTION(std::invalid_argument, DiscGen::parseLength("1:00:75"));
     QVERIFY_THROWS_EXCEPTION(std::invalid_argument, DiscGen::parseLength("ten"));
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, DiscGen::parseContent("noise"));
     QVERIFY_THROWS_EXCEPTION(std::runtime_error,
                              writeDisc(audioDisc({1}), "/nonexistent/folder", "d", false));
 }
@@ -209,6 +284,28 @@ void tst_DiscGen::commandLine()
     QVERIFY(cue.contains("TRACK 03 MODE1/2352\r\n    INDEX 01 00:03:50\r\n"));
     QCOMPARE(QFileInfo(dir.filePath("cli.bin")).size(), qint64((75 + 150 + 50 + 100) * SectorBytes));
     QVERIFY(QFileInfo::exists(dir.filePath("cli-03.pcm")));
+
+    // Square waves in track 1, silence in every other one, stored big-endian.
+    r = run(tool,
+            {"--content",
+             "silence",
+             "--content",
+             "1=square",
+             "--motorola",
+             "--track-files",
+             dir.path(),
+             "kinds",
+             "10",
+             "10"});
+    QVERIFY2(r.exitCode == 0, r.err.constData());
+    QVERIFY(readFile(dir.filePath("kinds.cue")).contains("\" MOTOROLA\r\n"));
+    QCOMPARE(readFile(dir.filePath("kinds-01.pcm")).left(4), QByteArray::fromHex("ff7fff7f"));
+    QCOMPARE(readFile(dir.filePath("kinds.bin")).left(4), QByteArray::fromHex("7fff7fff"));
+    QCOMPARE(readFile(dir.filePath("kinds-02.pcm")), QByteArray(10 * SectorBytes, '\0'));
+
+    r = run(tool, {"--content", "2=noise", dir.path(), "bad", "10", "10"});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY(r.err.contains("unknown content noise"));
 
     r = run(tool, {"--flags", "1=LOUD", dir.path(), "bad", "10"});
     QCOMPARE(r.exitCode, 1);

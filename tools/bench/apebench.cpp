@@ -47,10 +47,9 @@ QString compress(const QString &path, const QByteArray &pcm, int level)
 {
     try {
         TAPECompress compressor(Mac::Library::instance());
-        MACWaveFormat format{};
-        compressor.FillWaveFormatEx(&format, Rate, 16, 2);
+        compressor.FillWaveFormatEx(Rate, 16, 2);
         const QByteArray name = QFile::encodeName(path);
-        int32_t r = compressor.Start(name.constData(), &format, -1, level, nullptr, -1);
+        int32_t r = compressor.Start(name.constData(), -1, level, nullptr, -1);
         if (r != 0)
             return QStringLiteral("start: ") + MACErrorText(r);
         for (int done = 0; done < pcm.size();) {

@@ -160,7 +160,7 @@ int main(int argc, char **argv)
         return 2;
     }
     if (!Flac::LoadFLACLibrary()) {
-        std::fprintf(stderr, "%s\n", Flac::Library::instance().errorText().c_str());
+        std::fprintf(stderr, "%s\n", qPrintable(Flac::Library::instance().errorText()));
         return 1;
     }
     QTemporaryDir dir;

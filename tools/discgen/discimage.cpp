@@ -8,6 +8,7 @@
 #include <memory>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 namespace DiscGen {
 
@@ -85,6 +86,50 @@ void closeChecked(File &f, const std::string &path)
         throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
 }
 
+// A MOTOROLA file stores each 16-bit sample high byte first.
+void swapSampleBytes(uint8_t *sector)
+{
+    for (int i = 0; i < SectorBytes; i += 2)
+        std::swap(sector[i], sector[i + 1]);
+}
+
+void fillAudio(AudioContent content, int track, uint32_t sectorInTrack, uint8_t *out)
+{
+    constexpr int FramesPerSector = SectorBytes / 4;
+    const uint64_t first = uint64_t(sectorInTrack) * FramesPerSector;
+    switch (content) {
+    case AudioContent::Tones:
+        for (int i = 0; i < FramesPerSector; ++i) {
+            int16_t l = 0;
+            int16_t r = 0;
+            audioSample(track, first + uint64_t(i), l, r);
+            putLe16(out + 4 * i, l);
+            putLe16(out + 4 * i + 2, r);
+        }
+        break;
+    case AudioContent::Random:
+        for (int i = 0; i < SectorBytes / 8; ++i) {
+            uint64_t v = mix((uint64_t(track) << 40) ^ (uint64_t(sectorInTrack) << 9) ^ uint64_t(i));
+            for (int b = 0; b < 8; ++b, v >>= 8)
+                out[8 * i + b] = static_cast<uint8_t>(v);
+        }
+        break;
+    case AudioContent::Square: {
+        // A period of 2 * (40 + track) samples: 540 Hz for track 1.
+        const uint64_t half = 40 + uint64_t(track);
+        for (int i = 0; i < FramesPerSector; ++i) {
+            const int16_t v = ((first + uint64_t(i)) / half) % 2 ? int16_t(-32768) : int16_t(32767);
+            putLe16(out + 4 * i, v);
+            putLe16(out + 4 * i + 2, v);
+        }
+        break;
+    }
+    case AudioContent::Silence:
+        std::memset(out, 0, SectorBytes);
+        break;
+    }
+}
+
 std::string twoDigits(uint32_t v)
 {
     char buf[16];
@@ -144,7 +189,7 @@ std::string cueSheet(const DiscSpec &plan, const std::string &binFileName)
 {
     const DiscLayout layout = layoutOf(plan);
     std::ostringstream cue;
-    cue << "FILE \"" << binFileName << "\" BINARY\r\n";
+    cue << "FILE \"" << binFileName << "\" " << (plan.motorola ? "MOTOROLA" : "BINARY") << "\r\n";
     for (size_t i = 0; i < plan.tracks.size(); ++i) {
         const TrackSpec &t = plan.tracks[i];
         const TrackLayout &l = layout.tracks[i];
@@ -168,14 +213,7 @@ void fillSector(
 {
     const TrackSpec &t = plan.tracks.at(size_t(track - 1));
     if (!t.data) {
-        const uint64_t first = uint64_t(sectorInTrack) * (SectorBytes / 4);
-        for (int i = 0; i < SectorBytes / 4; ++i) {
-            int16_t l = 0;
-            int16_t r = 0;
-            audioSample(track, first + uint64_t(i), l, r);
-            putLe16(out + 4 * i, l);
-            putLe16(out + 4 * i + 2, r);
-        }
+        fillAudio(t.content, track, sectorInTrack, out);
         return;
     }
     // MODE1/2352: sync pattern, BCD address (with the 2-second lead-in), mode,
@@ -237,7 +275,6 @@ WrittenDisc writeDisc(const DiscSpec &plan,
                            buffer.data() + size_t(k) * SectorBytes);
             }
             const size_t bytes = size_t(count) * SectorBytes;
-            writeAll(bin.get(), buffer.data(), bytes, written.binPath);
             if (withTrackFiles) {
                 // A reader of track j gets [start_j, readEnd_j): the pregap of
                 // track j+1 belongs to track j there.
@@ -253,6 +290,11 @@ WrittenDisc writeDisc(const DiscSpec &plan,
                     }
                 }
             }
+            if (plan.motorola && !plan.tracks[i].data) {
+                for (uint32_t k = 0; k < count; ++k)
+                    swapSampleBytes(buffer.data() + size_t(k) * SectorBytes);
+            }
+            writeAll(bin.get(), buffer.data(), bytes, written.binPath);
             sector += count;
         }
     }
@@ -278,6 +320,20 @@ uint32_t parseLength(const std::string &text)
     if (!text.empty() && text.find_first_not_of("0123456789") == std::string::npos)
         return static_cast<uint32_t>(std::stoul(text));
     throw std::invalid_argument("bad length " + text + ": give mm:ss:ff or a sector count");
+}
+
+AudioContent parseContent(const std::string &text)
+{
+    if (text == "tones")
+        return AudioContent::Tones;
+    if (text == "random")
+        return AudioContent::Random;
+    if (text == "square")
+        return AudioContent::Square;
+    if (text == "silence")
+        return AudioContent::Silence;
+    throw std::invalid_argument("unknown content " + text
+                                + ": give tones, random, square or silence");
 }
 
 } // namespace DiscGen

@@ -5,12 +5,21 @@
 #include <vector>
 
 // Test discs of known content: a CUE sheet with one BIN file of raw 2352-byte
-// sectors (audio as 16-bit little-endian stereo at 44.1 kHz, data tracks as
-// MODE1/2352), plus, for comparison, the bytes a reader gets for each track.
+// sectors (audio as 16-bit stereo at 44.1 kHz, little-endian or, for a
+// MOTOROLA file, big-endian; data tracks as MODE1/2352), plus, for
+// comparison, the bytes a reader gets for each track (audio little-endian).
 namespace DiscGen {
 
 constexpr int SectorBytes = 2352;
 constexpr int FramesPerSecond = 75;
+
+// What an audio track holds.
+enum class AudioContent {
+    Tones,   // two tones per channel and a little noise (see audioSample)
+    Random,  // random bytes: white noise at full scale
+    Square,  // a full-scale square wave, +32767 and -32768
+    Silence, // all zero
+};
 
 struct TrackSpec
 {
@@ -18,11 +27,13 @@ struct TrackSpec
     uint32_t pregapFrames = 0;      // sectors of INDEX 00 before INDEX 01 (0: no INDEX 00 line)
     bool data = false;              // a MODE1/2352 data track instead of audio
     std::vector<std::string> flags; // CUE FLAGS: "DCP", "PRE", "4CH", "SCMS"
+    AudioContent content = AudioContent::Tones;
 };
 
 struct DiscSpec
 {
     std::vector<TrackSpec> tracks; // 1 to 99 tracks
+    bool motorola = false;         // the BIN holds big-endian samples (FILE ... MOTOROLA)
 };
 
 // Where each track lies in the BIN file, in sectors from the file's start.
@@ -45,10 +56,11 @@ DiscLayout layoutOf(const DiscSpec &plan);
 // The CUE sheet text for a BIN of the given file name.
 std::string cueSheet(const DiscSpec &plan, const std::string &binFileName);
 
-// The 2352 bytes of one sector. `track` is 1-based; `sectorInTrack` counts
-// from the first pregap sector of that track. Audio is two tones per channel,
-// changing with the track, plus a few bits of noise, so that it compresses
-// partly and every position of every track differs from every other.
+// The 2352 bytes of one sector as a reader gets them (audio little-endian).
+// `track` is 1-based; `sectorInTrack` counts from the first pregap sector of
+// that track. Tones change with the track and carry a few bits of noise, so
+// that they compress partly and every position of every track differs from
+// every other; random bytes and square waves change with the track too.
 void fillSector(
     const DiscSpec &plan, int track, uint32_t sectorInTrack, uint32_t absoluteSector, uint8_t *out);
 
@@ -74,6 +86,8 @@ WrittenDisc writeDisc(const DiscSpec &plan,
 
 // "mm:ss:ff" or a plain sector count.
 uint32_t parseLength(const std::string &text);
+// "tones", "random", "square" or "silence".
+AudioContent parseContent(const std::string &text);
 std::string formatMsf(uint32_t frames);
 
 } // namespace DiscGen

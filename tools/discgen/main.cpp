@@ -21,6 +21,9 @@ void usage()
         "  --data-last LENGTH    put a MODE1/2352 data track of LENGTH last\n"
         "  --pregap N=LENGTH     give track N (1-based, data tracks counted) an INDEX 00\n"
         "  --flags N=F[,F...]    CUE FLAGS of track N (DCP, PRE, 4CH, SCMS)\n"
+        "  --content [N=]KIND    what audio track N, or every audio track, holds:\n"
+        "                        tones (the default), random, square or silence\n"
+        "  --motorola            store the audio big-endian (FILE ... MOTOROLA)\n"
         "  --track-files         also write DIR/NAME-NN.pcm, the bytes read for each track\n",
         stderr);
 }
@@ -45,6 +48,7 @@ int main(int argc, char **argv)
         std::string dataLast;
         std::vector<std::pair<unsigned, std::string>> pregaps;
         std::vector<std::pair<unsigned, std::string>> flags;
+        std::vector<std::pair<unsigned, DiscGen::AudioContent>> contents; // track 0: every one
         std::vector<std::string> positional;
         bool trackFiles = false;
 
@@ -69,6 +73,16 @@ int main(int argc, char **argv)
                 if (!splitAssignment(next(), n, value))
                     throw std::invalid_argument("--flags takes N=F[,F...]");
                 flags.emplace_back(n, value);
+            } else if (arg == "--content") {
+                const std::string spec = next();
+                if (spec.find('=') == std::string::npos)
+                    contents.emplace_back(0, DiscGen::parseContent(spec));
+                else if (splitAssignment(spec, n, value))
+                    contents.emplace_back(n, DiscGen::parseContent(value));
+                else
+                    throw std::invalid_argument("--content takes [N=]KIND");
+            } else if (arg == "--motorola") {
+                plan.motorola = true;
             } else if (arg == "--track-files") {
                 trackFiles = true;
             } else if (arg == "-h" || arg == "--help") {
@@ -105,6 +119,12 @@ int main(int argc, char **argv)
         };
         for (const auto &[n, length] : pregaps)
             trackAt(n).pregapFrames = DiscGen::parseLength(length);
+        for (const auto &[n, content] : contents) {
+            if (n != 0)
+                trackAt(n).content = content;
+            for (size_t t = 0; t < plan.tracks.size() && n == 0; ++t)
+                plan.tracks[t].content = content;
+        }
         for (const auto &[n, list] : flags) {
             size_t from = 0;
             while (from <= list.size()) {

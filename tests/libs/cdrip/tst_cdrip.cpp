@@ -1,7 +1,10 @@
 #include "libs/cdrip/cdrip.h"
-#include "tests/libs/cdrip/disclayouts.h"
+#include "tests/support/disclayouts.h"
 #include "tests/support/testsupport.h"
 
+#include <cdio/logging.h>
+
+#include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -18,12 +21,19 @@ private Q_SLOTS:
     void cleanupTestCase();
     void settings_data();
     void settings();
+    void unreadableSettings_data();
+    void unreadableSettings();
     void tableOfContents_data();
     void tableOfContents();
     void readsEveryTrack_data();
     void readsEveryTrack();
+    void readsAnyAudioExactly_data();
+    void readsAnyAudioExactly();
     void reportsUnreadableSector_data();
     void reportsUnreadableSector();
+    void libcdioErrorsEndNothing();
+    void brokenImageIsNoDisc_data();
+    void brokenImageIsNoDisc();
     void refusesBadCalls();
     void imageDriveQueries();
     void ripUndisturbedByQueries();
@@ -49,6 +59,16 @@ void tst_CdRip::cleanupTestCase()
     CR_DeInit();
     QCOMPARE(CR_GetNumCDROM(), 0);
 }
+
+namespace {
+
+int loggedMessages = 0;
+void countLogged(cdio_log_level_t, const char *)
+{
+    ++loggedMessages;
+}
+
+} // namespace
 
 int tst_CdRip::initWith(const QByteArray &ini)
 {
@@ -126,6 +146,32 @@ void tst_CdRip::settings()
     }
 }
 
+void tst_CdRip::unreadableSettings_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("no path") << "none";
+    QTest::newRow("missing file") << "missing";
+    QTest::newRow("a folder") << "folder";
+    QTest::newRow("a FIFO") << "fifo";
+}
+
+void tst_CdRip::unreadableSettings()
+{
+    QFETCH(QString, kind);
+    const QString path = m_dir.filePath("settings-" + kind);
+    if (kind == "folder")
+        QVERIFY(QDir().mkpath(path));
+    else if (kind == "fifo")
+        QVERIFY(DiscLayouts::makeFifo(path));
+    const QByteArray name = QFile::encodeName(path);
+    int32_t rc = CR_OK;
+    QVERIFY(DiscLayouts::returnsPromptly(
+        [&] { rc = CR_Init(kind == "none" ? nullptr : name.constData()); }, path));
+    QCOMPARE(rc, int32_t(CR_ERR_FAILED));
+    // The machine's drives are there all the same.
+    QCOMPARE(CR_GetNumCDROM(), m_realDrives);
+}
+
 void tst_CdRip::tableOfContents_data()
 {
     QTest::addColumn<QString>("layout");
@@ -198,6 +244,65 @@ void tst_CdRip::readsEveryTrack()
     QCOMPARE(readRange(0, int32_t(disc.layout.totalFrames), 176400), whole);
 }
 
+void tst_CdRip::readsAnyAudioExactly_data()
+{
+    QTest::addColumn<QString>("content");
+    QTest::addColumn<bool>("dataFirst");
+    QTest::addColumn<bool>("motorola");
+    QTest::addColumn<bool>("paranoia");
+    // Audio that does not sound like music once fooled cdparanoia into
+    // swapping the bytes of every sample, and a data track did too.
+    for (const char *content : {"random", "square", "silence"}) {
+        for (bool dataFirst : {true, false}) {
+            for (bool paranoia : {true, false}) {
+                QTest::addRow("%s, data track %s, %s",
+                              content,
+                              dataFirst ? "first" : "last",
+                              paranoia ? "paranoia" : "direct")
+                    << content << dataFirst << false << paranoia;
+            }
+        }
+    }
+    for (const char *content : {"tones", "random"}) {
+        for (bool paranoia : {true, false}) {
+            QTest::addRow("MOTOROLA, %s, %s", content, paranoia ? "paranoia" : "direct")
+                << content << true << true << paranoia;
+        }
+    }
+}
+
+void tst_CdRip::readsAnyAudioExactly()
+{
+    QFETCH(QString, content);
+    QFETCH(bool, dataFirst);
+    QFETCH(bool, motorola);
+    QFETCH(bool, paranoia);
+    DiscGen::DiscSpec plan = audioDisc({200, 150});
+    for (DiscGen::TrackSpec &t : plan.tracks)
+        t.content = DiscGen::parseContent(content.toStdString());
+    DiscGen::TrackSpec data;
+    data.frames = 100;
+    data.data = true;
+    plan.tracks.insert(dataFirst ? plan.tracks.begin() : plan.tracks.end(), data);
+    plan.motorola = motorola;
+    const DiscGen::WrittenDisc disc = makeDisc(m_dir.path(), plan, "any");
+    const int drive = initWith(DiscLayouts::imagesSection({QString::fromStdString(disc.cuePath)})
+                               + (paranoia ? "" : "[Reading]\nParanoia=0\n"));
+    QCOMPARE(CR_SetActiveCDROM(drive), int32_t(CR_OK));
+
+    // Every reading must give the same bytes: a wrong guess was not made every time.
+    for (int round = 1; round <= 3; ++round) {
+        for (size_t i = 0; i < plan.tracks.size(); ++i) {
+            if (plan.tracks[i].data)
+                continue;
+            const DiscGen::TrackLayout &t = disc.layout.tracks[i];
+            const QByteArray got = readRange(int32_t(t.start), int32_t(t.readEnd), 176400);
+            QVERIFY2(got == readFile(QString::fromStdString(disc.trackFiles[i])),
+                     qPrintable(QString("track %1 differs in round %2").arg(i + 1).arg(round)));
+        }
+    }
+}
+
 void tst_CdRip::reportsUnreadableSector_data()
 {
     QTest::addColumn<bool>("paranoia");
@@ -252,6 +357,58 @@ void tst_CdRip::reportsUnreadableSector()
              int32_t(CR_ERR_READ));
     QCOMPARE(n, 0);
     QCOMPARE(CR_CloseRipper(), int32_t(CR_OK));
+}
+
+void tst_CdRip::libcdioErrorsEndNothing()
+{
+    // libcdio's own handler ends the process on an error (a BIN that fails
+    // mid-read, say). While the library is initialised the error ends no
+    // more than the call that met it, and CR_DeInit puts the handler back.
+    CR_DeInit();
+    const cdio_log_handler_t original = cdio_log_set_handler(countLogged);
+    loggedMessages = 0;
+    const DiscGen::WrittenDisc disc = makeDisc(m_dir.path(), audioDisc({75}), "log");
+    initWith(DiscLayouts::imagesSection({QString::fromStdString(disc.cuePath)}));
+    cdio_log(CDIO_LOG_ERROR, "fread (): Input/output error");
+    cdio_log(CDIO_LOG_ASSERT, "assertion failed");
+    QCOMPARE(loggedMessages, 0);
+    QCOMPARE(readRange(0, 75, 176400), readFile(QString::fromStdString(disc.trackFiles[0])));
+    CR_DeInit();
+    cdio_log(CDIO_LOG_WARN, "after");
+    QCOMPARE(loggedMessages, 1);
+    cdio_log_set_handler(original);
+}
+
+void tst_CdRip::brokenImageIsNoDisc_data()
+{
+    QTest::addColumn<QString>("kind");
+    for (const QString &kind : DiscLayouts::brokenImageKinds())
+        QTest::newRow(qPrintable(kind)) << kind;
+}
+
+void tst_CdRip::brokenImageIsNoDisc()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    QString fifo;
+    const QString cue = DiscLayouts::writeBrokenImage(dir.path(), kind, fifo);
+    QVERIFY(!cue.isEmpty());
+    const int drive = initWith(DiscLayouts::imagesSection({cue}));
+    QCOMPARE(CR_SetActiveCDROM(drive), int32_t(CR_OK));
+
+    int32_t status = 0;
+    int32_t loaded = -1;
+    int32_t toc = -1;
+    int32_t open = -1;
+    int32_t size = 176400;
+    QVERIFY(DiscLayouts::returnsPromptly([&] { loaded = CR_IsMediaLoaded(&status); }, fifo));
+    QVERIFY(DiscLayouts::returnsPromptly([&] { toc = CR_ReadToc(); }, fifo));
+    QVERIFY(DiscLayouts::returnsPromptly([&] { open = CR_OpenRipper(&size, 0, 1); }, fifo));
+    QCOMPARE(loaded, int32_t(CR_OK));
+    QVERIFY(status != 0);
+    QCOMPARE(toc, int32_t(CR_ERR_NO_DISC));
+    QCOMPARE(CR_GetNumTocEntries(), 0);
+    QCOMPARE(open, int32_t(CR_ERR_NO_DISC));
 }
 
 void tst_CdRip::refusesBadCalls()

@@ -1,5 +1,6 @@
 #include "libs/macdll/macdll.h"
 #include "tests/support/filesizelimit.h"
+#include "tests/support/pcmsignals.h"
 #include "tests/support/testsupport.h"
 
 #include <QCryptographicHash>
@@ -14,6 +15,8 @@
 #include <cstring>
 #include <optional>
 
+using TestSupport::le32At;
+
 namespace {
 
 constexpr uint32_t FrameBlocks = 73728;
@@ -22,26 +25,32 @@ constexpr uint32_t LongFrameBlocks = 4 * FrameBlocks; // level 4000
 // Interleaved WAV-order PCM of the kinds that reach different coder paths.
 QByteArray makePcm(const QString &kind, uint32_t blocks, int channels, int bits = 16)
 {
+    if (kind == QLatin1String("tones"))
+        return TestSupport::tones(int(blocks), channels, bits, 2024);
+    if (kind == QLatin1String("noise")) // escapes, pivots over 65535, carries
+        return TestSupport::noise(int(blocks), channels, bits, 2024);
+    // "blend" is a frame each of silence, identical channels and tones.
+    const QByteArray tones = kind == QLatin1String("blend")
+                                 ? TestSupport::tones(int(blocks), channels, bits, 2024)
+                                 : QByteArray();
     const int bytes = bits / 8;
     QByteArray pcm(int(blocks) * channels * bytes, Qt::Uninitialized);
     auto *p = reinterpret_cast<uint8_t *>(pcm.data());
     const int32_t full = (1 << (bits - 1)) - 1;
-    uint32_t noise = 2024;
     for (uint32_t t = 0; t < blocks; ++t) {
+        const uint32_t section = kind == QLatin1String("blend") ? (t / FrameBlocks) % 3 : 9;
+        if (section == 2) {
+            const int at = int(t) * channels * bytes;
+            std::memcpy(p, tones.constData() + at, size_t(channels * bytes));
+            p += channels * bytes;
+            continue;
+        }
         int32_t first = 0;
         for (int c = 0; c < channels; ++c) {
-            noise = noise * 1103515245u + 12345u;
             int32_t v = 0;
-            // "blend" is a frame each of silence, identical channels and tones.
-            const uint32_t section = kind == QLatin1String("blend") ? (t / FrameBlocks) % 3 : 9;
             if (kind == QLatin1String("vector")) // the known-answer input
                 v = c == 0 ? int32_t(t * 1237 % 4001) - 2000
                            : int32_t((t * 733 + 500) % 3001) - 1500;
-            else if (kind == QLatin1String("tones") || section == 2)
-                v = int32_t((0.5 * std::sin(t * 0.031 + c) + 0.3 * std::sin(t * 0.0023)) * full)
-                    + int32_t((noise >> 8) % 64) - 32;
-            else if (kind == QLatin1String("noise")) // escapes, pivots over 65535, carries
-                v = int32_t((noise >> 8) % uint32_t(2 * full + 2)) - full - 1;
             else if (kind == QLatin1String("square"))
                 v = (t / 3 + c) % 2 ? full : -full - 1;
             else if (kind == QLatin1String("identical") || section == 1)
@@ -126,13 +135,6 @@ QByteArray decode(const QString &path, int bits, QString *error)
                                      "-"});
     *error = QString::fromUtf8(r.err);
     return r.exitCode == 0 && r.err.isEmpty() ? r.out : QByteArray();
-}
-
-uint32_t le32(const QByteArray &file, int offset)
-{
-    uint32_t v = 0;
-    std::memcpy(&v, file.constData() + offset, 4);
-    return v;
 }
 
 // Offsets of descriptor and header fields.
@@ -220,7 +222,7 @@ void tst_MacDll::knownAnswer()
     // The digests were made with 73728 blocks per frame at every level; with
     // one short frame nothing else depends on that field.
     if (level == 4000) {
-        QCOMPARE(le32(file, BlocksPerFrameAt), LongFrameBlocks);
+        QCOMPARE(le32At(file, BlocksPerFrameAt), LongFrameBlocks);
         std::memcpy(file.data() + BlocksPerFrameAt, &FrameBlocks, 4);
     }
     QCOMPARE(QCryptographicHash::hash(file, QCryptographicHash::Sha256).toHex(), sha256);
@@ -284,8 +286,8 @@ void tst_MacDll::roundTrip()
 
     const QByteArray file = TestSupport::readFile(path);
     const uint32_t frame = level == 4000 ? LongFrameBlocks : FrameBlocks;
-    QCOMPARE(le32(file, TotalFramesAt), (blocks + frame - 1) / frame);
-    QCOMPARE(le32(file, FinalFrameBlocksAt), blocks - (blocks - 1) / frame * frame);
+    QCOMPARE(le32At(file, TotalFramesAt), (blocks + frame - 1) / frame);
+    QCOMPARE(le32At(file, FinalFrameBlocksAt), blocks - (blocks - 1) / frame * frame);
     QString error;
     const QByteArray decoded = decode(path, bits, &error);
     QVERIFY2(error.isEmpty(), qPrintable(error));
@@ -293,7 +295,7 @@ void tst_MacDll::roundTrip()
     QVERIFY(decoded == pcm);
     if (kind == QLatin1String("silence") || kind == QLatin1String("identical")) {
         // Flagged frames cost next to nothing, or half a stereo frame.
-        const qint64 frames = file.size() - SeekTableAt - le32(file, SeekTableBytesAt);
+        const qint64 frames = file.size() - SeekTableAt - le32At(file, SeekTableBytesAt);
         QVERIFY2(frames < (kind == QLatin1String("silence") ? 64 : pcm.size() / 4),
                  qPrintable(QString::number(frames)));
     }
@@ -309,11 +311,11 @@ void tst_MacDll::storedHeaderAndTail()
     const QString path = m_dir.filePath(QStringLiteral("stored.ape"));
     QCOMPARE(compress(path, pcm, o), 0);
     const QByteArray file = TestSupport::readFile(path);
-    QCOMPARE(le32(file, WavHeaderBytesAt), 44u);
-    QCOMPARE(le32(file, WavTailBytesAt), 12u);
+    QCOMPARE(le32At(file, WavHeaderBytesAt), 44u);
+    QCOMPARE(le32At(file, WavTailBytesAt), 12u);
     QCOMPARE(file.at(FlagsAt), '\0'); // "make a WAV header" is off
     QVERIFY(file.endsWith(o.tail));
-    QCOMPARE(file.indexOf(o.header), int(SeekTableAt + le32(file, SeekTableBytesAt)));
+    QCOMPARE(file.indexOf(o.header), int(SeekTableAt + le32At(file, SeekTableBytesAt)));
     QString error;
     QVERIFY(decode(path, 16, &error) == pcm);
     QVERIFY2(error.isEmpty(), qPrintable(error));
@@ -330,9 +332,9 @@ void tst_MacDll::seekTableGrowsPastTheReserve()
     const QString path = m_dir.filePath(QStringLiteral("grown.ape"));
     QCOMPARE(compress(path, pcm, o), 0);
     const QByteArray file = TestSupport::readFile(path);
-    QCOMPARE(le32(file, TotalFramesAt), 9u);
-    QCOMPARE(le32(file, SeekTableBytesAt), 4u * 14);
-    QCOMPARE(le32(file, SeekTableAt), uint32_t(SeekTableAt + 4 * 14));
+    QCOMPARE(le32At(file, TotalFramesAt), 9u);
+    QCOMPARE(le32At(file, SeekTableBytesAt), 4u * 14);
+    QCOMPARE(le32At(file, SeekTableAt), uint32_t(SeekTableAt + 4 * 14));
     QString error;
     QVERIFY(decode(path, 16, &error) == pcm);
     QVERIFY2(error.isEmpty(), qPrintable(error));

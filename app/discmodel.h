@@ -1,0 +1,108 @@
+#pragma once
+
+#include "pipeline/cdinput.h"
+
+#include <QAbstractTableModel>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// One track of the disc as the track list shows it and the rip job, the
+// output naming, the playlist and the lookup read and write it.
+struct DiscTrack
+{
+    int number = 0;       // 1-based; the row is number - 1
+    QString artist;       // empty until typed or looked up
+    QString title;        // empty until typed or looked up
+    int startSeconds = 0; // shown start: 2 s plus the rounded lengths before
+    int lengthSeconds = 0;
+    TTrackTime length; // as the table of contents gives it
+    TTrackKind kind = ctAudio;
+    bool ticked = false; // selected for ripping
+};
+
+// The disc in the selected drive: the drive list, the table of contents as
+// track rows, and the disc's artist, album, genre and year. The rows are
+// the seven columns of the track list. Window thread only.
+class DiscModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    enum Column {
+        ImageColumn,  // an image index into the window's image list, always 0
+        TickColumn,   // the tick, as a check state
+        NumberColumn, // "01", "02", ...
+        ArtistColumn, // editable
+        TitleColumn,  // editable
+        StartColumn,  // "00:00:02"
+        LengthColumn, // "00:03:20"
+        ColumnCount
+    };
+    // The image index of a row, in ImageColumn.
+    static constexpr int ImageIndexRole = Qt::UserRole;
+
+    explicit DiscModel(QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    // The drive names in drive-index order.
+    const QStringList &drives() const { return m_drives; }
+    void setDrives(const QStringList &names);
+
+    // Replaces every row (a refill, or none after a removal).
+    void setTracks(const QList<DiscTrack> &tracks);
+    void clearTracks() { setTracks({}); }
+    const QList<DiscTrack> &tracks() const { return m_tracks; }
+    // row from 0 to rowCount() - 1.
+    const DiscTrack &track(int row) const { return m_tracks.at(row); }
+    void setTrackArtist(int row, const QString &artist);
+    void setTrackTitle(int row, const QString &title);
+
+    bool isTicked(int row) const { return m_tracks.at(row).ticked; }
+    void setTicked(int row, bool ticked);
+    // Sets every row's tick to what `tick` makes of it, in row order.
+    void setAllTicks(const std::function<bool(bool)> &tick);
+    int tickedCount() const;
+    // The ticked rows in row order.
+    QList<int> tickedRows() const;
+
+    QString artist() const { return m_artist; }
+    void setArtist(const QString &text);
+    QString album() const { return m_album; }
+    void setAlbum(const QString &text);
+    // The genre box's text, such as "17 - Rock", or any typed text.
+    QString genre() const { return m_genre; }
+    void setGenre(const QString &text);
+    QString year() const { return m_year; }
+    void setYear(const QString &text);
+    // Empties artist, genre, album and year, in that order.
+    void clearDiscFields();
+
+Q_SIGNALS:
+    void drivesChanged();
+    // The rows were replaced; also raised by clearTracks().
+    void tracksReplaced(int rowCount);
+    // A tick changed, or the rows were replaced.
+    void ticksChanged(int tickedCount);
+    // One of artist, album, genre and year changed.
+    void discFieldsChanged();
+
+private:
+    void setField(QString &field, const QString &text);
+    void trackChanged(int row, int column, const QList<int> &roles);
+
+    QStringList m_drives;
+    QList<DiscTrack> m_tracks;
+    QString m_artist;
+    QString m_album;
+    QString m_genre;
+    QString m_year;
+};

@@ -1,0 +1,87 @@
+#include "app/ui/discpanel.h"
+
+#include "app/choicelists.h"
+#include "app/ui/controlkit.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QToolBar>
+
+using namespace ControlKit;
+
+DiscPanel::DiscPanel(DiscControls &c,
+                     QMenu *selectMenu,
+                     QAction *freeDB,
+                     QAction *rip,
+                     const QList<QAction *> &playerActions,
+                     QWidget *parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("Panel2"));
+    auto grid = new QGridLayout(this);
+    grid->setContentsMargins(0, 0, 0, 4);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(4);
+
+    c.cmbDevice = named(new QComboBox, "cmbDevice");
+    c.cmbSpeed = named(new QComboBox, "cmbSpeed");
+    c.cmbSpeed->addItems(ChoiceLists::driveSpeeds());
+    c.cmbSpeed->setCurrentIndex(0);
+    c.edtArtist = named(new QLineEdit, "edtArtist");
+    c.edtAlbum = named(new QLineEdit, "edtAlbum");
+    c.edtGenre = named(new QComboBox, "edtGenre");
+    c.edtGenre->setEditable(true);
+    c.edtGenre->setInsertPolicy(QComboBox::NoInsert);
+    c.edtGenre->addItems(ChoiceLists::genres());
+    c.edtGenre->setCurrentIndex(-1);
+    c.edtGenre->setEditText(QString());
+    c.edtYear = named(new QLineEdit, "edtYear");
+
+    auto label = [](const QString &text, QWidget *buddy) {
+        auto l = new QLabel(text);
+        l->setBuddy(buddy);
+        return l;
+    };
+    grid->addWidget(label(QStringLiteral("Device"), c.cmbDevice), 0, 0);
+    grid->addWidget(c.cmbDevice, 0, 1);
+    grid->addWidget(label(QStringLiteral("Speed"), c.cmbSpeed), 0, 2);
+    grid->addWidget(c.cmbSpeed, 0, 3);
+    grid->addWidget(label(QStringLiteral("Artist"), c.edtArtist), 1, 0);
+    grid->addWidget(c.edtArtist, 1, 1);
+    grid->addWidget(label(QStringLiteral("Year"), c.edtYear), 1, 2);
+    grid->addWidget(c.edtYear, 1, 3);
+    grid->addWidget(label(QStringLiteral("Album"), c.edtAlbum), 2, 0);
+    grid->addWidget(c.edtAlbum, 2, 1);
+    grid->addWidget(label(QStringLiteral("Genre"), c.edtGenre), 2, 2);
+    grid->addWidget(c.edtGenre, 2, 3);
+    grid->setColumnStretch(1, 1);
+    for (QWidget *w : {static_cast<QWidget *>(c.cmbSpeed),
+                       static_cast<QWidget *>(c.edtYear),
+                       static_cast<QWidget *>(c.edtGenre)})
+        w->setFixedWidth(125);
+
+    c.btnSelect = named(new QPushButton(QStringLiteral("&Select")), "btnSelect");
+    c.btnSelect->setMenu(selectMenu);
+    c.btnFreeDB = named(new QPushButton, "btnFreeDB");
+    bindButton(c.btnFreeDB, freeDB);
+    c.btnRip = named(new QPushButton, "btnRip");
+    bindButton(c.btnRip, rip);
+    c.btnRip->setDefault(true);
+    grid->addWidget(c.btnSelect, 0, 4);
+    grid->addWidget(c.btnFreeDB, 1, 4);
+    grid->addWidget(c.btnRip, 2, 4);
+
+    c.ToolPlay = named(new QToolBar, "ToolPlay");
+    c.ToolPlay->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    c.ToolPlay->setIconSize(QSize(16, 16));
+    c.ToolPlay->addActions(playerActions);
+    c.TrackBar = named(new QSlider(Qt::Horizontal), "TrackBar");
+    c.TrackBar->setTickPosition(QSlider::NoTicks);
+    c.TrackBar->setEnabled(false);
+    c.ToolPlay->addWidget(c.TrackBar);
+    grid->addWidget(c.ToolPlay, 3, 0, 1, 5);
+}

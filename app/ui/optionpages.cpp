@@ -1,0 +1,128 @@
+#include "app/ui/optionpages.h"
+
+#include "app/choicelists.h"
+#include "app/settings.h"
+#include "app/ui/controlkit.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QToolButton>
+#include <QToolTip>
+#include <QVBoxLayout>
+
+using namespace ControlKit;
+
+namespace {
+
+QWidget *buildGeneralPage(OptionControls &c, QAction *enumRename, QAction *quality)
+{
+    auto page = new QWidget;
+    auto layout = new QVBoxLayout(page);
+    layout->setContentsMargins(4, 4, 4, 4);
+
+    auto output = named(new QGroupBox(QStringLiteral("Output")), "grpOutput");
+    auto out = new QVBoxLayout(output);
+    out->setContentsMargins(6, 6, 6, 6);
+    c.edtDestFolder = readOnlyField("edtDestFolder");
+    c.edtDestFolder->setText(SettingsStore::defaultDestFolder());
+    c.edtDestFolderButton = fieldButton("edtDestFolderButton",
+                                        QStringLiteral("..."),
+                                        QStringLiteral("Please select a folder"));
+    out->addWidget(new QLabel(QStringLiteral("Output Folder")));
+    out->addWidget(fieldWithButton(c.edtDestFolder, c.edtDestFolderButton));
+
+    c.cmbRename = named(new QComboBox, "cmbRename");
+    c.cmbRename->addItems(ChoiceLists::filenameTemplates());
+    c.cmbRename->setCurrentIndex(0);
+    out->addWidget(new QLabel(QStringLiteral("Output Filenames")));
+    out->addWidget(fieldWithButton(c.cmbRename, actionButton("btnEnumrename", enumRename)));
+    out->addWidget(helpLabel(QStringLiteral("Use <artist>,<album>,<number>,<title>,<year>,")));
+    out->addWidget(
+        helpLabel(QStringLiteral("and <genre> to create a unique filename for \neach track.")));
+    out->addWidget(helpLabel(QStringLiteral("You can also use backslash (\\) to create folders.")));
+    layout->addWidget(output);
+
+    auto format = named(new QGroupBox(QStringLiteral("Output Format")), "grpOutputFormat");
+    auto fmt = new QVBoxLayout(format);
+    c.cmbOutformat = named(new QComboBox, "cmbOutformat");
+    c.cmbOutformat->addItems(ChoiceLists::outputFormats());
+    fmt->addWidget(new QLabel(QStringLiteral("Output format")));
+    fmt->addWidget(c.cmbOutformat);
+    c.edtQuality = named(new QComboBox, "edtQuality");
+    fmt->addWidget(new QLabel(QStringLiteral("Quality")));
+    fmt->addWidget(fieldWithButton(c.edtQuality, actionButton("btnQuality", quality)));
+    c.lblTips = named(new QLabel, "lblTips");
+    c.lblTips->setWordWrap(true);
+    c.lblTips->setMinimumHeight(48);
+    c.lblTips->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    fmt->addWidget(c.lblTips);
+    layout->addWidget(format);
+    layout->addStretch();
+    return page;
+}
+
+QWidget *buildAdvancedPage(OptionControls &c)
+{
+    auto page = new QWidget;
+    auto layout = new QVBoxLayout(page);
+
+    auto meta = named(new QGroupBox(QStringLiteral("Additional metadata")), "grpMetadata");
+    auto form = new QGridLayout(meta);
+    c.edtComment = named(new QPlainTextEdit, "edtComment");
+    c.edtComment->setFixedHeight(3 * c.edtComment->fontMetrics().lineSpacing() + 10);
+    c.edtCopyright = named(new QLineEdit, "edtCopyright");
+    c.edtUrl = named(new QLineEdit, "edtUrl");
+    c.edtEncodedby = named(new QLineEdit, "edtEncodedby");
+    int row = 0;
+    for (auto [text, field] : {std::pair<const char *, QWidget *>{"Comment", c.edtComment},
+                               {"Copyright", c.edtCopyright},
+                               {"URL", c.edtUrl},
+                               {"Encoded by", c.edtEncodedby}}) {
+        form->addWidget(new QLabel(QLatin1String(text)), row, 0);
+        form->addWidget(field, row, 1);
+        ++row;
+    }
+    layout->addWidget(meta);
+
+    auto other = named(new QGroupBox(QStringLiteral("Other options")), "grpOtherOptions");
+    auto opts = new QVBoxLayout(other);
+    c.chkEject = named(new QCheckBox(QStringLiteral("Eject CD when finished")), "chkEject");
+    c.chkmklist = named(new QCheckBox(QStringLiteral("Make play list file when finished")),
+                        "chkmklist");
+    c.edtFilename = readOnlyField("edtFilename");
+    QPalette tipColours = c.edtFilename->palette();
+    tipColours.setColor(QPalette::Base, QToolTip::palette().color(QPalette::ToolTipBase));
+    tipColours.setColor(QPalette::Text, QToolTip::palette().color(QPalette::ToolTipText));
+    c.edtFilename->setPalette(tipColours);
+    c.edtFilenameButton = fieldButton("edtFilenameButton",
+                                      QStringLiteral("..."),
+                                      QStringLiteral("Please input Playlist Filename"));
+    opts->addWidget(c.chkEject);
+    opts->addWidget(c.chkmklist);
+    auto playlistRow = fieldWithButton(c.edtFilename, c.edtFilenameButton);
+    playlistRow->setObjectName(QStringLiteral("pnlFilename"));
+    opts->addWidget(playlistRow);
+    layout->addWidget(other);
+    layout->addStretch();
+    return page;
+}
+
+} // namespace
+
+OptionPages::OptionPages(OptionControls &controls,
+                         QAction *enumRename,
+                         QAction *quality,
+                         QWidget *parent)
+    : QTabWidget(parent)
+{
+    setObjectName(QStringLiteral("PageControl"));
+    addTab(buildGeneralPage(controls, enumRename, quality), QStringLiteral("General"));
+    widget(0)->setObjectName(QStringLiteral("tsGeneral"));
+    addTab(buildAdvancedPage(controls), QStringLiteral("Advanced"));
+    widget(1)->setObjectName(QStringLiteral("tsAdvanced"));
+}

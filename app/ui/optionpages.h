@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QTabWidget>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QToolButton;
+
+// The controls of the side panel's pages, named as their objectNames; the
+// main window has them as members of its own.
+struct OptionControls
+{
+    // "General"
+    QLineEdit *edtDestFolder = nullptr;
+    QToolButton *edtDestFolderButton = nullptr;
+    QComboBox *cmbRename = nullptr;
+    QComboBox *cmbOutformat = nullptr;
+    QComboBox *edtQuality = nullptr;
+    QLabel *lblTips = nullptr;
+    // "Advanced"
+    QPlainTextEdit *edtComment = nullptr;
+    QLineEdit *edtCopyright = nullptr;
+    QLineEdit *edtUrl = nullptr;
+    QLineEdit *edtEncodedby = nullptr;
+    QCheckBox *chkEject = nullptr;
+    QCheckBox *chkmklist = nullptr;
+    QLineEdit *edtFilename = nullptr;
+    QToolButton *edtFilenameButton = nullptr;
+};
+
+// The side panel's two pages, "General" (output folder, filename template,
+// format and quality) and "Advanced" (the tag fields and the end-of-job
+// options), with their controls in their first state, put into `controls`.
+// The window connects them to its handlers.
+class OptionPages : public QTabWidget
+{
+    Q_OBJECT
+
+public:
+    // The two actions run by the "..." buttons of the template and quality lists.
+    OptionPages(OptionControls &controls,
+                QAction *enumRename,
+                QAction *quality,
+                QWidget *parent = nullptr);
+};

@@ -1,0 +1,56 @@
+#include "app/ui/tracklistview.h"
+
+#include "app/discmodel.h"
+
+#include <QHeaderView>
+#include <QStyledItemDelegate>
+
+namespace {
+
+// Paints the icon a row's image index names: the model stays free of
+// anything that needs a screen.
+class ImageColumnDelegate : public QStyledItemDelegate
+{
+public:
+    ImageColumnDelegate(const QList<QIcon> &images, QObject *parent)
+        : QStyledItemDelegate(parent)
+        , m_images(images)
+    {}
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QVariant image = index.data(DiscModel::ImageIndexRole);
+        if (!image.isValid())
+            return;
+        option->icon = m_images.value(image.toInt());
+        option->features |= QStyleOptionViewItem::HasDecoration;
+        option->decorationAlignment = Qt::AlignCenter;
+    }
+
+private:
+    QList<QIcon> m_images;
+};
+
+} // namespace
+
+TrackListView::TrackListView(DiscModel *model, const QList<QIcon> &images, QWidget *parent)
+    : QTableView(parent)
+{
+    setObjectName(QStringLiteral("CDList"));
+    setModel(model);
+    setItemDelegateForColumn(DiscModel::ImageColumn, new ImageColumnDelegate(images, this));
+    QHeaderView *header = horizontalHeader();
+    header->setMinimumSectionSize(16);
+    for (int c = 0; c < DiscModel::ColumnCount; ++c)
+        setColumnWidth(c, ColumnWidths[c]);
+    for (int c : {DiscModel::ImageColumn, DiscModel::TickColumn, DiscModel::NumberColumn})
+        header->setSectionResizeMode(c, QHeaderView::Fixed);
+    header->setStretchLastSection(false);
+    verticalHeader()->hide();
+    verticalHeader()->setDefaultSectionSize(20);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace DiscLookup {
+
+// A lookup that has no answer; the message is one line for the user.
+class LookupFailure : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Texts of the failures the window shows as they are.
+inline constexpr const char *NoEntryMessage = "No entry for this disc";
+inline constexpr const char *NotReachableMessage = "Disc database not reachable";
+
+// One lookup of the disc in `drive`: the disc library at `libraryPath`
+// (empty: none) first, then MusicBrainz and CDDB, whose merged answer is
+// kept in the disc library when neither failed. Returns the answer text (see
+// formatAnswer); `warning` is set when the disc library cannot be used.
+// Throws LookupFailure. Blocks the calling thread.
+std::string lookUp(const std::string &libraryPath, int32_t drive, std::string &warning);
+
+} // namespace DiscLookup

@@ -1,0 +1,163 @@
+#include "app/discmodel.h"
+#include "app/sondrelcore.h"
+#include "convert/audioconvertclient.h"
+#include "pipeline/cdinput.h"
+#include "pipeline/flacwriter.h"
+#include "pipeline/macwriter.h"
+#include "pipeline/wavewriter.h"
+#include "pipeline/writerevents.h"
+#include "tests/support/memorysettings.h"
+#include "tests/support/testsupport.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// The core without any window: what the program keeps for its whole run,
+// made and used from a plain QCoreApplication.
+class tst_SondrelCore : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void componentsWithoutWindow();
+    void discIntoModel();
+    void removalEmptiesTheDisc();
+
+private:
+    static std::unique_ptr<SondrelCore> makeCore();
+
+    QTemporaryDir m_home;
+};
+
+std::unique_ptr<SondrelCore> tst_SondrelCore::makeCore()
+{
+    return std::make_unique<SondrelCore>(
+        std::make_unique<SettingsStore>(std::make_unique<MemorySettingsStorage>()));
+}
+
+void tst_SondrelCore::initTestCase()
+{
+    QVERIFY(m_home.isValid());
+    QVERIFY(!QCoreApplication::instance()->inherits("QGuiApplication"));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath("config")));
+    // Two seconds; one second and 38 frames (two seconds shown); one second
+    // and 37 frames (one shown); then a data track.
+    DiscGen::DiscSpec plan = TestSupport::audioDisc({150, 113, 112, 300});
+    plan.tracks.back().data = true;
+    const QString settingsFolder = TCDIn::SettingsFolder();
+    QVERIFY(QDir().mkpath(settingsFolder));
+    const auto disc = TestSupport::makeDisc(m_home.path(), plan, "core");
+    QFile ini(settingsFolder + "cdr.ini");
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[Images]\nImage1=" + QFile::encodeName(QString::fromStdString(disc.cuePath)) + "\n");
+}
+
+void tst_SondrelCore::componentsWithoutWindow()
+{
+    auto core = makeCore();
+    QVERIFY2(core->takeStartupErrors().isEmpty(), "every library is there");
+    TCDIn *cdIn = core->CDIn();
+    QVERIFY(cdIn);
+    QCOMPARE(core->WaveOut()->Input(), cdIn);
+    QCOMPARE(core->FLACOut()->Input(), cdIn);
+    QCOMPARE(core->MACOut()->Input(), cdIn);
+    // Each writer's events reach this thread through its own adapter.
+    for (TPcmOutput *writer :
+         std::initializer_list<TPcmOutput *>{core->WaveOut(), core->FLACOut(), core->MACOut()}) {
+        WriterEvents *events = core->eventsOf(writer);
+        QVERIFY(events);
+        QCOMPARE(&events->writer(), writer);
+        QCOMPARE(events->thread(), QThread::currentThread());
+    }
+
+    QVERIFY(!core->AudioConvert());
+    core->CreateAudioConvert();
+    core->ConfigureAudioConvert();
+    QVERIFY(core->takeStartupErrors().isEmpty());
+    QVERIFY(core->AudioConvert()->WriteTags());
+    QVERIFY(core->Information());
+    QVERIFY(core->Mp3Encoder());
+}
+
+void tst_SondrelCore::discIntoModel()
+{
+    auto core = makeCore();
+    DiscModel *disc = core->disc();
+    core->FillDriveList();
+    const QStringList drives = disc->drives();
+    QVERIFY(!drives.isEmpty());
+    QVERIFY2(drives.last().endsWith("core.cue"), qPrintable(drives.last()));
+    // Listing used an input of its own.
+    QCOMPARE(core->CDIn()->CurrentDrive(), 0);
+
+    QSignalSpy replaced(disc, &DiscModel::tracksReplaced);
+    QSignalSpy ticks(disc, &DiscModel::ticksChanged);
+    core->FillTrackList(int(drives.size()) - 1);
+    QCOMPARE(replaced.count(), 1);
+    QCOMPARE(replaced.last().at(0).toInt(), 4);
+    QCOMPARE(disc->rowCount(), 4);
+    QCOMPARE(disc->columnCount(), 7);
+
+    QStringList numbers, starts, lengths;
+    for (int row = 0; row < disc->rowCount(); ++row) {
+        numbers << disc->index(row, DiscModel::NumberColumn).data().toString();
+        starts << disc->index(row, DiscModel::StartColumn).data().toString();
+        lengths << disc->index(row, DiscModel::LengthColumn).data().toString();
+        QCOMPARE(disc->index(row, DiscModel::TickColumn).data(Qt::CheckStateRole), Qt::Unchecked);
+        QCOMPARE(disc->track(row).number, row + 1);
+    }
+    QCOMPARE(numbers, QStringList({"01", "02", "03", "04"}));
+    QCOMPARE(starts, QStringList({"00:00:02", "00:00:04", "00:00:06", "00:00:07"}));
+    QCOMPARE(lengths, QStringList({"00:00:02", "00:00:02", "00:00:01", "00:00:04"}));
+    QCOMPARE(MSFToFrames(disc->track(1).length), 113u);
+    QCOMPARE(disc->track(2).kind, ctAudio);
+    QCOMPARE(disc->track(3).kind, ctData);
+
+    // Ticked as a view ticks, and as the program does; read back in row order.
+    QVERIFY(disc->setData(disc->index(2, DiscModel::TickColumn), Qt::Checked, Qt::CheckStateRole));
+    disc->setTicked(0, true);
+    QCOMPARE(disc->tickedRows(), QList<int>({0, 2}));
+    QCOMPARE(disc->tickedCount(), 2);
+    QCOMPARE(ticks.last().at(0).toInt(), 2);
+    disc->setAllTicks([](bool ticked) { return !ticked; });
+    QCOMPARE(disc->tickedRows(), QList<int>({1, 3}));
+
+    // Typed titles and artists are the rows' own.
+    QVERIFY(disc->setData(disc->index(1, DiscModel::TitleColumn), "Second"));
+    disc->setTrackArtist(1, "Someone");
+    QCOMPARE(disc->track(1).title, "Second");
+    QCOMPARE(disc->index(1, DiscModel::ArtistColumn).data().toString(), "Someone");
+    QVERIFY(!(disc->flags(disc->index(1, DiscModel::NumberColumn)) & Qt::ItemIsEditable));
+    QVERIFY(!disc->setData(disc->index(1, DiscModel::StartColumn), "00:00:09"));
+
+    // A refill reads the disc again: nothing typed or ticked survives.
+    core->FillTrackList(int(drives.size()) - 1);
+    QCOMPARE(disc->rowCount(), 4);
+    QCOMPARE(disc->track(1).title, QString());
+    QCOMPARE(disc->tickedCount(), 0);
+}
+
+void tst_SondrelCore::removalEmptiesTheDisc()
+{
+    auto core = makeCore();
+    DiscModel *disc = core->disc();
+    core->FillDriveList();
+    core->FillTrackList(int(disc->drives().size()) - 1);
+    disc->setArtist("Artist");
+    disc->setAlbum("Album");
+    disc->setGenre("17 - Rock");
+    disc->setYear("1999");
+    QSignalSpy fields(disc, &DiscModel::discFieldsChanged);
+    core->DiscRemoved();
+    QCOMPARE(disc->rowCount(), 0);
+    QCOMPARE(fields.count(), 4);
+    QCOMPARE(disc->artist() + disc->album() + disc->genre() + disc->year(), QString());
+    // An index that is no drive is ignored: the drive read last is read again.
+    core->FillTrackList(int(disc->drives().size()) + 5);
+    QCOMPARE(disc->rowCount(), 4);
+}
+
+QTEST_GUILESS_MAIN(tst_SondrelCore)
+#include "tst_sondrelcore.moc"
