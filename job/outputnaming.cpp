@@ -1,4 +1,4 @@
-#include "outputnaming.h"
+#include "job/outputnaming.h"
 
 #include <QDir>
 #include <QFileInfo>

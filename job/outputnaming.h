@@ -16,6 +16,14 @@
 //
 // Everything here but CreateFolderPath is a pure function of its arguments,
 // callable from any thread.
+//
+// How a rip uses them: it refuses to start while outputFolderProblem() of the
+// output folder is not empty, showing that message; it takes the names of
+// every row from BuildOutputFileList() (the main window's BuildOutputFileList
+// gathers the values) and gives each ticked row's record that row's entry as
+// its FileName; before a track is written it makes the folder with
+// CreateFolderPath(folderPart(FileName)), and a false result means the file
+// cannot be written there.
 namespace OutputNaming {
 
 // The longest file or folder name Linux file systems accept, in UTF-8 bytes.

@@ -1,4 +1,4 @@
-#include "previewinfo.h"
+#include "job/ui/previewinfo.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
