@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "app/choicelists.h"
 #include "app/devicemonitor.h"
 #include "app/discmodel.h"
 #include "app/settings.h"
@@ -14,6 +15,8 @@
 #include "convert/qualitylists.h"
 #include "convert/qualitysettings.h"
 #include "convert/ui/qualitydialog.h"
+#include "job/outputnaming.h"
+#include "job/ui/previewinfo.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -219,6 +222,7 @@ void TfrmMain::buildActions()
     // A button's text would drop a trailing ellipsis: here it is the caption.
     ActEnumrename->setIconText(QStringLiteral("..."));
     ActQuality->setIconText(QStringLiteral("..."));
+    connect(ActEnumrename, &QAction::triggered, this, &TfrmMain::ActEnumrenameExecute);
 
     PopupSelect = new QMenu(this);
     PopupSelect->setObjectName(QStringLiteral("PopupSelect"));
@@ -432,11 +436,65 @@ void TfrmMain::CDListChange()
     // Every change of a tick or of the rows passes here, so the actions that
     // depend on them are brought up to date here too.
     ActripUpdate();
+    ActEnumrenameUpdate();
 }
 
 void TfrmMain::ActripUpdate()
 {
     Actrip->setEnabled(AnyTrackTicked());
+}
+
+// ---------------------------------------------------------------------------
+// Output file names
+
+QString TfrmMain::outputTemplate() const
+{
+    return cmbRename->currentText() + ChoiceLists::extensionOf(cmbOutformat->currentIndex());
+}
+
+OutputNaming::DiscValues TfrmMain::namingValues() const
+{
+    // A genre counts as a list item only while the box shows the selected
+    // item's own text; one typed by hand names nothing.
+    const int item = edtGenre->currentIndex();
+    const bool listed = item >= 0 && edtGenre->itemText(item) == m_disc->genre();
+    return {m_disc->album(), m_disc->year(), m_disc->genre(), listed, edtDestFolder->text()};
+}
+
+QString TfrmMain::BuildOutputFileName(const QString &templ,
+                                      const QString &artist,
+                                      const QString &number,
+                                      const QString &title) const
+{
+    return OutputNaming::BuildOutputFileName(templ, {number, artist, title}, namingValues());
+}
+
+void TfrmMain::BuildOutputFileList(QStringList &list) const
+{
+    QList<OutputNaming::TrackValues> rows;
+    for (int row = 0; row < m_disc->rowCount(); ++row) {
+        const auto cell = [this, row](int column) {
+            return m_disc->index(row, column).data().toString();
+        };
+        rows.append({cell(DiscModel::NumberColumn),
+                     cell(DiscModel::ArtistColumn),
+                     cell(DiscModel::TitleColumn)});
+    }
+    list = OutputNaming::BuildOutputFileList(outputTemplate(), rows, namingValues());
+}
+
+void TfrmMain::ActEnumrenameExecute()
+{
+    TfrmpreviewInfo frmpreviewInfo(this);
+    QStringList names;
+    BuildOutputFileList(names);
+    frmpreviewInfo.setNames(names);
+    frmpreviewInfo.exec();
+}
+
+void TfrmMain::ActEnumrenameUpdate()
+{
+    ActEnumrename->setEnabled(m_disc->rowCount() > 0);
 }
 
 void TfrmMain::showDiscFields()

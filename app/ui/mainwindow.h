@@ -26,6 +26,9 @@ class TMACOut;
 class TWaveOut;
 class TfrmQuality;
 class TrackListView;
+namespace OutputNaming {
+struct DiscValues;
+} // namespace OutputNaming
 class OutputQuality;
 struct QualityOutcome;
 
@@ -52,6 +55,19 @@ public:
     void WMDeviceChange(int eventCode);
     // True when at least one track is ticked for ripping.
     bool AnyTrackTicked() const;
+
+    // The full output path of one track: templ (the filename template
+    // followed by the format's extension) filled with the track's values and
+    // the album, year, genre and output folder shown at this moment.
+    QString BuildOutputFileName(const QString &templ,
+                                const QString &artist,
+                                const QString &number,
+                                const QString &title) const;
+    // Clears list and adds the output path of every track-list row, ticked
+    // or not, in row order, with names that expand alike made distinct. A
+    // rip names the record of a ticked row by that row's entry, so these are
+    // the names it writes.
+    void BuildOutputFileList(QStringList &list) const;
 
     // The Ogg Vorbis preset steps of ApplyQualitySettings: send the preset
     // (a range with minimum and maximum `Bitrate`, or a fixed `Bitrate`) and
@@ -93,6 +109,12 @@ private:
     void ActInvertExecute();
     void CDListChange();
     void ActripUpdate();
+    void ActEnumrenameExecute();
+    void ActEnumrenameUpdate();
+    // The template of cmbRename followed by the extension of cmbOutformat.
+    QString outputTemplate() const;
+    // The disc-wide values of a name, as the fields show them now.
+    OutputNaming::DiscValues namingValues() const;
     void PelListResize();
 
     void edtDestFolderButtonClick();

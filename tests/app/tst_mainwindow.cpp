@@ -61,6 +61,10 @@ private Q_SLOTS:
     void blankKeyIgnored();
     void discRemovalAndArrival();
     void titleColumnFollowsPanel();
+    void namePreviewNeedsRows();
+    void namePreviewListsTheRipNames_data();
+    void namePreviewListsTheRipNames();
+    void namesTakeTheDiscFields();
     void qualityAtStart();
     void outputFormats_data();
     void outputFormats();
@@ -767,6 +771,99 @@ void tst_MainWindow::titleColumnFollowsPanel()
         w->resize(width, 573);
         QTRY_COMPARE(grid(w)->columnWidth(4), panel->width() * 120 / 441 + 50);
     }
+}
+
+void tst_MainWindow::namePreviewNeedsRows()
+{
+    Window win = makeWindow();
+    TfrmMain *w = win.w.get();
+    auto preview = w->findChild<QAction *>("ActEnumrename");
+    auto button = child<QToolButton>(w, "btnEnumrename");
+    QVERIFY(!preview->isEnabled());
+
+    QVERIFY(showExampleDisc(w));
+    QVERIFY(preview->isEnabled());
+    QVERIFY(button->isEnabled());
+    w->findChild<QAction *>("ActSelnone")->trigger();
+    QVERIFY2(preview->isEnabled(), "rows, ticked or not, have names");
+    w->WMDeviceChange(0x8004);
+    QVERIFY(!preview->isEnabled());
+    QVERIFY(!button->isEnabled());
+    w->WMDeviceChange(0x8000);
+    QVERIFY(preview->isEnabled());
+}
+
+void tst_MainWindow::namePreviewListsTheRipNames_data()
+{
+    QTest::addColumn<int>("templ");
+    QTest::addColumn<int>("format");
+    QTest::addColumn<QStringList>("names");
+    QTest::newRow("numbers, MP3") << 0 << 0
+                                  << QStringList{"track 01.mp3", "track 02.mp3", "track 03.mp3"};
+    QTest::newRow("artist and title, FLAC")
+        << 1 << 5
+        << QStringList{"Band - Intro.flac", "Band - AC_DC  Live .flac", "Guest - Part 1_2.flac"};
+    QTest::newRow("folders, Ogg Vorbis") << 4 << 2
+                                         << QStringList{"Band/Live/01. Intro.ogg",
+                                                        "Band/Live/02. AC_DC  Live .ogg",
+                                                        "Guest/Live/03. Part 1_2.ogg"};
+    QTest::newRow("album alone, made distinct, APE")
+        << 13 << 6 << QStringList{"Live.ape", "Live (2).ape", "Live (3).ape"};
+    QTest::newRow("artist and album, made distinct, WAV")
+        << 12 << 4 << QStringList{"Band - Live.wav", "Band - Live (2).wav", "Guest - Live.wav"};
+}
+
+void tst_MainWindow::namePreviewListsTheRipNames()
+{
+    QFETCH(int, templ);
+    QFETCH(int, format);
+    QFETCH(QStringList, names);
+
+    Window win = makeWindow({{"Folder", "/srv/music"}});
+    TfrmMain *w = win.w.get();
+    QVERIFY(showExampleDisc(w));
+    const QStringList artists{"Band", "Band", "Guest"};
+    const QStringList titles{"Intro", "AC/DC: Live?", "Part 1\\2"};
+    for (int row = 0; row < 3; ++row) {
+        cells(w)->setData(cells(w)->index(row, 3), artists.at(row));
+        cells(w)->setData(cells(w)->index(row, 4), titles.at(row));
+    }
+    cells(w)->setData(cells(w)->index(1, 1), Qt::Unchecked, Qt::CheckStateRole);
+    child<QLineEdit>(w, "edtAlbum")->setText("Live");
+    child<QComboBox>(w, "cmbRename")->setCurrentIndex(templ);
+    child<QComboBox>(w, "cmbOutformat")->setCurrentIndex(format);
+
+    QStringList lines;
+    QString caption;
+    onNextModal([&](QWidget *modal) {
+        caption = modal->windowTitle();
+        lines = child<QPlainTextEdit>(modal, "MemoNames")->toPlainText().split('\n');
+        QTest::mouseClick(child<QPushButton>(modal, "btnClose"), Qt::LeftButton);
+    });
+    QTest::mouseClick(child<QToolButton>(w, "btnEnumrename"), Qt::LeftButton);
+
+    QCOMPARE(caption, "Output Filename");
+    for (QString &name : names)
+        name.prepend("/srv/music/");
+    QCOMPARE(lines, names);
+    QVERIFY2(!w->findChild<QDialog *>("frmpreviewInfo"), "the preview lives for one showing");
+}
+
+void tst_MainWindow::namesTakeTheDiscFields()
+{
+    Window win = makeWindow({{"Folder", "/srv/music/"}});
+    TfrmMain *w = win.w.get();
+    QVERIFY(showExampleDisc(w));
+    child<QLineEdit>(w, "edtAlbum")->setText("Live");
+    child<QLineEdit>(w, "edtYear")->setText("2001");
+    auto genre = child<QComboBox>(w, "edtGenre");
+    const QString templ = "<genre> <year>\\<album> <artist> <number> <title>.mp3";
+
+    genre->setCurrentIndex(31);
+    QCOMPARE(w->BuildOutputFileName(templ, "A", "07", "T"),
+             "/srv/music/Trance 2001/Live A 07 T.mp3");
+    genre->setEditText("Acid - Jazz"); // typed by hand
+    QCOMPARE(w->BuildOutputFileName(templ, "A", "07", "T"), "/srv/music/ 2001/Live A 07 T.mp3");
 }
 
 void tst_MainWindow::choose(TfrmMain *w, int format, int entry)
