@@ -15,6 +15,15 @@ namespace SettingsKeys {
 inline const QString Folder = QStringLiteral("Folder");     // string: output folder
 inline const QString EjectCD = QStringLiteral("EjectCD");   // integer 0 or 1
 inline const QString MakeList = QStringLiteral("MakeList"); // integer 0 or 1
+// Verified rips, each an integer 0 or 1 (off when missing).
+inline const QString VerifyAccurateRip = QStringLiteral("VerifyAccurateRip");
+inline const QString WriteRipLog = QStringLiteral("WriteRipLog");
+inline const QString WriteCueSheet = QStringLiteral("WriteCueSheet");
+// string: the AccurateRip server, "http://host[:port]"
+inline const QString AccurateRipServer = QStringLiteral("AccurateRipServer");
+// Group of integers in samples, one per drive, keyed by the drive's name
+// percent-encoded (a name may hold '/').
+inline const QString ReadOffsets = QStringLiteral("ReadOffsets");
 } // namespace SettingsKeys
 
 // A stored value that cannot be read as its type.
@@ -77,11 +86,23 @@ public:
     {
         std::optional<bool> ejectCD;
         std::optional<bool> makeList;
+        std::optional<bool> verifyAccurateRip;
+        std::optional<bool> writeRipLog;
+        std::optional<bool> writeCueSheet;
     };
-    // Both end-of-job flags in one opening; a flag not stored stays empty.
+    // The end-of-job and verified-rip flags in one opening; a flag not stored stays empty.
     // Throws ESettingsError for a value that is not a whole number.
     OptionFlags ReadOptionFlags();
     void StoreOptionFlag(const QString &name, bool value);
+
+    // The read offset of the drive of that name in samples; 0 when none is
+    // stored or the settings cannot be opened. Throws ESettingsError for a
+    // value that is not a whole number from -3000 to 3000.
+    int ReadReadOffset(const QString &driveName);
+    void StoreReadOffset(const QString &driveName, int samples);
+
+    // The AccurateRip server; the public one when none is stored.
+    QString ReadAccurateRipServer();
 
     SettingsStorage &storage() { return *m_storage; }
 

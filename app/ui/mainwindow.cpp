@@ -34,6 +34,7 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -164,6 +165,10 @@ QWidget *TfrmMain::buildOptionPages()
     connect(edtDestFolder, &QLineEdit::textChanged, this, &TfrmMain::edtDestFolderChange);
     connect(chkEject, &QCheckBox::clicked, this, &TfrmMain::chkEjectClick);
     connect(chkmklist, &QCheckBox::clicked, this, &TfrmMain::chkmklistClick);
+    connect(chkAccurateRip, &QCheckBox::clicked, this, &TfrmMain::chkAccurateRipClick);
+    connect(chkRipLog, &QCheckBox::clicked, this, &TfrmMain::chkRipLogClick);
+    connect(chkCueSheet, &QCheckBox::clicked, this, &TfrmMain::chkCueSheetClick);
+    connect(edtReadOffset, &QSpinBox::valueChanged, this, &TfrmMain::edtReadOffsetChange);
     connect(edtFilenameButton, &QToolButton::clicked, this, &TfrmMain::edtFilenameButtonClick);
     return pages;
 }
@@ -309,6 +314,7 @@ void TfrmMain::FormShow()
             this, [this, message] { showError(message); }, Qt::QueuedConnection);
     step("FillTrackList");
     FillTrackList();
+    showReadOffset();
     try {
         step("ReadDestFolder");
         edtDestFolder->setText(m_core->settings().ReadDestFolder());
@@ -319,6 +325,9 @@ void TfrmMain::FormShow()
             chkEject->setChecked(*flags.ejectCD);
         if (flags.makeList)
             chkmklist->setChecked(*flags.makeList);
+        chkAccurateRip->setChecked(flags.verifyAccurateRip.value_or(false));
+        chkRipLog->setChecked(flags.writeRipLog.value_or(false));
+        chkCueSheet->setChecked(flags.writeCueSheet.value_or(false));
 
         // The folder and the name are joined as they stand, so a folder that
         // ends in a separator gives a doubled one; the path still works.
@@ -400,6 +409,7 @@ void TfrmMain::FillTrackList()
 void TfrmMain::cmbDeviceChange()
 {
     FillTrackList();
+    showReadOffset();
 }
 
 void TfrmMain::WMDeviceChange(int eventCode)
@@ -562,6 +572,44 @@ void TfrmMain::chkmklistClick()
     if (chkmklist->isChecked() && edtFilename->text().isEmpty())
         edtFilename->setText(edtDestFolder->text() + QStringLiteral("/Default.m3u"));
     m_core->settings().StoreOptionFlag(SettingsKeys::MakeList, chkmklist->isChecked());
+}
+
+void TfrmMain::chkAccurateRipClick()
+{
+    m_core->settings().StoreOptionFlag(SettingsKeys::VerifyAccurateRip, chkAccurateRip->isChecked());
+}
+
+void TfrmMain::chkRipLogClick()
+{
+    m_core->settings().StoreOptionFlag(SettingsKeys::WriteRipLog, chkRipLog->isChecked());
+}
+
+void TfrmMain::chkCueSheetClick()
+{
+    m_core->settings().StoreOptionFlag(SettingsKeys::WriteCueSheet, chkCueSheet->isChecked());
+}
+
+void TfrmMain::edtReadOffsetChange(int samples)
+{
+    // No drive, no offset to keep.
+    if (cmbDevice->currentIndex() >= 0)
+        m_core->settings().StoreReadOffset(cmbDevice->currentText(), samples);
+}
+
+void TfrmMain::showReadOffset()
+{
+    int samples = 0;
+    try {
+        if (cmbDevice->currentIndex() >= 0)
+            samples = m_core->settings().ReadReadOffset(cmbDevice->currentText());
+    } catch (const ESettingsError &e) {
+        const QString message = e.message();
+        QMetaObject::invokeMethod(
+            this, [this, message] { showError(message); }, Qt::QueuedConnection);
+    }
+    const QSignalBlocker quiet(edtReadOffset);
+    edtReadOffset->setValue(samples);
+    edtReadOffset->setEnabled(cmbDevice->currentIndex() >= 0);
 }
 
 void TfrmMain::setPlaylistFieldEnabled(bool enabled)

@@ -121,6 +121,13 @@ private:
     void edtDestFolderChange(const QString &text);
     void chkEjectClick();
     void chkmklistClick();
+    void chkAccurateRipClick();
+    void chkRipLogClick();
+    void chkCueSheetClick();
+    // Stores the offset for the drive chosen in cmbDevice.
+    void edtReadOffsetChange(int samples);
+    // Shows the stored offset of the drive chosen in cmbDevice.
+    void showReadOffset();
     void edtFilenameButtonClick();
     void setPlaylistFieldEnabled(bool enabled);
     void cmbOutformatChange();
