@@ -12,7 +12,8 @@ struct TRipVerifier::Track
     bool finished = false;
     std::optional<TTrackChecksums> result;
     AccurateRip::TrackVerdict verdict;
-    QString verdictText;
+    QString verdictText; // "accurately ripped (confidence 12)"
+    QString memoLine;
 
     Track(int n, int index, uint32_t samples, TTrackPlace place)
         : number(n)
@@ -110,7 +111,7 @@ void TRipVerifier::flush()
         Track &track = *m_tracks.at(number);
         decide(track);
         if (m_verify)
-            Q_EMIT MemoLine(track.verdictText);
+            Q_EMIT MemoLine(track.memoLine);
     }
     m_waiting.clear();
     if (!m_finishing)
@@ -150,10 +151,10 @@ void TRipVerifier::decide(Track &track)
         }
     }
     m_verdicts.push_back(verdict);
-    track.verdictText
-        = track.result
-              ? AccurateRip::verdictLine(track.number, *track.result, verdict, reason)
-              : QStringLiteral("Track %1: not verified (%2)").arg(track.number).arg(reason);
+    track.verdictText = AccurateRip::verdictText(verdict, reason);
+    track.memoLine = track.result
+                         ? AccurateRip::verdictLine(track.number, *track.result, verdict, reason)
+                         : QStringLiteral("Track %1: %2").arg(track.number).arg(track.verdictText);
 }
 
 std::optional<TTrackChecksums> TRipVerifier::Sums(int trackNumber) const

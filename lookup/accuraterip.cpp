@@ -136,28 +136,30 @@ QString hex8(uint32_t value)
     return QStringLiteral("%1").arg(value, 8, 16, QLatin1Char('0')).toUpper();
 }
 
+QString verdictText(const TrackVerdict &verdict, const QString &reason)
+{
+    switch (verdict.kind) {
+    case TrackVerdict::Accurate:
+        return QStringLiteral("accurately ripped (confidence %1)").arg(verdict.confidence);
+    case TrackVerdict::Mismatch:
+        return QStringLiteral("does not match AccurateRip (%1 submissions)").arg(verdict.submissions);
+    case TrackVerdict::NotInDatabase:
+        return QStringLiteral("not in the AccurateRip database");
+    case TrackVerdict::NotVerified:
+        break;
+    }
+    return reason.isEmpty() ? QStringLiteral("not verified")
+                            : QStringLiteral("not verified (%1)").arg(reason);
+}
+
 QString verdictLine(int trackNumber,
                     const TTrackChecksums &sums,
                     const TrackVerdict &verdict,
                     const QString &reason)
 {
-    QString what;
-    switch (verdict.kind) {
-    case TrackVerdict::Accurate:
-        what = QStringLiteral("accurately ripped (confidence %1)").arg(verdict.confidence);
-        break;
-    case TrackVerdict::Mismatch:
-        what = QStringLiteral("does not match AccurateRip (%1 submissions)").arg(verdict.submissions);
-        break;
-    case TrackVerdict::NotInDatabase:
-        what = QStringLiteral("not in the AccurateRip database");
-        break;
-    case TrackVerdict::NotVerified:
-        what = reason.isEmpty() ? QStringLiteral("not verified")
-                                : QStringLiteral("not verified (%1)").arg(reason);
-        break;
-    }
-    return QStringLiteral("Track %1: CRC32 %2, %3").arg(trackNumber).arg(hex8(sums.Crc32), what);
+    return QStringLiteral("Track %1: CRC32 %2, %3")
+        .arg(trackNumber)
+        .arg(hex8(sums.Crc32), verdictText(verdict, reason));
 }
 
 QString summaryLine(const std::vector<TrackVerdict> &verdicts, const QString &reason)

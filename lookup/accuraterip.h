@@ -82,8 +82,12 @@ TrackVerdict verdictFor(const std::vector<Record> &records,
                         int index,
                         const TTrackChecksums &sums);
 
+// The verdict in words, as "accurately ripped (confidence 12)". `reason`
+// completes a NotVerified verdict.
+QString verdictText(const TrackVerdict &verdict, const QString &reason = QString());
+
 // The memo line of a track, as "Track 3: CRC32 1A2B3C4D, accurately ripped
-// (confidence 12)". `reason` completes a NotVerified verdict.
+// (confidence 12)".
 QString verdictLine(int trackNumber,
                     const TTrackChecksums &sums,
                     const TrackVerdict &verdict,

@@ -35,6 +35,8 @@ private:
     {
         QStringList lines;
         std::vector<QByteArray> decoded;
+        QStringList verdicts; // what the log shows of each track
+        QString ids;
     };
     // Rips every track of the installed disc to FLAC and finishes the job.
     Rip ripAll(bool verify, const QString &server);
@@ -136,7 +138,9 @@ tst_RipVerifier::Rip tst_RipVerifier::ripAll(bool verify, const QString &server)
     for (int t = 1; t <= int(m_plan.tracks.size()); ++t) {
         if (!verifier.Sums(t))
             qFatal("no sums for track %d", t);
+        rip.verdicts << verifier.Verdict(t);
     }
+    rip.ids = verifier.AccurateRipIds();
     return rip;
 }
 
@@ -156,6 +160,13 @@ void tst_RipVerifier::everyTrackAccurate()
                  qPrintable(rip.lines[t - 1]));
     }
     QCOMPARE(rip.lines[4], QString("AccurateRip: 4 of 4 tracks accurately ripped"));
+    QCOMPARE(rip.verdicts[3], QString("accurately ripped (confidence 9)"));
+    const AccurateRip::DiscIds ids = AccurateRip::discIds(toc());
+    QCOMPARE(rip.ids,
+             QString("004-%1-%2-%3")
+                 .arg(ids.id1, 8, 16, QChar('0'))
+                 .arg(ids.id2, 8, 16, QChar('0'))
+                 .arg(ids.cddb, 8, 16, QChar('0')));
     QCOMPARE(m_server.requests().size(), 1);
 }
 
@@ -215,6 +226,7 @@ void tst_RipVerifier::withoutVerifyNoLines()
     m_server.reset();
     const Rip rip = ripAll(false, m_server.url(""));
     QVERIFY(rip.lines.isEmpty());
+    QCOMPARE(rip.verdicts, QStringList({"", "", "", ""}));
     QVERIFY(m_server.requests().isEmpty());
 }
 
