@@ -17,6 +17,7 @@
 #include "convert/ui/qualitydialog.h"
 #include "job/outputnaming.h"
 #include "job/ui/previewinfo.h"
+#include "pipeline/cdinput.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -594,6 +595,15 @@ void TfrmMain::edtReadOffsetChange(int samples)
     // No drive, no offset to keep.
     if (cmbDevice->currentIndex() >= 0)
         m_core->settings().StoreReadOffset(cmbDevice->currentText(), samples);
+    useReadOffset(samples);
+}
+
+void TfrmMain::useReadOffset(int samples)
+{
+    // The window is disabled while a rip reads, so the input is idle here.
+    TCDIn *cd = m_core->CDIn();
+    if (cd && !cd->IsBusy())
+        cd->SetReadOffset(samples);
 }
 
 void TfrmMain::showReadOffset()
@@ -610,6 +620,7 @@ void TfrmMain::showReadOffset()
     const QSignalBlocker quiet(edtReadOffset);
     edtReadOffset->setValue(samples);
     edtReadOffset->setEnabled(cmbDevice->currentIndex() >= 0);
+    useReadOffset(samples);
 }
 
 void TfrmMain::setPlaylistFieldEnabled(bool enabled)

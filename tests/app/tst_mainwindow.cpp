@@ -668,10 +668,14 @@ void tst_MainWindow::readOffsetFollowsTheDrive()
     offset->setValue(667);
     QCOMPARE(win.settings->values.value("ReadOffsets/" + QUrl::toPercentEncoding(example)).toInt(),
              667);
+    // The CD input reads each drive with its own offset.
+    QCOMPARE(w->core()->CDIn()->ReadOffset(), 667);
     devices->setCurrentIndex(images + 1);
     QCOMPARE(offset->value(), -30);
+    QCOMPARE(w->core()->CDIn()->ReadOffset(), -30);
     devices->setCurrentIndex(images);
     QCOMPARE(offset->value(), 667);
+    QCOMPARE(w->core()->CDIn()->ReadOffset(), 667);
     QCOMPARE(win.settings->writes, 1);
 }
 
