@@ -10,6 +10,10 @@
 
 #include <memory>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
 // The CUE sheet of a rip: its lines, and what libcdio's parser makes of it.
 class tst_CueSheet : public QObject
 {
@@ -95,8 +99,16 @@ void tst_CueSheet::libcdioReadsIt()
     bin.close();
 
     cdio_loglevel_default = CDIO_LOG_ERROR;
+#if defined(__SANITIZE_ADDRESS__)
+    // libcdio 2.1 loses the name of a FILE that starts no track (the file
+    // after a pregap, here): its leak, not ours.
+    __lsan_disable();
+#endif
     std::unique_ptr<CdIo_t, void (*)(CdIo_t *)> image(cdio_open_cue(QFile::encodeName(cue)),
                                                       cdio_destroy);
+#if defined(__SANITIZE_ADDRESS__)
+    __lsan_enable();
+#endif
     QVERIFY(image);
     QCOMPARE(int(cdio_get_num_tracks(image.get())), 3);
     // Times as the sheet gives them, plus the 150 sectors of the lead-in.
