@@ -313,12 +313,15 @@ void TfrmMain::FormShow()
         step("ReadDestFolder");
         edtDestFolder->setText(m_core->settings().ReadDestFolder());
 
+        // Each flag is applied as soon as it is read: a bad MakeList must not
+        // cost a good EjectCD read before it.
         step("ReadOptionFlags");
-        const SettingsStore::OptionFlags flags = m_core->settings().ReadOptionFlags();
-        if (flags.ejectCD)
-            chkEject->setChecked(*flags.ejectCD);
-        if (flags.makeList)
-            chkmklist->setChecked(*flags.makeList);
+        if (const std::optional<bool> eject = m_core->settings().ReadOptionFlag(
+                SettingsKeys::EjectCD))
+            chkEject->setChecked(*eject);
+        if (const std::optional<bool> makeList = m_core->settings().ReadOptionFlag(
+                SettingsKeys::MakeList))
+            chkmklist->setChecked(*makeList);
 
         // The folder and the name are joined as they stand, so a folder that
         // ends in a separator gives a doubled one; the path still works.
@@ -515,7 +518,7 @@ void TfrmMain::showDiscFields()
 
 void TfrmMain::PelListResize()
 {
-    CDList->setColumnWidth(DiscModel::TitleColumn, PelList->width() * 120 / 441 + 50);
+    CDList->fitColumns();
 }
 
 bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
