@@ -16,6 +16,7 @@ struct DiscTrack;
 class SettingsStore;
 class TAudioConvert;
 class TCDIn;
+class TFreedbLookup;
 class TFLACOut;
 class TMACOut;
 class TPcmOutput;
@@ -61,6 +62,8 @@ public:
         return m_encoder;
     }
     DeviceMonitor *deviceMonitor() const { return m_deviceMonitor; }
+    // Runs the disc lookups, one at a time, on a worker thread.
+    TFreedbLookup *FreedbLookup() const { return m_freedbLookup; }
     SettingsStore &settings() const { return *m_settings; }
     DiscModel *disc() const { return m_disc; }
 
@@ -102,5 +105,6 @@ private:
     std::shared_ptr<AudioConvertLib::IAudioConvertInformation> m_information;
     std::shared_ptr<AudioConvertLib::IAudioConvertLameMp3Encoder> m_encoder;
     DeviceMonitor *m_deviceMonitor = nullptr;
+    TFreedbLookup *m_freedbLookup = nullptr;
     QStringList m_startupErrors;
 };
