@@ -28,13 +28,21 @@ Tfrmtip::Tfrmtip(QWidget *owner)
     Label1->setObjectName(QStringLiteral("Label1"));
     QFont bold = Label1->font();
     bold.setBold(true);
-    Label1->setFont(bold);
 
     auto row = new QHBoxLayout(Bevel1);
-    row->setContentsMargins(12, 0, 8, 0);
-    row->setSpacing(10);
+    const int margin = 8;
+    const int spacing = 6;
+    row->setContentsMargins(margin, 0, margin, 0);
+    row->setSpacing(spacing);
     row->addWidget(Image1);
     row->addWidget(Label1, 1);
+
+    // The form keeps its size: a face too wide for it gets smaller until the
+    // whole text fits.
+    const int room = width() - 2 * Bevel1->frameWidth() - 2 * margin - spacing - Image1->width();
+    while (QFontMetrics(bold).horizontalAdvance(Label1->text()) > room && bold.pointSizeF() > 6)
+        bold.setPointSizeF(bold.pointSizeF() - 0.5);
+    Label1->setFont(bold);
 }
 
 FreedbWait::FreedbWait(QWidget *owner)

@@ -247,6 +247,9 @@ void tst_FreedbWindow::waitFormWhileLookingUp()
     auto text = child<QLabel>(form, "Label1");
     QCOMPARE(text->text(), "Get Freedb info. Please wait... ...");
     QVERIFY(text->font().bold());
+    QVERIFY2(text->geometry().right() < form->width()
+                 && text->fontMetrics().horizontalAdvance(text->text()) <= text->width(),
+             "the whole text is seen");
     QCOMPARE(child<QLabel>(form, "Image1")->size(), QSize(18, 18));
     QVERIFY(!child<QLabel>(form, "Image1")->pixmap().isNull());
     QVERIFY(form->isEnabled());
