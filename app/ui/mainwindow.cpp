@@ -357,6 +357,8 @@ bool TfrmMain::FormCloseQuery()
 void TfrmMain::FormDestroy()
 {
     step("FormDestroy");
+    // A lookup still running ends with the core; its form goes first.
+    m_freedbWait.reset();
     CDIn = nullptr;
     WaveOut = nullptr;
     FLACOut = nullptr;

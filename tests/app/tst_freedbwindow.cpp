@@ -18,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <thread>
+
 // The "&FreeDB" lookup as the window runs it: stand-in replies for the
 // reading of the answer, the real library against a loopback CDDB server
 // for the whole way from the disc to the names of a rip.
@@ -30,6 +32,7 @@ private Q_SLOTS:
     void answerSpread_data();
     void answerSpread();
     void waitFormWhileLookingUp();
+    void windowGoesDuringLookup();
     void buttonNeedsRows();
     void throughTheLibrary_data();
     void throughTheLibrary();
@@ -271,6 +274,29 @@ void tst_FreedbWindow::waitFormWhileLookingUp()
     // The held removal came after the reply: the disc and its fields are gone.
     QCOMPARE(w->core()->disc()->rowCount(), 0);
     QCOMPARE(child<QLineEdit>(w.get(), "edtAlbum")->text(), QString());
+}
+
+void tst_FreedbWindow::windowGoesDuringLookup()
+{
+    auto w = makeWindow();
+    QSemaphore asked, release;
+    bool ended = false;
+    w->core()->FreedbLookup()->setSource([&](const QString &, int) {
+        asked.release();
+        release.acquire();
+        ended = true;
+        return FreedbReply{false, QString(), QStringLiteral("No entry for this disc")};
+    });
+    w->findChild<QAction *>("ActFreeDB")->trigger();
+    QVERIFY(asked.tryAcquire(1, 5000));
+    std::thread late([&] {
+        QThread::msleep(200);
+        release.release();
+    });
+    // The window waits for its worker rather than leave it a dangling source.
+    w.reset();
+    late.join();
+    QVERIFY(ended);
 }
 
 void tst_FreedbWindow::buttonNeedsRows()
