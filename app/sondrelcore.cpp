@@ -6,6 +6,7 @@
 #include "app/settings.h"
 #include "app/trackformat.h"
 #include "convert/audioconvertclient.h"
+#include "lookup/freedblookup.h"
 #include "pipeline/cdinput.h"
 #include "pipeline/flacwriter.h"
 #include "pipeline/macwriter.h"
@@ -31,6 +32,8 @@ SondrelCore::SondrelCore(std::unique_ptr<SettingsStore> settings, QObject *paren
     }
     createWriters();
     m_deviceMonitor = new DeviceMonitor(this);
+    m_freedbLookup = new TFreedbLookup(this);
+    m_freedbLookup->setObjectName(QStringLiteral("FreedbLookup"));
 }
 
 SondrelCore::~SondrelCore()

@@ -17,6 +17,7 @@ struct DiscTrack;
 class SettingsStore;
 class TAudioConvert;
 class TCDIn;
+class TFreedbLookup;
 class TFLACOut;
 class TMACOut;
 class TPcmOutput;
@@ -62,6 +63,8 @@ public:
         return m_encoder;
     }
     DeviceMonitor *deviceMonitor() const { return m_deviceMonitor; }
+    // Runs the disc lookups, one at a time, on a worker thread.
+    TFreedbLookup *FreedbLookup() const { return m_freedbLookup; }
     SettingsStore &settings() const { return *m_settings; }
     DiscModel *disc() const { return m_disc; }
 
@@ -113,6 +116,7 @@ private:
     std::shared_ptr<AudioConvertLib::IAudioConvertInformation> m_information;
     std::shared_ptr<AudioConvertLib::IAudioConvertLameMp3Encoder> m_encoder;
     DeviceMonitor *m_deviceMonitor = nullptr;
+    TFreedbLookup *m_freedbLookup = nullptr;
     QStringList m_startupErrors;
     SpeedControl m_speedControl;
 };

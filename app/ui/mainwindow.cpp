@@ -3,6 +3,7 @@
 #include "app/choicelists.h"
 #include "app/devicemonitor.h"
 #include "app/discmodel.h"
+#include "app/freedbfill.h"
 #include "app/settings.h"
 #include "app/sondrelcore.h"
 #include "app/ui/controlkit.h"
@@ -17,6 +18,8 @@
 #include "convert/ui/qualitydialog.h"
 #include "job/outputnaming.h"
 #include "job/ui/previewinfo.h"
+#include "lookup/freedblookup.h"
+#include "lookup/ui/tipform.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -223,6 +226,8 @@ void TfrmMain::buildActions()
     ActEnumrename->setIconText(QStringLiteral("..."));
     ActQuality->setIconText(QStringLiteral("..."));
     connect(ActEnumrename, &QAction::triggered, this, &TfrmMain::ActEnumrenameExecute);
+    connect(ActFreeDB, &QAction::triggered, this, &TfrmMain::ActFreeDBExecute);
+    connect(m_core->FreedbLookup(), &TFreedbLookup::finished, this, &TfrmMain::ActFreeDBDone);
 
     PopupSelect = new QMenu(this);
     PopupSelect->setObjectName(QStringLiteral("PopupSelect"));
@@ -348,12 +353,15 @@ void TfrmMain::closeEvent(QCloseEvent *event)
 bool TfrmMain::FormCloseQuery()
 {
     step("FormCloseQuery");
-    return true;
+    // The lookup's worker still uses the disc; it ends within its time limits.
+    return !m_freedbWait;
 }
 
 void TfrmMain::FormDestroy()
 {
     step("FormDestroy");
+    // A lookup still running ends with the core; its form goes first.
+    m_freedbWait.reset();
     CDIn = nullptr;
     WaveOut = nullptr;
     FLACOut = nullptr;
@@ -407,6 +415,10 @@ void TfrmMain::cmbDeviceChange()
 
 void TfrmMain::WMDeviceChange(int eventCode)
 {
+    if (m_freedbWait) {
+        m_heldDeviceEvents << eventCode;
+        return;
+    }
     if (eventCode == DeviceEvent::Arrival)
         FillTrackList();
     else if (eventCode == DeviceEvent::RemoveComplete)
@@ -440,6 +452,7 @@ void TfrmMain::CDListChange()
     // depend on them are brought up to date here too.
     ActripUpdate();
     ActEnumrenameUpdate();
+    ActFreeDB->setEnabled(m_disc->rowCount() > 0);
 }
 
 void TfrmMain::ActripUpdate()
@@ -500,6 +513,24 @@ void TfrmMain::ActEnumrenameUpdate()
     ActEnumrename->setEnabled(m_disc->rowCount() > 0);
 }
 
+void TfrmMain::ActFreeDBExecute()
+{
+    if (m_freedbWait)
+        return;
+    m_freedbWait = std::make_unique<FreedbWait>(this);
+    m_core->FreedbLookup()->start(TFreedbLookup::LibraryPath(), cmbDevice->currentIndex());
+}
+
+void TfrmMain::ActFreeDBDone(const FreedbReply &reply)
+{
+    const QString tip = FillFromFreedb(*m_disc, reply);
+    if (!tip.isEmpty())
+        spTips->setText(tip);
+    m_freedbWait.reset();
+    for (int eventCode : std::exchange(m_heldDeviceEvents, {}))
+        WMDeviceChange(eventCode);
+}
+
 void TfrmMain::showDiscFields()
 {
     auto show = [](QLineEdit *field, const QString &text) {
@@ -511,6 +542,9 @@ void TfrmMain::showDiscFields()
     show(edtYear, m_disc->year());
     if (edtGenre->currentText() != m_disc->genre()) {
         // A listed genre is selected as its item, any other text stands as typed.
+        // The box is quiet meanwhile: leaving the old item would otherwise
+        // empty the disc's genre before the new text is set.
+        const QSignalBlocker quiet(edtGenre);
         edtGenre->setCurrentIndex(edtGenre->findText(m_disc->genre(), Qt::MatchExactly));
         edtGenre->setEditText(m_disc->genre());
     }
