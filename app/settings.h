@@ -82,17 +82,12 @@ public:
     QString ReadDestFolder();
     void StoreDestFolder(const QString &folder);
 
-    struct OptionFlags
-    {
-        std::optional<bool> ejectCD;
-        std::optional<bool> makeList;
-        std::optional<bool> verifyAccurateRip;
-        std::optional<bool> writeRipLog;
-        std::optional<bool> writeCueSheet;
-    };
-    // The end-of-job and verified-rip flags in one opening; a flag not stored stays empty.
-    // Throws ESettingsError for a value that is not a whole number.
-    OptionFlags ReadOptionFlags();
+    // One end-of-job or verified-rip flag (EjectCD, MakeList, VerifyAccurateRip,
+    // WriteRipLog, WriteCueSheet) in an opening of its own, so a
+    // caller can apply one before reading the next; empty when not stored or
+    // when the settings cannot be opened. Throws ESettingsError for a value
+    // that is not a whole number.
+    std::optional<bool> ReadOptionFlag(const QString &name);
     void StoreOptionFlag(const QString &name, bool value);
 
     // The read offset of the drive of that name in samples; 0 when none is
