@@ -17,6 +17,7 @@
 #include "convert/ui/qualitydialog.h"
 #include "job/outputnaming.h"
 #include "job/ui/previewinfo.h"
+#include "player/ui/playercontrols.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -116,6 +117,7 @@ void TfrmMain::buildUi()
 
     setCentralWidget(central);
     buildStatusBar();
+    buildPlayer();
 }
 
 QWidget *TfrmMain::buildDiscPanel()
@@ -142,6 +144,28 @@ QWidget *TfrmMain::buildDiscPanel()
     connect(edtYear, &QLineEdit::textChanged, m_disc, &DiscModel::setYear);
     connect(m_disc, &DiscModel::discFieldsChanged, this, &TfrmMain::showDiscFields);
     return Panel2;
+}
+
+void TfrmMain::buildPlayer()
+{
+    m_player = new PlayerControls(
+        {ActcdPlay,
+         ActcdFirst,
+         ActcdPred,
+         ActcdNext,
+         ActcdLast,
+         ActcdStop,
+         ActcdPause,
+         ActcdEject,
+         ActClosetray,
+         ActopenVolume,
+         TrackBar,
+         TimerCD,
+         CDList},
+        [this] { return cmbDevice->currentIndex(); },
+        this);
+    connect(m_player, &PlayerControls::errorRaised, this, &TfrmMain::showError);
+    connect(m_player, &PlayerControls::tipRaised, spTips, &QLabel::setText);
 }
 
 QWidget *TfrmMain::buildTrackList()
@@ -275,7 +299,6 @@ void TfrmMain::FormCreate()
     step("FillDriveList");
     FillDriveList();
     connect(cmbDevice, &QComboBox::currentIndexChanged, this, &TfrmMain::cmbDeviceChange);
-    SeekDragging = false;
     step("cmbOutformatChange");
     cmbOutformat->setCurrentIndex(0);
     cmbOutformatChange();
@@ -309,6 +332,8 @@ void TfrmMain::FormShow()
             this, [this, message] { showError(message); }, Qt::QueuedConnection);
     step("FillTrackList");
     FillTrackList();
+    step("CreatePlayer");
+    m_player->CreatePlayer();
     try {
         step("ReadDestFolder");
         edtDestFolder->setText(m_core->settings().ReadDestFolder());
@@ -345,12 +370,15 @@ void TfrmMain::closeEvent(QCloseEvent *event)
 bool TfrmMain::FormCloseQuery()
 {
     step("FormCloseQuery");
+    stopPlayerIfPlaying();
     return true;
 }
 
 void TfrmMain::FormDestroy()
 {
     step("FormDestroy");
+    delete m_player;
+    m_player = nullptr;
     CDIn = nullptr;
     WaveOut = nullptr;
     FLACOut = nullptr;
@@ -404,10 +432,24 @@ void TfrmMain::cmbDeviceChange()
 
 void TfrmMain::WMDeviceChange(int eventCode)
 {
-    if (eventCode == DeviceEvent::Arrival)
+    if (eventCode == DeviceEvent::Arrival) {
         FillTrackList();
-    else if (eventCode == DeviceEvent::RemoveComplete)
+        m_player->CreatePlayer();
+    } else if (eventCode == DeviceEvent::RemoveComplete) {
         m_core->DiscRemoved();
+        m_player->DestroyPlayer();
+    }
+}
+
+bool TfrmMain::playerExists() const
+{
+    return m_player && m_player->playerExists();
+}
+
+void TfrmMain::stopPlayerIfPlaying()
+{
+    if (m_player)
+        m_player->stopIfPlaying();
 }
 
 void TfrmMain::ActSelallExecute()
