@@ -132,7 +132,9 @@ void TAudioPlayer::Tick()
         return;
     int32_t position = 0;
     try {
-        if (CDPlayer->Status() == TCDStatus::Playing) {
+        // Only a player that has started a play asks the drive: a listed
+        // disc is not looked at 33 times a second while nothing plays.
+        if (State == TPlayerState::Playing && CDPlayer->Status() == TCDStatus::Playing) {
             const TTrackPosition at = CDPlayer->Position();
             if (at.Track != CurrentTrack && at.Track >= 1 && at.Track <= TrackCount) {
                 CurrentTrack = at.Track;

@@ -149,19 +149,7 @@ QWidget *TfrmMain::buildDiscPanel()
 void TfrmMain::buildPlayer()
 {
     m_player = new PlayerControls(
-        {ActcdPlay,
-         ActcdFirst,
-         ActcdPred,
-         ActcdNext,
-         ActcdLast,
-         ActcdStop,
-         ActcdPause,
-         ActcdEject,
-         ActClosetray,
-         ActopenVolume,
-         TrackBar,
-         TimerCD,
-         CDList},
+        PlayerWidgets::fromToolbar(ToolPlay, TrackBar, TimerCD, CDList),
         [this] { return cmbDevice->currentIndex(); },
         this);
     connect(m_player, &PlayerControls::errorRaised, this, &TfrmMain::showError);

@@ -10,6 +10,17 @@
 #include <QSlider>
 #include <QTableView>
 #include <QTimer>
+#include <QToolBar>
+
+PlayerWidgets PlayerWidgets::fromToolbar(QToolBar *toolbar,
+                                         QSlider *trackBar,
+                                         QTimer *timerCD,
+                                         QTableView *list)
+{
+    const QList<QAction *> a = toolbar->actions();
+    Q_ASSERT(a.size() >= 10);
+    return {a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], trackBar, timerCD, list};
+}
 
 PlayerControls::PlayerControls(const PlayerWidgets &widgets,
                                std::function<int32_t()> selectedDrive,

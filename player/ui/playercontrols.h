@@ -10,6 +10,7 @@ class QAction;
 class QSlider;
 class QTableView;
 class QTimer;
+class QToolBar;
 class TAudioPlayer;
 
 // The window's controls of the CD player, named as the window names them.
@@ -28,6 +29,13 @@ struct PlayerWidgets
     QSlider *TrackBar = nullptr;
     QTimer *TimerCD = nullptr;
     QTableView *CDList = nullptr; // its rows are the disc's tracks
+
+    // The ten actions as `toolbar` shows them, in the player's toolbar
+    // order (ActcdPlay .. ActopenVolume), and the other controls given.
+    static PlayerWidgets fromToolbar(QToolBar *toolbar,
+                                     QSlider *trackBar,
+                                     QTimer *timerCD,
+                                     QTableView *list);
 };
 
 // The main window's side of the player: the one player of the program, its

@@ -6,6 +6,7 @@
 #include "tests/support/playedaudio.h"
 #include "tests/support/testsupport.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -33,6 +34,7 @@ private Q_SLOTS:
     void nextAndPreviousStopAtTheDiscsEnds();
     void tickReportsPositionAndTheNextTrack();
     void volumeScalesEachChannel();
+    void missingLibraryIsToldByName();
 
 private:
     // Writes the disc, lists it as the last drive and returns its index.
@@ -346,6 +348,25 @@ void tst_CDPlayer::volumeScalesEachChannel()
         QCOMPARE(r, int16_t(0));
         QCOMPARE(int(l), int(source) * 32768 / 65535);
     }
+}
+
+void tst_CDPlayer::missingLibraryIsToldByName()
+{
+    auto runHelper = [&](const QString &libraryPath) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("LD_LIBRARY_PATH");
+        if (!libraryPath.isEmpty())
+            env.insert("LD_LIBRARY_PATH", libraryPath);
+        p.setProcessEnvironment(env);
+        p.start(TestSupport::binDir() + "/cdplayer-noload-helper", {});
+        p.waitForFinished(30000);
+        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+    };
+    // The helper has no path to our libraries of its own.
+    QCOMPARE(runHelper({}),
+             QString("libcdplayback.so could not be loaded: the CD player cannot play."));
+    QCOMPARE(runHelper(TestSupport::libDir()), QString("loaded"));
 }
 
 QTEST_GUILESS_MAIN(tst_CDPlayer)
