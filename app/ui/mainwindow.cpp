@@ -20,6 +20,7 @@
 #include "job/ui/previewinfo.h"
 #include "lookup/freedblookup.h"
 #include "lookup/ui/tipform.h"
+#include "player/ui/playercontrols.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -119,6 +120,7 @@ void TfrmMain::buildUi()
 
     setCentralWidget(central);
     buildStatusBar();
+    buildPlayer();
 }
 
 QWidget *TfrmMain::buildDiscPanel()
@@ -145,6 +147,16 @@ QWidget *TfrmMain::buildDiscPanel()
     connect(edtYear, &QLineEdit::textChanged, m_disc, &DiscModel::setYear);
     connect(m_disc, &DiscModel::discFieldsChanged, this, &TfrmMain::showDiscFields);
     return Panel2;
+}
+
+void TfrmMain::buildPlayer()
+{
+    m_player = new PlayerControls(
+        PlayerWidgets::fromToolbar(ToolPlay, TrackBar, TimerCD, CDList),
+        [this] { return cmbDevice->currentIndex(); },
+        this);
+    connect(m_player, &PlayerControls::errorRaised, this, &TfrmMain::showError);
+    connect(m_player, &PlayerControls::tipRaised, spTips, &QLabel::setText);
 }
 
 QWidget *TfrmMain::buildTrackList()
@@ -280,7 +292,6 @@ void TfrmMain::FormCreate()
     step("FillDriveList");
     FillDriveList();
     connect(cmbDevice, &QComboBox::currentIndexChanged, this, &TfrmMain::cmbDeviceChange);
-    SeekDragging = false;
     step("cmbOutformatChange");
     cmbOutformat->setCurrentIndex(0);
     cmbOutformatChange();
@@ -314,6 +325,8 @@ void TfrmMain::FormShow()
             this, [this, message] { showError(message); }, Qt::QueuedConnection);
     step("FillTrackList");
     FillTrackList();
+    step("CreatePlayer");
+    m_player->CreatePlayer();
     try {
         step("ReadDestFolder");
         edtDestFolder->setText(m_core->settings().ReadDestFolder());
@@ -354,12 +367,17 @@ bool TfrmMain::FormCloseQuery()
 {
     step("FormCloseQuery");
     // The lookup's worker still uses the disc; it ends within its time limits.
-    return !m_freedbWait;
+    if (m_freedbWait)
+        return false;
+    stopPlayerIfPlaying();
+    return true;
 }
 
 void TfrmMain::FormDestroy()
 {
     step("FormDestroy");
+    delete m_player;
+    m_player = nullptr;
     // A lookup still running ends with the core; its form goes first.
     m_freedbWait.reset();
     CDIn = nullptr;
@@ -419,10 +437,24 @@ void TfrmMain::WMDeviceChange(int eventCode)
         m_heldDeviceEvents << eventCode;
         return;
     }
-    if (eventCode == DeviceEvent::Arrival)
+    if (eventCode == DeviceEvent::Arrival) {
         FillTrackList();
-    else if (eventCode == DeviceEvent::RemoveComplete)
+        m_player->CreatePlayer();
+    } else if (eventCode == DeviceEvent::RemoveComplete) {
         m_core->DiscRemoved();
+        m_player->DestroyPlayer();
+    }
+}
+
+bool TfrmMain::playerExists() const
+{
+    return m_player && m_player->playerExists();
+}
+
+void TfrmMain::stopPlayerIfPlaying()
+{
+    if (m_player)
+        m_player->stopIfPlaying();
 }
 
 void TfrmMain::ActSelallExecute()

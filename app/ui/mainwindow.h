@@ -32,6 +32,7 @@ namespace OutputNaming {
 struct DiscValues;
 } // namespace OutputNaming
 class OutputQuality;
+class PlayerControls;
 struct QualityOutcome;
 
 // The program's one window: its controls and their thin handlers. The
@@ -80,8 +81,13 @@ public:
 
     // The output paths finished in the current job, in finishing order.
     QStringList PlaylistEntries;
-    // True while a mouse button is held on the seek bar.
-    bool SeekDragging = false;
+
+    // The CD player: whether one exists (a disc is listed), and stopping it
+    // when it plays, as a rip does before it reads the disc.
+    bool playerExists() const;
+    void stopPlayerIfPlaying();
+    // The player's window side: actions, seek bar, the playing track.
+    PlayerControls *playerControls() const { return m_player; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -92,6 +98,7 @@ protected:
 private:
     void buildUi();
     QWidget *buildDiscPanel();
+    void buildPlayer();
     QWidget *buildTrackList();
     QWidget *buildOptionPages();
     void buildStatusBar();
@@ -167,6 +174,8 @@ private:
     TFLACOut *FLACOut = nullptr; // null without libFLAC
     TMACOut *MACOut = nullptr;   // null without libMACDll
     TAudioConvert *AudioConvert = nullptr;
+    // The player's actions, seek bar and the one player of the program.
+    PlayerControls *m_player = nullptr;
     // Sends the chosen quality to the components above; null when the
     // conversion component could not be configured.
     std::unique_ptr<OutputQuality> m_quality;
