@@ -16,7 +16,13 @@
 #include "convert/qualitysettings.h"
 #include "convert/ui/qualitydialog.h"
 #include "job/outputnaming.h"
+#include "job/ripjob.h"
 #include "job/ui/previewinfo.h"
+#include "job/ui/progresswindow.h"
+#include "pipeline/flacwriter.h"
+#include "pipeline/macwriter.h"
+#include "pipeline/wavewriter.h"
+#include "pipeline/writerevents.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -30,6 +36,7 @@
 #include <QLoggingCategory>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
@@ -267,6 +274,20 @@ void TfrmMain::FormCreate()
     AudioConvert = m_core->AudioConvert();
     step("ConfigureAudioConvert");
     m_core->ConfigureAudioConvert();
+    step("RipJob");
+    m_job = new TRipJob({CDIn,
+                         WaveOut,
+                         FLACOut,
+                         MACOut,
+                         m_core->eventsOf(WaveOut),
+                         m_core->eventsOf(FLACOut),
+                         m_core->eventsOf(MACOut),
+                         AudioConvert,
+                         m_core->Information(),
+                         Timer,
+                         TimeRip},
+                        this);
+    m_job->OnFinishError = [this](const QString &message) { showError(message); };
     if (m_core->Mp3Encoder())
         m_quality = std::make_unique<OutputQuality>(*AudioConvert,
                                                     *m_core->Mp3Encoder(),
@@ -282,7 +303,8 @@ void TfrmMain::FormCreate()
     connect(cmbOutformat, &QComboBox::currentIndexChanged, this, &TfrmMain::cmbOutformatChange);
     connect(edtQuality, &QComboBox::currentIndexChanged, this, &TfrmMain::edtQualityChange);
     connect(ActQuality, &QAction::triggered, this, &TfrmMain::ActQualityExecute);
-    PlaylistEntries.clear();
+    connect(Actrip, &QAction::triggered, this, &TfrmMain::ActripExecute);
+    m_job->PlaylistEntries.clear();
     step("PlaylistEntries");
 }
 
@@ -345,6 +367,11 @@ void TfrmMain::closeEvent(QCloseEvent *event)
 bool TfrmMain::FormCloseQuery()
 {
     step("FormCloseQuery");
+    // Closing during a rip cancels it, leaving no temporary or partial file.
+    if (m_job)
+        m_job->Shutdown();
+    if (frmProgress)
+        frmProgress->close();
     return true;
 }
 
@@ -356,13 +383,15 @@ void TfrmMain::FormDestroy()
     FLACOut = nullptr;
     MACOut = nullptr;
     m_quality.reset();
+    delete frmProgress;
+    delete m_job;
+    m_job = nullptr;
     AudioConvert = nullptr;
     // The track list lets go of the disc before it goes with the core.
     CDList->setModel(nullptr);
     delete m_core;
     m_core = nullptr;
     m_disc = nullptr;
-    PlaylistEntries.clear();
 }
 
 void TfrmMain::keyPressEvent(QKeyEvent *event)
@@ -442,6 +471,61 @@ void TfrmMain::CDListChange()
 void TfrmMain::ActripUpdate()
 {
     Actrip->setEnabled(AnyTrackTicked());
+}
+
+bool TfrmMain::playerExists() const
+{
+    return m_disc->rowCount() > 0;
+}
+
+void TfrmMain::stopPlayerIfPlaying() {}
+
+void TfrmMain::ActripExecute()
+{
+    m_job->PlaylistEntries.clear();
+    if (!playerExists())
+        return;
+    stopPlayerIfPlaying();
+    const QString problem = OutputNaming::outputFolderProblem(edtDestFolder->text());
+    if (!problem.isEmpty()) {
+        showError(problem);
+        return;
+    }
+    m_job->ClearJobQueue();
+    frmProgress = new TfrmProgress;
+    connect(frmProgress, &TfrmProgress::cancelRequested, m_job, &TRipJob::CancelJob);
+    connect(frmProgress, &TfrmProgress::closing, this, [this] { setEnabled(true); });
+    frmProgress->centreOn(*this);
+    frmProgress->show();
+
+    QStringList names;
+    BuildOutputFileList(names);
+    QList<TTrackInfo> records;
+    for (int row : m_disc->tickedRows()) {
+        const DiscTrack &track = m_disc->track(row);
+        records.append({track.number,
+                        track.artist,
+                        edtAlbum->text(),
+                        edtGenre->currentText(),
+                        edtYear->text(),
+                        track.title,
+                        names.at(row)});
+    }
+    const TRipJob::TagFields tags{edtYear->text(),
+                                  edtAlbum->text(),
+                                  edtGenre->currentText(),
+                                  edtGenre->findText(edtGenre->currentText(), Qt::MatchExactly),
+                                  edtComment->toPlainText(),
+                                  edtCopyright->text(),
+                                  edtUrl->text(),
+                                  edtEncodedby->text()};
+    const TRipJob::EndOptions options{chkEject->isChecked(),
+                                      cmbDevice->currentIndex(),
+                                      chkmklist->isChecked(),
+                                      edtFilename->text()};
+    m_job->Start(*frmProgress, cmbOutformat->currentIndex(), records, tags, options);
+    frmProgress->setEnabled(true);
+    setEnabled(false);
 }
 
 // ---------------------------------------------------------------------------

@@ -2,8 +2,10 @@
 
 #include "app/ui/discpanel.h"
 #include "app/ui/optionpages.h"
+#include "job/ui/progresswindow.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 
 #include <cstdint>
@@ -25,6 +27,7 @@ class TFLACOut;
 class TMACOut;
 class TWaveOut;
 class TfrmQuality;
+class TRipJob;
 class TrackListView;
 namespace OutputNaming {
 struct DiscValues;
@@ -76,8 +79,16 @@ public:
     bool ApplyOggRangePreset(int32_t Bitrate, int ListEntry, TfrmQuality &dialog);
     bool ApplyOggFixedPreset(int32_t Bitrate, int TrackPosition, TfrmQuality &dialog);
 
-    // The output paths finished in the current job, in finishing order.
-    QStringList PlaylistEntries;
+    // The rip job, with the output paths finished in the current job
+    // (PlaylistEntries); null once the window is being destroyed.
+    TRipJob *ripJob() const { return m_job; }
+    // The progress window of the current or last job, until it is closed.
+    TfrmProgress *progressWindow() const { return frmProgress; }
+
+    // Whether the CD player exists (while a disc with tracks is known), and
+    // stopping it when it plays, for the start of a rip.
+    bool playerExists() const;
+    void stopPlayerIfPlaying();
     // True while a mouse button is held on the seek bar.
     bool SeekDragging = false;
 
@@ -109,6 +120,7 @@ private:
     void ActInvertExecute();
     void CDListChange();
     void ActripUpdate();
+    void ActripExecute();
     void ActEnumrenameExecute();
     void ActEnumrenameUpdate();
     // The template of cmbRename followed by the extension of cmbOutformat.
@@ -164,6 +176,8 @@ private:
     // Sends the chosen quality to the components above; null when the
     // conversion component could not be configured.
     std::unique_ptr<OutputQuality> m_quality;
+    TRipJob *m_job = nullptr; // deleted by FormDestroy, before the core
+    QPointer<TfrmProgress> frmProgress;
 
     // Actions, timers and dialogs.
     QObject *ActionList = nullptr;
