@@ -513,7 +513,7 @@ void TRipJob::CancelJob()
     const QString done = QStringLiteral("Done. ")
                          + QString::asprintf("%d track(s) were successfully extracted.",
                                              m_currentOrdinal - 1);
-    auto ended = [&done](ProgressView &v) {
+    auto showEnd = [&done](ProgressView &v) {
         v.addLine(QStringLiteral("Cancelled."));
         v.addLine(done);
         v.setCancelEnabled(false);
@@ -524,13 +524,13 @@ void TRipJob::CancelJob()
         if (m_currentOutput)
             m_currentOutput->RequestStop();
         m_aborted = true;
-        show(ended);
+        show(showEnd);
         removeTempWavFile();
         break;
     case jsConverting:
         m_converting = false;
         removeTempWavFile();
-        show(ended);
+        show(showEnd);
         break;
     case jsIdle:
         return;
@@ -541,7 +541,7 @@ void TRipJob::CancelJob()
     // A writer still finishing keeps its file open; it goes again once the
     // writer is done (FLACOutDone).
     removePartialOutput();
-    Q_EMIT this->ended();
+    Q_EMIT ended();
 }
 
 void TRipJob::Shutdown()

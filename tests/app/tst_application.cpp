@@ -81,7 +81,10 @@ int main(int argc, char **argv)
     // Closing the window must not end the test run.
     app.setQuitOnLastWindowClosed(false);
     tst_Application test;
-    return QTest::qExec(&test, argc, argv);
+    // Qt Test's own handler would take SIGTERM from the application.
+    QStringList arguments = app.arguments();
+    arguments << "-nocrashhandler";
+    return QTest::qExec(&test, arguments);
 }
 
 #include "tst_application.moc"

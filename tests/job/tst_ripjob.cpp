@@ -173,15 +173,28 @@ int framesOf(const QByteArray &pcm)
     return int(pcm.size() / 4);
 }
 
-// The largest difference between two runs of 16-bit samples of equal length.
-int largestError(const QByteArray &a, const QByteArray &b)
+// The largest and the root-mean-square difference between two runs of
+// 16-bit samples, over the shorter one.
+struct Difference
+{
+    int largest = 0;
+    double rms = 0;
+};
+
+Difference differenceOf(const QByteArray &a, const QByteArray &b)
 {
     const auto *x = reinterpret_cast<const int16_t *>(a.constData());
     const auto *y = reinterpret_cast<const int16_t *>(b.constData());
-    int worst = 0;
-    for (qsizetype i = 0; i < std::min(a.size(), b.size()) / 2; ++i)
-        worst = std::max(worst, std::abs(int(x[i]) - int(y[i])));
-    return worst;
+    const qsizetype n = std::min(a.size(), b.size()) / 2;
+    Difference d;
+    double sum = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const int e = std::abs(int(x[i]) - int(y[i]));
+        d.largest = std::max(d.largest, e);
+        sum += double(e) * e;
+    }
+    d.rms = n ? std::sqrt(sum / double(n)) : 0;
+    return d;
 }
 
 QString tagText(const TagLib::String &s)
@@ -219,6 +232,8 @@ void tst_RipJob::everyFormat()
     r->core().disc()->setTrackTitle(0, "Första");
     r->core().disc()->setTrackArtist(1, "Åsa Ørn");
     r->core().disc()->setTrackTitle(1, "Andra");
+    if (format == 4) // "Stereo 44,100Hz": compared sample for sample
+        child<QComboBox>(w, "edtQuality")->setCurrentIndex(1);
     pressRip(*r);
     QVERIFY(waitEnded(*r));
     QCOMPARE(memo(*r).constLast(), "Completed!");
@@ -237,11 +252,15 @@ void tst_RipJob::everyFormat()
             if (format == 5)
                 QCOMPARE(run("flac", {"-t", "-s", file}).exitCode, 0);
         } else if (format == 4) {
-            // IMA ADPCM keeps 4 bits a sample: the tones come back within a
-            // few hundredths of full scale, sample for sample.
-            QCOMPARE(framesOf(decoded), framesOf(pcm));
-            const int error = largestError(decoded, pcm);
-            QVERIFY2(error <= 1200, qPrintable(QString::number(error)));
+            // IMA ADPCM keeps 4 bits a sample: sample for sample the tones
+            // come back within 1/16 of full scale while the step size
+            // adapts, and within 1/200 of it on average.
+            // ffmpeg decodes the last block whole, padding included.
+            QVERIFY(framesOf(decoded) >= framesOf(pcm));
+            QVERIFY(framesOf(decoded) - framesOf(pcm) < 2048);
+            const Difference error = differenceOf(decoded, pcm);
+            QVERIFY2(error.largest <= 2048, qPrintable(QString::number(error.largest)));
+            QVERIFY2(error.rms <= 160, qPrintable(QString::number(error.rms)));
         } else {
             // Lossy: the track's length within an encoder frame or two.
             QVERIFY2(std::abs(framesOf(decoded) - framesOf(pcm)) <= 2048,
@@ -457,10 +476,10 @@ void tst_RipJob::cancel()
 void tst_RipJob::readErrorStallsUntilCancel()
 {
     auto r = rig(audioDisc({300, 200}), 0);
-    // The disc turns unreadable after its table of contents was read.
+    // The disc goes unreadable after its table of contents was shown.
     QCOMPARE(::truncate(r->disc.binPath.c_str(), 0), 0);
     pressRip(*r);
-    const QString message = "Error: Read error in track 1 at 00:00:00";
+    const QString message = "Error: The drive is not ready";
     QTRY_COMPARE(memo(*r).constLast(), message);
     QTest::qWait(600);
     QCOMPARE(memo(*r), QStringList({"Initialization...", "Extracting Track 1...", message}));

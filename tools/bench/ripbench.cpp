@@ -5,6 +5,7 @@
 // the peak memory of the process.
 //
 //   sondrel-bench-rip [minutes (40)] [tracks (10)]
+#include "app/discmodel.h"
 #include "app/settings.h"
 #include "app/sondrelcore.h"
 #include "convert/audioconvertclient.h"
@@ -16,6 +17,7 @@
 #include "pipeline/flacbinding.h"
 #include "pipeline/flacwriter.h"
 #include "pipeline/macbinding.h"
+#include "pipeline/macwriter.h"
 #include "pipeline/wavewriter.h"
 #include "pipeline/writerevents.h"
 #include "tools/discgen/discimage.h"
