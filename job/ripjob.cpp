@@ -394,9 +394,6 @@ void TRipJob::ConvertBlock(int32_t Percent)
     if (Percent != 100)
         return;
     removeTempWavFile();
-    const TTrackInfo head = m_jobQueue.takeFirst();
-    if (QFileInfo(head.FileName).isFile())
-        PlaylistEntries << head.FileName;
     trackFinished();
 }
 
@@ -433,7 +430,6 @@ void TRipJob::TimeRipTimer()
     m_c.TimeRip->stop();
     if (!m_running || m_aborted || m_jobQueue.isEmpty())
         return;
-    PlaylistEntries << m_jobQueue.takeFirst().FileName;
     trackFinished();
 }
 
@@ -442,7 +438,12 @@ void TRipJob::TimeRipTimer()
 
 void TRipJob::trackFinished()
 {
+    // Every finished track of either route passes here, once.
+    const TTrackInfo track = m_jobQueue.takeFirst();
     m_partialOutput.clear();
+    // The conversion route lists only a file the component left behind.
+    if (!routeA(m_format) || QFileInfo(track.FileName).isFile())
+        PlaylistEntries << track.FileName;
     if (m_jobQueue.isEmpty()) {
         completeJob();
         return;

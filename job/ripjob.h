@@ -161,7 +161,8 @@ private:
     void ConvertBlock(int32_t Percent);
     void ConvertError(int32_t ErrorCode);
 
-    // A track left the queue finished; the next one starts or the job completes.
+    // The head track is finished: it leaves the queue for the playlist, and
+    // the next one starts or the job completes.
     void trackFinished();
     void completeJob();
     void writeTags(const TTrackInfo &track);

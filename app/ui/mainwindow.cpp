@@ -495,8 +495,9 @@ void TfrmMain::ActripExecute()
     frmProgress = new TfrmProgress;
     connect(frmProgress, &TfrmProgress::cancelRequested, m_job, &TRipJob::CancelJob);
     connect(frmProgress, &TfrmProgress::closing, this, [this] { setEnabled(true); });
-    frmProgress->centreOn(*this);
     frmProgress->show();
+    // Its frame is known once it is shown.
+    frmProgress->centreOn(*this);
 
     QStringList names;
     BuildOutputFileList(names);

@@ -290,6 +290,7 @@ void tst_RipJob::oneMp3Track()
     QVERIFY(!w->isEnabled());
     QCOMPARE(first->windowTitle(), "Progress");
     QCOMPARE(first->size(), QSize(513, 306));
+    QVERIFY((first->frameGeometry().center() - w->frameGeometry().center()).manhattanLength() <= 2);
     QCOMPARE(child<QGroupBox>(first, "GroupBox")->title(), "Track 1 of 1 (Track 1)");
     QVERIFY(!child<QPushButton>(first, "btnExit")->isEnabled());
     QVERIFY(waitEnded(*r));
