@@ -21,6 +21,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -57,7 +58,7 @@ private Q_SLOTS:
     void conversionErrorStallsUntilCancel();
     void missingTemporaryFileIsReported();
     void lateConvertBlockAfterCancelIsIgnored();
-    void noTracksNoJob();
+    void noJobWithoutTracksOrFolder();
     void closingTheProgramCancels_data();
     void closingTheProgramCancels();
 
@@ -290,6 +291,9 @@ void tst_RipJob::oneMp3Track()
     QVERIFY(!w->isEnabled());
     QCOMPARE(first->windowTitle(), "Progress");
     QCOMPARE(first->size(), QSize(513, 306));
+    QVERIFY(
+        !(first->windowFlags()
+          & (Qt::WindowCloseButtonHint | Qt::WindowMinMaxButtonsHint | Qt::WindowSystemMenuHint)));
     QVERIFY((first->frameGeometry().center() - w->frameGeometry().center()).manhattanLength() <= 2);
     QCOMPARE(child<QGroupBox>(first, "GroupBox")->title(), "Track 1 of 1 (Track 1)");
     QVERIFY(!child<QPushButton>(first, "btnExit")->isEnabled());
@@ -569,9 +573,26 @@ void tst_RipJob::lateConvertBlockAfterCancelIsIgnored()
     QVERIFY(!QFile::exists(trackPath(*r, 1, ".mp3")));
 }
 
-void tst_RipJob::noTracksNoJob()
+void tst_RipJob::noJobWithoutTracksOrFolder()
 {
     auto r = rig(audioDisc({100}), 0);
+    // An empty output folder would put the files at the root: the rip is
+    // refused with the reason.
+    child<QLineEdit>(r->w.get(), "edtDestFolder")->clear();
+    QString told;
+    QTimer boxes;
+    connect(&boxes, &QTimer::timeout, this, [&told] {
+        if (auto box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            told = box->text();
+            box->accept();
+        }
+    });
+    boxes.start(20);
+    pressRip(*r);
+    QVERIFY(!told.isEmpty());
+    QVERIFY(!progress(*r));
+    QVERIFY(r->w->isEnabled());
+
     r->core().DiscRemoved();
     QAction *rip = r->w->findChild<QAction *>("Actrip");
     rip->setEnabled(true);
