@@ -2,7 +2,8 @@
 # Sets up a Debian 12 machine for Orvanel Sondrel, builds it, and then either
 # starts the program (./build.sh run) or runs every test (./build.sh test).
 # ./build.sh test-sanitize runs every test in a build of its own with
-# AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/).
+# AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/); ./build.sh deb
+# builds the Debian package in build/.
 # Each step is skipped when it has been done already.
 set -euo pipefail
 
@@ -10,7 +11,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 mode=${1:-}
 
 case "$mode" in
-run | test)
+run | test | deb)
     build=${SONDREL_BUILD_DIR:-$here/build}
     options=()
     ;;
@@ -19,7 +20,7 @@ test-sanitize)
     options=(-DSONDREL_SANITIZE=ON)
     ;;
 *)
-    echo "usage: $0 run|test|test-sanitize" >&2
+    echo "usage: $0 run|test|test-sanitize|deb" >&2
     exit 2
     ;;
 esac
@@ -51,6 +52,11 @@ configure_and_build() {
 
 install_packages
 configure_and_build
+
+if [ "$mode" = deb ]; then
+    cd "$build"
+    exec cpack -G DEB
+fi
 
 if [ "$mode" != run ]; then
     export QT_QPA_PLATFORM=offscreen

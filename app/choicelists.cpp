@@ -70,4 +70,15 @@ QStringList driveSpeeds()
             QStringLiteral("1X")};
 }
 
+std::optional<int> driveSpeedOf(const QString &item)
+{
+    if (item == QLatin1String("Maximum"))
+        return 0;
+    if (!item.endsWith(QLatin1Char('X')))
+        return std::nullopt;
+    bool ok = false;
+    const int speed = item.chopped(1).toInt(&ok);
+    return ok && speed > 0 ? std::optional<int>(speed) : std::nullopt;
+}
+
 } // namespace ChoiceLists

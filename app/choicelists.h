@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <optional>
+
 // The fixed lists the main window offers. Their texts and order are what
 // users, their tags and their file names depend on: an item's index is its
 // meaning (the genre number, the output format index).
@@ -25,5 +27,8 @@ QString extensionOf(int formatIndex);
 QStringList filenameTemplates();
 
 QStringList driveSpeeds();
+// What an item of driveSpeeds() asks of the drive: nothing for "Default",
+// 0 (its fastest) for "Maximum", N for "NX".
+std::optional<int> driveSpeedOf(const QString &item);
 
 } // namespace ChoiceLists

@@ -134,15 +134,12 @@ void SettingsStore::StoreDestFolder(const QString &folder)
         m_storage->setValue(SettingsKeys::Folder, folder);
 }
 
-SettingsStore::OptionFlags SettingsStore::ReadOptionFlags()
+std::optional<bool> SettingsStore::ReadOptionFlag(const QString &name)
 {
     OpenedStorage opened(*m_storage);
-    OptionFlags flags;
     if (!opened.ok())
-        return flags;
-    flags.ejectCD = readFlag(*m_storage, SettingsKeys::EjectCD);
-    flags.makeList = readFlag(*m_storage, SettingsKeys::MakeList);
-    return flags;
+        return std::nullopt;
+    return readFlag(*m_storage, name);
 }
 
 void SettingsStore::StoreOptionFlag(const QString &name, bool value)

@@ -73,14 +73,11 @@ public:
     QString ReadDestFolder();
     void StoreDestFolder(const QString &folder);
 
-    struct OptionFlags
-    {
-        std::optional<bool> ejectCD;
-        std::optional<bool> makeList;
-    };
-    // Both end-of-job flags in one opening; a flag not stored stays empty.
-    // Throws ESettingsError for a value that is not a whole number.
-    OptionFlags ReadOptionFlags();
+    // One end-of-job flag (EjectCD, MakeList) in an opening of its own, so a
+    // caller can apply one before reading the next; empty when not stored or
+    // when the settings cannot be opened. Throws ESettingsError for a value
+    // that is not a whole number.
+    std::optional<bool> ReadOptionFlag(const QString &name);
     void StoreOptionFlag(const QString &name, bool value);
 
     SettingsStorage &storage() { return *m_storage; }

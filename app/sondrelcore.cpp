@@ -1,10 +1,12 @@
 #include "app/sondrelcore.h"
 
+#include "app/choicelists.h"
 #include "app/devicemonitor.h"
 #include "app/discmodel.h"
 #include "app/settings.h"
 #include "app/trackformat.h"
 #include "convert/audioconvertclient.h"
+#include "lookup/freedblookup.h"
 #include "pipeline/cdinput.h"
 #include "pipeline/flacwriter.h"
 #include "pipeline/macwriter.h"
@@ -30,6 +32,8 @@ SondrelCore::SondrelCore(std::unique_ptr<SettingsStore> settings, QObject *paren
     }
     createWriters();
     m_deviceMonitor = new DeviceMonitor(this);
+    m_freedbLookup = new TFreedbLookup(this);
+    m_freedbLookup->setObjectName(QStringLiteral("FreedbLookup"));
 }
 
 SondrelCore::~SondrelCore()
@@ -107,6 +111,29 @@ void SondrelCore::ConfigureAudioConvert()
     } catch (const EPcmException &e) {
         m_startupErrors << e.message();
     }
+}
+
+QString SondrelCore::ApplyDriveSpeed(int drive, const QString &item)
+{
+    const std::optional<int> speed = ChoiceLists::driveSpeedOf(item);
+    if (!speed)
+        return QString();
+    bool taken = false;
+    if (m_speedControl) {
+        taken = m_speedControl(drive, *speed);
+    } else if (m_cdIn) {
+        // A CD input of its own, as for ejecting: CDIn's drive stays as it was.
+        try {
+            TCDIn speedy;
+            speedy.SetCurrentDrive(drive);
+            taken = speedy.SetReadSpeed(*speed);
+        } catch (const EPcmException &) {
+            taken = false;
+        }
+    }
+    if (taken)
+        return QString();
+    return QStringLiteral("The drive did not take the speed \"%1\" and reads at its own.").arg(item);
 }
 
 void SondrelCore::FillDriveList()

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 namespace AudioConvertLib {
@@ -16,6 +17,7 @@ struct DiscTrack;
 class SettingsStore;
 class TAudioConvert;
 class TCDIn;
+class TFreedbLookup;
 class TFLACOut;
 class TMACOut;
 class TPcmOutput;
@@ -61,6 +63,8 @@ public:
         return m_encoder;
     }
     DeviceMonitor *deviceMonitor() const { return m_deviceMonitor; }
+    // Runs the disc lookups, one at a time, on a worker thread.
+    TFreedbLookup *FreedbLookup() const { return m_freedbLookup; }
     SettingsStore &settings() const { return *m_settings; }
     DiscModel *disc() const { return m_disc; }
 
@@ -84,6 +88,16 @@ public:
     // year emptied.
     void DiscRemoved();
 
+    // Before a rip or a play: asks `drive` to read at the speed that `item`
+    // of the speed list names. "Default" asks nothing; an image takes any
+    // speed. A drive that refuses keeps its own speed, and the text returned
+    // says so; it is empty otherwise.
+    QString ApplyDriveSpeed(int drive, const QString &item);
+    // Where a speed request goes (the CD library unless a test listens):
+    // true when the drive took `speed`, CD speed units or 0 for its fastest.
+    using SpeedControl = std::function<bool(int drive, int speed)>;
+    void setSpeedControl(SpeedControl control) { m_speedControl = std::move(control); }
+
     // The messages of failures while starting, for the window to show once;
     // taking them empties the list.
     QStringList takeStartupErrors();
@@ -102,5 +116,7 @@ private:
     std::shared_ptr<AudioConvertLib::IAudioConvertInformation> m_information;
     std::shared_ptr<AudioConvertLib::IAudioConvertLameMp3Encoder> m_encoder;
     DeviceMonitor *m_deviceMonitor = nullptr;
+    TFreedbLookup *m_freedbLookup = nullptr;
     QStringList m_startupErrors;
+    SpeedControl m_speedControl;
 };

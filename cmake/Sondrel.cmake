@@ -71,8 +71,10 @@ endfunction()
 # One of our own shared libraries with a C interface, loaded at run time by
 # plain name (never linked by the program). API names its C header, which
 # the target <name>_api exposes to the binding that loads the library.
+# TEST_ONLY keeps a misbehaving build of a library (tests/fakes) out of the
+# installed program.
 function(sondrel_add_plugin_library name)
-    cmake_parse_arguments(ARG "" "OUTPUT_NAME;API" "SOURCES;DEPENDS" ${ARGN})
+    cmake_parse_arguments(ARG "TEST_ONLY" "OUTPUT_NAME;API" "SOURCES;DEPENDS" ${ARGN})
     add_library(${name} SHARED ${ARG_SOURCES})
     _sondrel_expose_headers(${name} PRIVATE ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_DEPENDS})
@@ -80,6 +82,11 @@ function(sondrel_add_plugin_library name)
         C_VISIBILITY_PRESET hidden CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
     if(ARG_OUTPUT_NAME)
         set_target_properties(${name} PROPERTIES OUTPUT_NAME ${ARG_OUTPUT_NAME})
+    endif()
+    if(NOT ARG_TEST_ONLY)
+        # Installed beside its siblings, which it may load by plain name too.
+        set_target_properties(${name} PROPERTIES INSTALL_RPATH $ORIGIN)
+        install(TARGETS ${name} LIBRARY DESTINATION ${SONDREL_INSTALL_LIBDIR})
     endif()
     if(ARG_API)
         add_library(${name}_api INTERFACE)

@@ -145,6 +145,12 @@ void TCDIn::CloseDiscTray()
     CDRip::EjectCD(0);
 }
 
+bool TCDIn::SetReadSpeed(int32_t speed)
+{
+    DriveHold hold(*this);
+    return CDRip::SetReadSpeed(speed) == 0;
+}
+
 void TCDIn::SetCurrentDrive(int32_t value)
 {
     DriveHold hold(*this);

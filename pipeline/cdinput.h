@@ -69,6 +69,9 @@ public:
     // Raise "The component is buisy" during a read.
     void EjectDisc();
     void CloseDiscTray();
+    // Asks CurrentDrive to read at `speed` CD speed units, 0 for its fastest.
+    // False when the drive refused and keeps its speed; an image takes any.
+    bool SetReadSpeed(int32_t speed);
 
     int32_t CurrentDrive() const { return m_currentDrive; }
     // Ignores an index that is not a drive.

@@ -16,7 +16,7 @@ namespace {
 
 // The entry points, typed by the library's own header. Only these are
 // called; a library lacking one of them counts as not loaded, except for
-// CR_GetReadErrorSector, which is ours and optional.
+// CR_GetReadErrorSector and CR_SetReadSpeed, which are ours and optional.
 struct Api
 {
 #define SONDREL_CDRIP_ENTRY(name) decltype(&::name) name = nullptr;
@@ -37,6 +37,7 @@ struct Api
     X(CR_EjectCD)
     SONDREL_CDRIP_REQUIRED(SONDREL_CDRIP_ENTRY)
     SONDREL_CDRIP_ENTRY(CR_GetReadErrorSector)
+    SONDREL_CDRIP_ENTRY(CR_SetReadSpeed)
 #undef SONDREL_CDRIP_ENTRY
 };
 
@@ -170,6 +171,7 @@ void LoadCDRipLibrary(const QString &folder)
         SONDREL_CDRIP_REQUIRED(SONDREL_CDRIP_REQUIRE)
 #undef SONDREL_CDRIP_REQUIRE
         library->optional(entries.CR_GetReadErrorSector, "CR_GetReadErrorSector");
+        library->optional(entries.CR_SetReadSpeed, "CR_SetReadSpeed");
         if (!library->isLoaded()) {
             qWarning("%s: %s", CDRipLibraryFileName, qPrintable(library->errorText()));
             return;
@@ -267,6 +269,11 @@ int32_t EjectCD(int32_t open)
 int32_t GetReadErrorSector()
 {
     return api().CR_GetReadErrorSector ? api().CR_GetReadErrorSector() : -1;
+}
+
+int32_t SetReadSpeed(int32_t speed)
+{
+    return api().CR_SetReadSpeed ? api().CR_SetReadSpeed(speed) : CR_ERR_FAILED;
 }
 
 bool IsDataFlag(uint8_t flag)

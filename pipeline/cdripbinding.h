@@ -75,6 +75,9 @@ int32_t EjectCD(int32_t open);
 // Where the last failed RipChunk stopped; -1 when unknown, also from a
 // library without this entry point of ours.
 int32_t GetReadErrorSector();
+// speed in CD speed units, 0 for the fastest; non-zero when the drive
+// refused, also from a library without this entry point of ours.
+int32_t SetReadSpeed(int32_t speed);
 
 // The data bit of a table-of-contents flag's control nibble is set.
 bool IsDataFlag(uint8_t flag);

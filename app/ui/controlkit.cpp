@@ -43,16 +43,38 @@ QWidget *fieldWithButton(QWidget *field, QToolButton *button)
     return box;
 }
 
+namespace {
+
+// A wrapped label in a tab page gets only the height of its unwrapped text
+// (the page's layout asks its size before it knows its width), so the lines
+// overlap the next control: it claims the height its width needs.
+class HelpLabel : public QLabel
+{
+public:
+    using QLabel::QLabel;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override
+    {
+        QLabel::resizeEvent(event);
+        const int needed = heightForWidth(width());
+        if (needed > 0 && needed != minimumHeight())
+            setMinimumHeight(needed);
+    }
+};
+
+} // namespace
+
 QLabel *helpLabel(const QString &text)
 {
-    auto label = new QLabel(text);
+    // A list packed without blanks ("<artist>,<album>,...") is wider than
+    // the panel at the desktop's font: a zero-width space after each comma
+    // lets it wrap there, like any other text of the panel.
+    QString shown = text;
+    shown.replace(QLatin1Char(','), QStringLiteral(",\u200B"));
+    auto label = new HelpLabel(shown);
     label->setTextFormat(Qt::PlainText);
-    label->setEnabled(false);
-    // The texts are long for the panel's width: a smaller face keeps each on
-    // its own lines, as written.
-    QFont small = label->font();
-    small.setPointSizeF(small.pointSizeF() * 0.8);
-    label->setFont(small);
+    label->setWordWrap(true);
     return label;
 }
 

@@ -26,7 +26,7 @@ QToolButton *fieldButton(const char *name, const QString &text, const QString &t
 QToolButton *actionButton(const char *name, QAction *action);
 // The field and its button in one row.
 QWidget *fieldWithButton(QWidget *field, QToolButton *button);
-// A greyed help text in a smaller face, shown as written.
+// A help text under a group of controls, wrapped to the panel.
 QLabel *helpLabel(const QString &text);
 // The button follows the action's caption and enabled state, as a bound
 // button does, and runs the action when clicked.

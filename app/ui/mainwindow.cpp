@@ -3,6 +3,7 @@
 #include "app/choicelists.h"
 #include "app/devicemonitor.h"
 #include "app/discmodel.h"
+#include "app/freedbfill.h"
 #include "app/settings.h"
 #include "app/sondrelcore.h"
 #include "app/ui/controlkit.h"
@@ -19,6 +20,8 @@
 #include "job/ripjob.h"
 #include "job/ui/previewinfo.h"
 #include "job/ui/progresswindow.h"
+#include "lookup/freedblookup.h"
+#include "lookup/ui/tipform.h"
 #include "pipeline/flacwriter.h"
 #include "pipeline/macwriter.h"
 #include "pipeline/wavewriter.h"
@@ -230,6 +233,8 @@ void TfrmMain::buildActions()
     ActEnumrename->setIconText(QStringLiteral("..."));
     ActQuality->setIconText(QStringLiteral("..."));
     connect(ActEnumrename, &QAction::triggered, this, &TfrmMain::ActEnumrenameExecute);
+    connect(ActFreeDB, &QAction::triggered, this, &TfrmMain::ActFreeDBExecute);
+    connect(m_core->FreedbLookup(), &TFreedbLookup::finished, this, &TfrmMain::ActFreeDBDone);
 
     PopupSelect = new QMenu(this);
     PopupSelect->setObjectName(QStringLiteral("PopupSelect"));
@@ -335,12 +340,15 @@ void TfrmMain::FormShow()
         step("ReadDestFolder");
         edtDestFolder->setText(m_core->settings().ReadDestFolder());
 
+        // Each flag is applied as soon as it is read: a bad MakeList must not
+        // cost a good EjectCD read before it.
         step("ReadOptionFlags");
-        const SettingsStore::OptionFlags flags = m_core->settings().ReadOptionFlags();
-        if (flags.ejectCD)
-            chkEject->setChecked(*flags.ejectCD);
-        if (flags.makeList)
-            chkmklist->setChecked(*flags.makeList);
+        if (const std::optional<bool> eject = m_core->settings().ReadOptionFlag(
+                SettingsKeys::EjectCD))
+            chkEject->setChecked(*eject);
+        if (const std::optional<bool> makeList = m_core->settings().ReadOptionFlag(
+                SettingsKeys::MakeList))
+            chkmklist->setChecked(*makeList);
 
         // The folder and the name are joined as they stand, so a folder that
         // ends in a separator gives a doubled one; the path still works.
@@ -367,6 +375,9 @@ void TfrmMain::closeEvent(QCloseEvent *event)
 bool TfrmMain::FormCloseQuery()
 {
     step("FormCloseQuery");
+    // The lookup's worker still uses the disc; it ends within its time limits.
+    if (m_freedbWait)
+        return false;
     // Closing during a rip cancels it, leaving no temporary or partial file.
     if (m_job)
         m_job->Shutdown();
@@ -378,6 +389,8 @@ bool TfrmMain::FormCloseQuery()
 void TfrmMain::FormDestroy()
 {
     step("FormDestroy");
+    // A lookup still running ends with the core; its form goes first.
+    m_freedbWait.reset();
     CDIn = nullptr;
     WaveOut = nullptr;
     FLACOut = nullptr;
@@ -433,6 +446,10 @@ void TfrmMain::cmbDeviceChange()
 
 void TfrmMain::WMDeviceChange(int eventCode)
 {
+    if (m_freedbWait) {
+        m_heldDeviceEvents << eventCode;
+        return;
+    }
     if (eventCode == DeviceEvent::Arrival)
         FillTrackList();
     else if (eventCode == DeviceEvent::RemoveComplete)
@@ -466,6 +483,7 @@ void TfrmMain::CDListChange()
     // depend on them are brought up to date here too.
     ActripUpdate();
     ActEnumrenameUpdate();
+    ActFreeDB->setEnabled(m_disc->rowCount() > 0);
 }
 
 void TfrmMain::ActripUpdate()
@@ -582,6 +600,24 @@ void TfrmMain::ActEnumrenameUpdate()
     ActEnumrename->setEnabled(m_disc->rowCount() > 0);
 }
 
+void TfrmMain::ActFreeDBExecute()
+{
+    if (m_freedbWait)
+        return;
+    m_freedbWait = std::make_unique<FreedbWait>(this);
+    m_core->FreedbLookup()->start(TFreedbLookup::LibraryPath(), cmbDevice->currentIndex());
+}
+
+void TfrmMain::ActFreeDBDone(const FreedbReply &reply)
+{
+    const QString tip = FillFromFreedb(*m_disc, reply);
+    if (!tip.isEmpty())
+        spTips->setText(tip);
+    m_freedbWait.reset();
+    for (int eventCode : std::exchange(m_heldDeviceEvents, {}))
+        WMDeviceChange(eventCode);
+}
+
 void TfrmMain::showDiscFields()
 {
     auto show = [](QLineEdit *field, const QString &text) {
@@ -593,6 +629,9 @@ void TfrmMain::showDiscFields()
     show(edtYear, m_disc->year());
     if (edtGenre->currentText() != m_disc->genre()) {
         // A listed genre is selected as its item, any other text stands as typed.
+        // The box is quiet meanwhile: leaving the old item would otherwise
+        // empty the disc's genre before the new text is set.
+        const QSignalBlocker quiet(edtGenre);
         edtGenre->setCurrentIndex(edtGenre->findText(m_disc->genre(), Qt::MatchExactly));
         edtGenre->setEditText(m_disc->genre());
     }
@@ -600,7 +639,7 @@ void TfrmMain::showDiscFields()
 
 void TfrmMain::PelListResize()
 {
-    CDList->setColumnWidth(DiscModel::TitleColumn, PelList->width() * 120 / 441 + 50);
+    CDList->fitColumns();
 }
 
 bool TfrmMain::eventFilter(QObject *watched, QEvent *event)

@@ -18,6 +18,8 @@ class QMenu;
 class QTimer;
 class QWidget;
 class DiscModel;
+class FreedbWait;
+struct FreedbReply;
 class SettingsStore;
 class SidePanel;
 class SondrelCore;
@@ -123,6 +125,10 @@ private:
     void ActripExecute();
     void ActEnumrenameExecute();
     void ActEnumrenameUpdate();
+    // The disc lookup: the wait form and the worker, then the reply spread
+    // over the disc's fields and rows.
+    void ActFreeDBExecute();
+    void ActFreeDBDone(const FreedbReply &reply);
     // The template of cmbRename followed by the extension of cmbOutformat.
     QString outputTemplate() const;
     // The disc-wide values of a name, as the fields show them now.
@@ -178,6 +184,10 @@ private:
     std::unique_ptr<OutputQuality> m_quality;
     TRipJob *m_job = nullptr; // deleted by FormDestroy, before the core
     QPointer<TfrmProgress> frmProgress;
+    // While a lookup runs: its wait form, and the device notices held back
+    // until its reply is in (the lookup reads the CD library meanwhile).
+    std::unique_ptr<FreedbWait> m_freedbWait;
+    QList<int> m_heldDeviceEvents;
 
     // Actions, timers and dialogs.
     QObject *ActionList = nullptr;

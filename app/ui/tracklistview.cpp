@@ -2,8 +2,11 @@
 
 #include "app/discmodel.h"
 
+#include <QEvent>
 #include <QHeaderView>
 #include <QStyledItemDelegate>
+
+#include <algorithm>
 
 namespace {
 
@@ -45,6 +48,11 @@ TrackListView::TrackListView(DiscModel *model, const QList<QIcon> &images, QWidg
     header->setMinimumSectionSize(16);
     for (int c = 0; c < DiscModel::ColumnCount; ++c)
         setColumnWidth(c, ColumnWidths[c]);
+    // "00:00:02" needs far less than the hundred pixels the grid once gave
+    // it; what is spared goes to the title.
+    const int timeWidth = fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) + 16;
+    for (int c : {DiscModel::StartColumn, DiscModel::LengthColumn})
+        setColumnWidth(c, std::min(ColumnWidths[c], timeWidth));
     for (int c : {DiscModel::ImageColumn, DiscModel::TickColumn, DiscModel::NumberColumn})
         header->setSectionResizeMode(c, QHeaderView::Fixed);
     header->setStretchLastSection(false);
@@ -53,4 +61,25 @@ TrackListView::TrackListView(DiscModel *model, const QList<QIcon> &images, QWidg
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setContextMenuPolicy(Qt::CustomContextMenu);
+    // The viewport, not the view: it narrows when the vertical scroll bar
+    // appears.
+    viewport()->installEventFilter(this);
+}
+
+void TrackListView::fitColumns()
+{
+    int others = 0;
+    for (int c = 0; c < DiscModel::ColumnCount; ++c) {
+        if (c != DiscModel::TitleColumn)
+            others += columnWidth(c);
+    }
+    setColumnWidth(DiscModel::TitleColumn,
+                   std::max(ColumnWidths[DiscModel::TitleColumn], viewport()->width() - others));
+}
+
+bool TrackListView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == viewport() && event->type() == QEvent::Resize)
+        fitColumns();
+    return QTableView::eventFilter(watched, event);
 }

@@ -9,6 +9,7 @@
 
 #include <cdio/audio.h>
 #include <cdio/mmc.h>
+#include <cdio/mmc_ll_cmds.h>
 
 #include <algorithm>
 #include <cstring>
@@ -263,6 +264,27 @@ int32_t CR_EjectCD(int32_t open)
     const driver_return_code_t rc = open ? cdio_eject_media_drive(d->source.c_str())
                                          : cdio_close_tray(d->source.c_str(), &driver);
     return rc == DRIVER_OP_SUCCESS ? CR_OK : CR_ERR_FAILED;
+}
+
+int32_t CR_SetReadSpeed(int32_t speed)
+{
+    // MMC counts in kB/s, 176 to a speed unit; 0xFFFF asks for the fastest.
+    constexpr int KbsPerUnit = 176;
+    constexpr int Fastest = 0xFFFF;
+    if (speed < 0 || speed > Fastest / KbsPerUnit)
+        return CR_ERR_FAILED;
+    QueryState &q = queries();
+    std::lock_guard<std::mutex> lock(q.mutex);
+    const Drive *d = q.activeDrive();
+    if (!d)
+        return CR_ERR_FAILED;
+    if (d->image)
+        return CR_OK;
+    CdIo_t *cdio = q.current();
+    if (!cdio)
+        return CR_ERR_FAILED;
+    const int kbs = speed == 0 ? Fastest : speed * KbsPerUnit;
+    return mmc_set_speed(cdio, kbs, 0) == DRIVER_OP_SUCCESS ? CR_OK : CR_ERR_FAILED;
 }
 
 int32_t CR_OpenRipper(int32_t *bufferSize, int32_t startSector, int32_t endSector)

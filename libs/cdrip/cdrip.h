@@ -102,6 +102,11 @@ CDRIP_API int32_t CR_IsMediaLoaded(int32_t *status);
 CDRIP_API int32_t CR_IsAudioPlaying(void);
 /* Non-zero opens the tray, 0 closes it; images have no tray (CR_OK). */
 CDRIP_API int32_t CR_EjectCD(int32_t open);
+/* Asks the active drive to read at `speed` CD speed units (8 for "8X"), or
+ * as fast as it can for 0. CR_OK when the drive took it, and for an image,
+ * which has no speed; CR_ERR_FAILED when the drive refused (it keeps the
+ * speed it had) or there is no drive. */
+CDRIP_API int32_t CR_SetReadSpeed(int32_t speed);
 
 /* Prepares reading sectors [startSector, endSector) of the active drive.
  * *bufferSize is the caller's buffer in bytes; it is rounded down to whole

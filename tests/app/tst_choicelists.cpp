@@ -98,6 +98,13 @@ void tst_ChoiceLists::templates()
     QCOMPARE(ChoiceLists::driveSpeeds(),
              QStringList(
                  {"Default", "Maximum", "40X", "32X", "24X", "12X", "8X", "4X", "2X", "1X"}));
+    // What each item asks of the drive: "Default" leaves it alone.
+    QList<std::optional<int>> asked;
+    for (const QString &item : ChoiceLists::driveSpeeds())
+        asked << ChoiceLists::driveSpeedOf(item);
+    QCOMPARE(asked, (QList<std::optional<int>>{std::nullopt, 0, 40, 32, 24, 12, 8, 4, 2, 1}));
+    QCOMPARE(ChoiceLists::driveSpeedOf("0X"), std::nullopt);
+    QCOMPARE(ChoiceLists::driveSpeedOf("X"), std::nullopt);
 }
 
 QTEST_GUILESS_MAIN(tst_ChoiceLists)

@@ -25,6 +25,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSlider>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -47,6 +48,7 @@ private Q_SLOTS:
     void firstStartWritesNothing();
     void storedSettingsAtShow_data();
     void storedSettingsAtShow();
+    void badStoredValueIsReportedAndWindowGoesOn_data();
     void badStoredValueIsReportedAndWindowGoesOn();
     void unopenableSettings();
     void folderPicker();
@@ -60,7 +62,7 @@ private Q_SLOTS:
     void selectionActions();
     void blankKeyIgnored();
     void discRemovalAndArrival();
-    void titleColumnFollowsPanel();
+    void columnsStayInSight();
     void namePreviewNeedsRows();
     void namePreviewListsTheRipNames_data();
     void namePreviewListsTheRipNames();
@@ -275,10 +277,16 @@ void tst_MainWindow::windowAndLists()
     QCOMPARE(child<QCheckBox>(w, "chkEject")->text(), "Eject CD when finished");
     QCOMPARE(child<QCheckBox>(w, "chkmklist")->text(), "Make play list file when finished");
 
-    // Help texts under the template list, word for word.
+    // Help texts under the template list, word for word, and readable: in
+    // the panel's own face, not greyed as if disabled.
     QStringList labels;
-    for (QLabel *l : w->findChildren<QLabel *>())
-        labels << l->text();
+    for (QLabel *l : w->findChildren<QLabel *>()) {
+        labels << QString(l->text()).remove(QChar(0x200B)); // wrap points
+        if (l->text().contains('<') || l->text().contains("backslash")) {
+            QVERIFY2(l->isEnabled(), qPrintable(l->text()));
+            QCOMPARE(l->font().pointSizeF(), rename->font().pointSizeF());
+        }
+    }
     QVERIFY(labels.contains("Use <artist>,<album>,<number>,<title>,<year>,"));
     QVERIFY(labels.contains("and <genre> to create a unique filename for \neach track."));
     QVERIFY(labels.contains("You can also use backslash (\\) to create folders."));
@@ -412,7 +420,7 @@ void tst_MainWindow::trackGridColumns()
     const int widths[] = {18, 20, 30, 90, 120, 100, 100};
     for (int c = 0; c < 7; ++c) {
         QCOMPARE(grid->model()->headerData(c, Qt::Horizontal).toString(), headers.at(c));
-        if (c != 4) // the title column follows the panel's width
+        if (c < 4) // the title takes the slack, the times need less than 100
             QCOMPARE(grid->columnWidth(c), widths[c]);
     }
     QCOMPARE(grid->horizontalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
@@ -476,9 +484,27 @@ void tst_MainWindow::storedSettingsAtShow()
     QCOMPARE(win.settings->writes, writes);
 }
 
+void tst_MainWindow::badStoredValueIsReportedAndWindowGoesOn_data()
+{
+    QTest::addColumn<QVariantMap>("stored");
+    QTest::addColumn<QString>("badKey");
+    QTest::addColumn<bool>("eject");
+    // EjectCD is read and applied first; a bad value ends the reading there.
+    QTest::newRow("bad eject") << QVariantMap{{"Folder", "/srv/music"},
+                                              {"EjectCD", "sometimes"},
+                                              {"MakeList", 1}}
+                               << "EjectCD" << false;
+    QTest::newRow("bad make list keeps the eject")
+        << QVariantMap{{"Folder", "/srv/music"}, {"EjectCD", 1}, {"MakeList", "sometimes"}}
+        << "MakeList" << true;
+}
+
 void tst_MainWindow::badStoredValueIsReportedAndWindowGoesOn()
 {
-    Window win = makeWindow({{"Folder", "/srv/music"}, {"EjectCD", "sometimes"}, {"MakeList", 1}});
+    QFETCH(QVariantMap, stored);
+    QFETCH(QString, badKey);
+    QFETCH(bool, eject);
+    Window win = makeWindow(stored);
     // The example disc's drive, its rows emptied: showing the window reads them.
     auto devices = child<QComboBox>(win.w.get(), "cmbDevice");
     devices->setCurrentIndex(devices->count() - 2);
@@ -495,14 +521,15 @@ void tst_MainWindow::badStoredValueIsReportedAndWindowGoesOn()
     win.w->show();
     QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
     QTRY_VERIFY(!shown.isEmpty());
-    QVERIFY2(shown.contains("\"EjectCD\""), qPrintable(shown));
+    QVERIFY2(shown.contains("\"" + badKey + "\""), qPrintable(shown));
     QVERIFY(shown.contains("sometimes"));
     // The rest of the show was skipped, the window lives on; the track list
     // comes before the settings.
+    QCOMPARE(child<QCheckBox>(win.w.get(), "chkEject")->isChecked(), eject);
     QVERIFY(!child<QCheckBox>(win.w.get(), "chkmklist")->isChecked());
     QCOMPARE(cells(win.w.get())->rowCount(), 3);
     QVERIFY(win.w->isVisible());
-    QCOMPARE(win.settings->values.value("EjectCD").toString(), "sometimes");
+    QCOMPARE(win.settings->values.value(badKey).toString(), "sometimes");
 }
 
 void tst_MainWindow::unopenableSettings()
@@ -760,17 +787,45 @@ void tst_MainWindow::discRemovalAndArrival()
     QCOMPARE(ticks(w), QList<bool>({true, true, true}));
 }
 
-void tst_MainWindow::titleColumnFollowsPanel()
+void tst_MainWindow::columnsStayInSight()
 {
     Window win = makeWindow();
     TfrmMain *w = win.w.get();
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w));
-    QWidget *panel = child<QWidget>(w, "PelList");
-    for (int width : {754, 1000, 1280}) {
-        w->resize(width, 573);
-        QTRY_COMPARE(grid(w)->columnWidth(4), panel->width() * 120 / 441 + 50);
+    QCOMPARE(w->size(), QSize(754, 573));
+    QTableView *list = grid(w);
+    // A disc long enough for the vertical scroll bar narrows the viewport.
+    for (int rows : {3, 40}) {
+        QList<DiscTrack> tracks;
+        for (int n = 1; n <= rows; ++n)
+            tracks.append(DiscTrack{n, "Artist", "Title", 2 + 60 * n, 3600 * 10 + 59});
+        w->core()->disc()->setTracks(tracks);
+        QTRY_COMPARE(list->verticalScrollBar()->maximum() > 0, rows == 40);
+        for (int width : {754, 1000, 1280}) {
+            w->resize(width, 573);
+            QTRY_COMPARE(list->horizontalHeader()->sectionViewportPosition(6) + list->columnWidth(6),
+                         list->viewport()->width());
+            QVERIFY(list->horizontalScrollBar()->maximum() == 0);
+            for (int c = 0; c < 7; ++c) {
+                QVERIFY2(list->columnWidth(c) > 0, qPrintable(QString::number(c)));
+                QVERIFY(list->horizontalHeader()->sectionViewportPosition(c) >= 0);
+            }
+            // Every time fits its column.
+            const int time = list->fontMetrics().horizontalAdvance("00:00:00");
+            QVERIFY(list->columnWidth(5) > time && list->columnWidth(6) > time);
+        }
     }
+    // The help texts of the panel, wrapped, each get the height of their lines.
+    for (QLabel *l : w->findChildren<QLabel *>()) {
+        if (l->isVisible() && l->wordWrap() && l->text().contains('<'))
+            QTRY_VERIFY2(l->height() >= l->heightForWidth(l->width()), qPrintable(l->text()));
+    }
+
+    // Only a list narrower than the columns need scrolls.
+    list->setFixedWidth(250);
+    QTRY_VERIFY(list->horizontalScrollBar()->maximum() > 0);
+    QCOMPARE(list->columnWidth(4), 120);
 }
 
 void tst_MainWindow::namePreviewNeedsRows()

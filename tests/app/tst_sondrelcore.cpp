@@ -24,6 +24,7 @@ private Q_SLOTS:
     void componentsWithoutWindow();
     void discIntoModel();
     void removalEmptiesTheDisc();
+    void driveSpeedRequests();
 
 private:
     static std::unique_ptr<SondrelCore> makeCore();
@@ -157,6 +158,32 @@ void tst_SondrelCore::removalEmptiesTheDisc()
     // An index that is no drive is ignored: the drive read last is read again.
     core->FillTrackList(int(disc->drives().size()) + 5);
     QCOMPARE(disc->rowCount(), 4);
+}
+
+void tst_SondrelCore::driveSpeedRequests()
+{
+    auto core = makeCore();
+    core->FillDriveList();
+    const int image = int(core->disc()->drives().size()) - 1;
+    // Through the CD library: an image takes any speed and says nothing.
+    QCOMPARE(core->ApplyDriveSpeed(image, "8X"), QString());
+    QCOMPARE(core->ApplyDriveSpeed(image, "Maximum"), QString());
+
+    QList<QPair<int, int>> asked;
+    bool take = true;
+    core->setSpeedControl([&](int drive, int speed) {
+        asked.append({drive, speed});
+        return take;
+    });
+    QCOMPARE(core->ApplyDriveSpeed(image, "Default"), QString());
+    QVERIFY(asked.isEmpty());
+    core->ApplyDriveSpeed(image, "Maximum");
+    core->ApplyDriveSpeed(0, "24X");
+    core->ApplyDriveSpeed(image, "1X");
+    QCOMPARE(asked, (QList<QPair<int, int>>{{image, 0}, {0, 24}, {image, 1}}));
+    take = false;
+    const QString refused = core->ApplyDriveSpeed(0, "40X");
+    QVERIFY2(refused.contains("\"40X\"") && refused.contains("its own"), qPrintable(refused));
 }
 
 QTEST_GUILESS_MAIN(tst_SondrelCore)

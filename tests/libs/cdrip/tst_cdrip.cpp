@@ -466,6 +466,10 @@ void tst_CdRip::imageDriveQueries()
     // An image has no tray: ejecting and closing leave the disc readable.
     QCOMPARE(CR_EjectCD(1), int32_t(CR_OK));
     QCOMPARE(CR_EjectCD(0), int32_t(CR_OK));
+    // Nor a speed: any is taken, and reading goes on as before.
+    QCOMPARE(CR_SetReadSpeed(8), int32_t(CR_OK));
+    QCOMPARE(CR_SetReadSpeed(0), int32_t(CR_OK));
+    QCOMPARE(CR_SetReadSpeed(-1), int32_t(CR_ERR_FAILED));
     QCOMPARE(CR_ReadToc(), int32_t(CR_OK));
     QCOMPARE(CR_GetNumTocEntries(), 1);
 

@@ -1,0 +1,392 @@
+#include "app/discmodel.h"
+#include "app/sondrelcore.h"
+#include "app/ui/mainwindow.h"
+#include "lookup/freedblookup.h"
+#include "lookup/ui/tipform.h"
+#include "pipeline/cdinput.h"
+#include "tests/support/loopbackhttpserver.h"
+#include "tests/support/memorysettings.h"
+#include "tests/support/testsupport.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSemaphore>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <thread>
+
+// The "&FreeDB" lookup as the window runs it: stand-in replies for the
+// reading of the answer, the real library against a loopback CDDB server
+// for the whole way from the disc to the names of a rip.
+class tst_FreedbWindow : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void answerSpread_data();
+    void answerSpread();
+    void waitFormWhileLookingUp();
+    void windowGoesDuringLookup();
+    void buttonNeedsRows();
+    void throughTheLibrary_data();
+    void throughTheLibrary();
+
+private:
+    std::unique_ptr<TfrmMain> makeWindow();
+    // Presses "&FreeDB" and waits for the reply to be spread.
+    static bool lookUp(TfrmMain *w);
+    static void fillBefore(TfrmMain *w);
+    static QStringList fields(TfrmMain *w);
+    static QStringList column(TfrmMain *w, int c);
+    template<typename T>
+    static T *child(QWidget *w, const char *name)
+    {
+        T *c = w->findChild<T *>(QLatin1String(name));
+        if (!c)
+            qWarning("no %s", name);
+        return c;
+    }
+
+    QTemporaryDir m_home;
+    QString m_settingsFolder;
+};
+
+void tst_FreedbWindow::initTestCase()
+{
+    QVERIFY(m_home.isValid());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath("config")));
+    m_settingsFolder = TCDIn::SettingsFolder();
+    QVERIFY(QDir().mkpath(m_settingsFolder));
+    const auto disc = TestSupport::makeDisc(m_home.path(),
+                                            TestSupport::audioDisc({300, 400, 500}),
+                                            "loopback");
+    QFile ini(m_settingsFolder + "cdr.ini");
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[Images]\nImage1=" + QFile::encodeName(QString::fromStdString(disc.cuePath)) + "\n");
+}
+
+std::unique_ptr<TfrmMain> tst_FreedbWindow::makeWindow()
+{
+    auto w = std::make_unique<TfrmMain>(
+        std::make_unique<SettingsStore>(std::make_unique<MemorySettingsStorage>()));
+    auto devices = child<QComboBox>(w.get(), "cmbDevice");
+    devices->setCurrentIndex(devices->count() - 1); // the image, after any real drive
+    w->show();
+    if (!QTest::qWaitForWindowExposed(w.get()))
+        qWarning("window not shown");
+    return w;
+}
+
+bool tst_FreedbWindow::lookUp(TfrmMain *w)
+{
+    QSignalSpy done(w->core()->FreedbLookup(), &TFreedbLookup::finished);
+    w->findChild<QAction *>("ActFreeDB")->trigger();
+    return done.wait(20000) && !w->findChild<Tfrmtip *>();
+}
+
+void tst_FreedbWindow::fillBefore(TfrmMain *w)
+{
+    child<QLineEdit>(w, "edtAlbum")->setText("Old album");
+    child<QLineEdit>(w, "edtArtist")->setText("Old artist");
+    child<QComboBox>(w, "edtGenre")->setCurrentIndex(2);
+    child<QLineEdit>(w, "edtYear")->setText("1970");
+    DiscModel *disc = w->core()->disc();
+    for (int row = 0; row < disc->rowCount(); ++row) {
+        disc->setTrackArtist(row, QStringLiteral("a%1").arg(row + 1));
+        disc->setTrackTitle(row, QStringLiteral("t%1").arg(row + 1));
+    }
+}
+
+QStringList tst_FreedbWindow::fields(TfrmMain *w)
+{
+    return {child<QLineEdit>(w, "edtAlbum")->text(),
+            child<QLineEdit>(w, "edtArtist")->text(),
+            child<QComboBox>(w, "edtGenre")->currentText(),
+            child<QLineEdit>(w, "edtYear")->text()};
+}
+
+QStringList tst_FreedbWindow::column(TfrmMain *w, int c)
+{
+    QStringList texts;
+    const DiscModel *disc = w->core()->disc();
+    for (int row = 0; row < disc->rowCount(); ++row)
+        texts << disc->index(row, c).data().toString();
+    return texts;
+}
+
+void tst_FreedbWindow::answerSpread_data()
+{
+    QTest::addColumn<bool>("answered");
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QStringList>("fields");
+    QTest::addColumn<QStringList>("artists");
+    QTest::addColumn<QStringList>("titles");
+    QTest::addColumn<QString>("tip");
+
+    const QStringList before{"Old album", "Old artist", "02 - Country", "1970"};
+    const QStringList found{"Loopback", "The Sockets", "17 - Rock", "1999"};
+    const QStringList oldArtists{"a1", "a2", "a3"};
+    const QStringList oldTitles{"t1", "t2", "t3"};
+    const QStringList sockets{"The Sockets", "The Sockets", "The Sockets"};
+    const QStringList titles{"Listen", "Accept", "Close"};
+    const QString selected = "3 Tracks Selected";
+
+    QTest::newRow("every box and cell")
+        << true << "Loopback\nThe Sockets\n17 - Rock\n1999\nnil\nListen\nAccept\nClose\n"
+        << QString() << found << sockets << titles << selected;
+    QTest::newRow("one title fewer")
+        << true << "Loopback\nThe Sockets\n17 - Rock\n1999\nnil\nListen\nAccept" << QString()
+        << found << oldArtists << oldTitles
+        << "2 titles for 3 tracks: the titles were left as they were";
+    QTest::newRow("one title more")
+        << true << "Loopback\nThe Sockets\n17 - Rock\n1999\nnil\nListen\nAccept\nClose\nBonus\n"
+        << QString() << found << oldArtists << oldTitles
+        << "4 titles for 3 tracks: the titles were left as they were";
+    QTest::newRow("line 5 not nil")
+        << true << "Loopback\nThe Sockets\n17 - Rock\n1999\nno titles\nListen\nAccept\nClose\n"
+        << QString() << found << oldArtists << oldTitles << "No track titles for this disc";
+    QTest::newRow("artist unknown: the old one goes into the cells")
+        << true << "Loopback\nnil\n17 - Rock\n1999\nnil\nListen\nAccept\nClose\n"
+        << QString() << QStringList{"Loopback", "Old artist", "17 - Rock", "1999"}
+        << QStringList{"Old artist", "Old artist", "Old artist"} << titles << selected;
+    QTest::newRow("nil in lines 1 to 4 keeps every box")
+        << true << "nil\nnil\nnil\nnil\nnil\nListen\nAccept\nClose\n"
+        << QString() << before << QStringList{"Old artist", "Old artist", "Old artist"} << titles
+        << selected;
+    QTest::newRow("NIL and \" nil\" are text")
+        << true << "NIL\n nil\nNil\nnil \nNIL\nListen\nAccept\nClose\n"
+        << QString() << QStringList{"NIL", " nil", "Nil", "nil "} << oldArtists << oldTitles
+        << "No track titles for this disc";
+    QTest::newRow("\" nil\" in line 5 stops the titles")
+        << true << "Loopback\nThe Sockets\n17 - Rock\n1999\n nil\nListen\nAccept\nClose\n"
+        << QString() << found << oldArtists << oldTitles << "No track titles for this disc";
+    QTest::newRow("CR LF and CR line ends, a genre not in the list")
+        << true << "Loopback\r\nThe Sockets\rPost-Punk\r\n1999\rnil\r\nListen\rAccept\r\nClose"
+        << QString() << QStringList{"Loopback", "The Sockets", "Post-Punk", "1999"} << sockets
+        << titles << selected;
+    QTest::newRow("an empty title is a title")
+        << true << "Loopback\nThe Sockets\n17 - Rock\n1999\nnil\nListen\n\nClose\n"
+        << QString() << found << sockets << QStringList{"Listen", "", "Close"} << selected;
+    QTest::newRow("a warning beside the answer")
+        << true << "Loopback\nThe Sockets\n17 - Rock\n1999\nnil\nListen\nAccept\nClose\n"
+        << "The disc library cannot be used: disk full" << found << sockets << titles
+        << "The disc library cannot be used: disk full";
+    QTest::newRow("no answer") << false << QString() << "No entry for this disc" << before
+                               << oldArtists << oldTitles << "No entry for this disc";
+    QTest::newRow("server down") << false << QString()
+                                 << "Disc database not reachable: CDDB: connection refused"
+                                 << before << oldArtists << oldTitles
+                                 << "Disc database not reachable: CDDB: connection refused";
+    QTest::newRow("empty answer") << true << QString() << QString() << before << oldArtists
+                                  << oldTitles << "No entry for this disc";
+    QTest::newRow("fewer than five lines") << true << "Loopback\nThe Sockets\n17 - Rock\n1999\n"
+                                           << QString() << before << oldArtists << oldTitles
+                                           << "The disc database's answer is incomplete";
+}
+
+void tst_FreedbWindow::answerSpread()
+{
+    QFETCH(bool, answered);
+    QFETCH(QString, answer);
+    QFETCH(QString, message);
+    QFETCH(QStringList, fields);
+    QFETCH(QStringList, artists);
+    QFETCH(QStringList, titles);
+    QFETCH(QString, tip);
+
+    auto w = makeWindow();
+    fillBefore(w.get());
+    QString asked;
+    int askedDrive = -2;
+    w->core()->FreedbLookup()->setSource([&](const QString &path, int drive) {
+        asked = path;
+        askedDrive = drive;
+        return FreedbReply{answered, answer, message};
+    });
+    QVERIFY(lookUp(w.get()));
+
+    QCOMPARE(asked, m_settingsFolder + "CDLibrary.db");
+    QCOMPARE(askedDrive, child<QComboBox>(w.get(), "cmbDevice")->currentIndex());
+    QCOMPARE(this->fields(w.get()), fields);
+    QCOMPARE(column(w.get(), DiscModel::ArtistColumn), artists);
+    QCOMPARE(column(w.get(), DiscModel::TitleColumn), titles);
+    QCOMPARE(child<QLabel>(w.get(), "spTips")->text(), tip);
+    // The boxes are the disc's: a listed genre is selected as its item.
+    const DiscModel *disc = w->core()->disc();
+    QCOMPARE(QStringList({disc->album(), disc->artist(), disc->genre(), disc->year()}), fields);
+    auto genre = child<QComboBox>(w.get(), "edtGenre");
+    QCOMPARE(genre->currentIndex(), genre->findText(fields.at(2), Qt::MatchExactly));
+    QVERIFY(w->isEnabled());
+}
+
+void tst_FreedbWindow::waitFormWhileLookingUp()
+{
+    auto w = makeWindow();
+    QSemaphore asked, release;
+    w->core()->FreedbLookup()->setSource([&](const QString &, int) {
+        asked.release();
+        release.acquire();
+        return FreedbReply{true, "Loopback\nThe Sockets\nnil\nnil\nnil\nA\nB\nC\n", QString()};
+    });
+    QSignalSpy done(w->core()->FreedbLookup(), &TFreedbLookup::finished);
+    child<QPushButton>(w.get(), "btnFreeDB")->click();
+    QVERIFY(asked.tryAcquire(1, 5000));
+
+    // The form is up, painted and centred, and the window takes no input.
+    auto form = w->findChild<Tfrmtip *>();
+    QVERIFY(form);
+    QVERIFY(form->isVisible());
+    QVERIFY(form->isWindow());
+    QVERIFY(form->windowFlags() & Qt::FramelessWindowHint);
+    QCOMPARE(form->size(), QSize(243, 45));
+    QCOMPARE(form->frameGeometry().center(), w->frameGeometry().center());
+    auto text = child<QLabel>(form, "Label1");
+    QCOMPARE(text->text(), "Get Freedb info. Please wait... ...");
+    QVERIFY(text->font().bold());
+    QVERIFY2(text->geometry().right() < form->width()
+                 && text->fontMetrics().horizontalAdvance(text->text()) <= text->width(),
+             "the whole text is seen");
+    QCOMPARE(child<QLabel>(form, "Image1")->size(), QSize(18, 18));
+    QVERIFY(!child<QLabel>(form, "Image1")->pixmap().isNull());
+    QVERIFY(form->isEnabled());
+    QVERIFY(!w->isEnabled());
+    // It keeps painting while the lookup waits.
+    form->update();
+    QVERIFY(QTest::qWaitFor([&] { return form->isVisible(); }, 50));
+    QVERIFY2(!w->close(), "the window stays while its lookup runs");
+    // A second press, and a disc leaving, wait for the reply.
+    w->findChild<QAction *>("ActFreeDB")->trigger();
+    w->WMDeviceChange(0x8004);
+    QCOMPARE(w->core()->disc()->rowCount(), 3);
+
+    release.release();
+    QVERIFY(done.wait(5000));
+    QCOMPARE(done.size(), 1);
+    QVERIFY(!w->findChild<Tfrmtip *>());
+    QVERIFY(w->isEnabled());
+    // The held removal came after the reply: the disc and its fields are gone.
+    QCOMPARE(w->core()->disc()->rowCount(), 0);
+    QCOMPARE(child<QLineEdit>(w.get(), "edtAlbum")->text(), QString());
+}
+
+void tst_FreedbWindow::windowGoesDuringLookup()
+{
+    auto w = makeWindow();
+    QSemaphore asked, release;
+    bool ended = false;
+    w->core()->FreedbLookup()->setSource([&](const QString &, int) {
+        asked.release();
+        release.acquire();
+        ended = true;
+        return FreedbReply{false, QString(), QStringLiteral("No entry for this disc")};
+    });
+    w->findChild<QAction *>("ActFreeDB")->trigger();
+    QVERIFY(asked.tryAcquire(1, 5000));
+    std::thread late([&] {
+        QThread::msleep(200);
+        release.release();
+    });
+    // The window waits for its worker rather than leave it a dangling source.
+    w.reset();
+    late.join();
+    QVERIFY(ended);
+}
+
+void tst_FreedbWindow::buttonNeedsRows()
+{
+    auto w = makeWindow();
+    auto action = w->findChild<QAction *>("ActFreeDB");
+    auto button = child<QPushButton>(w.get(), "btnFreeDB");
+    QCOMPARE(action->text(), "&FreeDB");
+    QVERIFY(action->isEnabled());
+    QVERIFY(button->isEnabled());
+    w->WMDeviceChange(0x8004);
+    QVERIFY(!action->isEnabled());
+    QVERIFY(!button->isEnabled());
+    w->WMDeviceChange(0x8000);
+    QVERIFY(button->isEnabled());
+}
+
+void tst_FreedbWindow::throughTheLibrary_data()
+{
+    QTest::addColumn<QByteArray>("query");
+    QTest::addColumn<QByteArray>("read");
+    QTest::addColumn<QStringList>("fields");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QString>("tip");
+
+    const QByteArray entry
+        = "210 rock 1a2b3c4d CD database entry follows (until terminating `.')\r\n"
+          "DTITLE=The Sockets / Loopback\r\nDYEAR=1999\r\n"
+          "TTITLE0=Listen\r\nTTITLE1=Accept: Now\r\nTTITLE2=Close\r\n.\r\n";
+    QTest::newRow("found") << QByteArray("200 rock 1a2b3c4d The Sockets / Loopback\r\n") << entry
+                           << QStringList{"Loopback", "The Sockets", "17 - Rock", "1999"}
+                           << QStringList{"/music/The Sockets/Loopback/01. Listen.ogg",
+                                          "/music/The Sockets/Loopback/02. Accept  Now.ogg",
+                                          "/music/The Sockets/Loopback/03. Close.ogg"}
+                           << "3 Tracks Selected";
+    QTest::newRow("no match") << QByteArray("202 No match found\r\n") << QByteArray()
+                              << QStringList{"", "", "", ""}
+                              << QStringList{"/music/_/_/01. .ogg",
+                                             "/music/_/_/02. .ogg",
+                                             "/music/_/_/03. .ogg"}
+                              << "No entry for this disc";
+    QTest::newRow("server error") << QByteArray("500 Internal error\r\n") << QByteArray()
+                                  << QStringList{"", "", "", ""}
+                                  << QStringList{"/music/_/_/01. .ogg",
+                                                 "/music/_/_/02. .ogg",
+                                                 "/music/_/_/03. .ogg"}
+                                  << "Disc database not reachable: CDDB: ";
+}
+
+void tst_FreedbWindow::throughTheLibrary()
+{
+    QFETCH(QByteArray, query);
+    QFETCH(QByteArray, read);
+    QFETCH(QStringList, fields);
+    QFETCH(QStringList, names);
+    QFETCH(QString, tip);
+
+    LoopbackHttpServer server;
+    server.route("cmd=cddb+query", LoopbackHttpServer::text(200, query));
+    server.route("cmd=cddb+read+rock+1a2b3c4d", LoopbackHttpServer::text(200, read));
+    QFile settings(m_settingsFolder + "disclookup.ini");
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write("[CDDB]\nServer=" + server.url("/~cddb/cddb.cgi").toUtf8()
+                   + "\nHello=tester example.org\n[MusicBrainz]\nServer=\n"
+                     "[Network]\nConnectTimeout=1000\nTimeout=2000\n");
+    settings.close();
+    QFile::remove(m_settingsFolder + "CDLibrary.db");
+
+    auto w = makeWindow();
+    QVERIFY(lookUp(w.get()));
+    QCOMPARE(this->fields(w.get()), fields);
+    QVERIFY2(child<QLabel>(w.get(), "spTips")->text().startsWith(tip),
+             qPrintable(child<QLabel>(w.get(), "spTips")->text()));
+    QVERIFY(!server.requests().isEmpty());
+
+    // A following rip names its files from what the lookup filled in.
+    child<QLineEdit>(w.get(), "edtDestFolder")->setText("/music");
+    child<QComboBox>(w.get(), "cmbRename")->setCurrentIndex(4);
+    child<QComboBox>(w.get(), "cmbOutformat")->setCurrentIndex(2);
+    QStringList list;
+    w->BuildOutputFileList(list);
+    QCOMPARE(list, names);
+    const DiscModel *disc = w->core()->disc();
+    QCOMPARE(w->BuildOutputFileName("<album> - <title>.flac",
+                                    disc->track(2).artist,
+                                    "03",
+                                    disc->track(2).title),
+             names.at(2).startsWith("/music/The") ? QStringLiteral("/music/Loopback - Close.flac")
+                                                  : QStringLiteral("/music/ - .flac"));
+}
+
+QTEST_MAIN(tst_FreedbWindow)
+#include "tst_freedbwindow.moc"
