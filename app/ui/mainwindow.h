@@ -2,8 +2,10 @@
 
 #include "app/ui/discpanel.h"
 #include "app/ui/optionpages.h"
+#include "job/ui/progresswindow.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 
 #include <cstdint>
@@ -27,6 +29,7 @@ class TFLACOut;
 class TMACOut;
 class TWaveOut;
 class TfrmQuality;
+class TRipJob;
 class TrackListView;
 namespace OutputNaming {
 struct DiscValues;
@@ -79,8 +82,11 @@ public:
     bool ApplyOggRangePreset(int32_t Bitrate, int ListEntry, TfrmQuality &dialog);
     bool ApplyOggFixedPreset(int32_t Bitrate, int TrackPosition, TfrmQuality &dialog);
 
-    // The output paths finished in the current job, in finishing order.
-    QStringList PlaylistEntries;
+    // The rip job, with the output paths finished in the current job
+    // (PlaylistEntries); null once the window is being destroyed.
+    TRipJob *ripJob() const { return m_job; }
+    // The progress window of the current or last job, until it is closed.
+    TfrmProgress *progressWindow() const { return frmProgress; }
 
     // The CD player: whether one exists (a disc is listed), and stopping it
     // when it plays, as a rip does before it reads the disc.
@@ -118,6 +124,7 @@ private:
     void ActInvertExecute();
     void CDListChange();
     void ActripUpdate();
+    void ActripExecute();
     void ActEnumrenameExecute();
     void ActEnumrenameUpdate();
     // The disc lookup: the wait form and the worker, then the reply spread
@@ -179,6 +186,8 @@ private:
     // Sends the chosen quality to the components above; null when the
     // conversion component could not be configured.
     std::unique_ptr<OutputQuality> m_quality;
+    TRipJob *m_job = nullptr; // deleted by FormDestroy, before the core
+    QPointer<TfrmProgress> frmProgress;
     // While a lookup runs: its wait form, and the device notices held back
     // until its reply is in (the lookup reads the CD library meanwhile).
     std::unique_ptr<FreedbWait> m_freedbWait;
