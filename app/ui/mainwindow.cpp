@@ -22,11 +22,11 @@
 #include "job/ui/progresswindow.h"
 #include "lookup/freedblookup.h"
 #include "lookup/ui/tipform.h"
-#include "player/ui/playercontrols.h"
 #include "pipeline/flacwriter.h"
 #include "pipeline/macwriter.h"
 #include "pipeline/wavewriter.h"
 #include "pipeline/writerevents.h"
+#include "player/ui/playercontrols.h"
 
 #include <QAction>
 #include <QCheckBox>
