@@ -2,16 +2,28 @@
 
 #include <QApplication>
 
+class QSocketNotifier;
+
 // The application object. An exception that escapes an event handler on the
 // window thread is shown in the standard error box and the program goes on.
+// SIGTERM, SIGINT and SIGHUP (logout, kill, Ctrl+C) close the main window
+// the way the window manager does, so that a rip in progress is cancelled
+// cleanly, and then end the program.
 class SondrelApplication : public QApplication
 {
     Q_OBJECT
 
 public:
     SondrelApplication(int &argc, char **argv);
+    ~SondrelApplication() override;
     bool notify(QObject *receiver, QEvent *event) override;
 
     // The standard error box: the application's title and the message.
     static void showErrorBox(const QString &message);
+
+private:
+    void watchTerminationSignals();
+    void terminationSignalled();
+
+    QSocketNotifier *m_signalNotifier = nullptr;
 };

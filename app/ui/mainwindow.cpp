@@ -17,10 +17,17 @@
 #include "convert/qualitysettings.h"
 #include "convert/ui/qualitydialog.h"
 #include "job/outputnaming.h"
+#include "job/ripjob.h"
 #include "job/ui/previewinfo.h"
+#include "job/ui/progresswindow.h"
 #include "lookup/freedblookup.h"
 #include "lookup/ui/tipform.h"
 #include "pipeline/cdinput.h"
+#include "pipeline/flacwriter.h"
+#include "pipeline/macwriter.h"
+#include "pipeline/wavewriter.h"
+#include "pipeline/writerevents.h"
+#include "player/ui/playercontrols.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -34,6 +41,7 @@
 #include <QLoggingCategory>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
@@ -121,6 +129,7 @@ void TfrmMain::buildUi()
 
     setCentralWidget(central);
     buildStatusBar();
+    buildPlayer();
 }
 
 QWidget *TfrmMain::buildDiscPanel()
@@ -147,6 +156,16 @@ QWidget *TfrmMain::buildDiscPanel()
     connect(edtYear, &QLineEdit::textChanged, m_disc, &DiscModel::setYear);
     connect(m_disc, &DiscModel::discFieldsChanged, this, &TfrmMain::showDiscFields);
     return Panel2;
+}
+
+void TfrmMain::buildPlayer()
+{
+    m_player = new PlayerControls(
+        PlayerWidgets::fromToolbar(ToolPlay, TrackBar, TimerCD, CDList),
+        [this] { return cmbDevice->currentIndex(); },
+        this);
+    connect(m_player, &PlayerControls::errorRaised, this, &TfrmMain::showError);
+    connect(m_player, &PlayerControls::tipRaised, spTips, &QLabel::setText);
 }
 
 QWidget *TfrmMain::buildTrackList()
@@ -278,6 +297,20 @@ void TfrmMain::FormCreate()
     AudioConvert = m_core->AudioConvert();
     step("ConfigureAudioConvert");
     m_core->ConfigureAudioConvert();
+    step("RipJob");
+    m_job = new TRipJob({CDIn,
+                         WaveOut,
+                         FLACOut,
+                         MACOut,
+                         m_core->eventsOf(WaveOut),
+                         m_core->eventsOf(FLACOut),
+                         m_core->eventsOf(MACOut),
+                         AudioConvert,
+                         m_core->Information(),
+                         Timer,
+                         TimeRip},
+                        this);
+    m_job->OnFinishError = [this](const QString &message) { showError(message); };
     if (m_core->Mp3Encoder())
         m_quality = std::make_unique<OutputQuality>(*AudioConvert,
                                                     *m_core->Mp3Encoder(),
@@ -286,14 +319,14 @@ void TfrmMain::FormCreate()
     step("FillDriveList");
     FillDriveList();
     connect(cmbDevice, &QComboBox::currentIndexChanged, this, &TfrmMain::cmbDeviceChange);
-    SeekDragging = false;
     step("cmbOutformatChange");
     cmbOutformat->setCurrentIndex(0);
     cmbOutformatChange();
     connect(cmbOutformat, &QComboBox::currentIndexChanged, this, &TfrmMain::cmbOutformatChange);
     connect(edtQuality, &QComboBox::currentIndexChanged, this, &TfrmMain::edtQualityChange);
     connect(ActQuality, &QAction::triggered, this, &TfrmMain::ActQualityExecute);
-    PlaylistEntries.clear();
+    connect(Actrip, &QAction::triggered, this, &TfrmMain::ActripExecute);
+    m_job->PlaylistEntries.clear();
     step("PlaylistEntries");
 }
 
@@ -321,6 +354,8 @@ void TfrmMain::FormShow()
     step("FillTrackList");
     FillTrackList();
     showReadOffset();
+    step("CreatePlayer");
+    m_player->CreatePlayer();
     try {
         step("ReadDestFolder");
         edtDestFolder->setText(m_core->settings().ReadDestFolder());
@@ -369,12 +404,22 @@ bool TfrmMain::FormCloseQuery()
 {
     step("FormCloseQuery");
     // The lookup's worker still uses the disc; it ends within its time limits.
-    return !m_freedbWait;
+    if (m_freedbWait)
+        return false;
+    stopPlayerIfPlaying();
+    // Closing during a rip cancels it, leaving no temporary or partial file.
+    if (m_job)
+        m_job->Shutdown();
+    if (frmProgress)
+        frmProgress->close();
+    return true;
 }
 
 void TfrmMain::FormDestroy()
 {
     step("FormDestroy");
+    delete m_player;
+    m_player = nullptr;
     // A lookup still running ends with the core; its form goes first.
     m_freedbWait.reset();
     CDIn = nullptr;
@@ -382,13 +427,15 @@ void TfrmMain::FormDestroy()
     FLACOut = nullptr;
     MACOut = nullptr;
     m_quality.reset();
+    delete frmProgress;
+    delete m_job;
+    m_job = nullptr;
     AudioConvert = nullptr;
     // The track list lets go of the disc before it goes with the core.
     CDList->setModel(nullptr);
     delete m_core;
     m_core = nullptr;
     m_disc = nullptr;
-    PlaylistEntries.clear();
 }
 
 void TfrmMain::keyPressEvent(QKeyEvent *event)
@@ -435,10 +482,24 @@ void TfrmMain::WMDeviceChange(int eventCode)
         m_heldDeviceEvents << eventCode;
         return;
     }
-    if (eventCode == DeviceEvent::Arrival)
+    if (eventCode == DeviceEvent::Arrival) {
         FillTrackList();
-    else if (eventCode == DeviceEvent::RemoveComplete)
+        m_player->CreatePlayer();
+    } else if (eventCode == DeviceEvent::RemoveComplete) {
         m_core->DiscRemoved();
+        m_player->DestroyPlayer();
+    }
+}
+
+bool TfrmMain::playerExists() const
+{
+    return m_player && m_player->playerExists();
+}
+
+void TfrmMain::stopPlayerIfPlaying()
+{
+    if (m_player)
+        m_player->stopIfPlaying();
 }
 
 void TfrmMain::ActSelallExecute()
@@ -474,6 +535,55 @@ void TfrmMain::CDListChange()
 void TfrmMain::ActripUpdate()
 {
     Actrip->setEnabled(AnyTrackTicked());
+}
+
+void TfrmMain::ActripExecute()
+{
+    m_job->PlaylistEntries.clear();
+    if (!playerExists())
+        return;
+    stopPlayerIfPlaying();
+    const QString problem = OutputNaming::outputFolderProblem(edtDestFolder->text());
+    if (!problem.isEmpty()) {
+        showError(problem);
+        return;
+    }
+    m_job->ClearJobQueue();
+    frmProgress = new TfrmProgress;
+    connect(frmProgress, &TfrmProgress::cancelRequested, m_job, &TRipJob::CancelJob);
+    connect(frmProgress, &TfrmProgress::closing, this, [this] { setEnabled(true); });
+    frmProgress->show();
+    // Its frame is known once it is shown.
+    frmProgress->centreOn(*this);
+
+    QStringList names;
+    BuildOutputFileList(names);
+    QList<TTrackInfo> records;
+    for (int row : m_disc->tickedRows()) {
+        const DiscTrack &track = m_disc->track(row);
+        records.append({track.number,
+                        track.artist,
+                        edtAlbum->text(),
+                        edtGenre->currentText(),
+                        edtYear->text(),
+                        track.title,
+                        names.at(row)});
+    }
+    const TRipJob::TagFields tags{edtYear->text(),
+                                  edtAlbum->text(),
+                                  edtGenre->currentText(),
+                                  edtGenre->findText(edtGenre->currentText(), Qt::MatchExactly),
+                                  edtComment->toPlainText(),
+                                  edtCopyright->text(),
+                                  edtUrl->text(),
+                                  edtEncodedby->text()};
+    const TRipJob::EndOptions options{chkEject->isChecked(),
+                                      cmbDevice->currentIndex(),
+                                      chkmklist->isChecked(),
+                                      edtFilename->text()};
+    m_job->Start(*frmProgress, cmbOutformat->currentIndex(), records, tags, options);
+    frmProgress->setEnabled(true);
+    setEnabled(false);
 }
 
 // ---------------------------------------------------------------------------

@@ -2,8 +2,10 @@
 
 #include "app/ui/discpanel.h"
 #include "app/ui/optionpages.h"
+#include "job/ui/progresswindow.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 
 #include <cstdint>
@@ -27,11 +29,13 @@ class TFLACOut;
 class TMACOut;
 class TWaveOut;
 class TfrmQuality;
+class TRipJob;
 class TrackListView;
 namespace OutputNaming {
 struct DiscValues;
 } // namespace OutputNaming
 class OutputQuality;
+class PlayerControls;
 struct QualityOutcome;
 
 // The program's one window: its controls and their thin handlers. The
@@ -78,10 +82,18 @@ public:
     bool ApplyOggRangePreset(int32_t Bitrate, int ListEntry, TfrmQuality &dialog);
     bool ApplyOggFixedPreset(int32_t Bitrate, int TrackPosition, TfrmQuality &dialog);
 
-    // The output paths finished in the current job, in finishing order.
-    QStringList PlaylistEntries;
-    // True while a mouse button is held on the seek bar.
-    bool SeekDragging = false;
+    // The rip job, with the output paths finished in the current job
+    // (PlaylistEntries); null once the window is being destroyed.
+    TRipJob *ripJob() const { return m_job; }
+    // The progress window of the current or last job, until it is closed.
+    TfrmProgress *progressWindow() const { return frmProgress; }
+
+    // The CD player: whether one exists (a disc is listed), and stopping it
+    // when it plays, as a rip does before it reads the disc.
+    bool playerExists() const;
+    void stopPlayerIfPlaying();
+    // The player's window side: actions, seek bar, the playing track.
+    PlayerControls *playerControls() const { return m_player; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -92,6 +104,7 @@ protected:
 private:
     void buildUi();
     QWidget *buildDiscPanel();
+    void buildPlayer();
     QWidget *buildTrackList();
     QWidget *buildOptionPages();
     void buildStatusBar();
@@ -111,6 +124,7 @@ private:
     void ActInvertExecute();
     void CDListChange();
     void ActripUpdate();
+    void ActripExecute();
     void ActEnumrenameExecute();
     void ActEnumrenameUpdate();
     // The disc lookup: the wait form and the worker, then the reply spread
@@ -177,9 +191,13 @@ private:
     TFLACOut *FLACOut = nullptr; // null without libFLAC
     TMACOut *MACOut = nullptr;   // null without libMACDll
     TAudioConvert *AudioConvert = nullptr;
+    // The player's actions, seek bar and the one player of the program.
+    PlayerControls *m_player = nullptr;
     // Sends the chosen quality to the components above; null when the
     // conversion component could not be configured.
     std::unique_ptr<OutputQuality> m_quality;
+    TRipJob *m_job = nullptr; // deleted by FormDestroy, before the core
+    QPointer<TfrmProgress> frmProgress;
     // While a lookup runs: its wait form, and the device notices held back
     // until its reply is in (the lookup reads the CD library meanwhile).
     std::unique_ptr<FreedbWait> m_freedbWait;

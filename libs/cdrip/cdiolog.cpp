@@ -39,7 +39,12 @@ void restoreLogHandler()
     std::lock_guard<std::mutex> lock(handlerMutex);
     if (!installed)
         return;
-    cdio_log_set_handler(previous);
+    // libcdrip and libcdplayback each carry a copy of this handler. One
+    // installed after ours stays: putting ours or the one before back would
+    // take its counting away from the library still in use.
+    const cdio_log_handler_t current = cdio_log_set_handler(previous);
+    if (current != countErrors)
+        cdio_log_set_handler(current);
     installed = false;
 }
 

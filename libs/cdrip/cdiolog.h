@@ -9,7 +9,8 @@ namespace CdRip {
 
 // Puts our handler in place; again after restoreLogHandler. Any thread.
 void installLogHandler();
-// Puts back the handler found by the first install (before the library goes).
+// Puts back the handler found by the first install (before the library
+// goes), unless another one has replaced ours since.
 void restoreLogHandler();
 
 // Whether libcdio reported an error on this thread since construction.

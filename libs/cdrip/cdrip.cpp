@@ -104,16 +104,8 @@ int32_t CR_Init(const char *settingsPath)
     // An open ripper keeps going: it has its own handles, and every new CD
     // input object initialises the library again, also during a rip.
     Settings settings;
-    const bool read = settingsPath && readSettingsFile(settingsPath, settings);
-    // An image named without a folder lies beside the settings file, not in
-    // whatever folder the program was started from.
-    const std::string path = settingsPath ? settingsPath : "";
-    const auto slash = path.find_last_of('/');
-    for (std::string &image : settings.images) {
-        if (image[0] != '/' && slash != std::string::npos)
-            image = path.substr(0, slash + 1) + image;
-    }
-    std::vector<Drive> drives = listDrives(settings.images);
+    std::vector<Drive> drives;
+    const bool read = drivesFromSettings(settingsPath, settings, drives);
 
     QueryState &q = queries();
     std::lock_guard<std::mutex> lock(q.mutex);

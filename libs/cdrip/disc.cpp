@@ -1,6 +1,7 @@
 #include "libs/cdrip/disc.h"
 
 #include "libs/cdrip/cdiolog.h"
+#include "libs/cdrip/settingsfile.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -183,6 +184,21 @@ std::vector<Drive> listDrives(const std::vector<std::string> &images)
         drives.push_back(drive);
     }
     return drives;
+}
+
+bool drivesFromSettings(const char *settingsPath, Settings &settings, std::vector<Drive> &drives)
+{
+    const bool read = settingsPath && readSettingsFile(settingsPath, settings);
+    // An image named without a folder lies beside the settings file, not in
+    // whatever folder the program was started from.
+    const std::string path = settingsPath ? settingsPath : "";
+    const auto slash = path.find_last_of('/');
+    for (std::string &image : settings.images) {
+        if (image[0] != '/' && slash != std::string::npos)
+            image = path.substr(0, slash + 1) + image;
+    }
+    drives = listDrives(settings.images);
+    return read;
 }
 
 CdIoPtr openDrive(const Drive &drive)

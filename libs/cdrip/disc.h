@@ -43,6 +43,13 @@ struct Drive
 // The machine's CD drives (libcdio's device list), then the images.
 std::vector<Drive> listDrives(const std::vector<std::string> &images);
 
+// The drive list of a settings file (see CR_Init): the machine's drives,
+// then the file's images, one named without a folder found beside the file.
+// `settings` gets the rest of the file; false when it cannot be read (the
+// machine's drives are listed all the same).
+struct Settings;
+bool drivesFromSettings(const char *settingsPath, Settings &settings, std::vector<Drive> &drives);
+
 // Opens a drive; null when libcdio cannot (no device, unreadable image).
 // An image whose sheet or data file is not a regular file (a folder, a FIFO,
 // a device) is not opened: reading it would fail or wait for ever.

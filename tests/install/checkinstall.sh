@@ -30,7 +30,7 @@ program=$usr/bin/orvanel-sondrel
 private=$usr/lib/orvanel-sondrel
 
 # The libraries the program loads by plain name, and only those, are ours.
-plugins=(libcdrip.so libMACDll.so libdisclookup.so)
+plugins=(libcdrip.so libMACDll.so libdisclookup.so libcdplayback.so)
 [ -x "$program" ] || fail "the program is not installed at $program"
 for lib in "${plugins[@]}"; do
     if [ ! -f "$private/$lib" ]; then

@@ -1,0 +1,204 @@
+#pragma once
+
+#include "job/trackinfo.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class ProgressView;
+class QTimer;
+class TAudioConvert;
+class TCDIn;
+class TFLACOut;
+class TMACOut;
+class TPcmFileOut;
+class TWaveOut;
+class WriterEvents;
+namespace AudioConvertLib {
+class IAudioConvertInformation;
+}
+
+// The rip job: walks the ticked tracks one at a time, in row order. MP3,
+// WMA, Ogg Vorbis and both WAV formats go from the disc into a temporary WAV
+// file through WaveOut, then through the conversion component into the
+// output file; FLAC and APE go from the disc straight into the output file
+// through FLACOut or MACOut. A completed job can eject the disc and write a
+// playlist of what it made.
+//
+// Every decision runs on the window thread: the writers' events arrive
+// through their WriterEvents adapters, the hand-over from one stage to the
+// next goes through the window's one-shot timers Timer (100 ms, to the
+// conversion) and TimeRip (200 ms, to the next track), and while the
+// conversion component works the job waits in a nested event loop.
+//
+// A cancelled job leaves no temporary WAV behind and no partial file under
+// a final name; neither does one ended by Shutdown (the program closing).
+class TRipJob : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum TJobStage { jsIdle, jsWriting, jsConverting };
+
+    // Output format indexes, as the format list offers them.
+    enum Format { fmMp3, fmWma, fmOggVorbis, fmWave, fmAdpcm, fmFlac, fmApe };
+
+    // What the job works with; it owns none of it. A writer missing for
+    // want of its library may be null.
+    struct Components
+    {
+        TCDIn *CDIn = nullptr;
+        TWaveOut *WaveOut = nullptr;
+        TFLACOut *FLACOut = nullptr;
+        TMACOut *MACOut = nullptr;
+        WriterEvents *WaveOutEvents = nullptr;
+        WriterEvents *FLACOutEvents = nullptr;
+        WriterEvents *MACOutEvents = nullptr;
+        TAudioConvert *AudioConvert = nullptr;
+        std::shared_ptr<AudioConvertLib::IAudioConvertInformation> Information;
+        QTimer *Timer = nullptr;   // one-shot, 100 ms
+        QTimer *TimeRip = nullptr; // one-shot, 200 ms
+    };
+
+    // The tag fields of the main window, which stay as they are during a
+    // job (the window is disabled).
+    struct TagFields
+    {
+        QString year;
+        QString album;
+        QString genre;       // the genre box's text
+        int genreIndex = -1; // its item in the genre list, -1 for none
+        QString comment;
+        QString copyright;
+        QString url;
+        QString encodedBy;
+    };
+
+    // What a completed job does at its end.
+    struct EndOptions
+    {
+        bool eject = false;
+        int drive = 0; // the drive to eject, the one the job read from
+        bool makeList = false;
+        QString playlistFile;
+    };
+
+    explicit TRipJob(const Components &components, QObject *parent = nullptr);
+    // Ends a running job as Shutdown does.
+    ~TRipJob() override;
+
+    // Frees every record of the queue and sets CurrentOrdinal to 1.
+    void ClearJobQueue();
+    // Runs a job over records (at least one) into view: "Initialization...",
+    // then the first track. The view must outlive the job or be destroyed
+    // as a QObject (viewObject()), after which nothing is shown.
+    void Start(ProgressView &view,
+               int format,
+               const QList<TTrackInfo> &records,
+               const TagFields &tags,
+               const EndOptions &options);
+    // The Cancel button: stops the current track and ends the job, keeping
+    // the tracks finished so far. Nothing once the job has ended.
+    void CancelJob();
+    // The program is closing: a job still running is cancelled, and before
+    // this returns its writer has stopped and its temporary and partial
+    // files are gone.
+    void Shutdown();
+
+    // Started and neither completed nor cancelled (a stalled job runs).
+    bool Running() const { return m_running; }
+
+    // The output paths of the tracks finished in this job, in finishing order.
+    QStringList PlaylistEntries;
+
+    const QList<TTrackInfo> &JobQueue() const { return m_jobQueue; }
+    TJobStage JobStage() const { return m_jobStage; }
+    int TotalStep() const { return m_totalStep; }
+    bool Aborted() const { return m_aborted; }
+    QString TempWavFile() const { return m_tempWavFile; }
+    int CurrentOrdinal() const { return m_currentOrdinal; }
+    int JobTrackCount() const { return m_jobTrackCount; }
+
+    // Opens the tray of a drive; by default through a CD input of its own.
+    std::function<void(int drive)> EjectDisc;
+    // Shows a failure of the end of the job (eject, playlist) to the user;
+    // without it the failure is only logged in the view.
+    std::function<void(const QString &message)> OnFinishError;
+
+    // The text the log shows for an error code of the conversion component.
+    static QString ConvertErrorText(int32_t code);
+
+Q_SIGNALS:
+    // The job completed ("Completed!") or was cancelled.
+    void ended();
+
+private:
+    void StartNextTrack();
+    void StartConversionMp3();
+    void StartConversionWma();
+    void StartConversionOggVorbis();
+    void StartConversionWave();
+    void StartConversionAdpcm();
+    void StartConversion(void (TAudioConvert::*convert)(const QString &, const QString &));
+    void WaitForConversion();
+    void FinishJob();
+
+    void WaveOutDone();
+    void WaveOutProgress(int percent);
+    void WaveOutThreadException(const QString &message);
+    void FLACOutDone();
+    void FLACOutProgress(int percent);
+    void MACOutProgress(int percent);
+    void TimerTimer();
+    void TimeRipTimer();
+    void ConvertBlock(int32_t Percent);
+    void ConvertError(int32_t ErrorCode);
+
+    // The head track is finished: it leaves the queue for the playlist, and
+    // the next one starts or the job completes.
+    void trackFinished();
+    void completeJob();
+    void writeTags(const TTrackInfo &track);
+    QString createTempWavFile() const;
+    // The job stops advancing with "Error: " + message in the log; Cancel ends it.
+    void stall(const QString &message);
+    void removeTempWavFile();
+    void removePartialOutput();
+    void waitForWriter();
+
+    void show(const std::function<void(ProgressView &)> &update);
+    void addLine(const QString &line);
+
+    Components m_c;
+
+    // Window thread only, like every member below.
+    ProgressView *m_view = nullptr;
+    QPointer<QObject> m_viewObject;
+    int m_format = fmMp3;
+    TagFields m_tags;
+    EndOptions m_options;
+
+    QList<TTrackInfo> m_jobQueue;
+    TJobStage m_jobStage = jsIdle;
+    int m_totalStep = 0;
+    int m_total = 0; // what the total bar shows
+    bool m_aborted = false;
+    QString m_tempWavFile;
+    int32_t m_convertPercent = 0;
+    bool m_converting = false;
+    int32_t m_convertErrorCode = 0;
+    TPcmFileOut *m_currentOutput = nullptr;
+    int m_currentOrdinal = 1;
+    int m_jobTrackCount = 0;
+    bool m_running = false;
+    // The file under a final name that the current track is writing, until
+    // the track has finished.
+    QString m_partialOutput;
+};
