@@ -156,6 +156,18 @@ TTrackEntryInfo TCDIn::GetTrackInfo(int32_t track)
     return info;
 }
 
+std::vector<TTocEntry> TCDIn::GetToc()
+{
+    DriveHold hold(*this);
+    std::vector<TTocEntry> toc;
+    if (CDRip::ReadToc() != 0)
+        return toc;
+    const int32_t entries = CDRip::GetNumTocEntries();
+    for (int32_t i = 0; i <= entries; ++i)
+        toc.push_back(CDRip::GetTocEntry(i));
+    return toc;
+}
+
 void TCDIn::EjectDisc()
 {
     if (IsBusy())

@@ -70,6 +70,9 @@ public:
     int32_t GetTrackCount();
     // Raises "Track out of range." outside 1 .. GetTrackCount().
     TTrackEntryInfo GetTrackInfo(int32_t track);
+    // The table of contents read again: tracks 1 .. n, then the lead-out;
+    // empty when it cannot be read.
+    std::vector<TTocEntry> GetToc();
 
     // Raise "The component is buisy" during a read.
     void EjectDisc();

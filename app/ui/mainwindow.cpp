@@ -33,6 +33,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -581,6 +582,20 @@ void TfrmMain::ActripExecute()
                                       cmbDevice->currentIndex(),
                                       chkmklist->isChecked(),
                                       edtFilename->text()};
+    TRipJob::VerifyOptions verify;
+    verify.verify = chkAccurateRip->isChecked();
+    verify.writeLog = chkRipLog->isChecked();
+    verify.writeCue = chkCueSheet->isChecked();
+    verify.performer = edtArtist->text();
+    verify.programVersion = QCoreApplication::applicationVersion();
+    if (verify.verify) {
+        try {
+            verify.server.server = m_core->settings().ReadAccurateRipServer();
+        } catch (const std::exception &) {
+            // The public server stands when the stored one cannot be read.
+        }
+    }
+    m_job->SetVerifyOptions(verify);
     m_job->Start(*frmProgress, cmbOutformat->currentIndex(), records, tags, options);
     frmProgress->setEnabled(true);
     setEnabled(false);
