@@ -573,6 +573,7 @@ void TRipJob::completeJob()
         v.setCancelEnabled(false);
         v.setExitEnabled(true);
     });
+    m_memo << QStringLiteral("Completed!");
     FinishJob();
     Q_EMIT ended();
 }

@@ -53,7 +53,7 @@ private:
         TRipJob *job() const { return w->ripJob(); }
     };
     // A window over a generated four-track disc, every track ticked, the
-    // given verified-rip options stored on and the server set.
+    // verified-rip options of these names ticked and the server set.
     std::unique_ptr<Rig> rig(int format, const QStringList &options, const QString &server);
     // Presses Rip and waits for the job's end; the memo lines.
     static QStringList ripAll(Rig &r);
@@ -81,8 +81,6 @@ std::unique_ptr<tst_VerifiedRip::Rig> tst_VerifiedRip::rig(int format,
                           audioDisc({150, 100, 90, 120}));
     r->out = m_home.filePath(QString("out%1").arg(m_discs));
     auto storage = std::make_unique<MemorySettingsStorage>();
-    for (const QString &key : options)
-        storage->values.insert(key, true);
     storage->values.insert(SettingsKeys::AccurateRipServer, server);
     r->w = std::make_unique<TfrmMain>(std::make_unique<SettingsStore>(std::move(storage)));
     TfrmMain *w = r->w.get();
@@ -94,6 +92,9 @@ std::unique_ptr<tst_VerifiedRip::Rig> tst_VerifiedRip::rig(int format,
     w->findChild<QLineEdit *>("edtDestFolder")->setText(r->out);
     w->findChild<QComboBox *>("cmbRename")->setCurrentIndex(0);
     w->findChild<QComboBox *>("cmbOutformat")->setCurrentIndex(format);
+    // Ticked as a user ticks them on the "Advanced" page.
+    for (const QString &name : options)
+        w->findChild<QCheckBox *>(name)->click();
     r->job()->EjectDisc = [](int) {};
     return r;
 }
@@ -166,7 +167,7 @@ QStringList verdicts(const QStringList &memo)
 void tst_VerifiedRip::everyTrackAccurate()
 {
     m_server.reset();
-    auto r = rig(5, {SettingsKeys::VerifyAccurateRip}, m_server.url(""));
+    auto r = rig(5, {"chkAccurateRip"}, m_server.url(""));
     m_server.route("dBAR-004-", LoopbackHttpServer::text(200, databaseFile(r->disc)));
     const QStringList memo = ripAll(*r);
     QCOMPARE(memo.constLast(), "Completed!");
@@ -189,7 +190,7 @@ void tst_VerifiedRip::changedSampleMismatchesOneTrack()
 {
     m_server.reset();
     // MP3: the sums come from the PCM the temporary WAV receives.
-    auto r = rig(0, {SettingsKeys::VerifyAccurateRip}, m_server.url(""));
+    auto r = rig(0, {"chkAccurateRip"}, m_server.url(""));
     m_server.route("dBAR-004-", LoopbackHttpServer::text(200, databaseFile(r->disc)));
     // One sample in the middle of track 3 changes on the disc.
     QFile bin(QString::fromStdString(r->disc.binPath));
@@ -213,7 +214,7 @@ void tst_VerifiedRip::changedSampleMismatchesOneTrack()
 void tst_VerifiedRip::unknownDisc()
 {
     m_server.reset(); // every request a 404
-    auto r = rig(6, {SettingsKeys::VerifyAccurateRip}, m_server.url(""));
+    auto r = rig(6, {"chkAccurateRip"}, m_server.url(""));
     const QStringList memo = ripAll(*r);
     QCOMPARE(memo.constLast(), "Completed!");
     const QStringList lines = verdicts(memo);
@@ -225,7 +226,7 @@ void tst_VerifiedRip::unknownDisc()
 
 void tst_VerifiedRip::serverDown()
 {
-    auto r = rig(5, {SettingsKeys::VerifyAccurateRip}, "http://127.0.0.1:1");
+    auto r = rig(5, {"chkAccurateRip"}, "http://127.0.0.1:1");
     const QStringList memo = ripAll(*r);
     QCOMPARE(memo.constLast(), "Completed!");
     const QStringList lines = verdicts(memo);
@@ -288,11 +289,7 @@ void tst_VerifiedRip::losslessTags()
 void tst_VerifiedRip::logAndCueSheet()
 {
     m_server.reset();
-    auto r = rig(5,
-                 {SettingsKeys::VerifyAccurateRip,
-                  SettingsKeys::WriteRipLog,
-                  SettingsKeys::WriteCueSheet},
-                 m_server.url(""));
+    auto r = rig(5, {"chkAccurateRip", "chkRipLog", "chkCueSheet"}, m_server.url(""));
     m_server.route("dBAR-004-", LoopbackHttpServer::text(200, databaseFile(r->disc)));
     TfrmMain *w = r->w.get();
     w->findChild<QLineEdit *>("edtArtist")->setText("Åsa Ørn");
@@ -313,9 +310,9 @@ void tst_VerifiedRip::logAndCueSheet()
     QVERIFY(log.contains("Completed!"));
 
     const QString cuePath = r->out + "/Café Noir.cue";
-    const QStringList cue = QString::fromUtf8(readFile(cuePath)).split('\n');
-    QVERIFY(cue.contains("REM DATE 1999"));
-    QVERIFY(cue.contains("REM GENRE Rock"));
+    const QStringList cue = QString::fromUtf8(readFile(cuePath)).split("\r\n");
+    QVERIFY2(cue.contains("REM DATE 1999"), qPrintable(cue.join("\n")));
+    QVERIFY(cue.contains("REM GENRE \"Rock\""));
     QVERIFY(cue.contains("TITLE \"Café Noir\""));
     QCOMPARE(cue.filter(QRegularExpression("^FILE ")).size(), 4);
     QVERIFY(cue.contains("FILE \"track 01.flac\" WAVE"));
