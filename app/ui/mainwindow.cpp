@@ -167,6 +167,12 @@ void TfrmMain::buildPlayer()
         this);
     connect(m_player, &PlayerControls::errorRaised, this, &TfrmMain::showError);
     connect(m_player, &PlayerControls::tipRaised, spTips, &QLabel::setText);
+    m_player->BeforePlay = [this] {
+        const QString refused = m_core->ApplyDriveSpeed(cmbDevice->currentIndex(),
+                                                        cmbSpeed->currentText());
+        if (!refused.isEmpty())
+            spTips->setText(refused);
+    };
 }
 
 QWidget *TfrmMain::buildTrackList()
@@ -596,7 +602,13 @@ void TfrmMain::ActripExecute()
         }
     }
     m_job->SetVerifyOptions(verify);
+    // The drive reads at the chosen speed, or the job says once that it will
+    // not (after the job's first lines, which the reading does not wait for).
+    const QString refused = m_core->ApplyDriveSpeed(cmbDevice->currentIndex(),
+                                                    cmbSpeed->currentText());
     m_job->Start(*frmProgress, cmbOutformat->currentIndex(), records, tags, options);
+    if (!refused.isEmpty())
+        frmProgress->addLine(refused);
     frmProgress->setEnabled(true);
     setEnabled(false);
 }

@@ -166,6 +166,8 @@ void PlayerControls::UpdateActions()
 
 void PlayerControls::startTrack(int32_t track)
 {
+    if (BeforePlay)
+        BeforePlay();
     w.TrackBar->setMaximum(m_player->TrackLength(track));
     m_player->PlayTrack(track);
     PlayingTrack = track;

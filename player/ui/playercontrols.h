@@ -87,6 +87,9 @@ public:
     int32_t PlayingTrack = 0;
     // True while a mouse button is held on the seek bar.
     bool SeekDragging = false;
+    // Runs before each new play of a track (not a resume): the window sets
+    // the drive's read speed there.
+    std::function<void()> BeforePlay;
 
 Q_SIGNALS:
     // For the message box of the application's errors.

@@ -1,4 +1,5 @@
 #include "app/settings.h"
+#include "app/sondrelcore.h"
 #include "app/ui/mainwindow.h"
 #include "pipeline/cdinput.h"
 #include "player/audioplayer.h"
@@ -42,6 +43,7 @@ private Q_SLOTS:
     void removalClearsTheListAndDestroysThePlayer();
     void arrivalReplacesAPlayingPlayer();
     void playPlaysTheSelectedDrive();
+    void speedListActsBeforeEachPlay();
     void noSoundOutputIsToldInTheTipPane();
     void closingStopsThePlay();
     void trayActionsWorkWithoutAPlayer();
@@ -302,6 +304,32 @@ void tst_MainWindowPlayer::playPlaysTheSelectedDrive()
     action("ActcdPlay")->trigger();
     QVERIFY(QTest::qWaitFor([&] { return !devicePlays(); }, 20000));
     QCOMPARE(compare(played(), track(m_short, 2)).bytes, track(m_short, 2).size());
+}
+
+void tst_MainWindowPlayer::speedListActsBeforeEachPlay()
+{
+    m_w = show(m_firstImage);
+    QVERIFY(m_w);
+    QList<QPair<int, int>> asked;
+    bool take = true;
+    m_w->core()->setSpeedControl([&](int drive, int speed) {
+        asked.append({drive, speed});
+        return take;
+    });
+    auto speed = m_w->findChild<QComboBox *>("cmbSpeed");
+    action("ActcdPlay")->trigger();
+    QVERIFY(asked.isEmpty()); // "Default"
+    action("ActcdStop")->trigger();
+    speed->setCurrentText("24X");
+    take = false;
+    action("ActcdPlay")->trigger();
+    QCOMPARE(asked, (QList<QPair<int, int>>{{m_firstImage, 24}}));
+    const QString tip = m_w->findChild<QLabel *>("spTips")->text();
+    QVERIFY2(tip.contains("\"24X\""), qPrintable(tip));
+    // A resume is no new play.
+    action("ActcdPause")->trigger();
+    action("ActcdPlay")->trigger();
+    QCOMPARE(asked.size(), 1);
 }
 
 void tst_MainWindowPlayer::noSoundOutputIsToldInTheTipPane()

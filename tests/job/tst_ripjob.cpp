@@ -51,6 +51,7 @@ private Q_SLOTS:
     void everyFormat();
     void oneMp3Track();
     void threeFlacTracksIntoFolders();
+    void speedListReachesTheDrive();
     void playlistAndEject();
     void cancel_data();
     void cancel();
@@ -353,6 +354,42 @@ void tst_RipJob::threeFlacTracksIntoFolders()
     QCOMPARE(r->job()->PlaylistEntries, expected);
     QCOMPARE(child<QGroupBox>(progress(*r), "GroupBox")->title(), "Track 3 of 3 (Track 3)");
     checkEndedButtons(*r);
+}
+
+void tst_RipJob::speedListReachesTheDrive()
+{
+    auto r = rig(audioDisc({80}), 5);
+    TfrmMain *w = r->w.get();
+    auto speed = child<QComboBox>(w, "cmbSpeed");
+    const int drive = child<QComboBox>(w, "cmbDevice")->currentIndex();
+    QList<QPair<int, int>> asked;
+    bool take = true;
+    r->core().setSpeedControl([&](int d, int s) {
+        asked.append({d, s});
+        return take;
+    });
+    auto ripOnce = [&] {
+        pressRip(*r);
+        if (!waitEnded(*r))
+            return QStringList{"the job did not end"};
+        const QStringList lines = memo(*r);
+        child<QPushButton>(progress(*r), "btnExit")->click();
+        return lines;
+    };
+    // "Default" leaves the drive alone.
+    QCOMPARE(ripOnce().last(), "Completed!");
+    QVERIFY(asked.isEmpty());
+    speed->setCurrentText("8X");
+    QStringList lines = ripOnce();
+    QCOMPARE(asked, (QList<QPair<int, int>>{{drive, 8}}));
+    QVERIFY(!lines.join('\n').contains("speed"));
+    // A drive that refuses keeps its speed; the job says so once and rips on.
+    take = false;
+    speed->setCurrentText("Maximum");
+    lines = ripOnce();
+    QCOMPARE(asked.last(), (QPair<int, int>{drive, 0}));
+    QCOMPARE(lines.filter("did not take the speed \"Maximum\"").size(), 1);
+    QCOMPARE(lines.last(), "Completed!");
 }
 
 void tst_RipJob::playlistAndEject()
