@@ -1,8 +1,12 @@
 #include "settings.h"
 
+#include "lookup/accuraterip.h"
+#include "pipeline/cdinput.h"
+
 #include <QDir>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QUrl>
 
 ESettingsError::ESettingsError(const QString &message)
     : std::runtime_error(message.toStdString())
@@ -147,4 +151,54 @@ void SettingsStore::StoreOptionFlag(const QString &name, bool value)
     OpenedStorage opened(*m_storage);
     if (opened.ok())
         m_storage->setValue(name, value ? 1 : 0);
+}
+
+namespace {
+
+QString readOffsetKey(const QString &driveName)
+{
+    return SettingsKeys::ReadOffsets + QLatin1Char('/')
+           + QString::fromLatin1(QUrl::toPercentEncoding(driveName));
+}
+
+} // namespace
+
+int SettingsStore::ReadReadOffset(const QString &driveName)
+{
+    OpenedStorage opened(*m_storage);
+    const QString key = readOffsetKey(driveName);
+    if (!opened.ok() || !m_storage->contains(key))
+        return 0;
+    const QVariant v = m_storage->value(key);
+    bool ok = false;
+    int samples = 0;
+    if (v.typeId() != QMetaType::QStringList && v.typeId() != QMetaType::QVariantList)
+        samples = v.toString().trimmed().toInt(&ok);
+    if (!ok || samples < MinReadOffset || samples > MaxReadOffset) {
+        throw ESettingsError(
+            QStringLiteral(
+                "The stored read offset of \"%1\" should be a number of samples "
+                "from %2 to %3 but is \"%4\". It is left as it is and not used this time.")
+                .arg(driveName)
+                .arg(MinReadOffset)
+                .arg(MaxReadOffset)
+                .arg(v.toStringList().join(QStringLiteral(", "))));
+    }
+    return samples;
+}
+
+void SettingsStore::StoreReadOffset(const QString &driveName, int samples)
+{
+    OpenedStorage opened(*m_storage);
+    if (opened.ok())
+        m_storage->setValue(readOffsetKey(driveName), samples);
+}
+
+QString SettingsStore::ReadAccurateRipServer()
+{
+    OpenedStorage opened(*m_storage);
+    if (!opened.ok() || !m_storage->contains(SettingsKeys::AccurateRipServer))
+        return AccurateRip::DefaultServer;
+    const QString server = m_storage->value(SettingsKeys::AccurateRipServer).toString().trimmed();
+    return server.isEmpty() ? AccurateRip::DefaultServer : server;
 }

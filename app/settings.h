@@ -15,6 +15,15 @@ namespace SettingsKeys {
 inline const QString Folder = QStringLiteral("Folder");     // string: output folder
 inline const QString EjectCD = QStringLiteral("EjectCD");   // integer 0 or 1
 inline const QString MakeList = QStringLiteral("MakeList"); // integer 0 or 1
+// Verified rips, each an integer 0 or 1 (off when missing).
+inline const QString VerifyAccurateRip = QStringLiteral("VerifyAccurateRip");
+inline const QString WriteRipLog = QStringLiteral("WriteRipLog");
+inline const QString WriteCueSheet = QStringLiteral("WriteCueSheet");
+// string: the AccurateRip server, "http://host[:port]"
+inline const QString AccurateRipServer = QStringLiteral("AccurateRipServer");
+// Group of integers in samples, one per drive, keyed by the drive's name
+// percent-encoded (a name may hold '/').
+inline const QString ReadOffsets = QStringLiteral("ReadOffsets");
 } // namespace SettingsKeys
 
 // A stored value that cannot be read as its type.
@@ -73,12 +82,22 @@ public:
     QString ReadDestFolder();
     void StoreDestFolder(const QString &folder);
 
-    // One end-of-job flag (EjectCD, MakeList) in an opening of its own, so a
+    // One end-of-job or verified-rip flag (EjectCD, MakeList, VerifyAccurateRip,
+    // WriteRipLog, WriteCueSheet) in an opening of its own, so a
     // caller can apply one before reading the next; empty when not stored or
     // when the settings cannot be opened. Throws ESettingsError for a value
     // that is not a whole number.
     std::optional<bool> ReadOptionFlag(const QString &name);
     void StoreOptionFlag(const QString &name, bool value);
+
+    // The read offset of the drive of that name in samples; 0 when none is
+    // stored or the settings cannot be opened. Throws ESettingsError for a
+    // value that is not a whole number from -3000 to 3000.
+    int ReadReadOffset(const QString &driveName);
+    void StoreReadOffset(const QString &driveName, int samples);
+
+    // The AccurateRip server; the public one when none is stored.
+    QString ReadAccurateRipServer();
 
     SettingsStorage &storage() { return *m_storage; }
 

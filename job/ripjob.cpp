@@ -1,9 +1,13 @@
 #include "job/ripjob.h"
 
 #include "convert/audioconvertclient.h"
+#include "job/cuesheet.h"
 #include "job/outputnaming.h"
 #include "job/playlist.h"
 #include "job/progressview.h"
+#include "job/riplog.h"
+#include "job/ripverifier.h"
+#include "libs/disclookup/disctoc.h"
 #include "pipeline/cdinput.h"
 #include "pipeline/flacwriter.h"
 #include "pipeline/macwriter.h"
@@ -12,6 +16,7 @@
 #include "pipeline/writerevents.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -91,6 +96,7 @@ void TRipJob::show(const std::function<void(ProgressView &)> &update)
 
 void TRipJob::addLine(const QString &line)
 {
+    m_memo << line;
     show([&line](ProgressView &v) { v.addLine(line); });
 }
 
@@ -125,9 +131,66 @@ void TRipJob::Start(ProgressView &view,
     m_convertErrorCode = 0;
     m_currentOutput = nullptr;
     m_running = !m_jobQueue.isEmpty();
+    m_memo.clear();
+    m_finished.clear();
+    m_awaitingVerdicts = false;
     addLine(QStringLiteral("Initialization..."));
-    if (m_running)
+    if (m_running) {
+        startVerifier();
         StartNextTrack();
+    }
+}
+
+void TRipJob::startVerifier()
+{
+    // A read cut off by a cancel may still be feeding the last job's tap.
+    if (m_verifier)
+        m_previousVerifier = std::move(m_verifier);
+    m_toc.clear();
+    m_driveName.clear();
+    if (!m_c.CDIn)
+        return;
+    try {
+        m_toc = m_c.CDIn->GetToc();
+        m_driveName = m_c.CDIn->GetDriveName();
+    } catch (const std::exception &) {
+        m_toc.clear();
+    }
+    DiscLookup::DiscToc toc;
+    if (m_toc.size() >= 2) {
+        for (size_t i = 0; i + 1 < m_toc.size(); ++i)
+            toc.tracks.push_back({int(m_toc[i].TrackNumber),
+                                  m_toc[i].StartSector + DiscLookup::LeadInFrames,
+                                  CDRip::IsDataFlag(m_toc[i].Flag)});
+        toc.leadOutFrame = m_toc.back().StartSector + DiscLookup::LeadInFrames;
+    }
+    m_verifier = std::make_unique<TRipVerifier>(toc, m_verifyOptions.verify, m_verifyOptions.server);
+    connect(m_verifier.get(), &TRipVerifier::MemoLine, this, &TRipJob::addLine);
+    connect(m_verifier.get(), &TRipVerifier::Done, this, [this] {
+        if (m_awaitingVerdicts && m_running)
+            completeJob();
+    });
+    m_verifier->Start();
+}
+
+void TRipJob::setTap(int trackNumber)
+{
+    TPcmTap *tap = nullptr;
+    if (m_verifier) {
+        try {
+            tap = &m_verifier->BeginTrack(trackNumber);
+        } catch (const std::invalid_argument &) {
+            // A track the table does not list as audio gets no checksums,
+            // and so no verdict but "not verified".
+        }
+    }
+    m_c.CDIn->SetTap(tap);
+}
+
+void TRipJob::clearTap()
+{
+    if (m_c.CDIn && !m_c.CDIn->IsBusy())
+        m_c.CDIn->SetTap(nullptr);
 }
 
 void TRipJob::StartNextTrack()
@@ -169,6 +232,7 @@ void TRipJob::StartNextTrack()
             throw EPcmException(CDRipMissingMessage);
         m_c.CDIn->SetStartTrack(head.Number);
         m_c.CDIn->SetEndTrack(m_c.CDIn->StartTrack());
+        setTap(head.Number);
         writer->StartOutput();
     } catch (const std::exception &e) {
         stall(QString::fromUtf8(e.what()));
@@ -285,10 +349,10 @@ void TRipJob::TimerTimer()
     }
 }
 
-void TRipJob::writeTags(const TTrackInfo &track)
+bool TRipJob::writeTags(const TTrackInfo &track)
 {
-    if (!m_c.AudioConvert->WriteTags() || !m_c.Information)
-        return;
+    if (!m_c.AudioConvert || !m_c.AudioConvert->WriteTags() || !m_c.Information)
+        return false;
     AudioConvertLib::IAudioConvertInformation &info = *m_c.Information;
     info.SetTagTitle(track.Title);
     info.SetTagTrack(int16_t(track.Number));
@@ -301,6 +365,18 @@ void TRipJob::writeTags(const TTrackInfo &track)
     info.SetTagCopyright(m_tags.copyright);
     info.SetTagUrl(m_tags.url);
     info.SetTagEncodedBy(m_tags.encodedBy);
+    return true;
+}
+
+void TRipJob::writeLosslessTags(const TTrackInfo &track)
+{
+    // The writer has closed the file; the tags go in before the track counts.
+    if (!writeTags(track))
+        return;
+    AudioConvertLib::WriteLosslessTags(track.FileName,
+                                       m_format == fmFlac ? AudioConvertLib::TLosslessFormat::Flac
+                                                          : AudioConvertLib::TLosslessFormat::Ape,
+                                       *m_c.Information);
 }
 
 void TRipJob::StartConversionMp3()
@@ -430,6 +506,12 @@ void TRipJob::TimeRipTimer()
     m_c.TimeRip->stop();
     if (!m_running || m_aborted || m_jobQueue.isEmpty())
         return;
+    try {
+        writeLosslessTags(m_jobQueue.constFirst());
+    } catch (const std::exception &e) {
+        stall(QString::fromUtf8(e.what()));
+        return;
+    }
     trackFinished();
 }
 
@@ -444,8 +526,12 @@ void TRipJob::trackFinished()
     // The conversion route lists only a file the component left behind.
     if (!routeA(m_format) || QFileInfo(track.FileName).isFile())
         PlaylistEntries << track.FileName;
+    m_finished << track;
+    clearTap();
+    if (m_verifier)
+        m_verifier->EndTrack(track.Number);
     if (m_jobQueue.isEmpty()) {
-        completeJob();
+        lastTrackFinished();
         return;
     }
     m_total += m_totalStep;
@@ -461,8 +547,23 @@ void TRipJob::trackFinished()
     StartNextTrack();
 }
 
+void TRipJob::lastTrackFinished()
+{
+    if (!m_verifier) {
+        completeJob();
+        return;
+    }
+    // The summary follows the last verdict; a lookup still under way holds
+    // "Completed!" back until its answer or its time limit.
+    m_awaitingVerdicts = true;
+    m_verifier->Finish();
+    if (m_verifier->IsDone() && m_running && m_awaitingVerdicts)
+        completeJob();
+}
+
 void TRipJob::completeJob()
 {
+    m_awaitingVerdicts = false;
     m_total = 100;
     m_jobStage = jsIdle;
     m_running = false;
@@ -472,6 +573,7 @@ void TRipJob::completeJob()
         v.setCancelEnabled(false);
         v.setExitEnabled(true);
     });
+    m_memo << QStringLiteral("Completed!");
     FinishJob();
     Q_EMIT ended();
 }
@@ -499,6 +601,85 @@ void TRipJob::FinishJob()
             report(e);
         }
     }
+    if (m_verifyOptions.writeCue && !m_finished.isEmpty()) {
+        try {
+            writeCueSheet();
+        } catch (const std::exception &e) {
+            report(e);
+        }
+    }
+    // The log last, so that it holds what became of the others.
+    if (m_verifyOptions.writeLog && !m_finished.isEmpty()) {
+        try {
+            writeRipLog();
+        } catch (const std::exception &e) {
+            report(e);
+        }
+    }
+}
+
+QString TRipJob::sideFilePath(const QString &extension) const
+{
+    // Beside the first file of the job; "<album>.log" names the pair.
+    const QString folder = QFileInfo(m_finished.constFirst().FileName).absolutePath();
+    QString name = RipLogFileName(m_tags.album);
+    name.chop(4);
+    return folder + QLatin1Char('/') + name + extension;
+}
+
+void TRipJob::writeRipLog()
+{
+    TRipLog log;
+    log.ProgramVersion = m_verifyOptions.programVersion;
+    log.Date = QDateTime::currentDateTime();
+    log.Drive = m_driveName;
+    log.ReadMode = QStringLiteral("secure (cdparanoia)");
+    log.ReadOffset = m_c.CDIn ? m_c.CDIn->ReadOffset() : 0;
+    log.Artist = m_verifyOptions.performer;
+    log.Album = m_tags.album;
+    if (m_verifier) {
+        log.AccurateRipIds = m_verifier->AccurateRipIds();
+        // The CDDB id is the second part of the AccurateRip ones' last.
+        log.CddbId = log.AccurateRipIds.section(QLatin1Char('-'), 3);
+    }
+    for (const TTrackInfo &track : std::as_const(m_finished)) {
+        TRipLogTrack entry;
+        entry.Number = track.Number;
+        entry.FileName = QFileInfo(track.FileName).fileName();
+        if (m_verifier) {
+            entry.Sums = m_verifier->Sums(track.Number);
+            entry.Verdict = m_verifier->Verdict(track.Number);
+        }
+        log.Tracks.push_back(entry);
+    }
+    log.Memo = m_memo;
+    WriteRipLog(sideFilePath(QStringLiteral(".log")), log);
+}
+
+void TRipJob::writeCueSheet()
+{
+    const QString path = sideFilePath(QStringLiteral(".cue"));
+    const QDir folder = QFileInfo(path).absoluteDir();
+    TCueSheet sheet;
+    sheet.Performer = m_verifyOptions.performer;
+    sheet.Title = m_tags.album;
+    sheet.Genre = m_tags.genre.section(QStringLiteral(" - "), -1);
+    sheet.Year = m_tags.year.toInt();
+    if (m_verifier)
+        sheet.DiscId = m_verifier->AccurateRipIds().section(QLatin1Char('-'), 3);
+    for (const TTrackInfo &track : std::as_const(m_finished)) {
+        TCueTrack entry;
+        entry.Number = track.Number;
+        entry.FileName = folder.relativeFilePath(track.FileName);
+        entry.Title = track.Title;
+        entry.Performer = track.Artist;
+        // A file holds its track up to the next entry of the table.
+        for (size_t i = 0; i + 1 < m_toc.size(); ++i)
+            if (m_toc[i].TrackNumber == track.Number)
+                entry.Frames = m_toc[i + 1].StartSector - m_toc[i].StartSector;
+        sheet.Tracks.push_back(entry);
+    }
+    WriteCueSheet(path, sheet);
 }
 
 void TRipJob::stall(const QString &message)
@@ -511,9 +692,10 @@ void TRipJob::CancelJob()
 {
     if (!m_running)
         return;
+    // While the verdicts are awaited every track is already finished.
+    const int extracted = m_awaitingVerdicts ? m_currentOrdinal : m_currentOrdinal - 1;
     const QString done = QStringLiteral("Done. ")
-                         + QString::asprintf("%d track(s) were successfully extracted.",
-                                             m_currentOrdinal - 1);
+                         + QString::asprintf("%d track(s) were successfully extracted.", extracted);
     auto showEnd = [&done](ProgressView &v) {
         v.addLine(QStringLiteral("Cancelled."));
         v.addLine(done);
@@ -522,7 +704,7 @@ void TRipJob::CancelJob()
     };
     switch (m_jobStage) {
     case jsWriting:
-        if (m_currentOutput)
+        if (m_currentOutput && !m_awaitingVerdicts)
             m_currentOutput->RequestStop();
         m_aborted = true;
         show(showEnd);
@@ -554,6 +736,7 @@ void TRipJob::Shutdown()
     if (converting)
         m_c.AudioConvert->Abort();
     waitForWriter();
+    clearTap();
     removeTempWavFile();
     removePartialOutput();
 }

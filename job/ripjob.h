@@ -1,6 +1,8 @@
 #pragma once
 
 #include "job/trackinfo.h"
+#include "lookup/accurateriplookup.h"
+#include "pipeline/cdripbinding.h"
 
 #include <QList>
 #include <QObject>
@@ -11,10 +13,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class ProgressView;
 class QTimer;
 class TAudioConvert;
+class TRipVerifier;
 class TCDIn;
 class TFLACOut;
 class TMACOut;
@@ -90,6 +94,18 @@ public:
         QString playlistFile;
     };
 
+    // The verified-rip options, all off by default: the AccurateRip verdicts
+    // in the log, and the rip log and CUE sheet beside the output files.
+    struct VerifyOptions
+    {
+        bool verify = false;
+        bool writeLog = false;
+        bool writeCue = false;
+        TAccurateRipSettings server;
+        QString performer; // the disc's artist, for the log and the sheet
+        QString programVersion;
+    };
+
     explicit TRipJob(const Components &components, QObject *parent = nullptr);
     // Ends a running job as Shutdown does.
     ~TRipJob() override;
@@ -104,6 +120,9 @@ public:
                const QList<TTrackInfo> &records,
                const TagFields &tags,
                const EndOptions &options);
+    // Taken by the next Start.
+    void SetVerifyOptions(const VerifyOptions &options) { m_verifyOptions = options; }
+
     // The Cancel button: stops the current track and ends the job, keeping
     // the tracks finished so far. Nothing once the job has ended.
     void CancelJob();
@@ -164,8 +183,18 @@ private:
     // The head track is finished: it leaves the queue for the playlist, and
     // the next one starts or the job completes.
     void trackFinished();
+    // The last track is finished: the verdicts still owed come first.
+    void lastTrackFinished();
     void completeJob();
-    void writeTags(const TTrackInfo &track);
+    // False when the "Write tags" switch is off.
+    bool writeTags(const TTrackInfo &track);
+    void writeLosslessTags(const TTrackInfo &track);
+    void startVerifier();
+    void setTap(int trackNumber);
+    void clearTap();
+    void writeRipLog();
+    void writeCueSheet();
+    QString sideFilePath(const QString &extension) const;
     QString createTempWavFile() const;
     // The job stops advancing with "Error: " + message in the log; Cancel ends it.
     void stall(const QString &message);
@@ -201,4 +230,15 @@ private:
     // The file under a final name that the current track is writing, until
     // the track has finished.
     QString m_partialOutput;
+
+    VerifyOptions m_verifyOptions;
+    // The checksums and verdicts of the running job. The one before it stays
+    // until then: a cancelled read may still feed its tap.
+    std::unique_ptr<TRipVerifier> m_verifier;
+    std::unique_ptr<TRipVerifier> m_previousVerifier;
+    std::vector<TTocEntry> m_toc;
+    QStringList m_memo;
+    QList<TTrackInfo> m_finished;
+    QString m_driveName;
+    bool m_awaitingVerdicts = false;
 };

@@ -15,6 +15,31 @@ constexpr int32_t SectorBytes = 2352;
 
 const char *const BusyMessage = "The component is buisy";
 
+// The sectors of the disc that hold audio: from the start of the disc (or of
+// the first audio track after a leading data track) to the end of the last
+// audio track, which a trailing data track would otherwise extend.
+struct AudioSpan
+{
+    int64_t first = 0;
+    int64_t end = 0;
+};
+
+AudioSpan audioSpanOf(const std::vector<TTocEntry> &toc)
+{
+    AudioSpan span;
+    if (toc.size() < 2)
+        return span;
+    size_t firstAudio = 0;
+    while (firstAudio + 1 < toc.size() && CDRip::IsDataFlag(toc[firstAudio].Flag))
+        ++firstAudio;
+    size_t lastAudio = toc.size() - 2;
+    while (lastAudio > firstAudio && CDRip::IsDataFlag(toc[lastAudio].Flag))
+        --lastAudio;
+    span.first = firstAudio == 0 ? 0 : toc[firstAudio].StartSector;
+    span.end = toc[lastAudio + 1].StartSector;
+    return span;
+}
+
 } // namespace
 
 TTrackKind TrackKindOfFlag(uint8_t flag)
@@ -131,6 +156,18 @@ TTrackEntryInfo TCDIn::GetTrackInfo(int32_t track)
     return info;
 }
 
+std::vector<TTocEntry> TCDIn::GetToc()
+{
+    DriveHold hold(*this);
+    std::vector<TTocEntry> toc;
+    if (CDRip::ReadToc() != 0)
+        return toc;
+    const int32_t entries = CDRip::GetNumTocEntries();
+    for (int32_t i = 0; i <= entries; ++i)
+        toc.push_back(CDRip::GetTocEntry(i));
+    return toc;
+}
+
 void TCDIn::EjectDisc()
 {
     if (IsBusy())
@@ -172,6 +209,21 @@ void TCDIn::SetEndTrack(int32_t value)
         throw EPcmException(BusyMessage);
     m_endTrack = value;
     m_endPosition = TTrackPosition{value + 1, TTrackTime()};
+}
+
+void TCDIn::SetReadOffset(int32_t value)
+{
+    if (IsBusy())
+        throw EPcmException(BusyMessage);
+    if (value >= MinReadOffset && value <= MaxReadOffset)
+        m_readOffset = value;
+}
+
+void TCDIn::SetTap(TPcmTap *tap)
+{
+    if (IsBusy())
+        throw EPcmException(BusyMessage);
+    m_tap = tap;
 }
 
 void TCDIn::rangeSectors(int64_t &start, int64_t &end) const
@@ -222,10 +274,29 @@ void TCDIn::BeginRead()
     AcquireDrive();
     rangeSectors(s, e);
     m_ripSize = static_cast<int32_t>((e - s) * SectorBytes);
-    m_ripStartSector = s;
+
+    // The bytes the drive is asked for, moved by the offset and kept on the
+    // disc's audio (and the tracks asked for); what falls outside is silence.
+    const AudioSpan span = audioSpanOf(toc);
+    const int64_t lowest = std::min(s, span.first) * SectorBytes;
+    const int64_t highest = std::max(e, span.end) * SectorBytes;
+    const int64_t wantedFrom = s * SectorBytes + int64_t(m_readOffset) * 4;
+    const int64_t wantedTo = e * SectorBytes + int64_t(m_readOffset) * 4;
+    const int64_t rawFrom = std::clamp(wantedFrom, lowest, highest);
+    const int64_t rawTo = std::clamp(wantedTo, rawFrom, highest);
+    m_leadSilence = rawFrom - wantedFrom;
+    m_rawLeft = rawTo - rawFrom;
+    m_tailSilence = wantedTo - rawTo;
+    const int64_t firstSector = rawFrom / SectorBytes;
+    const int64_t endSector = (rawTo + SectorBytes - 1) / SectorBytes;
+    m_skipBytes = rawFrom - firstSector * SectorBytes;
+
+    m_ripStartSector = firstSector;
     m_toc = std::move(toc);
     m_bufferSize = RipBufferSize;
-    CDRip::OpenRipper(&m_bufferSize, static_cast<int32_t>(s), static_cast<int32_t>(e));
+    CDRip::OpenRipper(&m_bufferSize,
+                      static_cast<int32_t>(firstSector),
+                      static_cast<int32_t>(std::max(endSector, firstSector)));
 }
 
 int32_t TCDIn::ReadData(void *buffer, int32_t size)
@@ -234,6 +305,31 @@ int32_t TCDIn::ReadData(void *buffer, int32_t size)
         throw EPcmException("The Stream is not opened");
     if (m_chunkPos > m_chunkEnd) {
         m_chunkPos = 1;
+        nextChunk();
+    }
+    const int32_t n = std::min(std::max(size, 0), m_chunkEnd - m_chunkPos + 1);
+    if (n > 0) {
+        const uint8_t *from = RipBuffer.data() + (m_chunkPos - 1);
+        std::memcpy(buffer, from, size_t(n));
+        m_chunkPos += n;
+        m_position += n;
+        if (TPcmTap *tap = m_tap)
+            tap->PcmDelivered(from, n);
+    }
+    return n;
+}
+
+void TCDIn::nextChunk()
+{
+    const auto silence = [this](int64_t &left) {
+        const int32_t n = int32_t(std::min<int64_t>(left, RipBufferSize));
+        std::memset(RipBuffer.data(), 0, size_t(n));
+        left -= n;
+        m_chunkEnd = n;
+    };
+    if (m_leadSilence > 0)
+        return silence(m_leadSilence);
+    while (m_rawLeft > 0) {
         int32_t chunkEnd = 0;
         int32_t abort = 0;
         const int32_t rc = CDRip::RipChunk(RipBuffer.data(), &chunkEnd, &abort);
@@ -243,15 +339,26 @@ int32_t TCDIn::ReadData(void *buffer, int32_t size)
             m_chunkEnd = 0;
             throwReadError();
         }
-        m_chunkEnd = chunkEnd;
+        if (chunkEnd == 0) {
+            // The library ended early: so does the data, with no silence
+            // passed off as audio.
+            m_rawLeft = 0;
+            m_tailSilence = 0;
+            break;
+        }
+        const int32_t skip = int32_t(std::min<int64_t>(m_skipBytes, chunkEnd));
+        const int32_t usable = int32_t(std::min<int64_t>(chunkEnd - skip, m_rawLeft));
+        m_skipBytes -= skip;
+        m_rawLeft -= usable;
+        if (usable > 0) {
+            m_chunkPos = 1 + skip;
+            m_chunkEnd = skip + usable;
+            return;
+        }
     }
-    const int32_t n = std::min(std::max(size, 0), m_chunkEnd - m_chunkPos + 1);
-    if (n > 0) {
-        std::memcpy(buffer, RipBuffer.data() + (m_chunkPos - 1), size_t(n));
-        m_chunkPos += n;
-        m_position += n;
-    }
-    return n;
+    if (m_tailSilence > 0)
+        return silence(m_tailSilence);
+    m_chunkEnd = 0;
 }
 
 void TCDIn::throwReadError()

@@ -3,6 +3,7 @@
 #include "pipeline/cdripbinding.h"
 #include "pipeline/cdtime.h"
 #include "pipeline/pcminput.h"
+#include "pipeline/pcmtap.h"
 
 #include <QString>
 
@@ -28,6 +29,10 @@ static_assert(sizeof(TTrackEntryInfo) == 4, "three bytes of time and one of kind
 TTrackKind TrackKindOfFlag(uint8_t flag);
 
 enum TDriveStatus { dsNotReady = 0, dsReady = 1, dsPlaying = 2 };
+
+// The read offsets a drive may be corrected by, in stereo samples.
+inline constexpr int32_t MinReadOffset = -3000;
+inline constexpr int32_t MaxReadOffset = 3000;
 
 // Raised by construction when the CD ripping library cannot be loaded.
 inline constexpr const char *CDRipMissingMessage = "libcdrip.so could not be loaded.";
@@ -65,6 +70,9 @@ public:
     int32_t GetTrackCount();
     // Raises "Track out of range." outside 1 .. GetTrackCount().
     TTrackEntryInfo GetTrackInfo(int32_t track);
+    // The table of contents read again: tracks 1 .. n, then the lead-out;
+    // empty when it cannot be read.
+    std::vector<TTocEntry> GetToc();
 
     // Raise "The component is buisy" during a read.
     void EjectDisc();
@@ -81,6 +89,18 @@ public:
     int32_t EndTrack() const { return m_endTrack; }
     void SetEndTrack(int32_t value);
 
+    // The drive's read offset in stereo samples: sample i of what the input
+    // delivers is sample i + ReadOffset of what the drive reads, and samples
+    // before the disc's first audio sector or after its last are silence.
+    // Ignores a value outside MinReadOffset .. MaxReadOffset; raises "The
+    // component is buisy" during a read.
+    int32_t ReadOffset() const { return m_readOffset; }
+    void SetReadOffset(int32_t value);
+    // Sees every byte ReadData delivers, on the reader's thread; nullptr for
+    // none. Raises "The component is buisy" during a read.
+    TPcmTap *Tap() const { return m_tap; }
+    void SetTap(TPcmTap *tap);
+
     // The program's data folder, where cdr.ini lives; ends in '/'.
     static QString SettingsFolder();
 
@@ -91,6 +111,9 @@ private:
     void ReleaseDrive();
     // Sector range of the positions from the table of contents last read.
     void rangeSectors(int64_t &start, int64_t &end) const;
+    // Refills RipBuffer from what is left of the read: leading silence, the
+    // library's sectors, trailing silence; ChunkEnd 0 at the end.
+    void nextChunk();
     [[noreturn]] void throwReadError();
 
     static constexpr int32_t RipBufferSize = 176400; // 75 sectors, one second
@@ -105,10 +128,19 @@ private:
     int32_t m_currentDrive = 0;
     int32_t m_startTrack = 0;
     int32_t m_endTrack = 0;
+    int32_t m_readOffset = 0;
+    std::atomic<TPcmTap *> m_tap{nullptr};
     TTrackPosition m_startPosition;
     TTrackPosition m_endPosition;
     int32_t m_ripSize = 0;
     int64_t m_ripStartSector = 0;
+    // What the open read still owes, in bytes: silence before the drive's
+    // data, bytes of the first sector the offset skips, the drive's data,
+    // silence after it.
+    int64_t m_leadSilence = 0;
+    int64_t m_skipBytes = 0;
+    int64_t m_rawLeft = 0;
+    int64_t m_tailSilence = 0;
     std::vector<TTocEntry> m_toc; // copy taken at BeginRead, for error positions
     std::array<uint8_t, RipBufferSize> RipBuffer{};
     int32_t m_bufferSize = RipBufferSize;

@@ -22,6 +22,7 @@
 #include "job/ui/progresswindow.h"
 #include "lookup/freedblookup.h"
 #include "lookup/ui/tipform.h"
+#include "pipeline/cdinput.h"
 #include "pipeline/flacwriter.h"
 #include "pipeline/macwriter.h"
 #include "pipeline/wavewriter.h"
@@ -32,6 +33,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -45,6 +47,7 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -192,6 +195,10 @@ QWidget *TfrmMain::buildOptionPages()
     connect(edtDestFolder, &QLineEdit::textChanged, this, &TfrmMain::edtDestFolderChange);
     connect(chkEject, &QCheckBox::clicked, this, &TfrmMain::chkEjectClick);
     connect(chkmklist, &QCheckBox::clicked, this, &TfrmMain::chkmklistClick);
+    connect(chkAccurateRip, &QCheckBox::clicked, this, &TfrmMain::chkAccurateRipClick);
+    connect(chkRipLog, &QCheckBox::clicked, this, &TfrmMain::chkRipLogClick);
+    connect(chkCueSheet, &QCheckBox::clicked, this, &TfrmMain::chkCueSheetClick);
+    connect(edtReadOffset, &QSpinBox::valueChanged, this, &TfrmMain::edtReadOffsetChange);
     connect(edtFilenameButton, &QToolButton::clicked, this, &TfrmMain::edtFilenameButtonClick);
     return pages;
 }
@@ -353,6 +360,7 @@ void TfrmMain::FormShow()
             this, [this, message] { showError(message); }, Qt::QueuedConnection);
     step("FillTrackList");
     FillTrackList();
+    showReadOffset();
     step("CreatePlayer");
     m_player->CreatePlayer();
     try {
@@ -375,6 +383,14 @@ void TfrmMain::FormShow()
             edtFilename->setText(edtDestFolder->text() + QStringLiteral("/Default.m3u"));
         else
             setPlaylistFieldEnabled(false);
+
+        // The verified-rip options are off unless stored on.
+        const auto storedOn = [this](const QString &key) {
+            return m_core->settings().ReadOptionFlag(key).value_or(false);
+        };
+        chkAccurateRip->setChecked(storedOn(SettingsKeys::VerifyAccurateRip));
+        chkRipLog->setChecked(storedOn(SettingsKeys::WriteRipLog));
+        chkCueSheet->setChecked(storedOn(SettingsKeys::WriteCueSheet));
     } catch (const ESettingsError &e) {
         // The box waits until the window is on screen: it belongs to it.
         const QString message = e.message();
@@ -464,6 +480,7 @@ void TfrmMain::FillTrackList()
 void TfrmMain::cmbDeviceChange()
 {
     FillTrackList();
+    showReadOffset();
 }
 
 void TfrmMain::WMDeviceChange(int eventCode)
@@ -571,6 +588,20 @@ void TfrmMain::ActripExecute()
                                       cmbDevice->currentIndex(),
                                       chkmklist->isChecked(),
                                       edtFilename->text()};
+    TRipJob::VerifyOptions verify;
+    verify.verify = chkAccurateRip->isChecked();
+    verify.writeLog = chkRipLog->isChecked();
+    verify.writeCue = chkCueSheet->isChecked();
+    verify.performer = edtArtist->text();
+    verify.programVersion = QCoreApplication::applicationVersion();
+    if (verify.verify) {
+        try {
+            verify.server.server = m_core->settings().ReadAccurateRipServer();
+        } catch (const std::exception &) {
+            // The public server stands when the stored one cannot be read.
+        }
+    }
+    m_job->SetVerifyOptions(verify);
     // The drive reads at the chosen speed, or the job says once that it will
     // not (after the job's first lines, which the reading does not wait for).
     const QString refused = m_core->ApplyDriveSpeed(cmbDevice->currentIndex(),
@@ -721,6 +752,54 @@ void TfrmMain::chkmklistClick()
     if (chkmklist->isChecked() && edtFilename->text().isEmpty())
         edtFilename->setText(edtDestFolder->text() + QStringLiteral("/Default.m3u"));
     m_core->settings().StoreOptionFlag(SettingsKeys::MakeList, chkmklist->isChecked());
+}
+
+void TfrmMain::chkAccurateRipClick()
+{
+    m_core->settings().StoreOptionFlag(SettingsKeys::VerifyAccurateRip, chkAccurateRip->isChecked());
+}
+
+void TfrmMain::chkRipLogClick()
+{
+    m_core->settings().StoreOptionFlag(SettingsKeys::WriteRipLog, chkRipLog->isChecked());
+}
+
+void TfrmMain::chkCueSheetClick()
+{
+    m_core->settings().StoreOptionFlag(SettingsKeys::WriteCueSheet, chkCueSheet->isChecked());
+}
+
+void TfrmMain::edtReadOffsetChange(int samples)
+{
+    // No drive, no offset to keep.
+    if (cmbDevice->currentIndex() >= 0)
+        m_core->settings().StoreReadOffset(cmbDevice->currentText(), samples);
+    useReadOffset(samples);
+}
+
+void TfrmMain::useReadOffset(int samples)
+{
+    // The window is disabled while a rip reads, so the input is idle here.
+    TCDIn *cd = m_core->CDIn();
+    if (cd && !cd->IsBusy())
+        cd->SetReadOffset(samples);
+}
+
+void TfrmMain::showReadOffset()
+{
+    int samples = 0;
+    try {
+        if (cmbDevice->currentIndex() >= 0)
+            samples = m_core->settings().ReadReadOffset(cmbDevice->currentText());
+    } catch (const ESettingsError &e) {
+        const QString message = e.message();
+        QMetaObject::invokeMethod(
+            this, [this, message] { showError(message); }, Qt::QueuedConnection);
+    }
+    const QSignalBlocker quiet(edtReadOffset);
+    edtReadOffset->setValue(samples);
+    edtReadOffset->setEnabled(cmbDevice->currentIndex() >= 0);
+    useReadOffset(samples);
 }
 
 void TfrmMain::setPlaylistFieldEnabled(bool enabled)

@@ -141,6 +141,16 @@ private:
     void edtDestFolderChange(const QString &text);
     void chkEjectClick();
     void chkmklistClick();
+    void chkAccurateRipClick();
+    void chkRipLogClick();
+    void chkCueSheetClick();
+    // Stores the offset for the drive chosen in cmbDevice.
+    void edtReadOffsetChange(int samples);
+    // Shows the stored offset of the drive chosen in cmbDevice, and reads
+    // that drive with it.
+    void showReadOffset();
+    // CDIn reads with this offset from now on.
+    void useReadOffset(int samples);
     void edtFilenameButtonClick();
     void setPlaylistFieldEnabled(bool enabled);
     void cmbOutformatChange();

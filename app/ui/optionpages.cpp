@@ -3,6 +3,7 @@
 #include "app/choicelists.h"
 #include "app/settings.h"
 #include "app/ui/controlkit.h"
+#include "pipeline/cdinput.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QSpinBox>
 #include <QToolButton>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -108,6 +110,26 @@ QWidget *buildAdvancedPage(OptionControls &c)
     playlistRow->setObjectName(QStringLiteral("pnlFilename"));
     opts->addWidget(playlistRow);
     layout->addWidget(other);
+
+    auto verify = named(new QGroupBox(QStringLiteral("Verified rips")), "grpVerifiedRips");
+    auto checks = new QGridLayout(verify);
+    c.chkAccurateRip = named(new QCheckBox(QStringLiteral("Verify with AccurateRip")),
+                             "chkAccurateRip");
+    c.chkRipLog = named(new QCheckBox(QStringLiteral("Write rip log")), "chkRipLog");
+    c.chkCueSheet = named(new QCheckBox(QStringLiteral("Write CUE sheet")), "chkCueSheet");
+    c.edtReadOffset = named(new QSpinBox, "edtReadOffset");
+    c.edtReadOffset->setRange(MinReadOffset, MaxReadOffset);
+    c.edtReadOffset->setValue(0);
+    c.edtReadOffset->setSuffix(QStringLiteral(" samples"));
+    c.edtReadOffset->setToolTip(
+        QStringLiteral("The read offset of the drive chosen above: audio is shifted by this "
+                       "many samples so that checksums match other rips of the disc"));
+    checks->addWidget(c.chkAccurateRip, 0, 0, 1, 2);
+    checks->addWidget(c.chkRipLog, 1, 0, 1, 2);
+    checks->addWidget(c.chkCueSheet, 2, 0, 1, 2);
+    checks->addWidget(new QLabel(QStringLiteral("Drive read offset")), 3, 0);
+    checks->addWidget(c.edtReadOffset, 3, 1);
+    layout->addWidget(verify);
     layout->addStretch();
     return page;
 }

@@ -8,6 +8,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QSpinBox;
 class QToolButton;
 
 // The controls of the side panel's pages, named as their objectNames; the
@@ -30,11 +31,16 @@ struct OptionControls
     QCheckBox *chkmklist = nullptr;
     QLineEdit *edtFilename = nullptr;
     QToolButton *edtFilenameButton = nullptr;
+    // "Advanced", verified rips
+    QCheckBox *chkAccurateRip = nullptr;
+    QCheckBox *chkRipLog = nullptr;
+    QCheckBox *chkCueSheet = nullptr;
+    QSpinBox *edtReadOffset = nullptr; // samples, for the drive chosen in cmbDevice
 };
 
 // The side panel's two pages, "General" (output folder, filename template,
-// format and quality) and "Advanced" (the tag fields and the end-of-job
-// options), with their controls in their first state, put into `controls`.
+// format and quality) and "Advanced" (the tag fields, the end-of-job
+// options and those of verified rips), with their controls in their first state, put into `controls`.
 // The window connects them to its handlers.
 class OptionPages : public QTabWidget
 {

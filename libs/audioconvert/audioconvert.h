@@ -40,6 +40,18 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The files written straight from the disc, beside the component, that it tags too.
+enum class TLosslessFormat { Flac, Ape };
+
+// Writes the fields of `tags` that have a value into a finished FLAC file as
+// Vorbis comments, or into an APE file as an APEv2 tag, with the names the
+// conversions use. Throws EAudioConvert "The tags could not be written into
+// "<path>"." when TagLib cannot read the file or a write fails part-way. Any
+// thread; the file must be closed.
+void WriteLosslessTags(const QString &path,
+                       TLosslessFormat format,
+                       const IAudioConvertInformation &tags);
+
 // What the converter calls back with, on the thread that created the converter,
 // as queued calls (never from inside an operation).
 class IAudioConvertEvents

@@ -118,7 +118,7 @@ std::unique_ptr<FormatWriter> createOggVorbisWriter(const QString &path,
                                                     const TOggVorbisFormat &format);
 std::unique_ptr<FormatWriter> createWmaWriter(const QString &path, const TWmaProfile &profile);
 
-enum class TagKind { Id3v2, Xiph, RiffInfo, Asf };
+enum class TagKind { Id3v2, Xiph, RiffInfo, Asf, Flac, Ape };
 // Writes the fields into the closed file; false when TagLib could not, or when
 // a write failed part-way (a full disk).
 bool writeTags(const QString &path, TagKind kind, const IAudioConvertInformation &tags);

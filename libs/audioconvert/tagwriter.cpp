@@ -2,7 +2,10 @@
 
 #include <QFile>
 
+#include <taglib/apefile.h>
+#include <taglib/apetag.h>
 #include <taglib/asffile.h>
+#include <taglib/flacfile.h>
 #include <taglib/id3v2framefactory.h>
 #include <taglib/infotag.h>
 #include <taglib/mpegfile.h>
@@ -10,6 +13,7 @@
 #include <taglib/tpropertymap.h>
 #include <taglib/vorbisfile.h>
 #include <taglib/wavfile.h>
+#include <taglib/xiphcomment.h>
 
 #include <algorithm>
 #include <mutex>
@@ -29,7 +33,7 @@ public:
         , m_file(path)
     {
         // Unbuffered: a write that does not fit fails at once, not at a later flush.
-        m_file.open(QIODevice::ReadWrite | QIODevice::Unbuffered);
+        m_file.open(QIODevice::ReadWrite | QIODevice::Unbuffered | QIODevice::ExistingOnly);
     }
 
     bool failed() const { return m_failed; }
@@ -186,6 +190,26 @@ bool writeXiph(TagLib::IOStream *stream, const TagLib::PropertyMap &map)
     return file.save();
 }
 
+bool writeFlac(TagLib::IOStream *stream, const TagLib::PropertyMap &map)
+{
+    TagLib::FLAC::File file(stream, TagLib::ID3v2::FrameFactory::instance(), false);
+    if (!file.isValid())
+        return false;
+    if (!file.xiphComment(true)->setProperties(map).isEmpty())
+        return false;
+    return file.save();
+}
+
+bool writeApe(TagLib::IOStream *stream, const TagLib::PropertyMap &map)
+{
+    TagLib::APE::File file(stream, false);
+    if (!file.isValid())
+        return false;
+    if (!file.APETag(true)->setProperties(map).isEmpty())
+        return false;
+    return file.save();
+}
+
 // The field ids of RIFF INFO for our fields; INFO has none for a web
 // address, IBSU ("base URL") is the one in use for it.
 const char *infoIdOf(const TagLib::String &key)
@@ -284,8 +308,29 @@ bool writeTags(const QString &path, TagKind kind, const IAudioConvertInformation
     case TagKind::Asf:
         saved = writeAsf(&stream, map);
         break;
+    case TagKind::Flac:
+        saved = writeFlac(&stream, map);
+        break;
+    case TagKind::Ape:
+        saved = writeApe(&stream, map);
+        break;
     }
     return saved && !stream.failed();
 }
 
 } // namespace AudioConvertLib::Detail
+
+namespace AudioConvertLib {
+
+void WriteLosslessTags(const QString &path,
+                       TLosslessFormat format,
+                       const IAudioConvertInformation &tags)
+{
+    const Detail::TagKind kind = format == TLosslessFormat::Flac ? Detail::TagKind::Flac
+                                                                 : Detail::TagKind::Ape;
+    if (!Detail::writeTags(path, kind, tags))
+        throw EAudioConvert(
+            QStringLiteral("The tags could not be written into \"%1\".").arg(path).toStdString());
+}
+
+} // namespace AudioConvertLib

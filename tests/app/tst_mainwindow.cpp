@@ -27,11 +27,13 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
+#include <QSpinBox>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUrl>
 #include <QtTest>
 
 class tst_MainWindow : public QObject
@@ -55,6 +57,8 @@ private Q_SLOTS:
     void playlistOption();
     void optionBoxesStoreBothWays_data();
     void optionBoxesStoreBothWays();
+    void verifiedRipOptions();
+    void readOffsetFollowsTheDrive();
     void secondShowIsNoSecondStart();
     void windowEndReleasesTheConverter();
     void sidePanelHotSpot();
@@ -223,6 +227,10 @@ void tst_MainWindow::inventory_data()
         {"chkEject", "QCheckBox"},
         {"chkmklist", "QCheckBox"},
         {"edtFilename", "QLineEdit"},
+        {"chkAccurateRip", "QCheckBox"},
+        {"chkRipLog", "QCheckBox"},
+        {"chkCueSheet", "QCheckBox"},
+        {"edtReadOffset", "QSpinBox"},
         {"spTotal", "QLabel"},
         {"spTips", "QLabel"},
         {"PopupSelect", "QMenu"},
@@ -611,6 +619,15 @@ void tst_MainWindow::optionBoxesStoreBothWays_data()
     QTest::newRow("make list") << "chkmklist"
                                << "MakeList"
                                << "EjectCD";
+    QTest::newRow("AccurateRip") << "chkAccurateRip"
+                                 << "VerifyAccurateRip"
+                                 << "WriteRipLog";
+    QTest::newRow("rip log") << "chkRipLog"
+                             << "WriteRipLog"
+                             << "WriteCueSheet";
+    QTest::newRow("CUE sheet") << "chkCueSheet"
+                               << "WriteCueSheet"
+                               << "VerifyAccurateRip";
 }
 
 void tst_MainWindow::optionBoxesStoreBothWays()
@@ -630,6 +647,63 @@ void tst_MainWindow::optionBoxesStoreBothWays()
         QCOMPARE(win.settings->writes, ++writes);
     }
     QVERIFY(!win.settings->values.contains(otherKey));
+}
+
+void tst_MainWindow::verifiedRipOptions()
+{
+    // Off by default, shown as stored.
+    Window off = makeWindow();
+    off.w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(off.w.get()));
+    for (auto [name, text] : {std::pair{"chkAccurateRip", "Verify with AccurateRip"},
+                              std::pair{"chkRipLog", "Write rip log"},
+                              std::pair{"chkCueSheet", "Write CUE sheet"}}) {
+        QVERIFY(!child<QCheckBox>(off.w.get(), name)->isChecked());
+        QCOMPARE(child<QCheckBox>(off.w.get(), name)->text(), QString(text));
+        QVERIFY(child<QWidget>(off.w.get(), "tsAdvanced")
+                    ->isAncestorOf(child<QWidget>(off.w.get(), name)));
+    }
+    QCOMPARE(child<QSpinBox>(off.w.get(), "edtReadOffset")->value(), 0);
+    QCOMPARE(off.settings->writes, 0);
+
+    Window on = makeWindow({{"VerifyAccurateRip", 1}, {"WriteRipLog", 1}, {"WriteCueSheet", 0}});
+    on.w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(on.w.get()));
+    QVERIFY(child<QCheckBox>(on.w.get(), "chkAccurateRip")->isChecked());
+    QVERIFY(child<QCheckBox>(on.w.get(), "chkRipLog")->isChecked());
+    QVERIFY(!child<QCheckBox>(on.w.get(), "chkCueSheet")->isChecked());
+    QCOMPARE(on.settings->writes, 0);
+}
+
+void tst_MainWindow::readOffsetFollowsTheDrive()
+{
+    Window win = makeWindow();
+    TfrmMain *w = win.w.get();
+    auto devices = child<QComboBox>(w, "cmbDevice");
+    const int images = devices->count() - 2;
+    const QString example = devices->itemText(images);
+    const QString shortDisc = devices->itemText(images + 1);
+    win.settings->values.insert("ReadOffsets/" + QUrl::toPercentEncoding(shortDisc), -30);
+    devices->setCurrentIndex(images);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    auto offset = child<QSpinBox>(w, "edtReadOffset");
+    QCOMPARE(offset->minimum(), -3000);
+    QCOMPARE(offset->maximum(), 3000);
+    QCOMPARE(offset->value(), 0);
+
+    offset->setValue(667);
+    QCOMPARE(win.settings->values.value("ReadOffsets/" + QUrl::toPercentEncoding(example)).toInt(),
+             667);
+    // The CD input reads each drive with its own offset.
+    QCOMPARE(w->core()->CDIn()->ReadOffset(), 667);
+    devices->setCurrentIndex(images + 1);
+    QCOMPARE(offset->value(), -30);
+    QCOMPARE(w->core()->CDIn()->ReadOffset(), -30);
+    devices->setCurrentIndex(images);
+    QCOMPARE(offset->value(), 667);
+    QCOMPARE(w->core()->CDIn()->ReadOffset(), 667);
+    QCOMPARE(win.settings->writes, 1);
 }
 
 void tst_MainWindow::secondShowIsNoSecondStart()

@@ -4,6 +4,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QtTest>
 
 class tst_Settings : public QObject
@@ -20,6 +21,10 @@ private Q_SLOTS:
     void badFolderValue();
     void iniFileRoundTrip();
     void iniFileBadValue();
+    void verifiedRipFlags();
+    void readOffsetsPerDrive_data();
+    void readOffsetsPerDrive();
+    void accurateRipServer();
 
 private:
     static std::pair<SettingsStore, MemorySettingsStorage *> memoryStore();
@@ -145,6 +150,69 @@ void tst_Settings::iniFileRoundTrip()
     SettingsStore again(std::make_unique<QSettingsStorage>());
     QCOMPARE(again.ReadDestFolder(), QString::fromUtf8("/home/me/Musik/Björk"));
     QCOMPARE(again.ReadOptionFlag(SettingsKeys::MakeList), std::optional<bool>(true));
+}
+
+void tst_Settings::verifiedRipFlags()
+{
+    auto [store, mem] = memoryStore();
+    QVERIFY(!store.ReadOptionFlag(SettingsKeys::VerifyAccurateRip));
+    store.StoreOptionFlag(SettingsKeys::VerifyAccurateRip, true);
+    store.StoreOptionFlag(SettingsKeys::WriteCueSheet, true);
+    store.StoreOptionFlag(SettingsKeys::WriteRipLog, false);
+    QCOMPARE(mem->values.value("VerifyAccurateRip").toInt(), 1);
+    QCOMPARE(store.ReadOptionFlag(SettingsKeys::VerifyAccurateRip), std::optional<bool>(true));
+    QCOMPARE(store.ReadOptionFlag(SettingsKeys::WriteRipLog), std::optional<bool>(false));
+    QCOMPARE(store.ReadOptionFlag(SettingsKeys::WriteCueSheet), std::optional<bool>(true));
+    QVERIFY(!store.ReadOptionFlag(SettingsKeys::EjectCD));
+}
+
+void tst_Settings::readOffsetsPerDrive_data()
+{
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<int>("expected"); // 9999: an error
+    QTest::newRow("positive") << QVariant(667) << 667;
+    QTest::newRow("negative text") << QVariant("-1164") << -1164;
+    QTest::newRow("lowest") << QVariant(-3000) << -3000;
+    QTest::newRow("too high") << QVariant(3001) << 9999;
+    QTest::newRow("word") << QVariant("six") << 9999;
+    QTest::newRow("list") << QVariant(QStringList{"6"}) << 9999;
+}
+
+void tst_Settings::readOffsetsPerDrive()
+{
+    QFETCH(QVariant, stored);
+    QFETCH(int, expected);
+    // Names of drives and of images, which hold slashes.
+    const QString drive = "HL-DT-ST DVDRAM GH24NSD1 RN01";
+    const QString image = "/home/me/discs/a b.cue";
+    SettingsStore store(std::make_unique<QSettingsStorage>());
+    QCOMPARE(store.ReadReadOffset(drive), 0);
+    store.StoreReadOffset(image, 48);
+    QSettings file(QSettings::IniFormat, QSettings::UserScope, "Orvanel Sondrel", "Orvanel Sondrel");
+    file.setValue("ReadOffsets/" + QUrl::toPercentEncoding(drive), stored);
+    file.sync();
+    if (expected == 9999) {
+        try {
+            store.ReadReadOffset(drive);
+            QFAIL("no error for a bad value");
+        } catch (const ESettingsError &e) {
+            QVERIFY2(e.message().contains(drive), qPrintable(e.message()));
+        }
+    } else {
+        QCOMPARE(store.ReadReadOffset(drive), expected);
+    }
+    QCOMPARE(store.ReadReadOffset(image), 48);
+    QCOMPARE(store.ReadReadOffset("another drive"), 0);
+}
+
+void tst_Settings::accurateRipServer()
+{
+    auto [store, mem] = memoryStore();
+    QCOMPARE(store.ReadAccurateRipServer(), QString("http://www.accuraterip.com"));
+    mem->values.insert("AccurateRipServer", " http://127.0.0.1:8080 ");
+    QCOMPARE(store.ReadAccurateRipServer(), QString("http://127.0.0.1:8080"));
+    mem->values.insert("AccurateRipServer", "");
+    QCOMPARE(store.ReadAccurateRipServer(), QString("http://www.accuraterip.com"));
 }
 
 void tst_Settings::iniFileBadValue()

@@ -1,5 +1,6 @@
 #include "pipeline/cdinput.h"
 #include "pipeline/pcmexception.h"
+#include "pipeline/trackchecksums.h"
 #include "tests/support/disclayouts.h"
 #include "tests/support/memoryoutput.h"
 #include "tests/support/testsupport.h"
@@ -40,6 +41,10 @@ private Q_SLOTS:
     void readErrorNamesTrackAndPosition_data();
     void readErrorNamesTrackAndPosition();
     void ripThroughSink();
+    void readOffsetShiftsTheDisc_data();
+    void readOffsetShiftsTheDisc();
+    void readOffsetRules();
+    void tapSeesWhatTheSinkGets();
     void missingLibrary();
     void shutdownReleasesLibrary();
 
@@ -533,6 +538,103 @@ void tst_CDIn::ripThroughSink()
     QCOMPARE(failed.load(), 1);
     QCOMPARE(error, QString("Read error in track 2 at 00:26:50"));
     QVERIFY(!in->IsBusy());
+}
+
+void tst_CDIn::readOffsetShiftsTheDisc_data()
+{
+    QTest::addColumn<QString>("layout");
+    QTest::addColumn<int>("offset");
+    for (const char *layout : {"pregaps", "data track last", "data track first"}) {
+        for (int k : {1, 5, 588, 667, 3000}) {
+            QTest::addRow("%s, +%d", layout, k) << QString(layout) << k;
+            QTest::addRow("%s, -%d", layout, k) << QString(layout) << -k;
+        }
+    }
+}
+
+void tst_CDIn::readOffsetShiftsTheDisc()
+{
+    // Sample i of each track read with offset k is sample i + k of the disc;
+    // the samples before the disc's first audio sector and after its last
+    // are silence.
+    QFETCH(QString, layout);
+    QFETCH(int, offset);
+    const DiscGen::DiscSpec plan = DiscLayouts::plan(layout);
+    const DiscGen::WrittenDisc disc = writeDisc(plan, "offset", false);
+    const QByteArray image = readFile(QString::fromStdString(disc.binPath));
+    auto in = inputOver({QString::fromStdString(disc.cuePath)});
+    in->SetReadOffset(offset);
+    QCOMPARE(in->ReadOffset(), offset);
+
+    // The audio's bytes in the image: a data track at either end is not audio.
+    const auto &tracks = disc.layout.tracks;
+    const qint64 audioFrom = plan.tracks.front().data ? qint64(tracks[1].start) * 2352 : 0;
+    const qint64 audioTo = plan.tracks.back().data ? qint64(tracks.back().start) * 2352
+                                                   : image.size();
+    for (size_t t = 0; t < plan.tracks.size(); ++t) {
+        if (plan.tracks[t].data)
+            continue;
+        const qint64 from = qint64(tracks[t].start) * 2352;
+        const qint64 to = qint64(tracks[t].readEnd) * 2352;
+        QByteArray expected(int(to - from), '\0');
+        for (qint64 at = from; at < to; at += 4) {
+            const qint64 source = at + 4 * qint64(offset);
+            if (source >= audioFrom && source < audioTo)
+                memcpy(expected.data() + (at - from), image.constData() + source, 4);
+        }
+        in->SetStartTrack(int(t + 1));
+        in->SetEndTrack(int(t + 1));
+        in->BeginRead();
+        QCOMPARE(in->Size(), int32_t(to - from));
+        const QByteArray got = readAll(*in, t % 2 ? 7000 : 65536);
+        in->EndRead();
+        QVERIFY2(got == expected, qPrintable(QString("track %1 differs").arg(t + 1)));
+    }
+}
+
+void tst_CDIn::readOffsetRules()
+{
+    const DiscGen::WrittenDisc disc = writeDisc(audioDisc({300, 300}), "offsetrules", false);
+    auto in = inputOver({QString::fromStdString(disc.cuePath)});
+    QCOMPARE(in->ReadOffset(), 0);
+    in->SetReadOffset(-3000);
+    in->SetReadOffset(3001);
+    in->SetReadOffset(-3001);
+    QCOMPARE(in->ReadOffset(), -3000);
+    in->SetReadOffset(3000);
+    QCOMPARE(in->ReadOffset(), 3000);
+
+    in->SetStartTrack(1);
+    in->SetEndTrack(1);
+    in->BeginRead();
+    QVERIFY_THROWS_EXCEPTION(EPcmException, in->SetReadOffset(0));
+    QCOMPARE(in->ReadOffset(), 3000);
+    in->EndRead();
+}
+
+void tst_CDIn::tapSeesWhatTheSinkGets()
+{
+    // The checksums taken on the way are those of the bytes the writer got,
+    // for a read with an offset and pieces that split samples.
+    const DiscGen::WrittenDisc disc = writeDisc(audioDisc({80, 200, 90}), "tap", false);
+    auto in = inputOver({QString::fromStdString(disc.cuePath)});
+    in->SetReadOffset(-7);
+    TTrackChecksummer tap(200 * 588, TTrackPlace{});
+    in->SetTap(&tap);
+    in->SetStartTrack(2);
+    in->SetEndTrack(2);
+    in->BeginRead();
+    QVERIFY_THROWS_EXCEPTION(EPcmException, in->SetTap(nullptr));
+    const QByteArray got = readAll(*in, 1001);
+    in->EndRead();
+    in->SetTap(nullptr);
+
+    QVERIFY(tap.Complete());
+    TTrackChecksummer direct(200 * 588, TTrackPlace{});
+    direct.PcmDelivered(reinterpret_cast<const uint8_t *>(got.constData()), int32_t(got.size()));
+    QCOMPARE(tap.Result().Crc32, direct.Result().Crc32);
+    QCOMPARE(tap.Result().AccurateRipV1, direct.Result().AccurateRipV1);
+    QCOMPARE(tap.Result().AccurateRipV2, direct.Result().AccurateRipV2);
 }
 
 void tst_CDIn::missingLibrary()

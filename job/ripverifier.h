@@ -1,0 +1,85 @@
+#pragma once
+
+#include "libs/disclookup/disctoc.h"
+#include "lookup/accuraterip.h"
+#include "lookup/accurateriplookup.h"
+#include "pipeline/trackchecksums.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// The checksums and AccurateRip verdicts of one rip job. The job asks it for
+// the tap of each track before the track's read starts (to set as the CD
+// input's tap), tells it when the track is finished, and shows the lines it
+// sends. The database is asked once, when the job starts; a verdict whose
+// answer has not come yet waits for it, in track order.
+//
+// Window thread; the taps are fed on the reading worker between BeginTrack
+// and EndTrack.
+class TRipVerifier : public QObject
+{
+    Q_OBJECT
+
+public:
+    // toc: the disc's whole table of contents, its real lead-out included.
+    // verify: ask AccurateRip; without it no verdict or summary line is sent.
+    TRipVerifier(const DiscLookup::DiscToc &toc,
+                 bool verify,
+                 const TAccurateRipSettings &settings,
+                 QObject *parent = nullptr);
+    ~TRipVerifier() override;
+
+    // Starts the lookup (with verify). A table the disc ids cannot be had
+    // from makes every verdict "not verified" with the reason.
+    void Start();
+
+    // The tap for audio track `trackNumber`, whose read is about to start.
+    // Stays valid until this object goes. Throws std::invalid_argument for a
+    // track that is not an audio track of the table.
+    TTrackChecksummer &BeginTrack(int trackNumber);
+    // The track is finished; its verdict line follows (at once or when the
+    // answer comes). A track whose read did not deliver every sample gets
+    // no checksums and is never called accurate.
+    void EndTrack(int trackNumber);
+    // No more tracks: the summary line follows the last verdict, then Done.
+    void Finish();
+    bool IsDone() const { return m_done; }
+
+    // What the log needs, once Done: per finished track its sums (none when
+    // incomplete) and verdict line (empty without verify), and the disc's
+    // ids ("012-0013bd5a-00b8d489-c60af50d", empty when the table gives none).
+    std::optional<TTrackChecksums> Sums(int trackNumber) const;
+    QString Verdict(int trackNumber) const;
+    QString AccurateRipIds() const;
+
+Q_SIGNALS:
+    void MemoLine(const QString &line);
+    void Done();
+
+private:
+    struct Track;
+
+    void lookupFinished();
+    void flush();
+    // Sets the track's verdict and its line.
+    void decide(Track &track);
+
+    DiscLookup::DiscToc m_toc;
+    bool m_verify;
+    TAccurateRipSettings m_settings;
+    std::optional<AccurateRip::DiscIds> m_ids;
+    QString m_idsError;
+    TAccurateRipLookup m_lookup;
+    bool m_answered = false;
+    std::map<int, std::unique_ptr<Track>> m_tracks;
+    std::vector<int> m_waiting; // finished tracks whose line is not out yet
+    std::vector<AccurateRip::TrackVerdict> m_verdicts;
+    bool m_finishing = false;
+    bool m_done = false;
+};
