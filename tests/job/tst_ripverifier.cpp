@@ -2,6 +2,7 @@
 #include "pipeline/cdinput.h"
 #include "pipeline/flacbinding.h"
 #include "pipeline/flacwriter.h"
+#include "tests/job/accuraterip_database.h"
 #include "tests/support/discdrive.h"
 #include "tests/support/loopbackhttpserver.h"
 #include "tests/support/mediaprobe.h"
@@ -62,43 +63,12 @@ void tst_RipVerifier::initTestCase()
 
 DiscLookup::DiscToc tst_RipVerifier::toc() const
 {
-    DiscLookup::DiscToc toc;
-    for (size_t i = 0; i < m_disc.layout.tracks.size(); ++i)
-        toc.tracks.push_back({int(i + 1), m_disc.layout.tracks[i].start + 150, false});
-    toc.leadOutFrame = m_disc.layout.totalFrames + 150;
-    return toc;
+    return AccurateRipDatabase::tocOf(m_disc);
 }
 
 QByteArray tst_RipVerifier::databaseFile() const
 {
-    const AccurateRip::DiscIds ids = AccurateRip::discIds(toc());
-    QByteArray v1Record;
-    QByteArray v2Record;
-    for (QByteArray *record : {&v1Record, &v2Record}) {
-        record->append(char(ids.audioTracks));
-        for (uint32_t v : {ids.id1, ids.id2, ids.cddb}) {
-            char b[4];
-            qToLittleEndian(v, b);
-            record->append(b, 4);
-        }
-    }
-    const size_t n = m_disc.trackFiles.size();
-    for (size_t t = 0; t < n; ++t) {
-        const QByteArray pcm = readFile(QString::fromStdString(m_disc.trackFiles[t]));
-        TTrackChecksummer sums(uint32_t(pcm.size() / 4), TTrackPlace{t == 0, t + 1 == n});
-        sums.PcmDelivered(reinterpret_cast<const uint8_t *>(pcm.constData()), int32_t(pcm.size()));
-        const TTrackChecksums r = sums.Result();
-        const auto entry = [](QByteArray &record, int confidence, uint32_t sum) {
-            char b[4];
-            record.append(char(confidence));
-            qToLittleEndian(sum, b);
-            record.append(b, 4);
-            record.append(4, '\0');
-        };
-        entry(v1Record, 2, r.AccurateRipV1);
-        entry(v2Record, 9, r.AccurateRipV2);
-    }
-    return v1Record + v2Record;
+    return AccurateRipDatabase::fileFor(m_disc, 2, 9);
 }
 
 tst_RipVerifier::Rip tst_RipVerifier::ripAll(bool verify, const QString &server)

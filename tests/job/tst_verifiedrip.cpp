@@ -7,6 +7,7 @@
 #include "libs/disclookup/disctoc.h"
 #include "lookup/accuraterip.h"
 #include "pipeline/trackchecksums.h"
+#include "tests/job/accuraterip_database.h"
 #include "tests/support/discdrive.h"
 #include "tests/support/loopbackhttpserver.h"
 #include "tests/support/mediaprobe.h"
@@ -116,38 +117,7 @@ QString tst_VerifiedRip::trackPath(Rig &r, int track, const QString &ext)
 
 QByteArray tst_VerifiedRip::databaseFile(const DiscGen::WrittenDisc &disc)
 {
-    DiscLookup::DiscToc toc;
-    for (size_t i = 0; i < disc.layout.tracks.size(); ++i)
-        toc.tracks.push_back({int(i + 1), disc.layout.tracks[i].start + 150, false});
-    toc.leadOutFrame = disc.layout.totalFrames + 150;
-    const AccurateRip::DiscIds ids = AccurateRip::discIds(toc);
-    QByteArray v1Record;
-    QByteArray v2Record;
-    for (QByteArray *record : {&v1Record, &v2Record}) {
-        record->append(char(ids.audioTracks));
-        for (uint32_t v : {ids.id1, ids.id2, ids.cddb}) {
-            char b[4];
-            qToLittleEndian(v, b);
-            record->append(b, 4);
-        }
-    }
-    const size_t n = disc.trackFiles.size();
-    for (size_t t = 0; t < n; ++t) {
-        const QByteArray pcm = readFile(QString::fromStdString(disc.trackFiles[t]));
-        TTrackChecksummer sums(uint32_t(pcm.size() / 4), TTrackPlace{t == 0, t + 1 == n});
-        sums.PcmDelivered(reinterpret_cast<const uint8_t *>(pcm.constData()), int32_t(pcm.size()));
-        const TTrackChecksums r = sums.Result();
-        const auto entry = [](QByteArray &record, int confidence, uint32_t sum) {
-            char b[4];
-            record.append(char(confidence));
-            qToLittleEndian(sum, b);
-            record.append(b, 4);
-            record.append(4, '\0');
-        };
-        entry(v1Record, 3, r.AccurateRipV1);
-        entry(v2Record, 12, r.AccurateRipV2);
-    }
-    return v1Record + v2Record;
+    return AccurateRipDatabase::fileFor(disc, 3, 12);
 }
 
 namespace {
