@@ -19,25 +19,6 @@ QStringList genres()
     return list;
 }
 
-QStringList outputFormats()
-{
-    return {QStringLiteral("Mp3 (Mpeg Layer-3)"),
-            QStringLiteral("WMA (Windows Media Audio 9)"),
-            QStringLiteral("Ogg (Ogg Vorbis 1.1)"),
-            QStringLiteral("Wav(Standard)"),
-            QStringLiteral("WAV (ADPCM) "),
-            QStringLiteral("FLAC(Free Lossless Audio Codec)"),
-            QStringLiteral("APE(Monkey's Audio)")};
-}
-
-QString extensionOf(int formatIndex)
-{
-    static const char *const extensions[] = {".mp3", ".wma", ".ogg", ".wav", ".wav", ".flac", ".ape"};
-    if (formatIndex < 0 || formatIndex >= int(std::size(extensions)))
-        return QString();
-    return QString::fromLatin1(extensions[formatIndex]);
-}
-
 QStringList filenameTemplates()
 {
     return {QStringLiteral("track <number>"),

@@ -18,11 +18,6 @@ QStringList genres();
 // The genre's name alone ("Blues"), as used in file names; empty outside 0..147.
 QString genreName(int number);
 
-// Output formats by format index, 0 "Mp3 (Mpeg Layer-3)" to 6 "APE(Monkey's Audio)".
-QStringList outputFormats();
-// The file name extension of a format index (".mp3"); empty for no format.
-QString extensionOf(int formatIndex);
-
 // The fourteen filename templates; a backslash separates folders.
 QStringList filenameTemplates();
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "convert/outputformats.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -11,16 +13,15 @@
 namespace QualityLists {
 
 // The output format index: the position in the window's format list.
-enum Format : int {
-    Mp3 = 0,
-    Wma = 1,
-    OggVorbis = 2,
-    Wave = 3,
-    Adpcm = 4,
-    Flac = 5,
-    Ape = 6,
-};
-constexpr int FormatCount = 7;
+using Format = OutputFormats::Index;
+using OutputFormats::Adpcm;
+using OutputFormats::Ape;
+using OutputFormats::Flac;
+using OutputFormats::Mp3;
+using OutputFormats::OggVorbis;
+using OutputFormats::Wave;
+using OutputFormats::Wma;
+constexpr int FormatCount = OutputFormats::Count;
 
 enum class Mp3Kind {
     Bitrate, // value: Mp3Bitrate in kbit/s (a constant bitrate)

@@ -29,7 +29,7 @@ namespace {
 
 bool routeA(int format)
 {
-    return format >= TRipJob::fmMp3 && format <= TRipJob::fmAdpcm;
+    return OutputFormats::isConverted(format);
 }
 
 void removeFile(const QString &path)

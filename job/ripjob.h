@@ -1,5 +1,6 @@
 #pragma once
 
+#include "convert/outputformats.h"
 #include "job/trackinfo.h"
 #include "lookup/accurateriplookup.h"
 #include "pipeline/cdripbinding.h"
@@ -52,7 +53,15 @@ public:
     enum TJobStage { jsIdle, jsWriting, jsConverting };
 
     // Output format indexes, as the format list offers them.
-    enum Format { fmMp3, fmWma, fmOggVorbis, fmWave, fmAdpcm, fmFlac, fmApe };
+    enum Format {
+        fmMp3 = OutputFormats::Mp3,
+        fmWma = OutputFormats::Wma,
+        fmOggVorbis = OutputFormats::OggVorbis,
+        fmWave = OutputFormats::Wave,
+        fmAdpcm = OutputFormats::Adpcm,
+        fmFlac = OutputFormats::Flac,
+        fmApe = OutputFormats::Ape,
+    };
 
     // What the job works with; it owns none of it. A writer missing for
     // want of its library may be null.

@@ -13,6 +13,7 @@
 #include "app/ui/sidepanel.h"
 #include "app/ui/tracklistview.h"
 #include "convert/audioconvertclient.h"
+#include "convert/outputformats.h"
 #include "convert/qualitylists.h"
 #include "convert/qualitysettings.h"
 #include "convert/ui/qualitydialog.h"
@@ -618,7 +619,7 @@ void TfrmMain::ActripExecute()
 
 QString TfrmMain::outputTemplate() const
 {
-    return cmbRename->currentText() + ChoiceLists::extensionOf(cmbOutformat->currentIndex());
+    return cmbRename->currentText() + OutputFormats::extensionOf(cmbOutformat->currentIndex());
 }
 
 OutputNaming::DiscValues TfrmMain::namingValues() const

@@ -3,6 +3,7 @@
 #include "app/choicelists.h"
 #include "app/settings.h"
 #include "app/ui/controlkit.h"
+#include "convert/outputformats.h"
 #include "pipeline/cdinput.h"
 
 #include <QCheckBox>
@@ -52,7 +53,7 @@ QWidget *buildGeneralPage(OptionControls &c, QAction *enumRename, QAction *quali
     auto format = named(new QGroupBox(QStringLiteral("Output Format")), "grpOutputFormat");
     auto fmt = new QVBoxLayout(format);
     c.cmbOutformat = named(new QComboBox, "cmbOutformat");
-    c.cmbOutformat->addItems(ChoiceLists::outputFormats());
+    c.cmbOutformat->addItems(OutputFormats::captions());
     fmt->addWidget(new QLabel(QStringLiteral("Output format")));
     fmt->addWidget(c.cmbOutformat);
     c.edtQuality = named(new QComboBox, "edtQuality");

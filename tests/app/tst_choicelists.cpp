@@ -1,4 +1,5 @@
 #include "app/choicelists.h"
+#include "convert/outputformats.h"
 
 #include <QtTest>
 
@@ -63,7 +64,7 @@ void tst_ChoiceLists::genres()
 
 void tst_ChoiceLists::outputFormats()
 {
-    QCOMPARE(ChoiceLists::outputFormats(),
+    QCOMPARE(OutputFormats::captions(),
              QStringList({"Mp3 (Mpeg Layer-3)",
                           "WMA (Windows Media Audio 9)",
                           "Ogg (Ogg Vorbis 1.1)",
@@ -72,10 +73,14 @@ void tst_ChoiceLists::outputFormats()
                           "FLAC(Free Lossless Audio Codec)",
                           "APE(Monkey's Audio)"}));
     const QStringList extensions = {".mp3", ".wma", ".ogg", ".wav", ".wav", ".flac", ".ape"};
-    for (int i = 0; i < extensions.size(); ++i)
-        QCOMPARE(ChoiceLists::extensionOf(i), extensions.at(i));
-    QCOMPARE(ChoiceLists::extensionOf(-1), QString());
-    QCOMPARE(ChoiceLists::extensionOf(7), QString());
+    for (int i = 0; i < extensions.size(); ++i) {
+        QCOMPARE(OutputFormats::extensionOf(i), extensions.at(i));
+        // FLAC and APE are written from the disc, the others converted.
+        QCOMPARE(OutputFormats::isConverted(i), i < OutputFormats::Flac);
+    }
+    QCOMPARE(OutputFormats::extensionOf(-1), QString());
+    QCOMPARE(OutputFormats::extensionOf(7), QString());
+    QVERIFY(!OutputFormats::find(7));
 }
 
 void tst_ChoiceLists::templates()

@@ -352,7 +352,7 @@ void tst_OutputNaming::randomValuesStayInsideTheFolder()
             rows.append({QStringLiteral("%1").arg(row + 1, 2, 10, QLatin1Char('0')),
                          randomValue(random),
                          randomValue(random)});
-        const QString extension = ChoiceLists::extensionOf(int(random.bounded(-1, 7)));
+        const QString extension = OutputFormats::extensionOf(int(random.bounded(-1, 7)));
 
         for (const QString &templ : templates) {
             const QStringList paths = BuildOutputFileList(templ + extension, rows, values);
