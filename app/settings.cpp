@@ -153,6 +153,45 @@ void SettingsStore::StoreOptionFlag(const QString &name, bool value)
         m_storage->setValue(name, value ? 1 : 0);
 }
 
+QString SettingsStore::keyOf(StoredFlag flag)
+{
+    switch (flag) {
+    case StoredFlag::EjectCD:
+        return SettingsKeys::EjectCD;
+    case StoredFlag::MakeList:
+        return SettingsKeys::MakeList;
+    case StoredFlag::VerifyAccurateRip:
+        return SettingsKeys::VerifyAccurateRip;
+    case StoredFlag::WriteRipLog:
+        return SettingsKeys::WriteRipLog;
+    case StoredFlag::WriteCueSheet:
+        return SettingsKeys::WriteCueSheet;
+    }
+    return QString();
+}
+
+void SettingsStore::StoreFlag(StoredFlag flag, bool value)
+{
+    StoreOptionFlag(keyOf(flag), value);
+}
+
+StoredOptions SettingsStore::ReadOptions()
+{
+    StoredOptions options;
+    try {
+        options.destFolder = ReadDestFolder();
+        options.ejectCD = ReadOptionFlag(SettingsKeys::EjectCD);
+        options.makeList = ReadOptionFlag(SettingsKeys::MakeList);
+        options.endOfJobRead = true;
+        options.verifyAccurateRip = ReadOptionFlag(SettingsKeys::VerifyAccurateRip).value_or(false);
+        options.writeRipLog = ReadOptionFlag(SettingsKeys::WriteRipLog).value_or(false);
+        options.writeCueSheet = ReadOptionFlag(SettingsKeys::WriteCueSheet).value_or(false);
+    } catch (const ESettingsError &e) {
+        options.error = e.message();
+    }
+    return options;
+}
+
 namespace {
 
 QString readOffsetKey(const QString &driveName)

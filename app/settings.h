@@ -67,6 +67,26 @@ private:
     std::unique_ptr<Private> d;
 };
 
+// The on/off options of the side panel that are kept between runs.
+enum class StoredFlag { EjectCD, MakeList, VerifyAccurateRip, WriteRipLog, WriteCueSheet };
+
+// The side panel's stored options as read at start. Each value was read in an
+// opening of its own, in this order; reading stops at the first value that
+// cannot be read, so the values after it stay unread (empty) and `error`
+// says why. A flag that is read but not stored is empty too, except the
+// verified-rip ones, which are off unless stored on.
+struct StoredOptions
+{
+    std::optional<QString> destFolder;
+    std::optional<bool> ejectCD;
+    std::optional<bool> makeList;
+    bool endOfJobRead = false; // the folder and both end-of-job flags were read
+    std::optional<bool> verifyAccurateRip;
+    std::optional<bool> writeRipLog;
+    std::optional<bool> writeCueSheet;
+    QString error;
+};
+
 // Typed access to the settings with the program's rules.
 class SettingsStore
 {
@@ -89,6 +109,10 @@ public:
     // that is not a whole number.
     std::optional<bool> ReadOptionFlag(const QString &name);
     void StoreOptionFlag(const QString &name, bool value);
+    void StoreFlag(StoredFlag flag, bool value);
+    // Every stored option of the side panel, in the order the window applies them.
+    StoredOptions ReadOptions();
+    static QString keyOf(StoredFlag flag);
 
     // The read offset of the drive of that name in samples; 0 when none is
     // stored or the settings cannot be opened. Throws ESettingsError for a

@@ -3,9 +3,12 @@
 #include "app/choicelists.h"
 #include "app/devicemonitor.h"
 #include "app/discmodel.h"
+#include "app/ripsession.h"
 #include "app/settings.h"
 #include "app/trackformat.h"
 #include "convert/audioconvertclient.h"
+#include "convert/qualitysettings.h"
+#include "job/ripjob.h"
 #include "lookup/freedblookup.h"
 #include "pipeline/cdinput.h"
 #include "pipeline/flacwriter.h"
@@ -14,16 +17,18 @@
 #include "pipeline/wavewriter.h"
 #include "pipeline/writerevents.h"
 
+#include <QTimer>
+
 SondrelCore::SondrelCore(std::unique_ptr<SettingsStore> settings, QObject *parent)
     : QObject(parent)
     , m_settings(std::move(settings))
-    , m_disc(new DiscModel(this))
+    , m_disc(std::make_unique<DiscModel>(this))
 {
     setObjectName(QStringLiteral("Core"));
     // A missing CD library leaves the program without CD access, not without
     // a window.
     try {
-        m_cdIn = new TCDIn(this, QStringLiteral("CDIn"));
+        m_cdIn = std::make_unique<TCDIn>(this, QStringLiteral("CDIn"));
         m_cdIn->SetCurrentDrive(0);
         m_cdIn->SetStartTrack(0);
         m_cdIn->SetEndTrack(0);
@@ -31,38 +36,29 @@ SondrelCore::SondrelCore(std::unique_ptr<SettingsStore> settings, QObject *paren
         m_startupErrors << e.message();
     }
     createWriters();
-    m_deviceMonitor = new DeviceMonitor(this);
-    m_freedbLookup = new TFreedbLookup(this);
+    m_deviceMonitor = std::make_unique<DeviceMonitor>(this);
+    m_freedbLookup = std::make_unique<TFreedbLookup>(this);
     m_freedbLookup->setObjectName(QStringLiteral("FreedbLookup"));
+    connect(m_freedbLookup.get(), &TFreedbLookup::finished, this, &SondrelCore::lookupFinished);
 }
 
-SondrelCore::~SondrelCore()
-{
-    // Writers go before the input they read from.
-    delete m_waveOut;
-    delete m_flacOut;
-    delete m_macOut;
-    delete m_cdIn;
-    delete m_audioConvert;
-    m_encoder.reset();
-    m_information.reset();
-}
+SondrelCore::~SondrelCore() = default;
 
 void SondrelCore::createWriters()
 {
-    m_waveOut = new TWaveOut(this, QStringLiteral("WaveOut"));
-    m_waveOut->SetInput(m_cdIn);
+    m_waveOut = std::make_unique<TWaveOut>(this, QStringLiteral("WaveOut"));
+    m_waveOut->SetInput(m_cdIn.get());
     m_waveOut->SetSuspendWhenIdle(true);
     m_waveOut->SetFileMode(foRewrite);
     m_waveOut->SetWavType(wtPCM);
     m_waveOut->SetBlockSize(512);
-    new WriterEvents(*m_waveOut);
+    m_waveOutEvents = std::make_unique<WriterEvents>(*m_waveOut);
 
     // The FLAC and APE writers need their libraries; without one the program
     // goes on without that format.
     try {
-        m_flacOut = new TFLACOut(this, QStringLiteral("FLACOut"));
-        m_flacOut->SetInput(m_cdIn);
+        m_flacOut = std::make_unique<TFLACOut>(this, QStringLiteral("FLACOut"));
+        m_flacOut->SetInput(m_cdIn.get());
         m_flacOut->SetSuspendWhenIdle(true);
         m_flacOut->SetFileMode(foRewrite);
         m_flacOut->SetBlockSize(4608);
@@ -75,18 +71,18 @@ void SondrelCore::createWriters()
         m_flacOut->SetQLPCoeffPrecision(0);
         m_flacOut->SetQLPCoeffPrecisionSearch(false);
         m_flacOut->SetVerify(false);
-        new WriterEvents(*m_flacOut);
+        m_flacOutEvents = std::make_unique<WriterEvents>(*m_flacOut);
     } catch (const EPcmException &e) {
         m_startupErrors << e.message();
     }
     try {
-        m_macOut = new TMACOut(this, QStringLiteral("MACOut"));
-        m_macOut->SetInput(m_cdIn);
+        m_macOut = std::make_unique<TMACOut>(this, QStringLiteral("MACOut"));
+        m_macOut->SetInput(m_cdIn.get());
         m_macOut->SetSuspendWhenIdle(true);
         m_macOut->SetFileMode(foRewrite);
         m_macOut->SetCompressionLevel(2000);
         m_macOut->SetMaxAudioBytes(-1);
-        new WriterEvents(*m_macOut);
+        m_macOutEvents = std::make_unique<WriterEvents>(*m_macOut);
     } catch (const EPcmException &e) {
         m_startupErrors << e.message();
     }
@@ -94,13 +90,18 @@ void SondrelCore::createWriters()
 
 WriterEvents *SondrelCore::eventsOf(const TPcmOutput *writer) const
 {
-    return writer ? writer->findChild<WriterEvents *>(QString(), Qt::FindDirectChildrenOnly)
-                  : nullptr;
+    if (!writer)
+        return nullptr;
+    for (const auto &events : {&m_waveOutEvents, &m_flacOutEvents, &m_macOutEvents}) {
+        if (*events && &(*events)->writer() == writer)
+            return events->get();
+    }
+    return nullptr;
 }
 
 void SondrelCore::CreateAudioConvert()
 {
-    m_audioConvert = new TAudioConvert(this);
+    m_audioConvert = std::make_unique<TAudioConvert>(this);
     m_audioConvert->setObjectName(QStringLiteral("AudioConvert"));
 }
 
@@ -111,6 +112,46 @@ void SondrelCore::ConfigureAudioConvert()
     } catch (const EPcmException &e) {
         m_startupErrors << e.message();
     }
+    if (m_encoder)
+        m_quality = std::make_unique<OutputQuality>(*m_audioConvert,
+                                                    *m_encoder,
+                                                    m_flacOut.get(),
+                                                    m_macOut.get());
+}
+
+void SondrelCore::CreateRipJob()
+{
+    const auto timer = [](const char *name, int interval) {
+        auto t = new QTimer;
+        t->setObjectName(QLatin1String(name));
+        t->setInterval(interval);
+        t->setSingleShot(true);
+        return t;
+    };
+    QTimer *const ripTimer = timer("Timer", 100);
+    QTimer *const timeRip = timer("TimeRip", 200);
+    m_job = std::make_unique<TRipJob>(TRipJob::Components{m_cdIn.get(),
+                                                          m_waveOut.get(),
+                                                          m_flacOut.get(),
+                                                          m_macOut.get(),
+                                                          m_waveOutEvents.get(),
+                                                          m_flacOutEvents.get(),
+                                                          m_macOutEvents.get(),
+                                                          m_audioConvert.get(),
+                                                          m_information,
+                                                          ripTimer,
+                                                          timeRip},
+                                      this);
+    m_job->setObjectName(QStringLiteral("RipJob"));
+    // The job's own: they go with it.
+    ripTimer->setParent(m_job.get());
+    timeRip->setParent(m_job.get());
+    m_session = std::make_unique<RipSession>(*m_disc,
+                                             *m_job,
+                                             *m_settings,
+                                             [this](int drive, const QString &item) {
+                                                 return ApplyDriveSpeed(drive, item);
+                                             });
 }
 
 QString SondrelCore::ApplyDriveSpeed(int drive, const QString &item)
@@ -189,6 +230,56 @@ void SondrelCore::readTracks(int drive, QList<DiscTrack> &rows)
         start += track.lengthSeconds;
         rows << track;
     }
+}
+
+SondrelCore::DriveOffset SondrelCore::UseStoredReadOffset(int drive)
+{
+    DriveOffset offset;
+    try {
+        if (drive >= 0 && drive < m_disc->drives().size())
+            offset.samples = m_settings->ReadReadOffset(m_disc->drives().at(drive));
+    } catch (const ESettingsError &e) {
+        offset.error = e.message();
+    }
+    useReadOffset(offset.samples);
+    return offset;
+}
+
+void SondrelCore::StoreReadOffset(int drive, int samples)
+{
+    // No drive, no offset to keep.
+    if (drive >= 0 && drive < m_disc->drives().size())
+        m_settings->StoreReadOffset(m_disc->drives().at(drive), samples);
+    useReadOffset(samples);
+}
+
+void SondrelCore::useReadOffset(int samples)
+{
+    // The window is disabled while a rip reads, so the input is idle here.
+    if (m_cdIn && !m_cdIn->IsBusy())
+        m_cdIn->SetReadOffset(samples);
+}
+
+void SondrelCore::StartLookup(int drive)
+{
+    m_lookupRunning = m_freedbLookup->start(TFreedbLookup::LibraryPath(), drive)
+                      || m_freedbLookup->isRunning();
+}
+
+bool SondrelCore::holdDeviceNotice(int eventCode)
+{
+    if (!m_lookupRunning)
+        return false;
+    m_heldDeviceEvents << eventCode;
+    return true;
+}
+
+void SondrelCore::lookupFinished(const FreedbReply &reply)
+{
+    m_lookupRunning = false;
+    Q_EMIT lookupDone(reply);
+    for (int eventCode : std::exchange(m_heldDeviceEvents, {}))
+        Q_EMIT deviceNotice(eventCode);
 }
 
 void SondrelCore::DiscRemoved()

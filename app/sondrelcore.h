@@ -14,6 +14,10 @@ class IAudioConvertLameMp3Encoder;
 class DeviceMonitor;
 class DiscModel;
 struct DiscTrack;
+struct FreedbReply;
+class OutputQuality;
+class QTimer;
+class RipSession;
 class SettingsStore;
 class TAudioConvert;
 class TCDIn;
@@ -21,15 +25,19 @@ class TFreedbLookup;
 class TFLACOut;
 class TMACOut;
 class TPcmOutput;
+class TRipJob;
 class TWaveOut;
 class WriterEvents;
 
 // What the program keeps for its whole run, without a window: the CD input,
 // the three writers configured to read from it (each with the adapter that
 // brings its events to this thread), the conversion component with its tag
-// object and MP3 encoder, the device monitor, the settings and the disc.
-// The main window owns one and reaches the components through it; a test
-// can make one alone, without any widget.
+// object and MP3 encoder and what sends the chosen quality to them, the rip
+// job with its timers and the session that starts it, the disc lookup, the
+// device monitor, the settings and the disc. The main window owns one and
+// reaches the components through it; a test can make one alone, without any
+// widget. Members are held in the order they depend on each other, so they
+// go in the reverse order by themselves.
 //
 // A component whose library is missing stays null; the message it raised is
 // kept in startupErrors() for the window to show. Window thread only.
@@ -41,18 +49,17 @@ public:
     // Makes CDIn, WaveOut, FLACOut and MACOut (with the configuration the
     // program runs them with) and the device monitor.
     explicit SondrelCore(std::unique_ptr<SettingsStore> settings, QObject *parent = nullptr);
-    // Frees the writers before the input they read from, then the rest.
     ~SondrelCore() override;
 
     // The components, named as the program's handlers call them.
-    TCDIn *CDIn() const { return m_cdIn; } // null without the CD library
-    TWaveOut *WaveOut() const { return m_waveOut; }
-    TFLACOut *FLACOut() const { return m_flacOut; } // null without libFLAC
-    TMACOut *MACOut() const { return m_macOut; }    // null without libMACDll
+    TCDIn *CDIn() const { return m_cdIn.get(); } // null without the CD library
+    TWaveOut *WaveOut() const { return m_waveOut.get(); }
+    TFLACOut *FLACOut() const { return m_flacOut.get(); } // null without libFLAC
+    TMACOut *MACOut() const { return m_macOut.get(); }    // null without libMACDll
     // Each writer's events, queued to this thread; null with its writer.
     WriterEvents *eventsOf(const TPcmOutput *writer) const;
     // Null until CreateAudioConvert.
-    TAudioConvert *AudioConvert() const { return m_audioConvert; }
+    TAudioConvert *AudioConvert() const { return m_audioConvert.get(); }
     // The component's tag object and MP3 encoder; empty until configured.
     const std::shared_ptr<AudioConvertLib::IAudioConvertInformation> &Information() const
     {
@@ -62,18 +69,27 @@ public:
     {
         return m_encoder;
     }
-    DeviceMonitor *deviceMonitor() const { return m_deviceMonitor; }
+    // Sends the chosen quality to the converter and the writers; null until
+    // ConfigureAudioConvert, and when the converter could not be configured.
+    OutputQuality *quality() const { return m_quality.get(); }
+    // Null until CreateRipJob.
+    TRipJob *RipJob() const { return m_job.get(); }
+    RipSession *ripSession() const { return m_session.get(); }
+    DeviceMonitor *deviceMonitor() const { return m_deviceMonitor.get(); }
     // Runs the disc lookups, one at a time, on a worker thread.
-    TFreedbLookup *FreedbLookup() const { return m_freedbLookup; }
+    TFreedbLookup *FreedbLookup() const { return m_freedbLookup.get(); }
     SettingsStore &settings() const { return *m_settings; }
-    DiscModel *disc() const { return m_disc; }
+    DiscModel *disc() const { return m_disc.get(); }
 
     // The conversion component, its events not yet bound.
     void CreateAudioConvert();
     // Its start-up configuration: the converter's own tag object and MP3
-    // encoder, tags on, the encoder's start values sent. A failure is kept
-    // in startupErrors().
+    // encoder, tags on, the encoder's start values sent, and OutputQuality.
+    // A failure is kept in startupErrors().
     void ConfigureAudioConvert();
+    // The rip job over the components above, with its one-shot timers
+    // "Timer" (100 ms) and "TimeRip" (200 ms), and the session that starts it.
+    void CreateRipJob();
 
     // The drive names into disc()->drives(), read through a CD input of its
     // own so that CDIn's drive stays as it was.
@@ -98,25 +114,64 @@ public:
     using SpeedControl = std::function<bool(int drive, int speed)>;
     void setSpeedControl(SpeedControl control) { m_speedControl = std::move(control); }
 
+    // The read offset stored for `drive` (an index of the drive list), which
+    // CDIn reads with from now on. `error` is the message of a stored value
+    // that cannot be read; 0 is used then.
+    struct DriveOffset
+    {
+        int samples = 0;
+        QString error;
+    };
+    DriveOffset UseStoredReadOffset(int drive);
+    // Keeps `samples` for `drive` (nothing is kept without a drive) and reads
+    // with it from now on.
+    void StoreReadOffset(int drive, int samples);
+
+    // The disc lookup of `drive`; lookupDone() gives its reply. While it runs
+    // the device notices are held back (the lookup reads the CD library),
+    // and raised again as deviceNotice() once the reply is in.
+    void StartLookup(int drive);
+    // True when `eventCode` is held back for later; false when it is to be
+    // handled now.
+    bool holdDeviceNotice(int eventCode);
+
     // The messages of failures while starting, for the window to show once;
     // taking them empties the list.
     QStringList takeStartupErrors();
 
+Q_SIGNALS:
+    void lookupDone(const FreedbReply &reply);
+    void deviceNotice(int eventCode);
+
 private:
     void createWriters();
     void readTracks(int drive, QList<DiscTrack> &rows);
+    void useReadOffset(int samples);
+    void lookupFinished(const FreedbReply &reply);
 
+    // In the order they depend on each other: each member is destroyed
+    // before those above it. Objects that are QObjects are also children of
+    // the core, so that they are found by name beneath the window.
     std::unique_ptr<SettingsStore> m_settings;
-    DiscModel *m_disc = nullptr;
-    TCDIn *m_cdIn = nullptr;
-    TWaveOut *m_waveOut = nullptr;
-    TFLACOut *m_flacOut = nullptr;
-    TMACOut *m_macOut = nullptr;
-    TAudioConvert *m_audioConvert = nullptr;
+    std::unique_ptr<DiscModel> m_disc;
+    std::unique_ptr<TCDIn> m_cdIn;
+    std::unique_ptr<TWaveOut> m_waveOut;
+    std::unique_ptr<TFLACOut> m_flacOut;
+    std::unique_ptr<TMACOut> m_macOut;
+    // The events of WaveOut, FLACOut and MACOut, in that order.
+    std::unique_ptr<WriterEvents> m_waveOutEvents;
+    std::unique_ptr<WriterEvents> m_flacOutEvents;
+    std::unique_ptr<WriterEvents> m_macOutEvents;
+    std::unique_ptr<TAudioConvert> m_audioConvert;
     std::shared_ptr<AudioConvertLib::IAudioConvertInformation> m_information;
     std::shared_ptr<AudioConvertLib::IAudioConvertLameMp3Encoder> m_encoder;
-    DeviceMonitor *m_deviceMonitor = nullptr;
-    TFreedbLookup *m_freedbLookup = nullptr;
+    std::unique_ptr<OutputQuality> m_quality;
+    std::unique_ptr<TRipJob> m_job;
+    std::unique_ptr<RipSession> m_session;
+    std::unique_ptr<DeviceMonitor> m_deviceMonitor;
+    std::unique_ptr<TFreedbLookup> m_freedbLookup;
+    QList<int> m_heldDeviceEvents;
+    bool m_lookupRunning = false;
     QStringList m_startupErrors;
     SpeedControl m_speedControl;
 };

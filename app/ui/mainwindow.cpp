@@ -4,6 +4,7 @@
 #include "app/devicemonitor.h"
 #include "app/discmodel.h"
 #include "app/freedbfill.h"
+#include "app/ripsession.h"
 #include "app/settings.h"
 #include "app/sondrelcore.h"
 #include "app/ui/controlkit.h"
@@ -17,17 +18,11 @@
 #include "convert/qualitylists.h"
 #include "convert/qualitysettings.h"
 #include "convert/ui/qualitydialog.h"
-#include "job/outputnaming.h"
 #include "job/ripjob.h"
 #include "job/ui/previewinfo.h"
 #include "job/ui/progresswindow.h"
 #include "lookup/freedblookup.h"
 #include "lookup/ui/tipform.h"
-#include "pipeline/cdinput.h"
-#include "pipeline/flacwriter.h"
-#include "pipeline/macwriter.h"
-#include "pipeline/wavewriter.h"
-#include "pipeline/writerevents.h"
 #include "player/ui/playercontrols.h"
 
 #include <QAction>
@@ -62,11 +57,6 @@ using namespace ControlKit;
 TfrmMain::TfrmMain(std::unique_ptr<SettingsStore> settings, QWidget *parent)
     : QMainWindow(parent)
     , m_core(new SondrelCore(std::move(settings), this))
-    , m_disc(m_core->disc())
-    , CDIn(m_core->CDIn())
-    , WaveOut(m_core->WaveOut())
-    , FLACOut(m_core->FLACOut())
-    , MACOut(m_core->MACOut())
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Orvanel Sondrel 1.5"));
@@ -84,6 +74,33 @@ TfrmMain::~TfrmMain()
 void TfrmMain::step(const char *name)
 {
     qCDebug(lcLifecycle, "%s", name);
+}
+
+DiscModel *TfrmMain::disc() const
+{
+    return m_core->disc();
+}
+
+TRipJob *TfrmMain::ripJob() const
+{
+    return m_core ? m_core->RipJob() : nullptr;
+}
+
+void TfrmMain::guarded(const std::function<void()> &handler)
+{
+    // A failure inside a handler is the user's to see, and the program goes
+    // on; the box waits for the event loop, outside the signal that failed.
+    try {
+        handler();
+    } catch (const std::exception &e) {
+        showErrorLater(QString::fromUtf8(e.what()));
+    }
+}
+
+void TfrmMain::showErrorLater(const QString &message)
+{
+    QMetaObject::invokeMethod(
+        this, [this, message] { showError(message); }, Qt::QueuedConnection);
 }
 
 // ---------------------------------------------------------------------------
@@ -152,11 +169,11 @@ QWidget *TfrmMain::buildDiscPanel()
                             ActopenVolume});
     // The fields edit the disc's own fields, which the lookup fills and a
     // removal clears.
-    connect(edtArtist, &QLineEdit::textChanged, m_disc, &DiscModel::setArtist);
-    connect(edtAlbum, &QLineEdit::textChanged, m_disc, &DiscModel::setAlbum);
-    connect(edtGenre, &QComboBox::currentTextChanged, m_disc, &DiscModel::setGenre);
-    connect(edtYear, &QLineEdit::textChanged, m_disc, &DiscModel::setYear);
-    connect(m_disc, &DiscModel::discFieldsChanged, this, &TfrmMain::showDiscFields);
+    connect(edtArtist, &QLineEdit::textChanged, disc(), &DiscModel::setArtist);
+    connect(edtAlbum, &QLineEdit::textChanged, disc(), &DiscModel::setAlbum);
+    connect(edtGenre, &QComboBox::currentTextChanged, disc(), &DiscModel::setGenre);
+    connect(edtYear, &QLineEdit::textChanged, disc(), &DiscModel::setYear);
+    connect(disc(), &DiscModel::discFieldsChanged, this, &TfrmMain::showDiscFields);
     return Panel2;
 }
 
@@ -178,14 +195,14 @@ void TfrmMain::buildPlayer()
 
 QWidget *TfrmMain::buildTrackList()
 {
-    CDList = new TrackListView(m_disc, static_cast<ImageList *>(imgList)->images);
+    CDList = new TrackListView(disc(), static_cast<ImageList *>(imgList)->images);
     CDList->installEventFilter(this);
     connect(CDList, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
         PopupSelect->popup(CDList->viewport()->mapToGlobal(pos));
     });
     // Every change of a cell or of the rows is a change of the list.
-    connect(m_disc, &DiscModel::dataChanged, this, &TfrmMain::CDListChange);
-    connect(m_disc, &DiscModel::modelReset, this, &TfrmMain::CDListChange);
+    connect(disc(), &DiscModel::dataChanged, this, &TfrmMain::CDListChange);
+    connect(disc(), &DiscModel::modelReset, this, &TfrmMain::CDListChange);
     return CDList;
 }
 
@@ -196,9 +213,17 @@ QWidget *TfrmMain::buildOptionPages()
     connect(edtDestFolder, &QLineEdit::textChanged, this, &TfrmMain::edtDestFolderChange);
     connect(chkEject, &QCheckBox::clicked, this, &TfrmMain::chkEjectClick);
     connect(chkmklist, &QCheckBox::clicked, this, &TfrmMain::chkmklistClick);
-    connect(chkAccurateRip, &QCheckBox::clicked, this, &TfrmMain::chkAccurateRipClick);
-    connect(chkRipLog, &QCheckBox::clicked, this, &TfrmMain::chkRipLogClick);
-    connect(chkCueSheet, &QCheckBox::clicked, this, &TfrmMain::chkCueSheetClick);
+    // The verified-rip options are only kept.
+    const std::pair<QCheckBox *, StoredFlag> kept[] = {
+        {chkAccurateRip, StoredFlag::VerifyAccurateRip},
+        {chkRipLog, StoredFlag::WriteRipLog},
+        {chkCueSheet, StoredFlag::WriteCueSheet},
+    };
+    for (const auto &[box, flag] : kept) {
+        connect(box, &QCheckBox::clicked, this, [this, flag = flag](bool checked) {
+            m_core->settings().StoreFlag(flag, checked);
+        });
+    }
     connect(edtReadOffset, &QSpinBox::valueChanged, this, &TfrmMain::edtReadOffsetChange);
     connect(edtFilenameButton, &QToolButton::clicked, this, &TfrmMain::edtFilenameButtonClick);
     return pages;
@@ -260,7 +285,7 @@ void TfrmMain::buildActions()
     ActQuality->setIconText(QStringLiteral("..."));
     connect(ActEnumrename, &QAction::triggered, this, &TfrmMain::ActEnumrenameExecute);
     connect(ActFreeDB, &QAction::triggered, this, &TfrmMain::ActFreeDBExecute);
-    connect(m_core->FreedbLookup(), &TFreedbLookup::finished, this, &TfrmMain::ActFreeDBDone);
+    connect(m_core, &SondrelCore::lookupDone, this, &TfrmMain::ActFreeDBDone);
 
     PopupSelect = new QMenu(this);
     PopupSelect->setObjectName(QStringLiteral("PopupSelect"));
@@ -271,17 +296,11 @@ void TfrmMain::buildComponents()
 {
     imgList = new ImageList(this);
     connect(m_core->deviceMonitor(), &DeviceMonitor::deviceChange, this, &TfrmMain::WMDeviceChange);
+    connect(m_core, &SondrelCore::deviceNotice, this, &TfrmMain::WMDeviceChange);
 
-    auto timer = [this](const char *name, int interval) {
-        auto t = new QTimer(this);
-        t->setObjectName(QLatin1String(name));
-        t->setInterval(interval);
-        t->setSingleShot(true);
-        return t;
-    };
-    Timer = timer("Timer", 100);
-    TimeRip = timer("TimeRip", 200);
-    TimerCD = timer("TimerCD", 1000);
+    TimerCD = named(new QTimer(this), "TimerCD");
+    TimerCD->setInterval(1000);
+    TimerCD->setSingleShot(true);
 
     SaveDialog = new QFileDialog(this, QStringLiteral("Please input Playlist Filename"));
     SaveDialog->setObjectName(QStringLiteral("SaveDialog"));
@@ -302,28 +321,11 @@ void TfrmMain::FormCreate()
     // which are set when a job runs.
     step("AudioConvert");
     m_core->CreateAudioConvert();
-    AudioConvert = m_core->AudioConvert();
     step("ConfigureAudioConvert");
     m_core->ConfigureAudioConvert();
     step("RipJob");
-    m_job = new TRipJob({CDIn,
-                         WaveOut,
-                         FLACOut,
-                         MACOut,
-                         m_core->eventsOf(WaveOut),
-                         m_core->eventsOf(FLACOut),
-                         m_core->eventsOf(MACOut),
-                         AudioConvert,
-                         m_core->Information(),
-                         Timer,
-                         TimeRip},
-                        this);
-    m_job->OnFinishError = [this](const QString &message) { showError(message); };
-    if (m_core->Mp3Encoder())
-        m_quality = std::make_unique<OutputQuality>(*AudioConvert,
-                                                    *m_core->Mp3Encoder(),
-                                                    FLACOut,
-                                                    MACOut);
+    m_core->CreateRipJob();
+    ripJob()->OnFinishError = [this](const QString &message) { showError(message); };
     step("FillDriveList");
     FillDriveList();
     connect(cmbDevice, &QComboBox::currentIndexChanged, this, &TfrmMain::cmbDeviceChange);
@@ -334,7 +336,7 @@ void TfrmMain::FormCreate()
     connect(edtQuality, &QComboBox::currentIndexChanged, this, &TfrmMain::edtQualityChange);
     connect(ActQuality, &QAction::triggered, this, &TfrmMain::ActQualityExecute);
     connect(Actrip, &QAction::triggered, this, &TfrmMain::ActripExecute);
-    m_job->PlaylistEntries.clear();
+    ripJob()->PlaylistEntries.clear();
     step("PlaylistEntries");
 }
 
@@ -357,47 +359,40 @@ void TfrmMain::FormShow()
     step("FormShow");
     // Missing libraries are told once the window is on screen.
     for (const QString &message : m_core->takeStartupErrors())
-        QMetaObject::invokeMethod(
-            this, [this, message] { showError(message); }, Qt::QueuedConnection);
+        showErrorLater(message);
     step("FillTrackList");
-    FillTrackList();
+    guarded([this] { FillTrackList(); });
     showReadOffset();
     step("CreatePlayer");
     m_player->CreatePlayer();
-    try {
-        step("ReadDestFolder");
-        edtDestFolder->setText(m_core->settings().ReadDestFolder());
-
-        // Each flag is applied as soon as it is read: a bad MakeList must not
-        // cost a good EjectCD read before it.
-        step("ReadOptionFlags");
-        if (const std::optional<bool> eject = m_core->settings().ReadOptionFlag(
-                SettingsKeys::EjectCD))
-            chkEject->setChecked(*eject);
-        if (const std::optional<bool> makeList = m_core->settings().ReadOptionFlag(
-                SettingsKeys::MakeList))
-            chkmklist->setChecked(*makeList);
-
-        // The folder and the name are joined as they stand, so a folder that
-        // ends in a separator gives a doubled one; the path still works.
+    step("ReadOptions");
+    // Each value is applied as it was read: a bad MakeList must not cost a
+    // good EjectCD read before it.
+    const StoredOptions stored = m_core->settings().ReadOptions();
+    if (stored.destFolder)
+        edtDestFolder->setText(*stored.destFolder);
+    if (stored.ejectCD)
+        chkEject->setChecked(*stored.ejectCD);
+    if (stored.makeList)
+        chkmklist->setChecked(*stored.makeList);
+    if (stored.endOfJobRead) {
         if (chkmklist->isChecked())
-            edtFilename->setText(edtDestFolder->text() + QStringLiteral("/Default.m3u"));
+            edtFilename->setText(RipSession::defaultPlaylistFile(edtDestFolder->text()));
         else
             setPlaylistFieldEnabled(false);
-
-        // The verified-rip options are off unless stored on.
-        const auto storedOn = [this](const QString &key) {
-            return m_core->settings().ReadOptionFlag(key).value_or(false);
-        };
-        chkAccurateRip->setChecked(storedOn(SettingsKeys::VerifyAccurateRip));
-        chkRipLog->setChecked(storedOn(SettingsKeys::WriteRipLog));
-        chkCueSheet->setChecked(storedOn(SettingsKeys::WriteCueSheet));
-    } catch (const ESettingsError &e) {
-        // The box waits until the window is on screen: it belongs to it.
-        const QString message = e.message();
-        QMetaObject::invokeMethod(
-            this, [this, message] { showError(message); }, Qt::QueuedConnection);
     }
+    const std::pair<QCheckBox *, std::optional<bool>> verified[] = {
+        {chkAccurateRip, stored.verifyAccurateRip},
+        {chkRipLog, stored.writeRipLog},
+        {chkCueSheet, stored.writeCueSheet},
+    };
+    for (const auto &[box, on] : verified) {
+        if (on)
+            box->setChecked(*on);
+    }
+    // The box waits until the window is on screen: it belongs to it.
+    if (!stored.error.isEmpty())
+        showErrorLater(stored.error);
 }
 
 void TfrmMain::closeEvent(QCloseEvent *event)
@@ -416,8 +411,8 @@ bool TfrmMain::FormCloseQuery()
         return false;
     stopPlayerIfPlaying();
     // Closing during a rip cancels it, leaving no temporary or partial file.
-    if (m_job)
-        m_job->Shutdown();
+    if (TRipJob *job = ripJob())
+        job->Shutdown();
     if (frmProgress)
         frmProgress->close();
     return true;
@@ -426,24 +421,15 @@ bool TfrmMain::FormCloseQuery()
 void TfrmMain::FormDestroy()
 {
     step("FormDestroy");
+    // The window's own users of the core go first: the player, a lookup's
+    // form, the progress window; a lookup still running ends with the core.
     delete m_player;
     m_player = nullptr;
-    // A lookup still running ends with the core; its form goes first.
     m_freedbWait.reset();
-    CDIn = nullptr;
-    WaveOut = nullptr;
-    FLACOut = nullptr;
-    MACOut = nullptr;
-    m_quality.reset();
     delete frmProgress;
-    delete m_job;
-    m_job = nullptr;
-    AudioConvert = nullptr;
-    // The track list lets go of the disc before it goes with the core.
     CDList->setModel(nullptr);
     delete m_core;
     m_core = nullptr;
-    m_disc = nullptr;
 }
 
 void TfrmMain::keyPressEvent(QKeyEvent *event)
@@ -466,7 +452,7 @@ void TfrmMain::FillDriveList()
 {
     m_core->FillDriveList();
     cmbDevice->clear();
-    cmbDevice->addItems(m_disc->drives());
+    cmbDevice->addItems(disc()->drives());
     if (cmbDevice->count() > 0)
         cmbDevice->setCurrentIndex(0);
 }
@@ -474,24 +460,22 @@ void TfrmMain::FillDriveList()
 void TfrmMain::FillTrackList()
 {
     m_core->FillTrackList(cmbDevice->currentIndex());
-    if (m_disc->rowCount() > 0)
+    if (disc()->rowCount() > 0)
         ActSelallExecute();
 }
 
 void TfrmMain::cmbDeviceChange()
 {
-    FillTrackList();
+    guarded([this] { FillTrackList(); });
     showReadOffset();
 }
 
 void TfrmMain::WMDeviceChange(int eventCode)
 {
-    if (m_freedbWait) {
-        m_heldDeviceEvents << eventCode;
+    if (m_core->holdDeviceNotice(eventCode))
         return;
-    }
     if (eventCode == DeviceEvent::Arrival) {
-        FillTrackList();
+        guarded([this] { FillTrackList(); });
         m_player->CreatePlayer();
     } else if (eventCode == DeviceEvent::RemoveComplete) {
         m_core->DiscRemoved();
@@ -512,32 +496,32 @@ void TfrmMain::stopPlayerIfPlaying()
 
 void TfrmMain::ActSelallExecute()
 {
-    m_disc->setAllTicks([](bool) { return true; });
+    disc()->setAllTicks([](bool) { return true; });
 }
 
 void TfrmMain::ActSelnoneExecute()
 {
-    m_disc->setAllTicks([](bool) { return false; });
+    disc()->setAllTicks([](bool) { return false; });
 }
 
 void TfrmMain::ActInvertExecute()
 {
-    m_disc->setAllTicks([](bool ticked) { return !ticked; });
+    disc()->setAllTicks([](bool ticked) { return !ticked; });
 }
 
 bool TfrmMain::AnyTrackTicked() const
 {
-    return m_disc->tickedCount() > 0;
+    return disc()->tickedCount() > 0;
 }
 
 void TfrmMain::CDListChange()
 {
-    spTips->setText(QString::asprintf("%d Tracks Selected", m_disc->tickedCount()));
+    spTips->setText(QString::asprintf("%d Tracks Selected", disc()->tickedCount()));
     // Every change of a tick or of the rows passes here, so the actions that
     // depend on them are brought up to date here too.
     ActripUpdate();
     ActEnumrenameUpdate();
-    ActFreeDB->setEnabled(m_disc->rowCount() > 0);
+    ActFreeDB->setEnabled(disc()->rowCount() > 0);
 }
 
 void TfrmMain::ActripUpdate()
@@ -545,71 +529,54 @@ void TfrmMain::ActripUpdate()
     Actrip->setEnabled(AnyTrackTicked());
 }
 
+RipChoices TfrmMain::ripChoices() const
+{
+    RipChoices c;
+    c.format = cmbOutformat->currentIndex();
+    c.filenameTemplate = cmbRename->currentText();
+    c.outputFolder = edtDestFolder->text();
+    c.drive = cmbDevice->currentIndex();
+    c.speedItem = cmbSpeed->currentText();
+    c.artist = edtArtist->text();
+    c.album = edtAlbum->text();
+    c.genre = edtGenre->currentText();
+    // A genre counts as a list item only while the box shows the selected
+    // item's own text; one typed by hand names nothing.
+    const int item = edtGenre->currentIndex();
+    c.genreListed = item >= 0 && edtGenre->itemText(item) == c.genre;
+    c.year = edtYear->text();
+    c.comment = edtComment->toPlainText();
+    c.copyright = edtCopyright->text();
+    c.url = edtUrl->text();
+    c.encodedBy = edtEncodedby->text();
+    c.eject = chkEject->isChecked();
+    c.makeList = chkmklist->isChecked();
+    c.playlistFile = edtFilename->text();
+    c.verify = chkAccurateRip->isChecked();
+    c.writeLog = chkRipLog->isChecked();
+    c.writeCue = chkCueSheet->isChecked();
+    return c;
+}
+
 void TfrmMain::ActripExecute()
 {
-    m_job->PlaylistEntries.clear();
+    ripJob()->PlaylistEntries.clear();
     if (!playerExists())
         return;
     stopPlayerIfPlaying();
-    const QString problem = OutputNaming::outputFolderProblem(edtDestFolder->text());
-    if (!problem.isEmpty()) {
-        showError(problem);
+    const RipChoices choices = ripChoices();
+    const QString refused = m_core->ripSession()->refusal(choices);
+    if (!refused.isEmpty()) {
+        showError(refused);
         return;
     }
-    m_job->ClearJobQueue();
     frmProgress = new TfrmProgress;
-    connect(frmProgress, &TfrmProgress::cancelRequested, m_job, &TRipJob::CancelJob);
+    connect(frmProgress, &TfrmProgress::cancelRequested, ripJob(), &TRipJob::CancelJob);
     connect(frmProgress, &TfrmProgress::closing, this, [this] { setEnabled(true); });
     frmProgress->show();
     // Its frame is known once it is shown.
     frmProgress->centreOn(*this);
-
-    QStringList names;
-    BuildOutputFileList(names);
-    QList<TTrackInfo> records;
-    for (int row : m_disc->tickedRows()) {
-        const DiscTrack &track = m_disc->track(row);
-        records.append({track.number,
-                        track.artist,
-                        edtAlbum->text(),
-                        edtGenre->currentText(),
-                        edtYear->text(),
-                        track.title,
-                        names.at(row)});
-    }
-    const TRipJob::TagFields tags{edtYear->text(),
-                                  edtAlbum->text(),
-                                  edtGenre->currentText(),
-                                  edtGenre->findText(edtGenre->currentText(), Qt::MatchExactly),
-                                  edtComment->toPlainText(),
-                                  edtCopyright->text(),
-                                  edtUrl->text(),
-                                  edtEncodedby->text()};
-    const TRipJob::EndOptions options{chkEject->isChecked(),
-                                      cmbDevice->currentIndex(),
-                                      chkmklist->isChecked(),
-                                      edtFilename->text()};
-    TRipJob::VerifyOptions verify;
-    verify.verify = chkAccurateRip->isChecked();
-    verify.writeLog = chkRipLog->isChecked();
-    verify.writeCue = chkCueSheet->isChecked();
-    verify.performer = edtArtist->text();
-    verify.programVersion = QCoreApplication::applicationVersion();
-    if (verify.verify) {
-        try {
-            verify.server.server = m_core->settings().ReadAccurateRipServer();
-        } catch (const std::exception &) {
-            // The public server stands when the stored one cannot be read.
-        }
-    }
-    m_job->SetVerifyOptions(verify);
-    // The drive reads at the chosen speed, or the job says once that it will
-    // not (after the job's first lines, which the reading does not wait for).
-    const QString refused = m_core->ApplyDriveSpeed(cmbDevice->currentIndex(),
-                                                    cmbSpeed->currentText());
-    m_job->Start(*frmProgress, cmbOutformat->currentIndex(), records, tags, options);
-    if (!refused.isEmpty())
-        frmProgress->addLine(refused);
+    m_core->ripSession()->start(choices, *frmProgress);
     frmProgress->setEnabled(true);
     setEnabled(false);
 }
@@ -617,40 +584,17 @@ void TfrmMain::ActripExecute()
 // ---------------------------------------------------------------------------
 // Output file names
 
-QString TfrmMain::outputTemplate() const
-{
-    return cmbRename->currentText() + OutputFormats::extensionOf(cmbOutformat->currentIndex());
-}
-
-OutputNaming::DiscValues TfrmMain::namingValues() const
-{
-    // A genre counts as a list item only while the box shows the selected
-    // item's own text; one typed by hand names nothing.
-    const int item = edtGenre->currentIndex();
-    const bool listed = item >= 0 && edtGenre->itemText(item) == m_disc->genre();
-    return {m_disc->album(), m_disc->year(), m_disc->genre(), listed, edtDestFolder->text()};
-}
-
 QString TfrmMain::BuildOutputFileName(const QString &templ,
                                       const QString &artist,
                                       const QString &number,
                                       const QString &title) const
 {
-    return OutputNaming::BuildOutputFileName(templ, {number, artist, title}, namingValues());
+    return RipSession::outputName(ripChoices(), templ, artist, number, title);
 }
 
 void TfrmMain::BuildOutputFileList(QStringList &list) const
 {
-    QList<OutputNaming::TrackValues> rows;
-    for (int row = 0; row < m_disc->rowCount(); ++row) {
-        const auto cell = [this, row](int column) {
-            return m_disc->index(row, column).data().toString();
-        };
-        rows.append({cell(DiscModel::NumberColumn),
-                     cell(DiscModel::ArtistColumn),
-                     cell(DiscModel::TitleColumn)});
-    }
-    list = OutputNaming::BuildOutputFileList(outputTemplate(), rows, namingValues());
+    list = m_core->ripSession()->outputNames(ripChoices());
 }
 
 void TfrmMain::ActEnumrenameExecute()
@@ -664,7 +608,7 @@ void TfrmMain::ActEnumrenameExecute()
 
 void TfrmMain::ActEnumrenameUpdate()
 {
-    ActEnumrename->setEnabled(m_disc->rowCount() > 0);
+    ActEnumrename->setEnabled(disc()->rowCount() > 0);
 }
 
 void TfrmMain::ActFreeDBExecute()
@@ -672,17 +616,18 @@ void TfrmMain::ActFreeDBExecute()
     if (m_freedbWait)
         return;
     m_freedbWait = std::make_unique<FreedbWait>(this);
-    m_core->FreedbLookup()->start(TFreedbLookup::LibraryPath(), cmbDevice->currentIndex());
+    m_core->StartLookup(cmbDevice->currentIndex());
 }
 
 void TfrmMain::ActFreeDBDone(const FreedbReply &reply)
 {
-    const QString tip = FillFromFreedb(*m_disc, reply);
-    if (!tip.isEmpty())
-        spTips->setText(tip);
+    guarded([this, &reply] {
+        const QString tip = FillFromFreedb(*disc(), reply);
+        if (!tip.isEmpty())
+            spTips->setText(tip);
+    });
+    // The notices held back meanwhile follow from the core.
     m_freedbWait.reset();
-    for (int eventCode : std::exchange(m_heldDeviceEvents, {}))
-        WMDeviceChange(eventCode);
 }
 
 void TfrmMain::showDiscFields()
@@ -691,16 +636,16 @@ void TfrmMain::showDiscFields()
         if (field->text() != text)
             field->setText(text);
     };
-    show(edtArtist, m_disc->artist());
-    show(edtAlbum, m_disc->album());
-    show(edtYear, m_disc->year());
-    if (edtGenre->currentText() != m_disc->genre()) {
+    show(edtArtist, disc()->artist());
+    show(edtAlbum, disc()->album());
+    show(edtYear, disc()->year());
+    if (edtGenre->currentText() != disc()->genre()) {
         // A listed genre is selected as its item, any other text stands as typed.
         // The box is quiet meanwhile: leaving the old item would otherwise
         // empty the disc's genre before the new text is set.
         const QSignalBlocker quiet(edtGenre);
-        edtGenre->setCurrentIndex(edtGenre->findText(m_disc->genre(), Qt::MatchExactly));
-        edtGenre->setEditText(m_disc->genre());
+        edtGenre->setCurrentIndex(edtGenre->findText(disc()->genre(), Qt::MatchExactly));
+        edtGenre->setEditText(disc()->genre());
     }
 }
 
@@ -744,63 +689,30 @@ bool TfrmMain::BrowseForFolder(const QString &caption, QString &folder)
 
 void TfrmMain::chkEjectClick()
 {
-    m_core->settings().StoreOptionFlag(SettingsKeys::EjectCD, chkEject->isChecked());
+    m_core->settings().StoreFlag(StoredFlag::EjectCD, chkEject->isChecked());
 }
 
 void TfrmMain::chkmklistClick()
 {
     setPlaylistFieldEnabled(chkmklist->isChecked());
     if (chkmklist->isChecked() && edtFilename->text().isEmpty())
-        edtFilename->setText(edtDestFolder->text() + QStringLiteral("/Default.m3u"));
-    m_core->settings().StoreOptionFlag(SettingsKeys::MakeList, chkmklist->isChecked());
-}
-
-void TfrmMain::chkAccurateRipClick()
-{
-    m_core->settings().StoreOptionFlag(SettingsKeys::VerifyAccurateRip, chkAccurateRip->isChecked());
-}
-
-void TfrmMain::chkRipLogClick()
-{
-    m_core->settings().StoreOptionFlag(SettingsKeys::WriteRipLog, chkRipLog->isChecked());
-}
-
-void TfrmMain::chkCueSheetClick()
-{
-    m_core->settings().StoreOptionFlag(SettingsKeys::WriteCueSheet, chkCueSheet->isChecked());
+        edtFilename->setText(RipSession::defaultPlaylistFile(edtDestFolder->text()));
+    m_core->settings().StoreFlag(StoredFlag::MakeList, chkmklist->isChecked());
 }
 
 void TfrmMain::edtReadOffsetChange(int samples)
 {
-    // No drive, no offset to keep.
-    if (cmbDevice->currentIndex() >= 0)
-        m_core->settings().StoreReadOffset(cmbDevice->currentText(), samples);
-    useReadOffset(samples);
-}
-
-void TfrmMain::useReadOffset(int samples)
-{
-    // The window is disabled while a rip reads, so the input is idle here.
-    TCDIn *cd = m_core->CDIn();
-    if (cd && !cd->IsBusy())
-        cd->SetReadOffset(samples);
+    m_core->StoreReadOffset(cmbDevice->currentIndex(), samples);
 }
 
 void TfrmMain::showReadOffset()
 {
-    int samples = 0;
-    try {
-        if (cmbDevice->currentIndex() >= 0)
-            samples = m_core->settings().ReadReadOffset(cmbDevice->currentText());
-    } catch (const ESettingsError &e) {
-        const QString message = e.message();
-        QMetaObject::invokeMethod(
-            this, [this, message] { showError(message); }, Qt::QueuedConnection);
-    }
+    const SondrelCore::DriveOffset offset = m_core->UseStoredReadOffset(cmbDevice->currentIndex());
+    if (!offset.error.isEmpty())
+        showErrorLater(offset.error);
     const QSignalBlocker quiet(edtReadOffset);
-    edtReadOffset->setValue(samples);
+    edtReadOffset->setValue(offset.samples);
     edtReadOffset->setEnabled(cmbDevice->currentIndex() >= 0);
-    useReadOffset(samples);
 }
 
 void TfrmMain::setPlaylistFieldEnabled(bool enabled)
@@ -851,7 +763,7 @@ void TfrmMain::edtQualityChange()
 
 void TfrmMain::ApplyQualitySettings(bool ShowDialog)
 {
-    if (!m_quality)
+    if (!m_core->quality())
         return;
     // Made on every call, shown or not; it lives for this call only.
     TfrmQuality dialog(this);
@@ -859,7 +771,7 @@ void TfrmMain::ApplyQualitySettings(bool ShowDialog)
     const int entry = edtQuality->currentIndex();
     if (format == QualityLists::Mp3) {
         dialog.setPage(TfrmQuality::pgMp3);
-        showTips(m_quality->apply(format, entry));
+        showTips(m_core->quality()->apply(format, entry));
     } else if (format == QualityLists::OggVorbis) {
         dialog.setPage(TfrmQuality::pgOgg);
         if (entry < 0 || entry >= QualityLists::OggCount)
@@ -870,18 +782,18 @@ void TfrmMain::ApplyQualitySettings(bool ShowDialog)
                               : ApplyOggFixedPreset(preset.bitrate, preset.dialogEntry, dialog);
         if (!sent)
             return;
-        lblTips->setText(AudioConvert->OggVorbisFormatDescription());
+        lblTips->setText(m_core->AudioConvert()->OggVorbisFormatDescription());
     } else {
-        showTips(m_quality->apply(format, entry));
+        showTips(m_core->quality()->apply(format, entry));
     }
     dialog.setEncoder(m_core->Mp3Encoder());
     if (!ShowDialog || dialog.exec() != QDialog::Accepted)
         return;
     if (dialog.page() == TfrmQuality::pgMp3) {
         CopyEncoderFormat();
-        lblTips->setText(AudioConvert->Mp3FormatDescription());
+        lblTips->setText(m_core->AudioConvert()->Mp3FormatDescription());
     } else if (dialog.page() == TfrmQuality::pgOgg) {
-        const QualityOutcome outcome = m_quality->acceptOggPage(dialog.oggChoice());
+        const QualityOutcome outcome = m_core->quality()->acceptOggPage(dialog.oggChoice());
         if (outcome.accepted)
             showTips(outcome);
         else
@@ -899,7 +811,7 @@ void TfrmMain::ActQualityExecute()
 
 bool TfrmMain::ApplyOggRangePreset(int32_t Bitrate, int ListEntry, TfrmQuality &dialog)
 {
-    if (!m_quality->applyOggRangePreset(Bitrate)) {
+    if (!m_core->quality()->applyOggRangePreset(Bitrate)) {
         oggVorbisNotSupported();
         return false;
     }
@@ -909,7 +821,7 @@ bool TfrmMain::ApplyOggRangePreset(int32_t Bitrate, int ListEntry, TfrmQuality &
 
 bool TfrmMain::ApplyOggFixedPreset(int32_t Bitrate, int TrackPosition, TfrmQuality &dialog)
 {
-    if (!m_quality->applyOggFixedPreset(Bitrate)) {
+    if (!m_core->quality()->applyOggFixedPreset(Bitrate)) {
         oggVorbisNotSupported();
         return false;
     }
@@ -924,7 +836,7 @@ void TfrmMain::oggVorbisNotSupported()
 
 void TfrmMain::CopyEncoderFormat()
 {
-    ::CopyEncoderFormat(*AudioConvert, *m_core->Mp3Encoder());
+    ::CopyEncoderFormat(*m_core->AudioConvert(), *m_core->Mp3Encoder());
 }
 
 void TfrmMain::showTips(const QualityOutcome &outcome)

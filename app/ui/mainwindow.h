@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -20,21 +21,13 @@ class QWidget;
 class DiscModel;
 class FreedbWait;
 struct FreedbReply;
+struct RipChoices;
 class SettingsStore;
 class SidePanel;
 class SondrelCore;
-class TAudioConvert;
-class TCDIn;
-class TFLACOut;
-class TMACOut;
-class TWaveOut;
 class TfrmQuality;
 class TRipJob;
 class TrackListView;
-namespace OutputNaming {
-struct DiscValues;
-} // namespace OutputNaming
-class OutputQuality;
 class PlayerControls;
 struct QualityOutcome;
 
@@ -84,7 +77,7 @@ public:
 
     // The rip job, with the output paths finished in the current job
     // (PlaylistEntries); null once the window is being destroyed.
-    TRipJob *ripJob() const { return m_job; }
+    TRipJob *ripJob() const;
     // The progress window of the current or last job, until it is closed.
     TfrmProgress *progressWindow() const { return frmProgress; }
 
@@ -131,26 +124,19 @@ private:
     // over the disc's fields and rows.
     void ActFreeDBExecute();
     void ActFreeDBDone(const FreedbReply &reply);
-    // The template of cmbRename followed by the extension of cmbOutformat.
-    QString outputTemplate() const;
-    // The disc-wide values of a name, as the fields show them now.
-    OutputNaming::DiscValues namingValues() const;
+    // What the controls show now, for a rip or its names.
+    RipChoices ripChoices() const;
     void PelListResize();
 
     void edtDestFolderButtonClick();
     void edtDestFolderChange(const QString &text);
     void chkEjectClick();
     void chkmklistClick();
-    void chkAccurateRipClick();
-    void chkRipLogClick();
-    void chkCueSheetClick();
     // Stores the offset for the drive chosen in cmbDevice.
     void edtReadOffsetChange(int samples);
     // Shows the stored offset of the drive chosen in cmbDevice, and reads
     // that drive with it.
     void showReadOffset();
-    // CDIn reads with this offset from now on.
-    void useReadOffset(int samples);
     void edtFilenameButtonClick();
     void setPlaylistFieldEnabled(bool enabled);
     void cmbOutformatChange();
@@ -169,9 +155,13 @@ private:
     // Logs a start-up or shut-down step (category "sondrel.lifecycle").
     void step(const char *name);
     void showError(const QString &message);
+    // The error box once the event loop runs again.
+    void showErrorLater(const QString &message);
+    // Runs a handler; what it throws is shown with showErrorLater().
+    void guarded(const std::function<void()> &handler);
+    DiscModel *disc() const;
 
     SondrelCore *m_core = nullptr; // deleted by FormDestroy
-    DiscModel *m_disc = nullptr;
     bool m_shown = false;
 
     // Controls, named as their objectName (those of the panels come from
@@ -185,23 +175,11 @@ private:
     QLabel *spTotal = nullptr;
     QLabel *spTips = nullptr;
 
-    // Components, in the core.
-    TCDIn *CDIn = nullptr; // null when the CD library could not be loaded
-    TWaveOut *WaveOut = nullptr;
-    TFLACOut *FLACOut = nullptr; // null without libFLAC
-    TMACOut *MACOut = nullptr;   // null without libMACDll
-    TAudioConvert *AudioConvert = nullptr;
     // The player's actions, seek bar and the one player of the program.
     PlayerControls *m_player = nullptr;
-    // Sends the chosen quality to the components above; null when the
-    // conversion component could not be configured.
-    std::unique_ptr<OutputQuality> m_quality;
-    TRipJob *m_job = nullptr; // deleted by FormDestroy, before the core
     QPointer<TfrmProgress> frmProgress;
-    // While a lookup runs: its wait form, and the device notices held back
-    // until its reply is in (the lookup reads the CD library meanwhile).
+    // The wait form while a lookup runs.
     std::unique_ptr<FreedbWait> m_freedbWait;
-    QList<int> m_heldDeviceEvents;
 
     // Actions, timers and dialogs.
     QObject *ActionList = nullptr;
@@ -224,8 +202,6 @@ private:
     QAction *ActQuality = nullptr;
     QMenu *PopupSelect = nullptr;
     QObject *imgList = nullptr;
-    QTimer *Timer = nullptr;
-    QTimer *TimeRip = nullptr;
     QTimer *TimerCD = nullptr;
     QFileDialog *SaveDialog = nullptr;
 };
