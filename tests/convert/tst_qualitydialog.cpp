@@ -65,14 +65,9 @@ private Q_SLOTS:
     void loadingWritesNothing();
     void unknownBitrateShowsZero();
     void mp3HandlersWriteAtOnce();
-    void monoThenStereoKeepsOneChannel();
-    void codingMethodEnablesItsControls_data();
-    void codingMethodEnablesItsControls();
     void filterBoxesOnlyEnable();
-    void presets_data();
-    void presets();
-    void oggBitrateLabel_data();
-    void oggBitrateLabel();
+    void presetsReloadThePage_data();
+    void presetsReloadThePage();
     void vbrAndQualityExcludeEachOther();
     void oggPresetsPrepareThePage();
     void showingLoadsTheMp3PageOnly();
@@ -357,7 +352,6 @@ void tst_QualityDialog::loadMp3Page_data()
     QTest::addColumn<int>("channelEntry");
     QTest::addColumn<int>("vbrBitrateEntry");
     QTest::newRow("44100 joint stereo, CBR") << 44100 << 2 << 2 << -1 << 128 << 7 << 2 << 9;
-    QTest::newRow("8000 stereo, VBR new") << 8000 << 2 << 1 << 2 << 32 << 0 << 1 << 3;
     QTest::newRow("12000 forced joint, ABR") << 12000 << 2 << 3 << 4 << 320 << 2 << 3 << 14;
     // The channel mode replaces "Mono": one channel in stereo mode shows "Stereo".
     QTest::newRow("mono, stereo mode") << 48000 << 1 << 1 << 0 << 8 << 8 << 1 << 0;
@@ -443,7 +437,10 @@ void tst_QualityDialog::mp3HandlersWriteAtOnce()
     QCOMPARE(e.Mp3SampleRate(), 12000);
     get<QComboBox>("cmbFrequency")->setCurrentIndex(4);
     QCOMPARE(e.Mp3SampleRate(), 22050);
+    // "Mono" sets one channel, which the stereo modes leave.
+    get<QComboBox>("cmbChannel")->setCurrentIndex(0);
     get<QComboBox>("cmbChannel")->setCurrentIndex(3);
+    QCOMPARE(e.Mp3Channels(), 1);
     QCOMPARE(e.ChannelMode(), int32_t(cmForcedJointStereo));
     get<QSlider>("tkbBitrate")->setValue(0);
     QCOMPARE(e.Mp3Bitrate(), 8);
@@ -462,6 +459,9 @@ void tst_QualityDialog::mp3HandlersWriteAtOnce()
     QCOMPARE(e.LowPassWidth(), 1000);
     get<QComboBox>("cmbCoding")->setCurrentIndex(5);
     QCOMPARE(e.VbrMethod(), int32_t(vbrAbr));
+    QVERIFY(get<QSpinBox>("edtAbrbitrate")->isEnabled());
+    QVERIFY(!get<QSpinBox>("edtVBRquality")->isEnabled());
+    QVERIFY(get<QComboBox>("cmbVBRbitrate")->isEnabled());
     get<QComboBox>("cmbVBRbitrate")->setCurrentIndex(3);
     QCOMPARE(e.VbrBitrate(), 32);
     QVERIFY(e.WriteVbrHeader());
@@ -472,50 +472,13 @@ void tst_QualityDialog::mp3HandlersWriteAtOnce()
     get<QSpinBox>("edtAbrbitrate")->setValue(300);
     QCOMPARE(int(e.AbrBitrate()), 300);
     get<QComboBox>("cmbCoding")->setCurrentIndex(2);
+    QVERIFY(!get<QSpinBox>("edtAbrbitrate")->isEnabled());
     get<QSpinBox>("edtVBRquality")->setValue(8);
     QCOMPARE(int(e.VbrQuality()), 8);
-}
-
-void tst_QualityDialog::monoThenStereoKeepsOneChannel()
-{
-    m_dialog->LoadMp3Page();
-    get<QComboBox>("cmbChannel")->setCurrentIndex(0);
-    QCOMPARE(m_encoder->Mp3Channels(), 1);
-    get<QComboBox>("cmbChannel")->setCurrentIndex(1);
-    QCOMPARE(m_encoder->Mp3Channels(), 1);
-    QCOMPARE(m_encoder->ChannelMode(), int32_t(cmStereo));
-}
-
-void tst_QualityDialog::codingMethodEnablesItsControls_data()
-{
-    QTest::addColumn<int>("position");
-    QTest::addColumn<int>("vbrMethod");
-    QTest::addColumn<bool>("vbr");     // cmbVBRbitrate, chkWriteVBRHeader, chkStrictly
-    QTest::addColumn<bool>("quality"); // edtVBRquality
-    QTest::addColumn<bool>("abr");     // edtAbrbitrate
-    QTest::newRow("None") << 0 << -1 << false << false << false;
-    QTest::newRow("Default") << 1 << 0 << true << true << false;
-    QTest::newRow("Old") << 2 << 1 << true << true << false;
-    QTest::newRow("New") << 3 << 2 << true << true << false;
-    QTest::newRow("MTRH") << 4 << 3 << true << true << false;
-    QTest::newRow("ABR") << 5 << 4 << true << false << true;
-}
-
-void tst_QualityDialog::codingMethodEnablesItsControls()
-{
-    QFETCH(int, position);
-    QFETCH(int, vbrMethod);
-    QFETCH(bool, vbr);
-    QFETCH(bool, quality);
-    QFETCH(bool, abr);
-    get<QComboBox>("cmbCoding")->setCurrentIndex(position == 3 ? 5 : 3);
-    get<QComboBox>("cmbCoding")->setCurrentIndex(position);
-    QCOMPARE(m_encoder->VbrMethod(), vbrMethod);
-    QCOMPARE(get<QComboBox>("cmbVBRbitrate")->isEnabled(), vbr);
-    QCOMPARE(get<QCheckBox>("chkWriteVBRHeader")->isEnabled(), vbr);
-    QCOMPARE(get<QCheckBox>("chkStrictly")->isEnabled(), vbr);
-    QCOMPARE(get<QSpinBox>("edtVBRquality")->isEnabled(), quality);
-    QCOMPARE(get<QSpinBox>("edtAbrbitrate")->isEnabled(), abr);
+    get<QComboBox>("cmbCoding")->setCurrentIndex(0);
+    QCOMPARE(e.VbrMethod(), int32_t(vbrNone));
+    QVERIFY(!get<QComboBox>("cmbVBRbitrate")->isEnabled());
+    QVERIFY(!get<QCheckBox>("chkStrictly")->isEnabled());
 }
 
 void tst_QualityDialog::filterBoxesOnlyEnable()
@@ -537,23 +500,16 @@ void tst_QualityDialog::filterBoxesOnlyEnable()
     QVERIFY(sameSettings(m_encoder->settings(), before));
 }
 
-void tst_QualityDialog::presets_data()
+void tst_QualityDialog::presetsReloadThePage_data()
 {
     QTest::addColumn<QString>("list");
     QTest::addColumn<int>("entry");
     QTest::addColumn<int>("preset");
-    QTest::newRow("Phone") << "cmbPresets" << 0 << 1;
-    QTest::newRow("Type") << "cmbPresets" << 6 << 7;
     QTest::newRow("CD") << "cmbPresets" << 8 << 9;
-    QTest::newRow("R3Mix") << "cmbPresets" << 10 << 11;
-    QTest::newRow("Fast Standard") << "cmbAltPresets" << 0 << 12;
-    QTest::newRow("Standard") << "cmbAltPresets" << 1 << 13;
-    QTest::newRow("Fast Extreme") << "cmbAltPresets" << 2 << 14;
     QTest::newRow("Extrene") << "cmbAltPresets" << 3 << 15;
-    QTest::newRow("Insane") << "cmbAltPresets" << 4 << 16;
 }
 
-void tst_QualityDialog::presets()
+void tst_QualityDialog::presetsReloadThePage()
 {
     QFETCH(QString, list);
     QFETCH(int, entry);
@@ -568,30 +524,9 @@ void tst_QualityDialog::presets()
     QCOMPARE(get<QSpinBox>("edtVBRquality")->value(), int(expected.VbrQuality()));
     const int frequency = get<QComboBox>("cmbFrequency")->currentIndex();
     QVERIFY(frequency >= 0);
-    QCOMPARE(QualityScales::Mp3Frequencies[frequency], expected.Mp3SampleRate());
+    QCOMPARE(QualityRules::Mp3Frequencies[frequency], expected.Mp3SampleRate());
     QCOMPARE(get<QLabel>("lblBitrate")->text(),
              QStringLiteral("Current bitrate: %1 kbit").arg(expected.Mp3Bitrate()));
-}
-
-void tst_QualityDialog::oggBitrateLabel_data()
-{
-    QTest::addColumn<int>("position");
-    QTest::addColumn<QString>("text");
-    const int kbps[] = {48, 56, 64, 96, 112, 128, 160, 192, 224, 256, 320};
-    for (int position = 1; position <= 11; ++position)
-        QTest::addRow("%d", position)
-            << position << QStringLiteral("Current bitrate: %1 kbit").arg(kbps[position - 1]);
-}
-
-void tst_QualityDialog::oggBitrateLabel()
-{
-    QFETCH(int, position);
-    QFETCH(QString, text);
-    auto *bar = get<QSlider>("tboggBitrate");
-    bar->setValue(position == 1 ? 2 : 1);
-    bar->setValue(position);
-    QCOMPARE(get<QLabel>("lbloggbitrate")->text(), text);
-    QCOMPARE(m_dialog->oggChoice().bitratePosition, position);
 }
 
 void tst_QualityDialog::vbrAndQualityExcludeEachOther()
@@ -628,7 +563,7 @@ void tst_QualityDialog::vbrAndQualityExcludeEachOther()
 void tst_QualityDialog::oggPresetsPrepareThePage()
 {
     // "VBR Quality-10 (32-48 kbit/s)" puts both lists on "48 kbit".
-    m_dialog->prepareOggRangePreset(0);
+    m_dialog->prepareOggPreset({true, 56, 0});
     OggDialogChoice choice = m_dialog->oggChoice();
     QCOMPARE(choice.frequency, QStringLiteral("44100"));
     QCOMPARE(choice.channelIndex, 1);
@@ -640,7 +575,7 @@ void tst_QualityDialog::oggPresetsPrepareThePage()
     QVERIFY(!get<QCheckBox>("chkoggQuality")->isEnabled());
 
     TfrmQuality fixed;
-    fixed.prepareOggFixedPreset(8);
+    fixed.prepareOggPreset({false, 192, 8});
     choice = fixed.oggChoice();
     QCOMPARE(choice.frequency, QStringLiteral("44100"));
     QCOMPARE(choice.channelIndex, 1);
@@ -676,7 +611,7 @@ void tst_QualityDialog::cancelKeepsWhatTheMp3PageWrote()
 
 void tst_QualityDialog::okReturnsTheOggChoice()
 {
-    m_dialog->prepareOggRangePreset(3);
+    m_dialog->prepareOggPreset({true, 96, 3});
     QTimer::singleShot(0, this, [this] {
         get<QComboBox>("cmboggChannel")->setCurrentIndex(0);
         get<QComboBox>("cmbMaxbitarte")->setCurrentIndex(10);
