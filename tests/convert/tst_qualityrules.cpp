@@ -11,8 +11,6 @@ class tst_QualityRules : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void formatView_data();
-    void formatView();
     void entryView_data();
     void entryView();
     void channels_data();
@@ -29,59 +27,6 @@ private Q_SLOTS:
     void oggBoxesExcludeEachOther_data();
     void oggBoxesExcludeEachOther();
 };
-
-void tst_QualityRules::formatView_data()
-{
-    QTest::addColumn<int>("format");
-    QTest::addColumn<int>("entries");
-    QTest::addColumn<int>("entry");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<std::optional<bool>>("dialog");
-    QTest::addColumn<bool>("clearTips");
-    QTest::addColumn<std::optional<QString>>("tips");
-    const std::optional<QString> none;
-    QTest::newRow("Mp3") << 0 << 40 << 0 << "Near CD-Quality" << std::optional(true) << false
-                         << none;
-    // WMA shows its profile text: 24, CD-quality transparency.
-    QTest::newRow("WMA") << 1 << 51 << 23 << "WMA 44,100 Hz; 16 Bit; Stereo; 128 kbps"
-                         << std::optional(false) << false
-                         << std::optional(QStringLiteral(
-                                "Audio for CD-quality transparency (128 Kbps stereo)"));
-    QTest::newRow("Ogg") << 2 << 22 << 3 << "VBR Quality-3 (192 kbit/s)" << std::optional(true)
-                         << false << none;
-    QTest::newRow("Wav") << 3 << 36 << 0 << "16-bit Stereo 44,100Hz (CD Quality)"
-                         << std::optional(false) << false << none;
-    // The ADPCM list starts at 48,000 Hz.
-    QTest::newRow("ADPCM") << 4 << 18 << 0 << "Stereo 48,000Hz" << std::optional(false) << false
-                           << none;
-    QTest::newRow("FLAC") << 5 << 9 << 0 << "Compression Level 0" << std::optional(false) << true
-                          << none;
-    QTest::newRow("APE") << 6 << 4 << 1 << "Normal Compression Level" << std::optional(false)
-                         << true << none;
-    // An empty list leaves the "..." action as it is.
-    QTest::newRow("no format") << 7 << 0 << -1 << QString() << std::optional<bool>() << false
-                               << none;
-}
-
-void tst_QualityRules::formatView()
-{
-    QFETCH(int, format);
-    QFETCH(int, entries);
-    QFETCH(int, entry);
-    QFETCH(QString, text);
-    QFETCH(std::optional<bool>, dialog);
-    QFETCH(bool, clearTips);
-    QFETCH(std::optional<QString>, tips);
-    const QualityView view = QualityRules::formatView(format);
-    QVERIFY(view.entries);
-    QCOMPARE(view.entries->size(), entries);
-    QCOMPARE(view.entry, entry);
-    QCOMPARE(view.entries->value(entry), text);
-    QCOMPARE(view.dialogEnabled, dialog);
-    QCOMPARE(view.clearTips, clearTips);
-    QCOMPARE(view.tips, tips);
-    QVERIFY(!view.message);
-}
 
 void tst_QualityRules::entryView_data()
 {

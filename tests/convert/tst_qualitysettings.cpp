@@ -144,7 +144,12 @@ private:
     // Runs a writer over the input's samples; its file, or empty on failure.
     QString write(TPcmFileOut &writer, const QString &name);
     // ffprobe finds the codec, rate and channels, and the bit rate within `tolerance`.
-    static void expectStream(const QString &out, const Probe &expected, int tolerance);
+    static void expectStream(const QString &out,
+                             const QString &codec,
+                             int rate,
+                             int channels,
+                             int bitRate,
+                             int tolerance);
 
     QTemporaryDir m_dir;
     QString m_input;
@@ -218,15 +223,15 @@ QString tst_QualitySettings::write(TPcmFileOut &writer, const QString &name)
     return out;
 }
 
-void tst_QualitySettings::expectStream(const QString &out, const Probe &expected, int tolerance)
+void tst_QualitySettings::expectStream(
+    const QString &out, const QString &codec, int rate, int channels, int bitRate, int tolerance)
 {
     QVERIFY(!out.isEmpty());
     const Probe p = probe(out);
-    QCOMPARE(p.codec, expected.codec);
-    QCOMPARE(p.sampleRate, expected.sampleRate);
-    QCOMPARE(p.channels, expected.channels);
-    QVERIFY2(qAbs(p.bitRate - expected.bitRate) <= tolerance,
-             qPrintable(QString::number(p.bitRate)));
+    QCOMPARE(p.codec, codec);
+    QCOMPARE(p.sampleRate, rate);
+    QCOMPARE(p.channels, channels);
+    QVERIFY2(qAbs(p.bitRate - bitRate) <= tolerance, qPrintable(QString::number(p.bitRate)));
 }
 
 void tst_QualitySettings::mp3Entries_data()
@@ -500,36 +505,58 @@ void tst_QualitySettings::losslessEntries()
 void tst_QualitySettings::selectFormat_data()
 {
     QTest::addColumn<int>("format");
+    QTest::addColumn<int>("entries");
+    QTest::addColumn<int>("entry");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("dialog");
     QTest::addColumn<QString>("tips"); // empty: the hint is emptied
-    QTest::newRow("Mp3") << 0 << "MPEG-1 Layer III, 44100 Hz, Joint Stereo, CBR 128 kbit/s";
-    QTest::newRow("WMA") << 1 << "Audio for CD-quality transparency (128 Kbps stereo)";
-    QTest::newRow("Ogg") << 2
+    QTest::newRow("Mp3") << 0 << 40 << 0 << "Near CD-Quality" << true
+                         << "MPEG-1 Layer III, 44100 Hz, Joint Stereo, CBR 128 kbit/s";
+    QTest::newRow("WMA") << 1 << 51 << 23 << "WMA 44,100 Hz; 16 Bit; Stereo; 128 kbps" << false
+                         << "Audio for CD-quality transparency (128 Kbps stereo)";
+    QTest::newRow("Ogg") << 2 << 22 << 3 << "VBR Quality-3 (192 kbit/s)" << true
                          << "Ogg Vorbis, 44100 Hz, Stereo, nominal 128 kbit/s, min 192 kbit/s, "
                             "max 192 kbit/s";
-    QTest::newRow("Wav") << 3 << "PCM WAV, 16 bits, 44100 Hz, Stereo";
-    QTest::newRow("ADPCM") << 4 << "IMA ADPCM WAV, 4 bits, 48000 Hz, Stereo";
-    QTest::newRow("FLAC") << 5 << QString();
-    QTest::newRow("APE") << 6 << QString();
+    QTest::newRow("Wav") << 3 << 36 << 0 << "16-bit Stereo 44,100Hz (CD Quality)" << false
+                         << "PCM WAV, 16 bits, 44100 Hz, Stereo";
+    // The ADPCM list starts at 48,000 Hz.
+    QTest::newRow("ADPCM") << 4 << 18 << 0 << "Stereo 48,000Hz" << false
+                           << "IMA ADPCM WAV, 4 bits, 48000 Hz, Stereo";
+    QTest::newRow("FLAC") << 5 << 9 << 0 << "Compression Level 0" << false << QString();
+    QTest::newRow("APE") << 6 << 4 << 1 << "Normal Compression Level" << false << QString();
 }
 
 void tst_QualitySettings::selectFormat()
 {
     QFETCH(int, format);
+    QFETCH(int, entries);
+    QFETCH(int, entry);
+    QFETCH(QString, text);
+    QFETCH(bool, dialog);
     QFETCH(QString, tips);
     m_quality->apply(QualityLists::Flac, 8);
     m_quality->apply(QualityLists::Ape, 3);
-    // The lists as the rules give them, and the default entry applied.
-    const QualityView lists = QualityRules::formatView(format);
     const QualityView view = m_quality->selectFormat(format);
-    QCOMPARE(view.entries, lists.entries);
-    QCOMPARE(view.entry, lists.entry);
-    QCOMPARE(view.dialogEnabled, lists.dialogEnabled);
+    QCOMPARE(view.entries.value_or(QStringList()).size(), entries);
+    QCOMPARE(view.entry, entry);
+    QCOMPARE(view.entries->value(entry), text);
+    QCOMPARE(view.dialogEnabled, std::optional<bool>(dialog));
     QCOMPARE(view.clearTips, tips.isEmpty());
     QCOMPARE(view.tips.value_or(QString()), tips);
     QVERIFY(!view.message);
     QCOMPARE(int(m_flac->MaxLPCOrder()), format == QualityLists::Flac ? 0 : 8);
     QCOMPARE(m_mac->CompressionLevel(), format == QualityLists::Ape ? 2000 : 4000);
-    QCOMPARE(m_quality->selectFormat(7).entries, QStringList());
+    // Without the component the window shows the same, WMA's profile text included.
+    const QualityView lists = QualityRules::formatView(format);
+    QCOMPARE(lists.entries, view.entries);
+    QCOMPARE(lists.entry, entry);
+    QCOMPARE(lists.dialogEnabled, view.dialogEnabled);
+    QCOMPARE(lists.clearTips, view.clearTips);
+    QCOMPARE(lists.tips.has_value(), format == QualityLists::Wma);
+    // No format: an empty list, the "..." action left as it is.
+    const QualityView none = m_quality->selectFormat(7);
+    QCOMPARE(none.entries, std::optional<QStringList>(QStringList()));
+    QVERIFY(!none.dialogEnabled && !none.tips);
 }
 
 void tst_QualitySettings::encodes_data()
@@ -558,13 +585,13 @@ void tst_QualitySettings::encodes()
     switch (format) {
     case QualityLists::Mp3:
         out = convert(&TAudioConvert::ConvertWaveToMp3, QStringLiteral("entry.mp3"));
-        expectStream(out, {QString(), QStringLiteral("mp3"), 44100, 2, 128000}, 1280);
+        expectStream(out, QStringLiteral("mp3"), 44100, 2, 128000, 1280);
         // LAME's "Info" frame marks a constant bitrate, "Xing" a variable one.
         QVERIFY(readFile(out).left(1044).contains("Info"));
         break;
     case QualityLists::Wma:
         out = convert(&TAudioConvert::ConvertWaveToWma, QStringLiteral("entry.wma"));
-        expectStream(out, {QString(), QStringLiteral("wmav2"), 22050, 1, 24000}, 1200);
+        expectStream(out, QStringLiteral("wmav2"), 22050, 1, 24000, 1200);
         break;
     case QualityLists::OggVorbis: {
         out = convert(&TAudioConvert::ConvertWaveToOggVorbis, QStringLiteral("entry.ogg"));
