@@ -1,5 +1,6 @@
 #include "convert/qualitysettings.h"
 
+#include "convert/outputformats.h"
 #include "convert/qualitylists.h"
 #include "pipeline/flacwriter.h"
 #include "pipeline/macwriter.h"
@@ -7,34 +8,7 @@
 #include <stdexcept>
 
 using namespace QualityLists;
-
-namespace QualityScales {
-
-int positionOf(const int32_t *scale, int count, int32_t value)
-{
-    for (int i = 0; i < count; ++i) {
-        if (scale[i] == value)
-            return i;
-    }
-    return -1;
-}
-
-int32_t oggNominalAt(int position)
-{
-    return position >= 1 && position <= 11 ? OggBitrates[position - 1] : 128;
-}
-
-int32_t kbitOf(const QString &text)
-{
-    const qsizetype at = text.indexOf(QLatin1String("kbit"));
-    if (at < 0)
-        return 0;
-    bool ok = false;
-    const int32_t value = text.left(at).trimmed().toInt(&ok);
-    return ok ? value : 0;
-}
-
-} // namespace QualityScales
+using QualityRules::OggPreset;
 
 namespace {
 
@@ -42,6 +16,16 @@ constexpr int32_t OggRate = 44100;
 constexpr int32_t OggChannels = 2;
 constexpr int32_t RangeNominal = 128;
 constexpr int16_t BitratesGovern = -1;
+
+QString notSupported()
+{
+    return QStringLiteral("OggVorbis is not supported.");
+}
+
+QString incorrectSettings()
+{
+    return QStringLiteral("Incorrect OggVorbis settings, Please try again!");
+}
 
 } // namespace
 
@@ -55,56 +39,67 @@ OutputQuality::OutputQuality(TAudioConvert &convert,
     , m_mac(mac)
 {}
 
-QualityOutcome OutputQuality::apply(int format, int entry)
+OutputQuality::QualityView OutputQuality::selectFormat(int format)
 {
-    QualityOutcome outcome;
+    const QualityView lists = QualityRules::formatView(format);
+    if (lists.entry < 0)
+        return lists;
+    QualityView view = apply(format, lists.entry);
+    view.entries = lists.entries;
+    view.entry = lists.entry;
+    view.dialogEnabled = lists.dialogEnabled;
+    view.clearTips = lists.clearTips;
+    return view;
+}
+
+OutputQuality::QualityView OutputQuality::apply(int format, int entry)
+{
+    QualityView view = QualityRules::entryView(format, entry);
     switch (format) {
-    case QualityLists::Mp3:
+    case OutputFormats::Mp3:
         if (entry < 0 || entry >= Mp3Count)
             break;
         applyMp3(entry);
-        outcome.tips = m_convert.Mp3FormatDescription();
+        view.tips = m_convert.Mp3FormatDescription();
         break;
-    case QualityLists::Wma:
+    case OutputFormats::Wma:
         if (entry >= 0 && entry < WmaCount)
             m_convert.SetWmaProfile(entry + 1);
         break;
-    case QualityLists::OggVorbis: {
-        if (entry < 0 || entry >= OggCount)
-            break;
-        const OggEntry &preset = ogg(entry);
-        outcome.accepted = preset.range ? applyOggRangePreset(preset.bitrate)
-                                        : applyOggFixedPreset(preset.bitrate);
-        if (outcome.accepted)
-            outcome.tips = m_convert.OggVorbisFormatDescription();
+    case OutputFormats::OggVorbis:
+        if (view.oggPreset) {
+            const QualityView sent = applyOggPreset(*view.oggPreset);
+            view.oggPreset = sent.oggPreset;
+            view.tips = sent.tips;
+            view.message = sent.message;
+        }
         break;
-    }
-    case QualityLists::Wave:
+    case OutputFormats::Wave:
         if (entry < 0 || entry >= WaveCount)
             break;
         m_convert.SetWaveFormat(wave(entry).sampleRate,
                                 wave(entry).channels,
                                 wave(entry).bitsPerSample);
-        outcome.tips = m_convert.WaveFormatDescription();
+        view.tips = m_convert.WaveFormatDescription();
         break;
-    case QualityLists::Adpcm:
+    case OutputFormats::Adpcm:
         if (entry < 0 || entry >= AdpcmCount)
             break;
         m_convert.SetAdpcmFormat(adpcm(entry).sampleRate, adpcm(entry).channels);
-        outcome.tips = m_convert.AdpcmFormatDescription();
+        view.tips = m_convert.AdpcmFormatDescription();
         break;
-    case QualityLists::Flac:
+    case OutputFormats::Flac:
         if (m_flac && entry >= 0 && entry < FlacCount)
             m_flac->SetMaxLPCOrder(uint16_t(entry));
         break;
-    case QualityLists::Ape:
+    case OutputFormats::Ape:
         if (m_mac && entry >= 0 && entry < ApeCount)
             m_mac->SetCompressionLevel(ape(entry).compressionLevel);
         break;
     default:
         break;
     }
-    return outcome;
+    return view;
 }
 
 void OutputQuality::applyMp3(int entry)
@@ -131,30 +126,32 @@ void OutputQuality::applyMp3(int entry)
     CopyEncoderFormat(m_convert, m_encoder);
 }
 
-bool OutputQuality::applyOggRangePreset(int32_t bitrate)
+OutputQuality::QualityView OutputQuality::applyOggPreset(const OggPreset &preset)
 {
-    if (!m_convert.IsOggVorbisFormatSupported(OggRate, OggChannels, RangeNominal, bitrate, bitrate))
-        return false;
-    m_convert
-        .SetOggVorbisFormat(OggRate, OggChannels, RangeNominal, bitrate, bitrate, BitratesGovern);
-    return true;
+    // A range preset keeps nominal 128 and pins minimum and maximum.
+    const int32_t nominal = preset.range ? RangeNominal : preset.bitrate;
+    const int32_t bound = preset.range ? preset.bitrate : 0;
+    QualityView view;
+    if (!m_convert.IsOggVorbisFormatSupported(OggRate, OggChannels, nominal, bound, bound)) {
+        view.message = notSupported();
+        return view;
+    }
+    m_convert.SetOggVorbisFormat(OggRate, OggChannels, nominal, bound, bound, BitratesGovern);
+    view.dialogPage = QualityRules::OggPage;
+    view.oggPreset = preset;
+    view.tips = m_convert.OggVorbisFormatDescription();
+    return view;
 }
 
-bool OutputQuality::applyOggFixedPreset(int32_t bitrate)
-{
-    if (!m_convert.IsOggVorbisFormatSupported(OggRate, OggChannels, bitrate, 0, 0))
-        return false;
-    m_convert.SetOggVorbisFormat(OggRate, OggChannels, bitrate, 0, 0, BitratesGovern);
-    return true;
-}
-
-QualityOutcome OutputQuality::acceptMp3Page()
+OutputQuality::QualityView OutputQuality::acceptMp3Page()
 {
     CopyEncoderFormat(m_convert, m_encoder);
-    return {true, m_convert.Mp3FormatDescription()};
+    QualityView view;
+    view.tips = m_convert.Mp3FormatDescription();
+    return view;
 }
 
-QualityOutcome OutputQuality::acceptOggPage(const OggDialogChoice &choice)
+OutputQuality::QualityView OutputQuality::acceptOggPage(const OggDialogChoice &choice)
 {
     bool isNumber = false;
     const int32_t sampleRate = choice.frequency.toInt(&isNumber);
@@ -162,23 +159,26 @@ QualityOutcome OutputQuality::acceptOggPage(const OggDialogChoice &choice)
         throw std::invalid_argument(
             QStringLiteral("'%1' is not a valid integer value").arg(choice.frequency).toStdString());
     const int32_t channels = choice.channelIndex + 1;
-    const int32_t nominal = QualityScales::oggNominalAt(choice.bitratePosition);
-    const int32_t minimum = QualityScales::kbitOf(choice.minimumText);
-    const int32_t maximum = QualityScales::kbitOf(choice.maximumText);
+    const int32_t nominal = QualityRules::oggNominalAt(choice.bitratePosition);
+    const int32_t minimum = QualityRules::kbitOf(choice.minimumText);
+    const int32_t maximum = QualityRules::kbitOf(choice.maximumText);
 
+    QualityView view;
     if (choice.quality) {
         // Only the quality counts. libvorbisenc takes every quality from 0 to 1
         // at each rate and channel count the dialog offers, so nothing is asked.
         m_convert.SetOggVorbisFormat(sampleRate, channels, 0, 0, 0, int16_t(choice.qualityPosition));
-    } else if (choice.vbr) {
-        if (!m_convert.IsOggVorbisFormatSupported(sampleRate, channels, nominal, minimum, maximum))
-            return {false, std::nullopt};
-        m_convert.SetOggVorbisFormat(sampleRate, channels, nominal, minimum, maximum, BitratesGovern);
     } else {
-        if (!m_convert.IsOggVorbisFormatSupported(sampleRate, channels, nominal, 0, 0))
-            return {false, std::nullopt};
-        m_convert.SetOggVorbisFormat(sampleRate, channels, nominal, 0, 0, BitratesGovern);
+        // Without "VBR" only the nominal bitrate counts.
+        const int32_t low = choice.vbr ? minimum : 0;
+        const int32_t high = choice.vbr ? maximum : 0;
+        if (!m_convert.IsOggVorbisFormatSupported(sampleRate, channels, nominal, low, high)) {
+            view.message = incorrectSettings();
+            return view;
+        }
+        m_convert.SetOggVorbisFormat(sampleRate, channels, nominal, low, high, BitratesGovern);
     }
     // The hint says what is now in force, whichever of the three counts.
-    return {true, m_convert.OggVorbisFormatDescription()};
+    view.tips = m_convert.OggVorbisFormatDescription();
+    return view;
 }

@@ -733,75 +733,40 @@ void TfrmMain::edtFilenameButtonClick()
 void TfrmMain::cmbOutformatChange()
 {
     const int format = cmbOutformat->currentIndex();
-    {
-        // Filling and selecting from here is no choice of the user's.
-        const QSignalBlocker quiet(edtQuality);
-        edtQuality->clear();
-        edtQuality->addItems(QualityLists::texts(format));
-        if (edtQuality->count() > 0) {
-            edtQuality->setCurrentIndex(QualityLists::defaultEntry(format));
-            ActQuality->setEnabled(QualityLists::hasQualityDialog(format));
-        }
-    }
-    if (format == QualityLists::Wma)
-        edtQualityChange();
-    if ((format == QualityLists::Flac || format == QualityLists::Ape) && !lblTips->text().isEmpty())
-        lblTips->clear();
-    if (edtQuality->currentIndex() >= 0)
-        ApplyQualitySettings(false);
+    showQuality(m_core->quality() ? m_core->quality()->selectFormat(format) : QualityRules::formatView(format),
+                this);
 }
 
 void TfrmMain::edtQualityChange()
 {
-    const int entry = edtQuality->currentIndex();
-    if (entry < 0)
-        return;
-    ApplyQualitySettings(false);
-    if (cmbOutformat->currentIndex() == QualityLists::Wma)
-        lblTips->setText(QString::fromLatin1(QualityLists::wma(entry).profileText));
+    if (edtQuality->currentIndex() >= 0)
+        ApplyQualitySettings(false);
 }
 
 void TfrmMain::ApplyQualitySettings(bool ShowDialog)
 {
-    if (!m_core->quality())
-        return;
-    // Made on every call, shown or not; it lives for this call only.
-    TfrmQuality dialog(this);
     const int format = cmbOutformat->currentIndex();
     const int entry = edtQuality->currentIndex();
-    if (format == QualityLists::Mp3) {
-        dialog.setPage(TfrmQuality::pgMp3);
-        showTips(m_core->quality()->apply(format, entry));
-    } else if (format == QualityLists::OggVorbis) {
-        dialog.setPage(TfrmQuality::pgOgg);
-        if (entry < 0 || entry >= QualityLists::OggCount)
-            return;
-        const QualityLists::OggEntry &preset = QualityLists::ogg(entry);
-        const bool sent = preset.range
-                              ? ApplyOggRangePreset(preset.bitrate, preset.dialogEntry, dialog)
-                              : ApplyOggFixedPreset(preset.bitrate, preset.dialogEntry, dialog);
-        if (!sent)
-            return;
-        lblTips->setText(m_core->AudioConvert()->OggVorbisFormatDescription());
-    } else {
-        showTips(m_core->quality()->apply(format, entry));
-    }
-    dialog.setEncoder(m_core->Mp3Encoder());
-    if (!ShowDialog || dialog.exec() != QDialog::Accepted)
+    if (!m_core->quality()) {
+        showQuality(QualityRules::entryView(format, entry), this);
         return;
-    if (dialog.page() == TfrmQuality::pgMp3) {
-        CopyEncoderFormat();
-        lblTips->setText(m_core->AudioConvert()->Mp3FormatDescription());
-    } else if (dialog.page() == TfrmQuality::pgOgg) {
-        const QualityOutcome outcome = m_core->quality()->acceptOggPage(dialog.oggChoice());
-        if (outcome.accepted)
-            showTips(outcome);
-        else
-            QMessageBox::information(&dialog,
-                                     dialog.windowTitle(),
-                                     QStringLiteral(
-                                         "Incorrect OggVorbis settings, Please try again!"));
     }
+    const QualityRules::QualityView view = m_core->quality()->apply(format, entry);
+    showQuality(view, this);
+    if (!ShowDialog || view.message || view.dialogPage == QualityRules::NoPage)
+        return;
+    // Made for this showing only: each opening starts from the preset.
+    TfrmQuality dialog(this);
+    dialog.setPage(TfrmQuality::Page(view.dialogPage));
+    if (view.oggPreset)
+        dialog.prepareOggPreset(*view.oggPreset);
+    dialog.setEncoder(m_core->Mp3Encoder());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QualityRules::QualityView accepted = dialog.page() == TfrmQuality::pgMp3
+                                                   ? m_core->quality()->acceptMp3Page()
+                                                   : m_core->quality()->acceptOggPage(dialog.oggChoice());
+    showQuality(accepted, &dialog);
 }
 
 void TfrmMain::ActQualityExecute()
@@ -811,38 +776,43 @@ void TfrmMain::ActQualityExecute()
 
 bool TfrmMain::ApplyOggRangePreset(int32_t Bitrate, int ListEntry, TfrmQuality &dialog)
 {
-    if (!m_core->quality()->applyOggRangePreset(Bitrate)) {
-        oggVorbisNotSupported();
-        return false;
-    }
-    dialog.prepareOggRangePreset(ListEntry);
-    return true;
+    return prepareOggPreset(m_core->quality()->applyOggPreset({true, Bitrate, ListEntry}), dialog);
 }
 
 bool TfrmMain::ApplyOggFixedPreset(int32_t Bitrate, int TrackPosition, TfrmQuality &dialog)
 {
-    if (!m_core->quality()->applyOggFixedPreset(Bitrate)) {
-        oggVorbisNotSupported();
+    return prepareOggPreset(m_core->quality()->applyOggPreset({false, Bitrate, TrackPosition}), dialog);
+}
+
+bool TfrmMain::prepareOggPreset(const QualityRules::QualityView &view, TfrmQuality &dialog)
+{
+    // The hint is left to ApplyQualitySettings.
+    if (view.message) {
+        QMessageBox::information(this, windowTitle(), *view.message);
         return false;
     }
-    dialog.prepareOggFixedPreset(TrackPosition);
+    if (view.oggPreset)
+        dialog.prepareOggPreset(*view.oggPreset);
     return true;
 }
 
-void TfrmMain::oggVorbisNotSupported()
+void TfrmMain::showQuality(const QualityRules::QualityView &view, QWidget *owner)
 {
-    QMessageBox::information(this, windowTitle(), QStringLiteral("OggVorbis is not supported."));
-}
-
-void TfrmMain::CopyEncoderFormat()
-{
-    ::CopyEncoderFormat(*m_core->AudioConvert(), *m_core->Mp3Encoder());
-}
-
-void TfrmMain::showTips(const QualityOutcome &outcome)
-{
-    if (outcome.tips)
-        lblTips->setText(*outcome.tips);
+    if (view.entries) {
+        // Filling and selecting from here is no choice of the user's.
+        const QSignalBlocker quiet(edtQuality);
+        edtQuality->clear();
+        edtQuality->addItems(*view.entries);
+        edtQuality->setCurrentIndex(view.entry);
+    }
+    if (view.dialogEnabled)
+        ActQuality->setEnabled(*view.dialogEnabled);
+    if (view.clearTips)
+        lblTips->clear();
+    if (view.tips)
+        lblTips->setText(*view.tips);
+    if (view.message)
+        QMessageBox::information(owner, owner->windowTitle(), *view.message);
 }
 
 void TfrmMain::showError(const QString &message)

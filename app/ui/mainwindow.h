@@ -29,7 +29,9 @@ class TfrmQuality;
 class TRipJob;
 class TrackListView;
 class PlayerControls;
-struct QualityOutcome;
+namespace QualityRules {
+struct QualityView;
+} // namespace QualityRules
 
 // The program's one window: its controls and their thin handlers. The
 // long-lived components, the settings and the disc live in the core it owns;
@@ -145,10 +147,12 @@ private:
     // ShowDialog, shows the quality dialog and applies what it returns.
     void ApplyQualitySettings(bool ShowDialog);
     void ActQualityExecute();
-    // The encoder's sample rate, bitrate and channels to the converter.
-    void CopyEncoderFormat();
-    void showTips(const QualityOutcome &outcome);
-    void oggVorbisNotSupported();
+    // Copies a quality view into the quality list, the "..." action and the
+    // hint; its message shows in an information box owned by `owner`.
+    void showQuality(const QualityRules::QualityView &view, QWidget *owner);
+    // The dialog's "ogg" page as the preset's view says; false after telling
+    // the user when the component refused the preset.
+    bool prepareOggPreset(const QualityRules::QualityView &view, TfrmQuality &dialog);
     // The disc's artist, album, genre and year into their fields.
     void showDiscFields();
 

@@ -1,5 +1,4 @@
 #include "app/choicelists.h"
-#include "convert/outputformats.h"
 
 #include <QtTest>
 
@@ -9,7 +8,6 @@ class tst_ChoiceLists : public QObject
 
 private Q_SLOTS:
     void genres();
-    void outputFormats();
     void templates();
 };
 
@@ -60,27 +58,6 @@ void tst_ChoiceLists::genres()
     }
     QCOMPARE(ChoiceLists::genreName(148), QString());
     QCOMPARE(ChoiceLists::genreName(-1), QString());
-}
-
-void tst_ChoiceLists::outputFormats()
-{
-    QCOMPARE(OutputFormats::captions(),
-             QStringList({"Mp3 (Mpeg Layer-3)",
-                          "WMA (Windows Media Audio 9)",
-                          "Ogg (Ogg Vorbis 1.1)",
-                          "Wav(Standard)",
-                          "WAV (ADPCM) ",
-                          "FLAC(Free Lossless Audio Codec)",
-                          "APE(Monkey's Audio)"}));
-    const QStringList extensions = {".mp3", ".wma", ".ogg", ".wav", ".wav", ".flac", ".ape"};
-    for (int i = 0; i < extensions.size(); ++i) {
-        QCOMPARE(OutputFormats::extensionOf(i), extensions.at(i));
-        // FLAC and APE are written from the disc, the others converted.
-        QCOMPARE(OutputFormats::isConverted(i), i < OutputFormats::Flac);
-    }
-    QCOMPARE(OutputFormats::extensionOf(-1), QString());
-    QCOMPARE(OutputFormats::extensionOf(7), QString());
-    QVERIFY(!OutputFormats::find(7));
 }
 
 void tst_ChoiceLists::templates()
