@@ -1,13 +1,10 @@
 #include "job/ripjob.h"
 
 #include "convert/audioconvertclient.h"
-#include "job/cuesheet.h"
 #include "job/outputnaming.h"
-#include "job/playlist.h"
 #include "job/progressview.h"
-#include "job/riplog.h"
 #include "job/ripverifier.h"
-#include "libs/disclookup/disctoc.h"
+#include "lookup/accuraterip.h"
 #include "pipeline/cdinput.h"
 #include "pipeline/flacwriter.h"
 #include "pipeline/macwriter.h"
@@ -18,24 +15,21 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
-bool routeA(int format)
+// The writer of a format of the lossless route; None for the others.
+OutputFormats::Writer writerOf(int format)
 {
-    return OutputFormats::isConverted(format);
-}
-
-void removeFile(const QString &path)
-{
-    if (!path.isEmpty() && QFileInfo(path).isFile())
-        QFile::remove(path);
+    const OutputFormats::Format *row = OutputFormats::find(format);
+    return row ? row->writer : OutputFormats::Writer::None;
 }
 
 } // namespace
@@ -69,7 +63,7 @@ TRipJob::TRipJob(const Components &components, QObject *parent)
     connect(m_c.TimeRip, &QTimer::timeout, this, &TRipJob::TimeRipTimer);
     if (m_c.AudioConvert) {
         m_c.AudioConvert->OnConvertBlock = [this](TAudioConvert *, int32_t percent) {
-            ConvertBlock(percent);
+            guarded([&] { ConvertBlock(percent); });
         };
         m_c.AudioConvert->OnError = [this](TAudioConvert *, TOleEnum code) { ConvertError(code); };
     }
@@ -96,7 +90,7 @@ void TRipJob::show(const std::function<void(ProgressView &)> &update)
 
 void TRipJob::addLine(const QString &line)
 {
-    m_memo << line;
+    m_summary.memo << line;
     show([&line](ProgressView &v) { v.addLine(line); });
 }
 
@@ -118,21 +112,20 @@ void TRipJob::Start(ProgressView &view,
     m_view = &view;
     m_viewObject = view.viewObject();
     m_format = format;
-    m_tags = tags;
-    m_options = options;
+    m_summary = RipSummary();
+    m_summary.tags = tags;
+    m_summary.options = options;
     m_jobQueue = records;
     m_currentOrdinal = 1;
     m_jobTrackCount = int(m_jobQueue.size());
     m_totalStep = m_jobTrackCount > 0 ? 100 / m_jobTrackCount : 0;
     m_total = 0;
-    m_tempWavFile.clear();
+    m_tempWav.clear();
     m_partialOutput.clear();
     m_converting = false;
     m_convertErrorCode = 0;
     m_currentOutput = nullptr;
     m_running = !m_jobQueue.isEmpty();
-    m_memo.clear();
-    m_finished.clear();
     m_awaitingVerdicts = false;
     addLine(QStringLiteral("Initialization..."));
     if (m_running) {
@@ -146,45 +139,25 @@ void TRipJob::startVerifier()
     // A read cut off by a cancel may still be feeding the last job's tap.
     if (m_verifier)
         m_previousVerifier = std::move(m_verifier);
-    m_toc.clear();
-    m_driveName.clear();
     if (!m_c.CDIn)
         return;
     try {
-        m_toc = m_c.CDIn->GetToc();
-        m_driveName = m_c.CDIn->GetDriveName();
+        m_summary.toc = m_c.CDIn->GetToc();
+        m_summary.drive = m_c.CDIn->GetDriveName();
     } catch (const std::exception &) {
-        m_toc.clear();
+        m_summary.toc.clear();
     }
-    DiscLookup::DiscToc toc;
-    if (m_toc.size() >= 2) {
-        for (size_t i = 0; i + 1 < m_toc.size(); ++i)
-            toc.tracks.push_back({int(m_toc[i].TrackNumber),
-                                  m_toc[i].StartSector + DiscLookup::LeadInFrames,
-                                  CDRip::IsDataFlag(m_toc[i].Flag)});
-        toc.leadOutFrame = m_toc.back().StartSector + DiscLookup::LeadInFrames;
-    }
-    m_verifier = std::make_unique<TRipVerifier>(toc, m_verifyOptions.verify, m_verifyOptions.server);
+    m_verifier = std::make_unique<TRipVerifier>(AccurateRip::tocOf(m_summary.toc),
+                                                m_verifyOptions.verify,
+                                                m_verifyOptions.server);
     connect(m_verifier.get(), &TRipVerifier::MemoLine, this, &TRipJob::addLine);
     connect(m_verifier.get(), &TRipVerifier::Done, this, [this] {
-        if (m_awaitingVerdicts && m_running)
-            completeJob();
+        guarded([this] {
+            if (m_awaitingVerdicts && m_running)
+                completeJob();
+        });
     });
     m_verifier->Start();
-}
-
-void TRipJob::setTap(int trackNumber)
-{
-    TPcmTap *tap = nullptr;
-    if (m_verifier) {
-        try {
-            tap = &m_verifier->BeginTrack(trackNumber);
-        } catch (const std::invalid_argument &) {
-            // A track the table does not list as audio gets no checksums,
-            // and so no verdict but "not verified".
-        }
-    }
-    m_c.CDIn->SetTap(tap);
 }
 
 void TRipJob::clearTap()
@@ -205,22 +178,19 @@ void TRipJob::StartNextTrack()
     });
     addLine(QStringLiteral("Extracting Track %1...").arg(head.Number));
     m_aborted = false;
-    try {
+    guarded([&] {
         TPcmFileOut *writer = nullptr;
-        if (routeA(m_format)) {
+        if (OutputFormats::isConverted(m_format)) {
             writer = m_c.WaveOut;
-            m_tempWavFile = createTempWavFile();
-            writer->SetFileName(m_tempWavFile);
+            m_tempWav.create();
+            writer->SetFileName(m_tempWav.path());
         } else {
             addLine(QStringLiteral("Create file: ") + head.FileName);
-            if (m_format == fmFlac)
-                writer = m_c.FLACOut;
-            else
-                writer = m_c.MACOut;
+            const bool flac = writerOf(m_format) == OutputFormats::Writer::Flac;
+            writer = flac ? static_cast<TPcmFileOut *>(m_c.FLACOut) : m_c.MACOut;
             if (!writer)
-                throw EPcmException(m_format == fmFlac
-                                        ? "FLAC files cannot be written: libFLAC is missing."
-                                        : "APE files cannot be written: libMACDll is missing.");
+                throw EPcmException(flac ? "FLAC files cannot be written: libFLAC is missing."
+                                         : "APE files cannot be written: libMACDll is missing.");
             // A template with folders, or an output folder not made yet,
             // needs its folders; the writer only creates the file.
             OutputNaming::CreateFolderPath(OutputNaming::folderPart(head.FileName));
@@ -232,32 +202,9 @@ void TRipJob::StartNextTrack()
             throw EPcmException(CDRipMissingMessage);
         m_c.CDIn->SetStartTrack(head.Number);
         m_c.CDIn->SetEndTrack(m_c.CDIn->StartTrack());
-        setTap(head.Number);
+        m_c.CDIn->SetTap(m_verifier ? m_verifier->TapFor(head.Number) : nullptr);
         writer->StartOutput();
-    } catch (const std::exception &e) {
-        stall(QString::fromUtf8(e.what()));
-    }
-}
-
-QString TRipJob::createTempWavFile() const
-{
-    // The system hands out a unique empty "tem*.tmp"; the WAV takes its name
-    // with ".wav" in place of ".tmp", which must not exist already.
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        QTemporaryFile reserved(QDir::tempPath() + QStringLiteral("/temXXXXXX.tmp"));
-        if (!reserved.open())
-            throw EPcmException(QStringLiteral("Cannot create a temporary file in %1: %2")
-                                    .arg(QDir::tempPath(), reserved.errorString()));
-        const QString created = reserved.fileName();
-        const QString wav = created.left(created.size() - 4) + QStringLiteral(".wav");
-        reserved.close();
-        if (reserved.rename(wav)) {
-            reserved.setAutoRemove(false);
-            return wav;
-        }
-    }
-    throw EPcmException(
-        QStringLiteral("Cannot create a temporary file in %1.").arg(QDir::tempPath()));
+    });
 }
 
 // ---------------------------------------------------------------------------
@@ -269,7 +216,7 @@ void TRipJob::WaveOutDone()
     if (m_c.WaveOut->IsBusy())
         return;
     if (m_aborted || !m_running) {
-        removeTempWavFile();
+        m_tempWav.remove();
         return;
     }
     m_c.Timer->start();
@@ -323,48 +270,30 @@ void TRipJob::TimerTimer()
     // Cancelled in the moment between the copy and this stage.
     if (!m_running || m_aborted || m_jobQueue.isEmpty())
         return;
-    try {
+    guarded([this] {
         writeTags(m_jobQueue.constFirst());
-        switch (m_format) {
-        case fmMp3:
-            StartConversionMp3();
-            break;
-        case fmWma:
-            StartConversionWma();
-            break;
-        case fmOggVorbis:
-            StartConversionOggVorbis();
-            break;
-        case fmWave:
-            StartConversionWave();
-            break;
-        case fmAdpcm:
-            StartConversionAdpcm();
-            break;
-        default:
-            break;
-        }
-    } catch (const std::exception &e) {
-        stall(QString::fromUtf8(e.what()));
-    }
+        // The stage after the WAV of each converted format.
+        const std::pair<int, void (TRipJob::*)()> stages[] = {
+            {fmMp3, &TRipJob::StartConversionMp3},
+            {fmWma, &TRipJob::StartConversionWma},
+            {fmOggVorbis, &TRipJob::StartConversionOggVorbis},
+            {fmWave, &TRipJob::StartConversionWave},
+            {fmAdpcm, &TRipJob::StartConversionAdpcm},
+        };
+        const auto it = std::find_if(std::begin(stages), std::end(stages), [this](const auto &s) {
+            return s.first == m_format;
+        });
+        // Nothing after the stage: its nested loop may have ended the job.
+        if (it != std::end(stages))
+            (this->*it->second)();
+    });
 }
 
 bool TRipJob::writeTags(const TTrackInfo &track)
 {
     if (!m_c.AudioConvert || !m_c.AudioConvert->WriteTags() || !m_c.Information)
         return false;
-    AudioConvertLib::IAudioConvertInformation &info = *m_c.Information;
-    info.SetTagTitle(track.Title);
-    info.SetTagTrack(int16_t(track.Number));
-    info.SetTagArtist(track.Artist);
-    // An empty year or genre writes none, rather than the last job's.
-    info.SetTagYear(m_tags.year.isEmpty() ? 0 : m_tags.year.toInt());
-    info.SetTagAlbum(m_tags.album);
-    info.SetTagGenre(m_tags.genre.isEmpty() ? -1 : m_tags.genreIndex);
-    info.SetTagComment(m_tags.comment);
-    info.SetTagCopyright(m_tags.copyright);
-    info.SetTagUrl(m_tags.url);
-    info.SetTagEncodedBy(m_tags.encodedBy);
+    SetTrackTags(*m_c.Information, track, m_summary.tags);
     return true;
 }
 
@@ -373,9 +302,10 @@ void TRipJob::writeLosslessTags(const TTrackInfo &track)
     // The writer has closed the file; the tags go in before the track counts.
     if (!writeTags(track))
         return;
+    using AudioConvertLib::TLosslessFormat;
+    const bool flac = writerOf(m_format) == OutputFormats::Writer::Flac;
     AudioConvertLib::WriteLosslessTags(track.FileName,
-                                       m_format == fmFlac ? AudioConvertLib::TLosslessFormat::Flac
-                                                          : AudioConvertLib::TLosslessFormat::Ape,
+                                       flac ? TLosslessFormat::Flac : TLosslessFormat::Ape,
                                        *m_c.Information);
 }
 
@@ -408,9 +338,10 @@ void TRipJob::StartConversion(void (TAudioConvert::*convert)(const QString &, co
 {
     m_convertErrorCode = 0;
     m_converting = true;
-    if (!QFileInfo::exists(m_tempWavFile)) {
+    const QString temp = m_tempWav.path();
+    if (!QFileInfo::exists(temp)) {
         stall(QStringLiteral("The temporary file %1 is missing; the track cannot be converted.")
-                  .arg(m_tempWavFile));
+                  .arg(temp));
         return;
     }
     m_jobStage = jsConverting;
@@ -418,7 +349,7 @@ void TRipJob::StartConversion(void (TAudioConvert::*convert)(const QString &, co
     OutputNaming::CreateFolderPath(OutputNaming::folderPart(head.FileName));
     addLine(QStringLiteral("Create file: ") + head.FileName);
     m_partialOutput = head.FileName;
-    (m_c.AudioConvert->*convert)(m_tempWavFile, head.FileName);
+    (m_c.AudioConvert->*convert)(temp, head.FileName);
     WaitForConversion();
 }
 
@@ -469,33 +400,8 @@ void TRipJob::ConvertBlock(int32_t Percent)
     m_convertPercent = Percent;
     if (Percent != 100)
         return;
-    removeTempWavFile();
+    m_tempWav.remove();
     trackFinished();
-}
-
-QString TRipJob::ConvertErrorText(int32_t code)
-{
-    using namespace AudioConvertLib;
-    switch (code) {
-    case acErrInputMissing:
-        return QStringLiteral("The temporary WAV file to convert does not exist.");
-    case acErrInputNotPcmWave:
-        return QStringLiteral("The temporary file is not a PCM WAV file the converter can read.");
-    case acErrOutputNotCreatable:
-        return QStringLiteral("The output file could not be created.");
-    case acErrSettingsRefused:
-        return QStringLiteral("The encoder refused the quality settings.");
-    case acErrWriteFailed:
-        return QStringLiteral("Writing the output file failed (disk full or I/O error).");
-    case acErrReadFailed:
-        return QStringLiteral("Reading the temporary WAV file failed.");
-    case acErrEncoderFailed:
-        return QStringLiteral("The encoder failed while encoding.");
-    case acErrTagsFailed:
-        return QStringLiteral("The tags could not be written into the output file.");
-    default:
-        return QStringLiteral("The conversion failed (error code %1).").arg(code);
-    }
 }
 
 // ---------------------------------------------------------------------------
@@ -506,13 +412,10 @@ void TRipJob::TimeRipTimer()
     m_c.TimeRip->stop();
     if (!m_running || m_aborted || m_jobQueue.isEmpty())
         return;
-    try {
+    guarded([this] {
         writeLosslessTags(m_jobQueue.constFirst());
-    } catch (const std::exception &e) {
-        stall(QString::fromUtf8(e.what()));
-        return;
-    }
-    trackFinished();
+        trackFinished();
+    });
 }
 
 // ---------------------------------------------------------------------------
@@ -524,9 +427,9 @@ void TRipJob::trackFinished()
     const TTrackInfo track = m_jobQueue.takeFirst();
     m_partialOutput.clear();
     // The conversion route lists only a file the component left behind.
-    if (!routeA(m_format) || QFileInfo(track.FileName).isFile())
+    if (!OutputFormats::isConverted(m_format) || QFileInfo(track.FileName).isFile())
         PlaylistEntries << track.FileName;
-    m_finished << track;
+    m_summary.tracks.push_back({track, std::nullopt, QString()});
     clearTap();
     if (m_verifier)
         m_verifier->EndTrack(track.Number);
@@ -536,7 +439,7 @@ void TRipJob::trackFinished()
     }
     m_total += m_totalStep;
     const int total = m_total;
-    const bool lossless = !routeA(m_format);
+    const bool lossless = !OutputFormats::isConverted(m_format);
     show([total, lossless](ProgressView &v) {
         v.setTotalPercent(total);
         v.setRipPercent(0);
@@ -573,113 +476,33 @@ void TRipJob::completeJob()
         v.setCancelEnabled(false);
         v.setExitEnabled(true);
     });
-    m_memo << QStringLiteral("Completed!");
+    m_summary.memo << QStringLiteral("Completed!");
     FinishJob();
     Q_EMIT ended();
 }
 
 void TRipJob::FinishJob()
 {
-    auto report = [this](const std::exception &e) {
-        const QString message = QString::fromUtf8(e.what());
-        addLine(QStringLiteral("Error: ") + message);
+    if (m_verifier) {
+        for (RipSummaryTrack &track : m_summary.tracks) {
+            track.sums = m_verifier->Sums(track.record.Number);
+            track.verdict = m_verifier->Verdict(track.record.Number);
+        }
+        m_summary.accurateRipIds = m_verifier->AccurateRipIds();
+    }
+    m_summary.playlistEntries = PlaylistEntries;
+    m_summary.performer = m_verifyOptions.performer;
+    m_summary.programVersion = m_verifyOptions.programVersion;
+    m_summary.readOffset = m_c.CDIn ? m_c.CDIn->ReadOffset() : 0;
+    m_summary.date = QDateTime::currentDateTime();
+    m_summary.writeLog = m_verifyOptions.writeLog;
+    m_summary.writeCue = m_verifyOptions.writeCue;
+    // FinishRip puts the failures into the memo; here they are only shown.
+    FinishRip(m_summary, EjectDisc, [this](const QString &message) {
+        show([&message](ProgressView &v) { v.addLine(QStringLiteral("Error: ") + message); });
         if (OnFinishError)
             OnFinishError(message);
-    };
-    // The disc goes first, whatever becomes of the playlist.
-    if (m_options.eject && EjectDisc) {
-        try {
-            EjectDisc(m_options.drive);
-        } catch (const std::exception &e) {
-            report(e);
-        }
-    }
-    if (m_options.makeList && !PlaylistEntries.isEmpty() && !m_options.playlistFile.isEmpty()) {
-        try {
-            Playlist::write(m_options.playlistFile, PlaylistEntries);
-        } catch (const std::exception &e) {
-            report(e);
-        }
-    }
-    if (m_verifyOptions.writeCue && !m_finished.isEmpty()) {
-        try {
-            writeCueSheet();
-        } catch (const std::exception &e) {
-            report(e);
-        }
-    }
-    // The log last, so that it holds what became of the others.
-    if (m_verifyOptions.writeLog && !m_finished.isEmpty()) {
-        try {
-            writeRipLog();
-        } catch (const std::exception &e) {
-            report(e);
-        }
-    }
-}
-
-QString TRipJob::sideFilePath(const QString &extension) const
-{
-    // Beside the first file of the job; "<album>.log" names the pair.
-    const QString folder = QFileInfo(m_finished.constFirst().FileName).absolutePath();
-    QString name = RipLogFileName(m_tags.album);
-    name.chop(4);
-    return folder + QLatin1Char('/') + name + extension;
-}
-
-void TRipJob::writeRipLog()
-{
-    TRipLog log;
-    log.ProgramVersion = m_verifyOptions.programVersion;
-    log.Date = QDateTime::currentDateTime();
-    log.Drive = m_driveName;
-    log.ReadMode = QStringLiteral("secure (cdparanoia)");
-    log.ReadOffset = m_c.CDIn ? m_c.CDIn->ReadOffset() : 0;
-    log.Artist = m_verifyOptions.performer;
-    log.Album = m_tags.album;
-    if (m_verifier) {
-        log.AccurateRipIds = m_verifier->AccurateRipIds();
-        // The CDDB id is the second part of the AccurateRip ones' last.
-        log.CddbId = log.AccurateRipIds.section(QLatin1Char('-'), 3);
-    }
-    for (const TTrackInfo &track : std::as_const(m_finished)) {
-        TRipLogTrack entry;
-        entry.Number = track.Number;
-        entry.FileName = QFileInfo(track.FileName).fileName();
-        if (m_verifier) {
-            entry.Sums = m_verifier->Sums(track.Number);
-            entry.Verdict = m_verifier->Verdict(track.Number);
-        }
-        log.Tracks.push_back(entry);
-    }
-    log.Memo = m_memo;
-    WriteRipLog(sideFilePath(QStringLiteral(".log")), log);
-}
-
-void TRipJob::writeCueSheet()
-{
-    const QString path = sideFilePath(QStringLiteral(".cue"));
-    const QDir folder = QFileInfo(path).absoluteDir();
-    TCueSheet sheet;
-    sheet.Performer = m_verifyOptions.performer;
-    sheet.Title = m_tags.album;
-    sheet.Genre = m_tags.genre.section(QStringLiteral(" - "), -1);
-    sheet.Year = m_tags.year.toInt();
-    if (m_verifier)
-        sheet.DiscId = m_verifier->AccurateRipIds().section(QLatin1Char('-'), 3);
-    for (const TTrackInfo &track : std::as_const(m_finished)) {
-        TCueTrack entry;
-        entry.Number = track.Number;
-        entry.FileName = folder.relativeFilePath(track.FileName);
-        entry.Title = track.Title;
-        entry.Performer = track.Artist;
-        // A file holds its track up to the next entry of the table.
-        for (size_t i = 0; i + 1 < m_toc.size(); ++i)
-            if (m_toc[i].TrackNumber == track.Number)
-                entry.Frames = m_toc[i + 1].StartSector - m_toc[i].StartSector;
-        sheet.Tracks.push_back(entry);
-    }
-    WriteCueSheet(path, sheet);
+    });
 }
 
 void TRipJob::stall(const QString &message)
@@ -688,43 +511,59 @@ void TRipJob::stall(const QString &message)
     m_aborted = true;
 }
 
-void TRipJob::CancelJob()
+void TRipJob::fail(const QString &message)
 {
-    if (!m_running)
-        return;
-    // While the verdicts are awaited every track is already finished.
-    const int extracted = m_awaitingVerdicts ? m_currentOrdinal : m_currentOrdinal - 1;
-    const QString done = QStringLiteral("Done. ")
-                         + QString::asprintf("%d track(s) were successfully extracted.", extracted);
-    auto showEnd = [&done](ProgressView &v) {
-        v.addLine(QStringLiteral("Cancelled."));
-        v.addLine(done);
-        v.setCancelEnabled(false);
-        v.setExitEnabled(true);
-    };
-    switch (m_jobStage) {
-    case jsWriting:
-        if (m_currentOutput && !m_awaitingVerdicts)
-            m_currentOutput->RequestStop();
-        m_aborted = true;
-        show(showEnd);
-        removeTempWavFile();
-        break;
-    case jsConverting:
-        m_converting = false;
-        removeTempWavFile();
-        show(showEnd);
-        break;
-    case jsIdle:
+    if (m_running) {
+        stall(message);
         return;
     }
-    m_running = false;
-    m_c.Timer->stop();
-    m_c.TimeRip->stop();
-    // A writer still finishing keeps its file open; it goes again once the
-    // writer is done (FLACOutDone).
-    removePartialOutput();
-    Q_EMIT ended();
+    addLine(QStringLiteral("Error: ") + message);
+    if (OnFinishError)
+        OnFinishError(message);
+}
+
+void TRipJob::guarded(const std::function<void()> &work)
+{
+    try {
+        work();
+    } catch (const std::exception &e) {
+        fail(QString::fromUtf8(e.what()));
+    } catch (...) {
+        fail(QStringLiteral("Unknown error."));
+    }
+}
+
+void TRipJob::CancelJob()
+{
+    if (!m_running || m_jobStage == jsIdle)
+        return;
+    guarded([this] {
+        // While the verdicts are awaited every track is already finished.
+        const int extracted = m_awaitingVerdicts ? m_currentOrdinal : m_currentOrdinal - 1;
+        const QString done = QString::asprintf("Done. %d track(s) were successfully extracted.",
+                                               extracted);
+        if (m_jobStage == jsWriting) {
+            if (m_currentOutput && !m_awaitingVerdicts)
+                m_currentOutput->RequestStop();
+            m_aborted = true;
+        } else {
+            m_converting = false;
+        }
+        m_tempWav.remove();
+        show([&done](ProgressView &v) {
+            v.addLine(QStringLiteral("Cancelled."));
+            v.addLine(done);
+            v.setCancelEnabled(false);
+            v.setExitEnabled(true);
+        });
+        m_running = false;
+        m_c.Timer->stop();
+        m_c.TimeRip->stop();
+        // A writer still finishing keeps its file open; it goes again once
+        // the writer is done (FLACOutDone).
+        removePartialOutput();
+        Q_EMIT ended();
+    });
 }
 
 void TRipJob::Shutdown()
@@ -733,11 +572,14 @@ void TRipJob::Shutdown()
         return;
     const bool converting = m_jobStage == jsConverting && m_converting;
     CancelJob();
-    if (converting)
-        m_c.AudioConvert->Abort();
+    // The program is closing (or the job going): nothing may escape.
+    guarded([&] {
+        if (converting)
+            m_c.AudioConvert->Abort();
+    });
     waitForWriter();
     clearTap();
-    removeTempWavFile();
+    m_tempWav.remove();
     removePartialOutput();
 }
 
@@ -751,12 +593,8 @@ void TRipJob::waitForWriter()
         QThread::msleep(5);
 }
 
-void TRipJob::removeTempWavFile()
-{
-    removeFile(m_tempWavFile);
-}
-
 void TRipJob::removePartialOutput()
 {
-    removeFile(m_partialOutput);
+    if (!m_partialOutput.isEmpty() && QFileInfo(m_partialOutput).isFile())
+        QFile::remove(m_partialOutput);
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "convert/converterrors.h"
 #include "convert/outputformats.h"
+#include "job/ripreport.h"
+#include "job/temporarywav.h"
 #include "job/trackinfo.h"
 #include "lookup/accurateriplookup.h"
 #include "pipeline/cdripbinding.h"
@@ -82,26 +85,10 @@ public:
 
     // The tag fields of the main window, which stay as they are during a
     // job (the window is disabled).
-    struct TagFields
-    {
-        QString year;
-        QString album;
-        QString genre;       // the genre box's text
-        int genreIndex = -1; // its item in the genre list, -1 for none
-        QString comment;
-        QString copyright;
-        QString url;
-        QString encodedBy;
-    };
+    using TagFields = RipTagFields;
 
     // What a completed job does at its end.
-    struct EndOptions
-    {
-        bool eject = false;
-        int drive = 0; // the drive to eject, the one the job read from
-        bool makeList = false;
-        QString playlistFile;
-    };
+    using EndOptions = RipEndOptions;
 
     // The verified-rip options, all off by default: the AccurateRip verdicts
     // in the log, and the rip log and CUE sheet beside the output files.
@@ -150,7 +137,7 @@ public:
     TJobStage JobStage() const { return m_jobStage; }
     int TotalStep() const { return m_totalStep; }
     bool Aborted() const { return m_aborted; }
-    QString TempWavFile() const { return m_tempWavFile; }
+    QString TempWavFile() const { return m_tempWav.path(); }
     int CurrentOrdinal() const { return m_currentOrdinal; }
     int JobTrackCount() const { return m_jobTrackCount; }
 
@@ -161,7 +148,7 @@ public:
     std::function<void(const QString &message)> OnFinishError;
 
     // The text the log shows for an error code of the conversion component.
-    static QString ConvertErrorText(int32_t code);
+    static QString ConvertErrorText(int32_t code) { return ::ConvertErrorText(code); }
 
 Q_SIGNALS:
     // The job completed ("Completed!") or was cancelled.
@@ -199,15 +186,15 @@ private:
     bool writeTags(const TTrackInfo &track);
     void writeLosslessTags(const TTrackInfo &track);
     void startVerifier();
-    void setTap(int trackNumber);
     void clearTap();
-    void writeRipLog();
-    void writeCueSheet();
-    QString sideFilePath(const QString &extension) const;
-    QString createTempWavFile() const;
     // The job stops advancing with "Error: " + message in the log; Cancel ends it.
     void stall(const QString &message);
-    void removeTempWavFile();
+    // A failure: a running job stalls; after its end it is shown as one of
+    // the end's (the log line and OnFinishError).
+    void fail(const QString &message);
+    // Runs the work of a handler that the event loop calls, where nothing
+    // may be thrown: a failure goes to fail().
+    void guarded(const std::function<void()> &work);
     void removePartialOutput();
     void waitForWriter();
 
@@ -220,15 +207,13 @@ private:
     ProgressView *m_view = nullptr;
     QPointer<QObject> m_viewObject;
     int m_format = fmMp3;
-    TagFields m_tags;
-    EndOptions m_options;
 
     QList<TTrackInfo> m_jobQueue;
     TJobStage m_jobStage = jsIdle;
     int m_totalStep = 0;
     int m_total = 0; // what the total bar shows
     bool m_aborted = false;
-    QString m_tempWavFile;
+    TemporaryWavFile m_tempWav;
     int32_t m_convertPercent = 0;
     bool m_converting = false;
     int32_t m_convertErrorCode = 0;
@@ -245,9 +230,8 @@ private:
     // until then: a cancelled read may still feed its tap.
     std::unique_ptr<TRipVerifier> m_verifier;
     std::unique_ptr<TRipVerifier> m_previousVerifier;
-    std::vector<TTocEntry> m_toc;
-    QStringList m_memo;
-    QList<TTrackInfo> m_finished;
-    QString m_driveName;
+    // What the job has done, for the files written at its end: the finished
+    // tracks, the memo lines, the disc's table, the tags and end options.
+    RipSummary m_summary;
     bool m_awaitingVerdicts = false;
 };

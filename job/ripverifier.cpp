@@ -1,7 +1,5 @@
 #include "job/ripverifier.h"
 
-#include "libs/disclookup/lookuperror.h"
-
 #include <stdexcept>
 
 struct TRipVerifier::Track
@@ -22,7 +20,7 @@ struct TRipVerifier::Track
     {}
 };
 
-TRipVerifier::TRipVerifier(const DiscLookup::DiscToc &toc,
+TRipVerifier::TRipVerifier(const AccurateRip::Toc &toc,
                            bool verify,
                            const TAccurateRipSettings &settings,
                            QObject *parent)
@@ -35,7 +33,7 @@ TRipVerifier::TRipVerifier(const DiscLookup::DiscToc &toc,
     setObjectName(QStringLiteral("RipVerifier"));
     try {
         m_ids = AccurateRip::discIds(toc);
-    } catch (const DiscLookup::InvalidToc &e) {
+    } catch (const AccurateRip::InvalidToc &e) {
         m_idsError = QStringLiteral("no AccurateRip disc id: %1").arg(QString::fromUtf8(e.what()));
     }
     connect(&m_lookup, &TAccurateRipLookup::Finished, this, &TRipVerifier::lookupFinished);
@@ -76,6 +74,15 @@ TTrackChecksummer &TRipVerifier::BeginTrack(int trackNumber)
     auto &slot = m_tracks[trackNumber];
     slot = std::make_unique<Track>(trackNumber, audioIndex, samples, place);
     return slot->sums;
+}
+
+TTrackChecksummer *TRipVerifier::TapFor(int trackNumber)
+{
+    try {
+        return &BeginTrack(trackNumber);
+    } catch (const std::invalid_argument &) {
+        return nullptr;
+    }
 }
 
 void TRipVerifier::EndTrack(int trackNumber)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "libs/disclookup/disctoc.h"
 #include "lookup/accuraterip.h"
 #include "lookup/accurateriplookup.h"
 #include "pipeline/trackchecksums.h"
@@ -29,7 +28,7 @@ class TRipVerifier : public QObject
 public:
     // toc: the disc's whole table of contents, its real lead-out included.
     // verify: ask AccurateRip; without it no verdict or summary line is sent.
-    TRipVerifier(const DiscLookup::DiscToc &toc,
+    TRipVerifier(const AccurateRip::Toc &toc,
                  bool verify,
                  const TAccurateRipSettings &settings,
                  QObject *parent = nullptr);
@@ -43,6 +42,9 @@ public:
     // Stays valid until this object goes. Throws std::invalid_argument for a
     // track that is not an audio track of the table.
     TTrackChecksummer &BeginTrack(int trackNumber);
+    // BeginTrack's tap, or null for a track the table does not list as audio,
+    // which so gets no checksums and no verdict but "not verified".
+    TTrackChecksummer *TapFor(int trackNumber);
     // The track is finished; its verdict line follows (at once or when the
     // answer comes). A track whose read did not deliver every sample gets
     // no checksums and is never called accurate.
@@ -70,7 +72,7 @@ private:
     // Sets the track's verdict and its line.
     void decide(Track &track);
 
-    DiscLookup::DiscToc m_toc;
+    AccurateRip::Toc m_toc;
     bool m_verify;
     TAccurateRipSettings m_settings;
     std::optional<AccurateRip::DiscIds> m_ids;

@@ -1,7 +1,5 @@
 #include "lookup/accuraterip.h"
 
-#include "libs/disclookup/lookuperror.h"
-
 #include <QtEndian>
 
 #include <algorithm>
@@ -33,7 +31,20 @@ bool looksLikeHtml(const QByteArray &bytes)
 
 } // namespace
 
-DiscIds discIds(const DiscLookup::DiscToc &toc)
+Toc tocOf(const std::vector<TTocEntry> &entries)
+{
+    Toc toc;
+    if (entries.size() < 2)
+        return toc;
+    for (size_t i = 0; i + 1 < entries.size(); ++i)
+        toc.tracks.push_back({int(entries[i].TrackNumber),
+                              entries[i].StartSector + LeadIn,
+                              CDRip::IsDataFlag(entries[i].Flag)});
+    toc.leadOutFrame = entries.back().StartSector + LeadIn;
+    return toc;
+}
+
+DiscIds discIds(const Toc &toc)
 {
     DiscLookup::checkToc(toc);
     DiscIds ids;
@@ -47,7 +58,7 @@ DiscIds discIds(const DiscLookup::DiscToc &toc)
         ids.id2 += std::max<uint32_t>(start, 1) * uint32_t(track.number);
     }
     if (ids.audioTracks == 0)
-        throw DiscLookup::InvalidToc("The disc has no audio tracks.");
+        throw InvalidToc("The disc has no audio tracks.");
     ids.id1 += leadOut;
     ids.id2 += leadOut * uint32_t(ids.audioTracks + 1);
     ids.cddb = uint32_t(std::stoul(DiscLookup::cddbId(toc), nullptr, 16));

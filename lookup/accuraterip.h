@@ -1,6 +1,8 @@
 #pragma once
 
 #include "libs/disclookup/disctoc.h"
+#include "libs/disclookup/lookuperror.h"
+#include "pipeline/cdripbinding.h"
 #include "pipeline/trackchecksums.h"
 
 #include <QByteArray>
@@ -17,6 +19,16 @@ namespace AccurateRip {
 
 inline const QString DefaultServer = QStringLiteral("http://www.accuraterip.com");
 
+// A disc's table of contents in frames counted with the lead-in, as the ids
+// are computed from; and what a table no disc could have raises.
+using Toc = DiscLookup::DiscToc;
+using InvalidToc = DiscLookup::InvalidToc;
+
+// The table the CD input reads from the drive (TCDIn::GetToc: every track,
+// then the lead-out) as a Toc. With fewer than two entries there is no
+// track, and the Toc is empty.
+Toc tocOf(const std::vector<TTocEntry> &entries);
+
 // The ids the database files a disc under. Only audio tracks count, but the
 // lead-out is the disc's real end, after a data track that ends it.
 struct DiscIds
@@ -27,9 +39,9 @@ struct DiscIds
     uint32_t cddb = 0;
 };
 
-// Throws DiscLookup::InvalidToc for a table no disc could have, or one
-// without audio tracks.
-DiscIds discIds(const DiscLookup::DiscToc &toc);
+// Throws InvalidToc for a table no disc could have, or one without audio
+// tracks.
+DiscIds discIds(const Toc &toc);
 
 // "a/5/d/dBAR-012-0013bd5a-00b8d489-c60af50d.bin": the file's path under the
 // server's "accuraterip/" folder.

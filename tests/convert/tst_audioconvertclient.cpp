@@ -1,4 +1,5 @@
 #include "convert/audioconvertclient.h"
+#include "convert/converterrors.h"
 #include "pipeline/pcmexception.h"
 #include "tests/support/wavefixture.h"
 
@@ -19,6 +20,8 @@ private Q_SLOTS:
     void emptySlotsAreSkipped();
     void destroyedWrapperGetsNoLateEvent();
     void failureStatusBecomesEPcmException();
+    void errorTexts_data();
+    void errorTexts();
 
 private:
     QTemporaryDir m_dir;
@@ -176,6 +179,36 @@ void tst_AudioConvertClient::failureStatusBecomesEPcmException()
     } catch (const EPcmException &e) {
         QCOMPARE(e.message(), QStringLiteral("The WMA profile must be a number from 1 to 51"));
     }
+}
+
+void tst_AudioConvertClient::errorTexts_data()
+{
+    using namespace AudioConvertLib;
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("input missing")
+        << int(acErrInputMissing) << "The temporary WAV file to convert does not exist.";
+    QTest::newRow("not PCM") << int(acErrInputNotPcmWave)
+                             << "The temporary file is not a PCM WAV file the converter can read.";
+    QTest::newRow("output") << int(acErrOutputNotCreatable)
+                            << "The output file could not be created.";
+    QTest::newRow("settings") << int(acErrSettingsRefused)
+                              << "The encoder refused the quality settings.";
+    QTest::newRow("write") << int(acErrWriteFailed)
+                           << "Writing the output file failed (disk full or I/O error).";
+    QTest::newRow("read") << int(acErrReadFailed) << "Reading the temporary WAV file failed.";
+    QTest::newRow("encoder") << int(acErrEncoderFailed) << "The encoder failed while encoding.";
+    QTest::newRow("tags") << int(acErrTagsFailed)
+                          << "The tags could not be written into the output file.";
+    QTest::newRow("unknown") << 99 << "The conversion failed (error code 99).";
+    QTest::newRow("none") << 0 << "The conversion failed (error code 0).";
+}
+
+void tst_AudioConvertClient::errorTexts()
+{
+    QFETCH(int, code);
+    QFETCH(QString, text);
+    QCOMPARE(ConvertErrorText(code), text);
 }
 
 QTEST_GUILESS_MAIN(tst_AudioConvertClient)

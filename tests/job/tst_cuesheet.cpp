@@ -1,4 +1,5 @@
 #include "job/cuesheet.h"
+#include "job/ripreport.h"
 #include "tests/support/testsupport.h"
 
 #include <QFile>
@@ -23,6 +24,7 @@ private Q_SLOTS:
     void lines();
     void libcdioReadsIt();
     void unwritableFolder();
+    void fromSummary();
 };
 
 namespace {
@@ -127,6 +129,47 @@ void tst_CueSheet::unwritableFolder()
                      "The CUE sheet could not be written to \"/nonexistent-folder/disc.cue\": "),
                  e.what());
     }
+}
+
+void tst_CueSheet::fromSummary()
+{
+    RipSummary summary;
+    summary.performer = "Åsa Ørn";
+    summary.tags.album = "Café Noir";
+    summary.tags.genre = "17 - Rock";
+    summary.tags.year = "1999";
+    summary.accurateRipIds = "003-0000abcd-0001abcd-c60af50d";
+    // Tracks 1 and 3 of a disc with a data track 4 after them.
+    summary.toc = {{0, 0x10, 1}, {300, 0x10, 2}, {700, 0x10, 3}, {900, 0x14, 4}, {5000, 0x14, 0xAA}};
+    summary.tracks = {{{1, "Åsa", "", "", "", "Żółć", "/m/Café Noir/01.flac"}, {}, {}},
+                      {{3, "Ørn", "", "", "", "日本", "/m/Café Noir/cd/03.flac"}, {}, {}},
+                      {{9, "", "", "", "", "", "/m/other/09.flac"}, {}, {}}};
+    const TCueSheet sheet = CueSheetOf(summary, "/m/Café Noir/Café Noir.cue");
+    QCOMPARE(sheet.Performer, "Åsa Ørn");
+    QCOMPARE(sheet.Title, "Café Noir");
+    QCOMPARE(sheet.Genre, "Rock");
+    QCOMPARE(sheet.Year, 1999);
+    QCOMPARE(sheet.DiscId, "c60af50d");
+    QCOMPARE(sheet.Tracks.size(), size_t(3));
+    QCOMPARE(sheet.Tracks[0].FileName, "01.flac");
+    QCOMPARE(sheet.Tracks[0].Title, "Żółć");
+    QCOMPARE(sheet.Tracks[0].Performer, "Åsa");
+    QCOMPARE(sheet.Tracks[0].Frames, 300u);
+    QCOMPARE(sheet.Tracks[1].Number, 3);
+    QCOMPARE(sheet.Tracks[1].FileName, "cd/03.flac");
+    // Up to the data track that follows it, not to the lead-out.
+    QCOMPARE(sheet.Tracks[1].Frames, 200u);
+    // A track the table does not hold has no length to give.
+    QCOMPARE(sheet.Tracks[2].FileName, "../other/09.flac");
+    QCOMPARE(sheet.Tracks[2].Frames, 0u);
+
+    // Nothing known: no year, no genre, no id.
+    summary.tags = {};
+    summary.accurateRipIds.clear();
+    const TCueSheet bare = CueSheetOf(summary, "/m/x.cue");
+    QCOMPARE(bare.Year, 0);
+    QCOMPARE(bare.Genre, "");
+    QCOMPARE(bare.DiscId, "");
 }
 
 QTEST_GUILESS_MAIN(tst_CueSheet)

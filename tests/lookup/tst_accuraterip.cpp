@@ -10,6 +10,7 @@
 #include <memory>
 
 Q_DECLARE_METATYPE(DiscLookup::DiscToc)
+Q_DECLARE_METATYPE(std::vector<TTocEntry>)
 
 using namespace AccurateRip;
 
@@ -18,6 +19,8 @@ class tst_AccurateRip : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void tocFromDrive_data();
+    void tocFromDrive();
     void discIdsAndPath_data();
     void discIdsAndPath();
     void parsesRecords();
@@ -108,6 +111,34 @@ TTrackChecksums sums(uint32_t v1, uint32_t v2, uint32_t crc = 0x1A2B3C4D)
 }
 
 } // namespace
+
+void tst_AccurateRip::tocFromDrive_data()
+{
+    QTest::addColumn<std::vector<TTocEntry>>("entries");
+    QTest::addColumn<QString>("toc");
+    QTest::newRow("none") << std::vector<TTocEntry>{} << "| 0";
+    QTest::newRow("lead-out only") << std::vector<TTocEntry>{{1000, 0x10, 0xAA}} << "| 0";
+    QTest::newRow("audio") << std::vector<TTocEntry>{{0, 0x10, 1},
+                                                     {20000, 0x10, 2},
+                                                     {40000, 0x10, 0xAA}}
+                           << "1:150 2:20150 | 40150";
+    QTest::newRow("data last") << std::vector<TTocEntry>{{0, 0x10, 1},
+                                                         {30000, 0x14, 2},
+                                                         {50000, 0x14, 0xAA}}
+                               << "1:150 2:30150d | 50150";
+}
+
+void tst_AccurateRip::tocFromDrive()
+{
+    QFETCH(std::vector<TTocEntry>, entries);
+    QFETCH(QString, toc);
+    const Toc converted = tocOf(entries);
+    QStringList tracks;
+    for (const DiscLookup::TocTrack &t : converted.tracks)
+        tracks << QString("%1:%2%3").arg(t.number).arg(t.startFrame).arg(t.data ? "d" : "");
+    tracks << QString("| %1").arg(converted.leadOutFrame);
+    QCOMPARE(tracks.join(' '), toc);
+}
 
 void tst_AccurateRip::discIdsAndPath_data()
 {

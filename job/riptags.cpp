@@ -1,0 +1,20 @@
+#include "job/riptags.h"
+
+#include "convert/audioconvertclient.h"
+
+void SetTrackTags(AudioConvertLib::IAudioConvertInformation &info,
+                  const TTrackInfo &track,
+                  const RipTagFields &tags)
+{
+    info.SetTagTitle(track.Title);
+    info.SetTagTrack(int16_t(track.Number));
+    info.SetTagArtist(track.Artist);
+    // An empty year or genre writes none, rather than the last job's.
+    info.SetTagYear(tags.year.isEmpty() ? 0 : tags.year.toInt());
+    info.SetTagAlbum(tags.album);
+    info.SetTagGenre(tags.genre.isEmpty() ? -1 : tags.genreIndex);
+    info.SetTagComment(tags.comment);
+    info.SetTagCopyright(tags.copyright);
+    info.SetTagUrl(tags.url);
+    info.SetTagEncodedBy(tags.encodedBy);
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "job/trackinfo.h"
+
+#include <QString>
+
+namespace AudioConvertLib {
+class IAudioConvertInformation;
+}
+
+// The tag fields of the main window, which stay as they are during a job
+// (the window is disabled).
+struct RipTagFields
+{
+    QString year;
+    QString album;
+    QString genre;       // the genre box's text
+    int genreIndex = -1; // its item in the genre list, -1 for none
+    QString comment;
+    QString copyright;
+    QString url;
+    QString encodedBy;
+};
+
+// Fills the converter's tag object with a track's title, number and artist
+// and the disc's fields, for the track's conversion or its lossless file.
+void SetTrackTags(AudioConvertLib::IAudioConvertInformation &info,
+                  const TTrackInfo &track,
+                  const RipTagFields &tags);
