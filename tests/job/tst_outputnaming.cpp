@@ -1,4 +1,5 @@
 #include "app/choicelists.h"
+#include "convert/outputformats.h"
 #include "job/outputnaming.h"
 
 #include <QDir>
