@@ -50,7 +50,6 @@ private Q_SLOTS:
     void windowAndLists();
     void actionsAndComponents();
     void trackGridColumns();
-    void firstStartWritesNothing();
     void storedSettingsAtShow_data();
     void storedSettingsAtShow();
     void badStoredValueIsReportedAndWindowGoesOn_data();
@@ -96,8 +95,9 @@ private:
     static QAbstractItemModel *cells(TfrmMain *w) { return grid(w)->model(); }
     static QStringList column(TfrmMain *w, int c);
     static QList<bool> ticks(TfrmMain *w);
-    // Selects the three-track example disc and shows the window.
-    static bool showExampleDisc(TfrmMain *w);
+    // The drives of the three-track example disc and the two-track short one.
+    static constexpr int ExampleDisc = -2;
+    static constexpr int ShortDisc = -1;
 
     // Chooses a format, then (unless -1) one of its qualities, as a user would.
     static void choose(TfrmMain *w, int format, int entry = -1);
@@ -132,14 +132,6 @@ QStringList tst_MainWindow::column(TfrmMain *w, int c)
     for (int row = 0; row < cells(w)->rowCount(); ++row)
         texts << cells(w)->index(row, c).data().toString();
     return texts;
-}
-
-bool tst_MainWindow::showExampleDisc(TfrmMain *w)
-{
-    auto devices = child<QComboBox>(w, "cmbDevice");
-    devices->setCurrentIndex(devices->count() - 2);
-    w->show();
-    return QTest::qWaitForWindowExposed(w);
 }
 
 QList<bool> tst_MainWindow::ticks(TfrmMain *w)
@@ -385,20 +377,6 @@ void tst_MainWindow::trackGridColumns()
     QCOMPARE(grid->model()->rowCount(), 0);
 }
 
-void tst_MainWindow::firstStartWritesNothing()
-{
-    Window win = makeWindow();
-    win.w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
-    QCOMPARE(child<QLineEdit>(win.w.get(), "edtDestFolder")->text(),
-             SettingsStore::defaultDestFolder());
-    QCOMPARE(win.settings->writes, 0);
-    QVERIFY(win.settings->values.isEmpty());
-    QVERIFY(!child<QLineEdit>(win.w.get(), "edtFilename")->isEnabled());
-    win.w->close();
-    QCOMPARE(win.settings->writes, 0);
-}
-
 void tst_MainWindow::storedSettingsAtShow_data()
 {
     QTest::addColumn<QVariantMap>("stored");
@@ -408,6 +386,7 @@ void tst_MainWindow::storedSettingsAtShow_data()
     // A stored folder other than the one the field starts with is a change
     // of the field, which stores the same folder back; nothing else is written.
     QTest::addColumn<int>("writes");
+    QTest::newRow("first start") << QVariantMap() << false << false << "" << 0;
     QTest::newRow("make list with folder") << QVariantMap{{"Folder", "/srv/music"}, {"MakeList", 1}}
                                            << false << true << "/srv/music/Default.m3u" << 1;
     QTest::newRow("make list off")
@@ -428,17 +407,17 @@ void tst_MainWindow::storedSettingsAtShow()
     QFETCH(QString, playlist);
     QFETCH(int, writes);
     Window win = makeWindow(stored);
-    win.w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
+    QVERIFY(win.show(0));
     auto playlistField = child<QLineEdit>(win.w.get(), "edtFilename");
     QCOMPARE(child<QCheckBox>(win.w.get(), "chkEject")->isChecked(), eject);
     QCOMPARE(playlistField->isEnabled(), playlistEnabled);
     QCOMPARE(playlistField->text(), playlist);
-    if (stored.contains("Folder"))
-        QCOMPARE(child<QLineEdit>(win.w.get(), "edtDestFolder")->text(),
-                 stored.value("Folder").toString());
-    // Reading back what is stored writes nothing new.
+    QCOMPARE(child<QLineEdit>(win.w.get(), "edtDestFolder")->text(),
+             stored.value("Folder", SettingsStore::defaultDestFolder()).toString());
+    // Reading back what is stored writes nothing new, and neither does closing.
     QCOMPARE(win.settings->values, stored);
+    QCOMPARE(win.settings->writes, writes);
+    win.w->close();
     QCOMPARE(win.settings->writes, writes);
 }
 
@@ -507,8 +486,7 @@ void tst_MainWindow::folderPicker()
 {
     QTemporaryDir dir;
     Window win = makeWindow({{"Folder", "/srv/music"}});
-    win.w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
+    QVERIFY(win.show(0));
     auto field = child<QLineEdit>(win.w.get(), "edtDestFolder");
     auto button = child<QToolButton>(win.w.get(), "edtDestFolderButton");
     // Showing the stored folder, which differs from the initial text, stores it once.
@@ -546,8 +524,7 @@ void tst_MainWindow::folderPicker()
 void tst_MainWindow::playlistOption()
 {
     Window win = makeWindow({{"Folder", "/srv/music"}});
-    win.w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
+    QVERIFY(win.show(0));
     auto box = child<QCheckBox>(win.w.get(), "chkmklist");
     auto field = child<QLineEdit>(win.w.get(), "edtFilename");
     box->click();
@@ -657,8 +634,7 @@ void tst_MainWindow::readOffsetFollowsTheDrive()
 void tst_MainWindow::secondShowIsNoSecondStart()
 {
     Window win = makeWindow();
-    win.w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
+    QVERIFY(win.show(0));
     // Stored meanwhile, by another instance: only the next start reads it.
     win.settings->values.insert("EjectCD", 1);
     win.w->hide();
@@ -688,8 +664,7 @@ void tst_MainWindow::windowEndReleasesTheConverter()
 void tst_MainWindow::sidePanelHotSpot()
 {
     Window win = makeWindow();
-    win.w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
+    QVERIFY(win.show(0));
     auto panel = child<SidePanel>(win.w.get(), "pnlSide");
     QWidget *bar = panel->bar();
     QCOMPARE(bar->width(), 5);
@@ -743,7 +718,7 @@ void tst_MainWindow::selectionActions()
 {
     Window win = makeWindow();
     TfrmMain *w = win.w.get();
-    QVERIFY(showExampleDisc(w));
+    QVERIFY(win.show(ExampleDisc));
     auto action = [w](const char *name) { return w->findChild<QAction *>(QLatin1String(name)); };
 
     cells(w)->setData(cells(w)->index(1, 1), Qt::Unchecked, Qt::CheckStateRole);
@@ -766,7 +741,7 @@ void tst_MainWindow::blankKeyIgnored()
 {
     Window win = makeWindow();
     TfrmMain *w = win.w.get();
-    QVERIFY(showExampleDisc(w));
+    QVERIFY(win.show(ExampleDisc));
     QTableView *list = grid(w);
     list->setFocus();
     list->setCurrentIndex(cells(w)->index(0, 1));
@@ -782,7 +757,7 @@ void tst_MainWindow::discRemovalAndArrival()
 {
     Window win = makeWindow();
     TfrmMain *w = win.w.get();
-    QVERIFY(showExampleDisc(w));
+    QVERIFY(win.show(ExampleDisc));
     child<QLineEdit>(w, "edtArtist")->setText("Artist");
     child<QLineEdit>(w, "edtAlbum")->setText("Album");
     child<QComboBox>(w, "edtGenre")->setCurrentIndex(17);
@@ -877,7 +852,7 @@ void tst_MainWindow::actionsNeedRows()
     auto press = win.child<QWidget>(button);
     QVERIFY(!act->isEnabled());
 
-    QVERIFY(showExampleDisc(w));
+    QVERIFY(win.show(ExampleDisc));
     QVERIFY(act->isEnabled());
     QVERIFY(press->isEnabled());
     w->findChild<QAction *>("ActSelnone")->trigger();
@@ -918,7 +893,7 @@ void tst_MainWindow::namePreviewListsTheRipNames()
 
     Window win = makeWindow({{"Folder", "/srv/music"}});
     TfrmMain *w = win.w.get();
-    QVERIFY(showExampleDisc(w));
+    QVERIFY(win.show(ExampleDisc));
     const QStringList artists{"Band", "Band", "Guest"};
     const QStringList titles{"Intro", "AC/DC: Live?", "Part 1\\2"};
     for (int row = 0; row < 3; ++row) {
@@ -950,7 +925,7 @@ void tst_MainWindow::namesTakeTheDiscFields()
 {
     Window win = makeWindow({{"Folder", "/srv/music/"}});
     TfrmMain *w = win.w.get();
-    QVERIFY(showExampleDisc(w));
+    QVERIFY(win.show(ExampleDisc));
     child<QLineEdit>(w, "edtAlbum")->setText("Live");
     child<QLineEdit>(w, "edtYear")->setText("2001");
     auto genre = child<QComboBox>(w, "edtGenre");
