@@ -1,16 +1,11 @@
-#include "app/settings.h"
 #include "app/ui/application.h"
 #include "app/ui/mainwindow.h"
 #include "job/ripjob.h"
-#include "pipeline/cdinput.h"
 #include "tests/support/discdrive.h"
-#include "tests/support/memorysettings.h"
 #include "tests/support/testsupport.h"
+#include "tests/support/windowrig.h"
 
-#include <QComboBox>
-#include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
@@ -28,17 +23,12 @@ private Q_SLOTS:
     void terminationCancelsTheRip();
 
 private:
-    QTemporaryDir m_home;
-    QString m_tmp;
+    TestSupport::TestHome m_home;
 };
 
 void tst_Application::initTestCase()
 {
     QVERIFY(m_home.isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath("config")));
-    m_tmp = m_home.filePath("tmp");
-    QVERIFY(QDir().mkpath(m_tmp));
-    qputenv("TMPDIR", QFile::encodeName(m_tmp));
 }
 
 void tst_Application::terminationCancelsTheRip_data()
@@ -53,26 +43,22 @@ void tst_Application::terminationCancelsTheRip()
 {
     QFETCH(int, format);
     QFETCH(QString, file);
-    const QString dir = m_home.filePath(QString::number(format));
-    TestSupport::installDisc(dir + "/disc", TestSupport::audioDisc({75 * 200}));
-    TfrmMain w(std::make_unique<SettingsStore>(std::make_unique<MemorySettingsStorage>()));
-    auto devices = w.findChild<QComboBox *>("cmbDevice");
-    devices->setCurrentIndex(devices->count() - 1);
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    w.findChild<QLineEdit *>("edtDestFolder")->setText(dir + "/out");
-    w.findChild<QComboBox *>("cmbOutformat")->setCurrentIndex(format);
-    w.findChild<QPushButton *>("btnRip")->click();
-    QVERIFY(w.ripJob()->Running());
-    const QString temp = w.ripJob()->TempWavFile();
+    m_home.installDisc(TestSupport::audioDisc({75 * 200}));
+    TestSupport::WindowRig r;
+    QVERIFY(r.show());
+    const QString out = m_home.filePath(QString("out%1").arg(format));
+    r.prepareRip(out, format);
+    r.child<QPushButton>("btnRip")->click();
+    QVERIFY(r.job()->Running());
+    const QString temp = r.job()->TempWavFile();
 
     QCOMPARE(::raise(SIGTERM), 0);
-    QTRY_VERIFY(!w.isVisible());
-    QVERIFY(!w.ripJob()->Running());
-    QVERIFY(!QFile::exists(dir + "/out/" + file));
+    QTRY_VERIFY(!r.w->isVisible());
+    QVERIFY(!r.job()->Running());
+    QVERIFY(!QFile::exists(out + "/" + file));
     QVERIFY(temp.isEmpty() || !QFile::exists(temp));
-    QCOMPARE(QDir(m_tmp).entryList({"tem*"}, QDir::Files), QStringList());
-    QTRY_VERIFY(!w.progressWindow());
+    QCOMPARE(m_home.leftovers(), QStringList());
+    QTRY_VERIFY(!r.w->progressWindow());
 }
 
 int main(int argc, char **argv)

@@ -4,9 +4,10 @@
 #include "lookup/freedblookup.h"
 #include "lookup/ui/tipform.h"
 #include "pipeline/cdinput.h"
+#include "tests/support/discdrive.h"
 #include "tests/support/loopbackhttpserver.h"
-#include "tests/support/memorysettings.h"
 #include "tests/support/testsupport.h"
+#include "tests/support/windowrig.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -15,10 +16,11 @@
 #include <QPushButton>
 #include <QSemaphore>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <thread>
+
+using namespace TestSupport;
 
 // The "&FreeDB" lookup as the window runs it: stand-in replies for the
 // reading of the answer, the real library against a loopback CDDB server
@@ -33,7 +35,6 @@ private Q_SLOTS:
     void answerSpread();
     void waitFormWhileLookingUp();
     void windowGoesDuringLookup();
-    void buttonNeedsRows();
     void throughTheLibrary_data();
     void throughTheLibrary();
 
@@ -44,43 +45,24 @@ private:
     static void fillBefore(TfrmMain *w);
     static QStringList fields(TfrmMain *w);
     static QStringList column(TfrmMain *w, int c);
-    template<typename T>
-    static T *child(QWidget *w, const char *name)
-    {
-        T *c = w->findChild<T *>(QLatin1String(name));
-        if (!c)
-            qWarning("no %s", name);
-        return c;
-    }
 
-    QTemporaryDir m_home;
+    TestHome m_home;
     QString m_settingsFolder;
 };
 
 void tst_FreedbWindow::initTestCase()
 {
     QVERIFY(m_home.isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath("config")));
     m_settingsFolder = TCDIn::SettingsFolder();
-    QVERIFY(QDir().mkpath(m_settingsFolder));
-    const auto disc = TestSupport::makeDisc(m_home.path(),
-                                            TestSupport::audioDisc({300, 400, 500}),
-                                            "loopback");
-    QFile ini(m_settingsFolder + "cdr.ini");
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write("[Images]\nImage1=" + QFile::encodeName(QString::fromStdString(disc.cuePath)) + "\n");
+    installDiscs(m_home.filePath("discs"), {{"loopback", audioDisc({300, 400, 500})}});
 }
 
 std::unique_ptr<TfrmMain> tst_FreedbWindow::makeWindow()
 {
-    auto w = std::make_unique<TfrmMain>(
-        std::make_unique<SettingsStore>(std::make_unique<MemorySettingsStorage>()));
-    auto devices = child<QComboBox>(w.get(), "cmbDevice");
-    devices->setCurrentIndex(devices->count() - 1); // the image, after any real drive
-    w->show();
-    if (!QTest::qWaitForWindowExposed(w.get()))
+    WindowRig rig;
+    if (!rig.show()) // the image, after any real drive
         qWarning("window not shown");
-    return w;
+    return std::move(rig.w);
 }
 
 bool tst_FreedbWindow::lookUp(TfrmMain *w)
@@ -297,21 +279,6 @@ void tst_FreedbWindow::windowGoesDuringLookup()
     w.reset();
     late.join();
     QVERIFY(ended);
-}
-
-void tst_FreedbWindow::buttonNeedsRows()
-{
-    auto w = makeWindow();
-    auto action = w->findChild<QAction *>("ActFreeDB");
-    auto button = child<QPushButton>(w.get(), "btnFreeDB");
-    QCOMPARE(action->text(), "&FreeDB");
-    QVERIFY(action->isEnabled());
-    QVERIFY(button->isEnabled());
-    w->WMDeviceChange(0x8004);
-    QVERIFY(!action->isEnabled());
-    QVERIFY(!button->isEnabled());
-    w->WMDeviceChange(0x8000);
-    QVERIFY(button->isEnabled());
 }
 
 void tst_FreedbWindow::throughTheLibrary_data()

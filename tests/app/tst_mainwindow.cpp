@@ -9,10 +9,11 @@
 #include "pipeline/macwriter.h"
 #include "pipeline/wavewriter.h"
 #include "pipeline/writerevents.h"
+#include "tests/support/discdrive.h"
 #include "tests/support/mediaprobe.h"
-#include "tests/support/memorysettings.h"
 #include "tests/support/testsupport.h"
 #include "tests/support/wavefixture.h"
+#include "tests/support/windowrig.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -36,6 +37,8 @@
 #include <QUrl>
 #include <QtTest>
 
+using namespace TestSupport;
+
 class tst_MainWindow : public QObject
 {
     Q_OBJECT
@@ -47,7 +50,6 @@ private Q_SLOTS:
     void windowAndLists();
     void actionsAndComponents();
     void trackGridColumns();
-    void firstStartWritesNothing();
     void storedSettingsAtShow_data();
     void storedSettingsAtShow();
     void badStoredValueIsReportedAndWindowGoesOn_data();
@@ -57,7 +59,6 @@ private Q_SLOTS:
     void playlistOption();
     void optionBoxesStoreBothWays_data();
     void optionBoxesStoreBothWays();
-    void verifiedRipOptions();
     void readOffsetFollowsTheDrive();
     void secondShowIsNoSecondStart();
     void windowEndReleasesTheConverter();
@@ -67,7 +68,8 @@ private Q_SLOTS:
     void blankKeyIgnored();
     void discRemovalAndArrival();
     void columnsStayInSight();
-    void namePreviewNeedsRows();
+    void actionsNeedRows_data();
+    void actionsNeedRows();
     void namePreviewListsTheRipNames_data();
     void namePreviewListsTheRipNames();
     void namesTakeTheDiscFields();
@@ -85,31 +87,17 @@ private Q_SLOTS:
     void oggQualityFromTheDialog();
     void refusedOggDialogSettings();
     void refusedOggPreset();
-    void choicesReachTheRippedFiles();
 
 private:
-    struct Window
-    {
-        std::unique_ptr<TfrmMain> w;
-        MemorySettingsStorage *settings = nullptr;
-    };
-    static Window makeWindow(const QVariantMap &stored = {});
-    template<typename T>
-    static T *child(QWidget *w, const char *name)
-    {
-        T *c = w->findChild<T *>(QLatin1String(name));
-        if (!c)
-            qWarning("no %s", name);
-        return c;
-    }
-    // Runs `handle` on the next modal widget that opens, from the event loop.
-    static void onNextModal(std::function<void(QWidget *)> handle);
+    using Window = WindowRig;
+    static Window makeWindow(const QVariantMap &stored = {}) { return Window(stored); }
     static QTableView *grid(TfrmMain *w) { return child<QTableView>(w, "CDList"); }
     static QAbstractItemModel *cells(TfrmMain *w) { return grid(w)->model(); }
     static QStringList column(TfrmMain *w, int c);
     static QList<bool> ticks(TfrmMain *w);
-    // Selects the three-track example disc and shows the window.
-    static bool showExampleDisc(TfrmMain *w);
+    // The drives of the three-track example disc and the two-track short one.
+    static constexpr int ExampleDisc = -2;
+    static constexpr int ShortDisc = -1;
 
     // Chooses a format, then (unless -1) one of its qualities, as a user would.
     static void choose(TfrmMain *w, int format, int entry = -1);
@@ -125,27 +113,17 @@ private:
     };
     static void catchNextMessage(Message &message);
 
-    QTemporaryDir m_home;
+    TestHome m_home;
 };
 
 void tst_MainWindow::initTestCase()
 {
-    // The disc images below stand in for CD drives, listed in the CD
-    // library's settings in a private configuration folder.
+    // The disc images stand in for CD drives, after any real one.
     QVERIFY(m_home.isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath("config")));
-    const QString settingsFolder = TCDIn::SettingsFolder();
-    QVERIFY(QDir().mkpath(settingsFolder));
-    DiscGen::DiscSpec example = TestSupport::audioDisc(
-        {(3 * 60 + 20) * 75, (4 * 60 + 5) * 75 + 40, 2 * 60 * 75 + 37});
-    const auto first = TestSupport::makeDisc(m_home.path(), example, "example");
-    const auto second = TestSupport::makeDisc(m_home.path(),
-                                              TestSupport::audioDisc({150, 75}),
-                                              "short");
-    QFile ini(settingsFolder + "cdr.ini");
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write("[Images]\nImage1=" + QFile::encodeName(QString::fromStdString(first.cuePath))
-              + "\nImage2=" + QFile::encodeName(QString::fromStdString(second.cuePath)) + "\n");
+    installDiscs(m_home.filePath("discs"),
+                 {{"example",
+                   audioDisc({(3 * 60 + 20) * 75, (4 * 60 + 5) * 75 + 40, 2 * 60 * 75 + 37})},
+                  {"short", audioDisc({150, 75})}});
 }
 
 QStringList tst_MainWindow::column(TfrmMain *w, int c)
@@ -156,44 +134,12 @@ QStringList tst_MainWindow::column(TfrmMain *w, int c)
     return texts;
 }
 
-bool tst_MainWindow::showExampleDisc(TfrmMain *w)
-{
-    auto devices = child<QComboBox>(w, "cmbDevice");
-    devices->setCurrentIndex(devices->count() - 2);
-    w->show();
-    return QTest::qWaitForWindowExposed(w);
-}
-
 QList<bool> tst_MainWindow::ticks(TfrmMain *w)
 {
     QList<bool> result;
     for (int row = 0; row < cells(w)->rowCount(); ++row)
         result << (cells(w)->index(row, 1).data(Qt::CheckStateRole) == Qt::Checked);
     return result;
-}
-
-tst_MainWindow::Window tst_MainWindow::makeWindow(const QVariantMap &stored)
-{
-    auto storage = std::make_unique<MemorySettingsStorage>();
-    storage->values = stored;
-    Window win;
-    win.settings = storage.get();
-    win.w = std::make_unique<TfrmMain>(std::make_unique<SettingsStore>(std::move(storage)));
-    return win;
-}
-
-void tst_MainWindow::onNextModal(std::function<void(QWidget *)> handle)
-{
-    auto timer = new QTimer;
-    timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, handle] {
-        if (QWidget *modal = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            handle(modal);
-        }
-    });
-    timer->start();
 }
 
 void tst_MainWindow::inventory_data()
@@ -280,10 +226,6 @@ void tst_MainWindow::windowAndLists()
     QCOMPARE(rename->currentText(), "track <number>");
     QVERIFY(child<QLineEdit>(w, "edtDestFolder")->isReadOnly());
     QVERIFY(child<QLineEdit>(w, "edtFilename")->isReadOnly());
-    QVERIFY(!child<QCheckBox>(w, "chkEject")->isChecked());
-    QVERIFY(!child<QCheckBox>(w, "chkmklist")->isChecked());
-    QCOMPARE(child<QCheckBox>(w, "chkEject")->text(), "Eject CD when finished");
-    QCOMPARE(child<QCheckBox>(w, "chkmklist")->text(), "Make play list file when finished");
 
     // Help texts under the template list, word for word, and readable: in
     // the panel's own face, not greyed as if disabled.
@@ -435,20 +377,6 @@ void tst_MainWindow::trackGridColumns()
     QCOMPARE(grid->model()->rowCount(), 0);
 }
 
-void tst_MainWindow::firstStartWritesNothing()
-{
-    Window win = makeWindow();
-    win.w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
-    QCOMPARE(child<QLineEdit>(win.w.get(), "edtDestFolder")->text(),
-             SettingsStore::defaultDestFolder());
-    QCOMPARE(win.settings->writes, 0);
-    QVERIFY(win.settings->values.isEmpty());
-    QVERIFY(!child<QLineEdit>(win.w.get(), "edtFilename")->isEnabled());
-    win.w->close();
-    QCOMPARE(win.settings->writes, 0);
-}
-
 void tst_MainWindow::storedSettingsAtShow_data()
 {
     QTest::addColumn<QVariantMap>("stored");
@@ -458,6 +386,7 @@ void tst_MainWindow::storedSettingsAtShow_data()
     // A stored folder other than the one the field starts with is a change
     // of the field, which stores the same folder back; nothing else is written.
     QTest::addColumn<int>("writes");
+    QTest::newRow("first start") << QVariantMap() << false << false << "" << 0;
     QTest::newRow("make list with folder") << QVariantMap{{"Folder", "/srv/music"}, {"MakeList", 1}}
                                            << false << true << "/srv/music/Default.m3u" << 1;
     QTest::newRow("make list off")
@@ -478,17 +407,17 @@ void tst_MainWindow::storedSettingsAtShow()
     QFETCH(QString, playlist);
     QFETCH(int, writes);
     Window win = makeWindow(stored);
-    win.w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
+    QVERIFY(win.show(0));
     auto playlistField = child<QLineEdit>(win.w.get(), "edtFilename");
     QCOMPARE(child<QCheckBox>(win.w.get(), "chkEject")->isChecked(), eject);
     QCOMPARE(playlistField->isEnabled(), playlistEnabled);
     QCOMPARE(playlistField->text(), playlist);
-    if (stored.contains("Folder"))
-        QCOMPARE(child<QLineEdit>(win.w.get(), "edtDestFolder")->text(),
-                 stored.value("Folder").toString());
-    // Reading back what is stored writes nothing new.
+    QCOMPARE(child<QLineEdit>(win.w.get(), "edtDestFolder")->text(),
+             stored.value("Folder", SettingsStore::defaultDestFolder()).toString());
+    // Reading back what is stored writes nothing new, and neither does closing.
     QCOMPARE(win.settings->values, stored);
+    QCOMPARE(win.settings->writes, writes);
+    win.w->close();
     QCOMPARE(win.settings->writes, writes);
 }
 
@@ -557,8 +486,7 @@ void tst_MainWindow::folderPicker()
 {
     QTemporaryDir dir;
     Window win = makeWindow({{"Folder", "/srv/music"}});
-    win.w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
+    QVERIFY(win.show(0));
     auto field = child<QLineEdit>(win.w.get(), "edtDestFolder");
     auto button = child<QToolButton>(win.w.get(), "edtDestFolderButton");
     // Showing the stored folder, which differs from the initial text, stores it once.
@@ -596,8 +524,7 @@ void tst_MainWindow::folderPicker()
 void tst_MainWindow::playlistOption()
 {
     Window win = makeWindow({{"Folder", "/srv/music"}});
-    win.w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
+    QVERIFY(win.show(0));
     auto box = child<QCheckBox>(win.w.get(), "chkmklist");
     auto field = child<QLineEdit>(win.w.get(), "edtFilename");
     box->click();
@@ -613,21 +540,33 @@ void tst_MainWindow::optionBoxesStoreBothWays_data()
     QTest::addColumn<QString>("box");
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("otherKey");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("page"); // the page holding it; empty: the panel
     QTest::newRow("eject") << "chkEject"
                            << "EjectCD"
-                           << "MakeList";
+                           << "MakeList"
+                           << "Eject CD when finished"
+                           << "";
     QTest::newRow("make list") << "chkmklist"
                                << "MakeList"
-                               << "EjectCD";
+                               << "EjectCD"
+                               << "Make play list file when finished"
+                               << "";
     QTest::newRow("AccurateRip") << "chkAccurateRip"
                                  << "VerifyAccurateRip"
-                                 << "WriteRipLog";
+                                 << "WriteRipLog"
+                                 << "Verify with AccurateRip"
+                                 << "tsAdvanced";
     QTest::newRow("rip log") << "chkRipLog"
                              << "WriteRipLog"
-                             << "WriteCueSheet";
+                             << "WriteCueSheet"
+                             << "Write rip log"
+                             << "tsAdvanced";
     QTest::newRow("CUE sheet") << "chkCueSheet"
                                << "WriteCueSheet"
-                               << "VerifyAccurateRip";
+                               << "VerifyAccurateRip"
+                               << "Write CUE sheet"
+                               << "tsAdvanced";
 }
 
 void tst_MainWindow::optionBoxesStoreBothWays()
@@ -635,10 +574,22 @@ void tst_MainWindow::optionBoxesStoreBothWays()
     QFETCH(QString, box);
     QFETCH(QString, key);
     QFETCH(QString, otherKey);
+    QFETCH(QString, text);
+    QFETCH(QString, page);
+    // Shown as stored, which writes nothing.
+    Window stored = makeWindow({{key, 1}});
+    QVERIFY(stored.show(0));
+    QVERIFY(stored.child<QCheckBox>(box)->isChecked());
+    QCOMPARE(stored.settings->writes, 0);
+
+    // Off at the first start; each click is stored at once.
     Window win = makeWindow();
-    win.w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
-    auto check = child<QCheckBox>(win.w.get(), box.toLatin1().constData());
+    QVERIFY(win.show(0));
+    auto check = win.child<QCheckBox>(box);
+    QVERIFY(!check->isChecked());
+    QCOMPARE(check->text(), text);
+    if (!page.isEmpty())
+        QVERIFY(win.child<QWidget>(page)->isAncestorOf(check));
     int writes = 0;
     for (bool ticked : {true, false, true}) {
         check->click();
@@ -647,32 +598,6 @@ void tst_MainWindow::optionBoxesStoreBothWays()
         QCOMPARE(win.settings->writes, ++writes);
     }
     QVERIFY(!win.settings->values.contains(otherKey));
-}
-
-void tst_MainWindow::verifiedRipOptions()
-{
-    // Off by default, shown as stored.
-    Window off = makeWindow();
-    off.w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(off.w.get()));
-    for (auto [name, text] : {std::pair{"chkAccurateRip", "Verify with AccurateRip"},
-                              std::pair{"chkRipLog", "Write rip log"},
-                              std::pair{"chkCueSheet", "Write CUE sheet"}}) {
-        QVERIFY(!child<QCheckBox>(off.w.get(), name)->isChecked());
-        QCOMPARE(child<QCheckBox>(off.w.get(), name)->text(), QString(text));
-        QVERIFY(child<QWidget>(off.w.get(), "tsAdvanced")
-                    ->isAncestorOf(child<QWidget>(off.w.get(), name)));
-    }
-    QCOMPARE(child<QSpinBox>(off.w.get(), "edtReadOffset")->value(), 0);
-    QCOMPARE(off.settings->writes, 0);
-
-    Window on = makeWindow({{"VerifyAccurateRip", 1}, {"WriteRipLog", 1}, {"WriteCueSheet", 0}});
-    on.w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(on.w.get()));
-    QVERIFY(child<QCheckBox>(on.w.get(), "chkAccurateRip")->isChecked());
-    QVERIFY(child<QCheckBox>(on.w.get(), "chkRipLog")->isChecked());
-    QVERIFY(!child<QCheckBox>(on.w.get(), "chkCueSheet")->isChecked());
-    QCOMPARE(on.settings->writes, 0);
 }
 
 void tst_MainWindow::readOffsetFollowsTheDrive()
@@ -709,8 +634,7 @@ void tst_MainWindow::readOffsetFollowsTheDrive()
 void tst_MainWindow::secondShowIsNoSecondStart()
 {
     Window win = makeWindow();
-    win.w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
+    QVERIFY(win.show(0));
     // Stored meanwhile, by another instance: only the next start reads it.
     win.settings->values.insert("EjectCD", 1);
     win.w->hide();
@@ -740,8 +664,7 @@ void tst_MainWindow::windowEndReleasesTheConverter()
 void tst_MainWindow::sidePanelHotSpot()
 {
     Window win = makeWindow();
-    win.w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
+    QVERIFY(win.show(0));
     auto panel = child<SidePanel>(win.w.get(), "pnlSide");
     QWidget *bar = panel->bar();
     QCOMPARE(bar->width(), 5);
@@ -795,7 +718,7 @@ void tst_MainWindow::selectionActions()
 {
     Window win = makeWindow();
     TfrmMain *w = win.w.get();
-    QVERIFY(showExampleDisc(w));
+    QVERIFY(win.show(ExampleDisc));
     auto action = [w](const char *name) { return w->findChild<QAction *>(QLatin1String(name)); };
 
     cells(w)->setData(cells(w)->index(1, 1), Qt::Unchecked, Qt::CheckStateRole);
@@ -818,7 +741,7 @@ void tst_MainWindow::blankKeyIgnored()
 {
     Window win = makeWindow();
     TfrmMain *w = win.w.get();
-    QVERIFY(showExampleDisc(w));
+    QVERIFY(win.show(ExampleDisc));
     QTableView *list = grid(w);
     list->setFocus();
     list->setCurrentIndex(cells(w)->index(0, 1));
@@ -834,7 +757,7 @@ void tst_MainWindow::discRemovalAndArrival()
 {
     Window win = makeWindow();
     TfrmMain *w = win.w.get();
-    QVERIFY(showExampleDisc(w));
+    QVERIFY(win.show(ExampleDisc));
     child<QLineEdit>(w, "edtArtist")->setText("Artist");
     child<QLineEdit>(w, "edtAlbum")->setText("Album");
     child<QComboBox>(w, "edtGenre")->setCurrentIndex(17);
@@ -872,8 +795,15 @@ void tst_MainWindow::columnsStayInSight()
     // A disc long enough for the vertical scroll bar narrows the viewport.
     for (int rows : {3, 40}) {
         QList<DiscTrack> tracks;
-        for (int n = 1; n <= rows; ++n)
-            tracks.append(DiscTrack{n, "Artist", "Title", 2 + 60 * n, 3600 * 10 + 59});
+        for (int n = 1; n <= rows; ++n) {
+            DiscTrack track;
+            track.number = n;
+            track.artist = "Artist";
+            track.title = "Title";
+            track.startSeconds = 2 + 60 * n;
+            track.lengthSeconds = 3600 * 10 + 59;
+            tracks.append(track);
+        }
         w->core()->disc()->setTracks(tracks);
         QTRY_COMPARE(list->verticalScrollBar()->maximum() > 0, rows == 40);
         for (int width : {754, 1000, 1280}) {
@@ -902,24 +832,37 @@ void tst_MainWindow::columnsStayInSight()
     QCOMPARE(list->columnWidth(4), 120);
 }
 
-void tst_MainWindow::namePreviewNeedsRows()
+void tst_MainWindow::actionsNeedRows_data()
 {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("button");
+    QTest::newRow("name preview") << "ActEnumrename"
+                                  << "btnEnumrename";
+    QTest::newRow("FreeDB") << "ActFreeDB"
+                            << "btnFreeDB";
+}
+
+void tst_MainWindow::actionsNeedRows()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, button);
     Window win = makeWindow();
     TfrmMain *w = win.w.get();
-    auto preview = w->findChild<QAction *>("ActEnumrename");
-    auto button = child<QToolButton>(w, "btnEnumrename");
-    QVERIFY(!preview->isEnabled());
+    auto act = win.child<QAction>(action);
+    auto press = win.child<QWidget>(button);
+    QVERIFY(!act->isEnabled());
 
-    QVERIFY(showExampleDisc(w));
-    QVERIFY(preview->isEnabled());
-    QVERIFY(button->isEnabled());
+    QVERIFY(win.show(ExampleDisc));
+    QVERIFY(act->isEnabled());
+    QVERIFY(press->isEnabled());
     w->findChild<QAction *>("ActSelnone")->trigger();
-    QVERIFY2(preview->isEnabled(), "rows, ticked or not, have names");
+    QVERIFY2(act->isEnabled(), "rows, ticked or not, count");
     w->WMDeviceChange(0x8004);
-    QVERIFY(!preview->isEnabled());
-    QVERIFY(!button->isEnabled());
+    QVERIFY(!act->isEnabled());
+    QVERIFY(!press->isEnabled());
     w->WMDeviceChange(0x8000);
-    QVERIFY(preview->isEnabled());
+    QVERIFY(act->isEnabled());
+    QVERIFY(press->isEnabled());
 }
 
 void tst_MainWindow::namePreviewListsTheRipNames_data()
@@ -950,7 +893,7 @@ void tst_MainWindow::namePreviewListsTheRipNames()
 
     Window win = makeWindow({{"Folder", "/srv/music"}});
     TfrmMain *w = win.w.get();
-    QVERIFY(showExampleDisc(w));
+    QVERIFY(win.show(ExampleDisc));
     const QStringList artists{"Band", "Band", "Guest"};
     const QStringList titles{"Intro", "AC/DC: Live?", "Part 1\\2"};
     for (int row = 0; row < 3; ++row) {
@@ -982,7 +925,7 @@ void tst_MainWindow::namesTakeTheDiscFields()
 {
     Window win = makeWindow({{"Folder", "/srv/music/"}});
     TfrmMain *w = win.w.get();
-    QVERIFY(showExampleDisc(w));
+    QVERIFY(win.show(ExampleDisc));
     child<QLineEdit>(w, "edtAlbum")->setText("Live");
     child<QLineEdit>(w, "edtYear")->setText("2001");
     auto genre = child<QComboBox>(w, "edtGenre");
@@ -1306,123 +1249,6 @@ void tst_MainWindow::refusedOggPreset()
     QCOMPARE(dialog.oggChoice().frequency, QString()); // the page was not prepared
     QVERIFY(w->ApplyOggRangePreset(64, 2, dialog));
     QCOMPARE(dialog.oggChoice().minimumText, "64 kbit");
-}
-
-namespace {
-
-// Rips track `track` of the window's current drive with one of its writers;
-// false (with the reason in the log) when the run failed.
-bool ripWith(SondrelCore &core, TPcmFileOut &writer, int track, const QString &path)
-{
-    core.CDIn()->SetStartTrack(track);
-    core.CDIn()->SetEndTrack(track);
-    writer.SetFileName(path);
-    QSignalSpy done(core.eventsOf(&writer), &WriterEvents::done);
-    QSignalSpy failed(core.eventsOf(&writer), &WriterEvents::threadException);
-    writer.StartOutput();
-    if (!QTest::qWaitFor([&] { return done.size() + failed.size() > 0; }, 60000)
-        || !failed.isEmpty()) {
-        qWarning("the rip into %s failed", qPrintable(path));
-        return false;
-    }
-    return true;
-}
-
-// Converts a ripped WAV file with the window's conversion component.
-bool convertWith(TAudioConvert &convert,
-                 void (TAudioConvert::*start)(const QString &, const QString &),
-                 const QString &input,
-                 const QString &output)
-{
-    bool done = false;
-    int error = 0;
-    convert.OnConvertBlock = [&done](TAudioConvert *, int32_t percent) { done |= percent == 100; };
-    convert.OnError = [&error](TAudioConvert *, TOleEnum code) { error = code; };
-    (convert.*start)(input, output);
-    const bool ended = QTest::qWaitFor([&] { return done || error != 0; }, 60000);
-    convert.OnConvertBlock = nullptr;
-    convert.OnError = nullptr;
-    return ended && error == 0;
-}
-
-} // namespace
-
-void tst_MainWindow::choicesReachTheRippedFiles()
-{
-    Window win = makeWindow();
-    TfrmMain *w = win.w.get();
-    SondrelCore &core = *w->core();
-    // The two-track disc; its second track is one second long.
-    auto devices = child<QComboBox>(w, "cmbDevice");
-    devices->setCurrentIndex(devices->count() - 1);
-    QCOMPARE(cells(w)->rowCount(), 2);
-    QTemporaryDir dir;
-    const QString wave = dir.filePath("track.wav");
-    using namespace TestSupport;
-
-    // MP3 "VBR-Quality Level 2": LAME's own tag in the file names V2 (500 - 10 * 2).
-    choose(w, 0, 21);
-    QVERIFY(ripWith(core, *core.WaveOut(), 2, wave));
-    const QString mp3 = dir.filePath("track.mp3");
-    QVERIFY(convertWith(*core.AudioConvert(), &TAudioConvert::ConvertWaveToMp3, wave, mp3));
-    Probe p = probe(mp3);
-    QCOMPARE(p.codec, "mp3");
-    QCOMPARE(p.sampleRate, 44100);
-    QCOMPARE(p.channels, 2);
-    const QByteArray mp3Head = readFile(mp3).left(1044);
-    QVERIFY(mp3Head.contains("Xing"));
-    const int lame = mp3Head.indexOf("LAME");
-    QVERIFY(lame > 0);
-    QCOMPARE(qFromBigEndian<uint16_t>(mp3Head.constData() + lame + 26) & 0x7ff, 480);
-    QVERIFY(!ffmpegDecode(mp3).isEmpty());
-
-    // Ogg Vorbis "192 kbit/s": a fixed nominal bitrate, no minimum or maximum.
-    choose(w, 2, 14);
-    QVERIFY(ripWith(core, *core.WaveOut(), 2, wave));
-    const QString ogg = dir.filePath("track.ogg");
-    QVERIFY(convertWith(*core.AudioConvert(), &TAudioConvert::ConvertWaveToOggVorbis, wave, ogg));
-    p = probe(ogg);
-    QCOMPARE(p.codec, "vorbis");
-    QCOMPARE(p.sampleRate, 44100);
-    QCOMPARE(p.channels, 2);
-    QCOMPARE(p.bitRate, 192000);
-    const QByteArray oggHead = readFile(ogg).left(4096);
-    const int id = oggHead.indexOf("\x01vorbis");
-    QVERIFY(id >= 0);
-    QCOMPARE(qFromLittleEndian<int32_t>(oggHead.constData() + id + 20), 192000);
-    QVERIFY(qFromLittleEndian<int32_t>(oggHead.constData() + id + 16) <= 0);
-    QVERIFY(qFromLittleEndian<int32_t>(oggHead.constData() + id + 24) <= 0);
-    QVERIFY(!ffmpegDecode(ogg).isEmpty());
-
-    // FLAC "Compression Level 8": linear predictors of more than the four
-    // taps that level 4 allows, none above eight, as flac's analysis shows.
-    choose(w, 5, 8);
-    const QString flac = dir.filePath("track.flac");
-    QVERIFY(ripWith(core, *core.FLACOut(), 2, flac));
-    const ProcessResult analysis = run("flac",
-                                       {"-a", "-s", "-f", "-o", dir.filePath("track.ana"), flac});
-    QCOMPARE(analysis.exitCode, 0);
-    int highest = 0;
-    const QRegularExpression order("type=LPC\\torder=(\\d+)");
-    for (const QRegularExpressionMatch &m :
-         order.globalMatch(QString::fromLatin1(readFile(dir.filePath("track.ana")))))
-        highest = std::max(highest, m.captured(1).toInt());
-    QVERIFY2(highest > 4 && highest <= 8, qPrintable(QString::number(highest)));
-    QCOMPARE(run("flac", {"-t", "-s", flac}).exitCode, 0);
-
-    // APE "Extra High Compression Level": 4000 in the file's header, and
-    // FFmpeg decodes it to the track's own samples.
-    choose(w, 6, 3);
-    const QString ape = dir.filePath("track.ape");
-    QVERIFY(ripWith(core, *core.MACOut(), 2, ape));
-    const QByteArray apeHead = readFile(ape).left(256);
-    QVERIFY(apeHead.startsWith("MAC "));
-    const auto descriptor = qFromLittleEndian<uint32_t>(apeHead.constData() + 8);
-    QCOMPARE(qFromLittleEndian<uint16_t>(apeHead.constData() + descriptor), uint16_t(4000));
-    p = probe(ape);
-    QCOMPARE(p.codec, "ape");
-    QCOMPARE(p.channels, 2);
-    QCOMPARE(ffmpegDecode(ape), readFile(wave).mid(44));
 }
 
 QTEST_MAIN(tst_MainWindow)

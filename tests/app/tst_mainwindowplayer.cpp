@@ -1,12 +1,11 @@
-#include "app/settings.h"
 #include "app/sondrelcore.h"
-#include "app/ui/mainwindow.h"
 #include "pipeline/cdinput.h"
 #include "player/audioplayer.h"
 #include "player/ui/playercontrols.h"
-#include "tests/support/memorysettings.h"
+#include "tests/support/discdrive.h"
 #include "tests/support/playedaudio.h"
 #include "tests/support/testsupport.h"
+#include "tests/support/windowrig.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,7 +15,6 @@
 #include <QPointer>
 #include <QSlider>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -67,7 +65,7 @@ private:
     static void outputDelay(int ms) { qputenv("SDL_DISKAUDIODELAY", QByteArray::number(ms)); }
     bool devicePlays() const { return player()->CDPlayer->Status() == TCDStatus::Playing; }
 
-    QTemporaryDir m_home;
+    TestSupport::TestHome m_home;
     QString m_output;
     int m_count = 0;
     int m_firstImage = 0; // drive index of the three-track disc
@@ -79,19 +77,14 @@ private:
 void tst_MainWindowPlayer::initTestCase()
 {
     QVERIFY(m_home.isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath("config")));
     QCOMPARE(qgetenv("SDL_AUDIODRIVER"), QByteArray("disk"));
-    QVERIFY(QDir().mkpath(TCDIn::SettingsFolder()));
     // Three tracks, the second one of four minutes; then two short ones.
-    m_three = TestSupport::makeDisc(m_home.path(),
-                                    TestSupport::audioDisc({600, 18000, 450}),
-                                    "three");
-    m_short = TestSupport::makeDisc(m_home.path(), TestSupport::audioDisc({120, 150}), "short");
-    QFile ini(TCDIn::SettingsFolder() + "cdr.ini");
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write("[Images]\nImage1=" + QFile::encodeName(QString::fromStdString(m_three.cuePath))
-              + "\nImage2=" + QFile::encodeName(QString::fromStdString(m_short.cuePath)) + "\n");
-    ini.close();
+    const auto discs = TestSupport::installDiscs(m_home.filePath("discs"),
+                                                 {{"three",
+                                                   TestSupport::audioDisc({600, 18000, 450})},
+                                                  {"short", TestSupport::audioDisc({120, 150})}});
+    m_three = discs[0];
+    m_short = discs[1];
     TCDIn lister;
     m_firstImage = lister.GetDriveCount() - 2;
 }
@@ -111,13 +104,10 @@ void tst_MainWindowPlayer::cleanup()
 
 std::unique_ptr<TfrmMain> tst_MainWindowPlayer::show(int drive)
 {
-    auto storage = std::make_unique<MemorySettingsStorage>();
-    auto w = std::make_unique<TfrmMain>(std::make_unique<SettingsStore>(std::move(storage)));
-    w->findChild<QComboBox *>("cmbDevice")->setCurrentIndex(drive);
-    w->show();
-    if (!QTest::qWaitForWindowExposed(w.get()))
+    TestSupport::WindowRig rig;
+    if (!rig.show(drive))
         return nullptr;
-    return w;
+    return std::move(rig.w);
 }
 
 void tst_MainWindowPlayer::playStartsTheSelectedTrackOrTheFirstOrResumes()

@@ -6,11 +6,11 @@
 #include "pipeline/macwriter.h"
 #include "pipeline/wavewriter.h"
 #include "pipeline/writerevents.h"
+#include "tests/support/discdrive.h"
 #include "tests/support/memorysettings.h"
 #include "tests/support/testsupport.h"
 
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 // The core without any window: what the program keeps for its whole run,
@@ -29,7 +29,7 @@ private Q_SLOTS:
 private:
     static std::unique_ptr<SondrelCore> makeCore();
 
-    QTemporaryDir m_home;
+    TestSupport::TestHome m_home;
 };
 
 std::unique_ptr<SondrelCore> tst_SondrelCore::makeCore()
@@ -42,17 +42,11 @@ void tst_SondrelCore::initTestCase()
 {
     QVERIFY(m_home.isValid());
     QVERIFY(!QCoreApplication::instance()->inherits("QGuiApplication"));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath("config")));
     // Two seconds; one second and 38 frames (two seconds shown); one second
     // and 37 frames (one shown); then a data track.
     DiscGen::DiscSpec plan = TestSupport::audioDisc({150, 113, 112, 300});
     plan.tracks.back().data = true;
-    const QString settingsFolder = TCDIn::SettingsFolder();
-    QVERIFY(QDir().mkpath(settingsFolder));
-    const auto disc = TestSupport::makeDisc(m_home.path(), plan, "core");
-    QFile ini(settingsFolder + "cdr.ini");
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write("[Images]\nImage1=" + QFile::encodeName(QString::fromStdString(disc.cuePath)) + "\n");
+    TestSupport::installDiscs(m_home.filePath("discs"), {{"core", plan}});
 }
 
 void tst_SondrelCore::componentsWithoutWindow()

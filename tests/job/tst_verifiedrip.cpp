@@ -1,30 +1,16 @@
-#include "app/discmodel.h"
 #include "app/settings.h"
-#include "app/sondrelcore.h"
-#include "app/ui/mainwindow.h"
 #include "job/ripjob.h"
-#include "job/ui/progresswindow.h"
-#include "libs/disclookup/disctoc.h"
-#include "lookup/accuraterip.h"
-#include "pipeline/trackchecksums.h"
 #include "tests/job/accuraterip_database.h"
 #include "tests/support/discdrive.h"
 #include "tests/support/loopbackhttpserver.h"
 #include "tests/support/mediaprobe.h"
-#include "tests/support/memorysettings.h"
 #include "tests/support/testsupport.h"
+#include "tests/support/windowrig.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QtEndian>
 #include <QtTest>
-
-#include <taglib/fileref.h>
-#include <taglib/tag.h>
 
 using namespace TestSupport;
 
@@ -36,78 +22,42 @@ class tst_VerifiedRip : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
-    void everyTrackAccurate();
-    void changedSampleMismatchesOneTrack();
-    void unknownDisc();
-    void serverDown();
-    void losslessTags_data();
-    void losslessTags();
+    void verdicts_data();
+    void verdicts();
     void logAndCueSheet();
 
 private:
-    struct Rig
+    struct Rig : WindowRig
     {
-        std::unique_ptr<TfrmMain> w;
+        using WindowRig::WindowRig;
         DiscGen::WrittenDisc disc;
         QString out;
-        TRipJob *job() const { return w->ripJob(); }
     };
     // A window over a generated four-track disc, every track ticked, the
     // verified-rip options of these names ticked and the server set.
     std::unique_ptr<Rig> rig(int format, const QStringList &options, const QString &server);
-    // Presses Rip and waits for the job's end; the memo lines.
-    static QStringList ripAll(Rig &r);
     static QString trackPath(Rig &r, int track, const QString &ext);
-    // The database file of a disc: a record of v1 sums, one of v2 sums.
-    static QByteArray databaseFile(const DiscGen::WrittenDisc &disc);
 
-    QTemporaryDir m_home;
-    int m_discs = 0;
+    TestHome m_home;
+    int m_rigs = 0;
     LoopbackHttpServer m_server;
 };
-
-void tst_VerifiedRip::initTestCase()
-{
-    QVERIFY(m_home.isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath("config")));
-}
 
 std::unique_ptr<tst_VerifiedRip::Rig> tst_VerifiedRip::rig(int format,
                                                            const QStringList &options,
                                                            const QString &server)
 {
-    auto r = std::make_unique<Rig>();
-    r->disc = installDisc(m_home.filePath(QString("disc%1").arg(++m_discs)),
-                          audioDisc({150, 100, 90, 120}));
-    r->out = m_home.filePath(QString("out%1").arg(m_discs));
-    auto storage = std::make_unique<MemorySettingsStorage>();
-    storage->values.insert(SettingsKeys::AccurateRipServer, server);
-    r->w = std::make_unique<TfrmMain>(std::make_unique<SettingsStore>(std::move(storage)));
-    TfrmMain *w = r->w.get();
-    auto devices = w->findChild<QComboBox *>("cmbDevice");
-    devices->setCurrentIndex(devices->count() - 1);
-    w->show();
-    if (!QTest::qWaitForWindowExposed(w))
+    DiscGen::WrittenDisc disc = m_home.installDisc(audioDisc({150, 100, 90, 120}));
+    auto r = std::make_unique<Rig>(QVariantMap{{SettingsKeys::AccurateRipServer, server}});
+    r->disc = std::move(disc);
+    r->out = m_home.filePath(QString("out%1").arg(++m_rigs));
+    if (!r->show())
         qWarning("window not shown");
-    w->findChild<QLineEdit *>("edtDestFolder")->setText(r->out);
-    w->findChild<QComboBox *>("cmbRename")->setCurrentIndex(0);
-    w->findChild<QComboBox *>("cmbOutformat")->setCurrentIndex(format);
+    r->prepareRip(r->out, format);
     // Ticked as a user ticks them on the "Advanced" page.
     for (const QString &name : options)
-        w->findChild<QCheckBox *>(name)->click();
-    r->job()->EjectDisc = [](int) {};
+        r->child<QCheckBox>(name)->click();
     return r;
-}
-
-QStringList tst_VerifiedRip::ripAll(Rig &r)
-{
-    r.w->findChild<QPushButton *>("btnRip")->click();
-    if (!QTest::qWaitFor([&r] { return !r.job()->Running(); }, 120000))
-        qWarning("the rip did not end");
-    TfrmProgress *p = r.w->progressWindow();
-    return p ? p->findChild<QPlainTextEdit *>("MemoInfo")->toPlainText().split('\n')
-             : QStringList();
 }
 
 QString tst_VerifiedRip::trackPath(Rig &r, int track, const QString &ext)
@@ -115,15 +65,10 @@ QString tst_VerifiedRip::trackPath(Rig &r, int track, const QString &ext)
     return r.out + QString("/track %1").arg(track, 2, 10, QChar('0')) + ext;
 }
 
-QByteArray tst_VerifiedRip::databaseFile(const DiscGen::WrittenDisc &disc)
-{
-    return AccurateRipDatabase::fileFor(disc, 3, 12);
-}
-
 namespace {
 
 // The lines of the memo from the first verdict on.
-QStringList verdicts(const QStringList &memo)
+QStringList verdictLines(const QStringList &memo)
 {
     QStringList lines;
     for (const QString &line : memo)
@@ -134,139 +79,92 @@ QStringList verdicts(const QStringList &memo)
 
 } // namespace
 
-void tst_VerifiedRip::everyTrackAccurate()
-{
-    m_server.reset();
-    auto r = rig(5, {"chkAccurateRip"}, m_server.url(""));
-    m_server.route("dBAR-004-", LoopbackHttpServer::text(200, databaseFile(r->disc)));
-    const QStringList memo = ripAll(*r);
-    QCOMPARE(memo.constLast(), "Completed!");
-    const QStringList lines = verdicts(memo);
-    QCOMPARE(lines.size(), 5);
-    for (int t = 1; t <= 4; ++t) {
-        QVERIFY2(lines[t - 1].startsWith(QString("Track %1: CRC32 ").arg(t)),
-                 qPrintable(lines[t - 1]));
-        QVERIFY2(lines[t - 1].endsWith(", accurately ripped (confidence 12)"),
-                 qPrintable(lines[t - 1]));
-        // Each verdict follows its track's extraction, before the next one.
-        QVERIFY(memo.indexOf(lines[t - 1]) > memo.indexOf(QString("Extracting Track %1...").arg(t)));
-    }
-    QCOMPARE(lines[4], "AccurateRip: 4 of 4 tracks accurately ripped");
-    QCOMPARE(memo.at(memo.size() - 2), lines[4]);
-    QCOMPARE(m_server.requests().size(), 1);
-}
-
-void tst_VerifiedRip::changedSampleMismatchesOneTrack()
-{
-    m_server.reset();
-    // MP3: the sums come from the PCM the temporary WAV receives.
-    auto r = rig(0, {"chkAccurateRip"}, m_server.url(""));
-    m_server.route("dBAR-004-", LoopbackHttpServer::text(200, databaseFile(r->disc)));
-    // One sample in the middle of track 3 changes on the disc.
-    QFile bin(QString::fromStdString(r->disc.binPath));
-    QVERIFY(bin.open(QIODevice::ReadWrite));
-    const qint64 at = qint64(r->disc.layout.tracks[2].start) * 2352 + 40 * 2352 + 400;
-    QVERIFY(bin.seek(at));
-    const QByteArray old = bin.read(2);
-    QVERIFY(bin.seek(at));
-    bin.write(QByteArray(1, char(old[0] ^ 0x01)) + old.mid(1));
-    bin.close();
-
-    const QStringList lines = verdicts(ripAll(*r));
-    QCOMPARE(lines.size(), 5);
-    for (int t : {0, 1, 3})
-        QVERIFY2(lines[t].endsWith(", accurately ripped (confidence 12)"), qPrintable(lines[t]));
-    QVERIFY2(lines[2].endsWith(", does not match AccurateRip (15 submissions)"),
-             qPrintable(lines[2]));
-    QCOMPARE(lines[4], "AccurateRip: 3 of 4 tracks accurately ripped, 1 not matching");
-}
-
-void tst_VerifiedRip::unknownDisc()
-{
-    m_server.reset(); // every request a 404
-    auto r = rig(6, {"chkAccurateRip"}, m_server.url(""));
-    const QStringList memo = ripAll(*r);
-    QCOMPARE(memo.constLast(), "Completed!");
-    const QStringList lines = verdicts(memo);
-    QCOMPARE(lines.size(), 5);
-    for (int t = 0; t < 4; ++t)
-        QVERIFY2(lines[t].endsWith(", not in the AccurateRip database"), qPrintable(lines[t]));
-    QCOMPARE(lines[4], "AccurateRip: the disc is not in the database");
-}
-
-void tst_VerifiedRip::serverDown()
-{
-    auto r = rig(5, {"chkAccurateRip"}, "http://127.0.0.1:1");
-    const QStringList memo = ripAll(*r);
-    QCOMPARE(memo.constLast(), "Completed!");
-    const QStringList lines = verdicts(memo);
-    QCOMPARE(lines.size(), 5);
-    for (int t = 0; t < 4; ++t) {
-        QVERIFY2(lines[t].contains(", not verified (AccurateRip not reachable: "),
-                 qPrintable(lines[t]));
-        QVERIFY(!lines[t].contains("accurately ripped"));
-        // The rip itself is whole.
-        QVERIFY(ffmpegDecode(trackPath(*r, t + 1, ".flac"))
-                == readFile(QString::fromStdString(r->disc.trackFiles[size_t(t)])));
-    }
-    QVERIFY2(lines[4].startsWith("AccurateRip: no track verified"), qPrintable(lines[4]));
-}
-
-void tst_VerifiedRip::losslessTags_data()
+void tst_VerifiedRip::verdicts_data()
 {
     QTest::addColumn<int>("format");
-    QTest::addColumn<QString>("ext");
-    QTest::newRow("FLAC") << 5 << ".flac";
-    QTest::newRow("APE") << 6 << ".ape";
+    QTest::addColumn<QString>("server");   // "database", "no entry" (404) or "down"
+    QTest::addColumn<int>("changedTrack"); // whose one sample changes on the disc; 0: none
+    QTest::addColumn<QString>("verdict");  // what each track's line says
+    QTest::addColumn<QString>("summary");  // how the last verdict line starts
+    QTest::newRow("every track accurate")
+        << 5 << "database" << 0 << ", accurately ripped (confidence 12)"
+        << "AccurateRip: 4 of 4 tracks accurately ripped";
+    // MP3: the sums come from the PCM the temporary WAV receives.
+    QTest::newRow("one changed sample, MP3")
+        << 0 << "database" << 3 << ", accurately ripped (confidence 12)"
+        << "AccurateRip: 3 of 4 tracks accurately ripped, 1 not matching";
+    QTest::newRow("disc unknown, APE")
+        << 6 << "no entry" << 0 << ", not in the AccurateRip database"
+        << "AccurateRip: the disc is not in the database";
+    QTest::newRow("server down") << 5 << "down" << 0
+                                 << ", not verified (AccurateRip not reachable: "
+                                 << "AccurateRip: no track verified";
 }
 
-void tst_VerifiedRip::losslessTags()
+void tst_VerifiedRip::verdicts()
 {
     QFETCH(int, format);
-    QFETCH(QString, ext);
-    auto r = rig(format, {}, m_server.url(""));
-    TfrmMain *w = r->w.get();
-    w->findChild<QLineEdit *>("edtArtist")->setText("Åsa Ørn");
-    w->findChild<QLineEdit *>("edtAlbum")->setText("Кофе ☕");
-    w->findChild<QLineEdit *>("edtYear")->setText("2001");
-    w->findChild<QComboBox *>("edtGenre")->setCurrentIndex(17);
-    w->core()->disc()->setTrackArtist(1, "Åsa Ørn");
-    w->core()->disc()->setTrackTitle(1, "Второй");
-    const QStringList memo = ripAll(*r);
-    QCOMPARE(memo.constLast(), "Completed!");
-    // With the option off no verdict is shown.
-    QVERIFY(verdicts(memo).isEmpty());
-    const QString file = trackPath(*r, 2, ext);
-    const TagLib::FileRef ref(QFile::encodeName(file).constData());
-    QVERIFY(!ref.isNull() && ref.tag());
-    const auto text = [](const TagLib::String &s) { return QString::fromStdString(s.to8Bit(true)); };
-    QCOMPARE(text(ref.tag()->title()), "Второй");
-    QCOMPARE(text(ref.tag()->artist()), "Åsa Ørn");
-    QCOMPARE(text(ref.tag()->album()), "Кофе ☕");
-    QCOMPARE(ref.tag()->year(), 2001u);
-    QCOMPARE(ref.tag()->track(), 2u);
-    QCOMPARE(text(ref.tag()->genre()), "Rock");
-    // The audio is untouched by the tags.
-    QVERIFY(ffmpegDecode(file) == readFile(QString::fromStdString(r->disc.trackFiles[1])));
-    if (format == 5) {
-        const ProcessResult listed = run("metaflac",
-                                         {"--list", "--block-type=VORBIS_COMMENT", file});
-        QCOMPARE(listed.exitCode, 0);
-        QVERIFY2(listed.out.contains("TITLE=Второй"), listed.out.constData());
+    QFETCH(QString, server);
+    QFETCH(int, changedTrack);
+    QFETCH(QString, verdict);
+    QFETCH(QString, summary);
+    m_server.reset(); // every request a 404
+    auto r = rig(format,
+                 {"chkAccurateRip"},
+                 server == "down" ? "http://127.0.0.1:1" : m_server.url(""));
+    if (server == "database")
+        m_server.route("dBAR-004-",
+                       LoopbackHttpServer::text(200, AccurateRipDatabase::fileFor(r->disc, 3, 12)));
+    if (changedTrack) {
+        // One sample in the middle of the track changes on the disc.
+        QFile bin(QString::fromStdString(r->disc.binPath));
+        QVERIFY(bin.open(QIODevice::ReadWrite));
+        const qint64 at = qint64(r->disc.layout.tracks[size_t(changedTrack - 1)].start) * 2352
+                          + 40 * 2352 + 400;
+        QVERIFY(bin.seek(at));
+        const QByteArray old = bin.read(2);
+        QVERIFY(bin.seek(at));
+        bin.write(QByteArray(1, char(old[0] ^ 0x01)) + old.mid(1));
     }
+    const QStringList memo = r->ripAll();
+    QCOMPARE(memo.constLast(), "Completed!");
+    const QStringList lines = verdictLines(memo);
+    QCOMPARE(lines.size(), 5);
+    const QString ext = QStringList({".mp3", "", "", "", "", ".flac", ".ape"})[format];
+    for (int t = 1; t <= 4; ++t) {
+        const QString &line = lines[t - 1];
+        QVERIFY2(line.startsWith(QString("Track %1: CRC32 ").arg(t)), qPrintable(line));
+        if (t == changedTrack)
+            QVERIFY2(line.endsWith(", does not match AccurateRip (15 submissions)"),
+                     qPrintable(line));
+        else
+            QVERIFY2(line.contains(verdict), qPrintable(line));
+        // Each verdict follows its track's extraction, before the next one.
+        QVERIFY(memo.indexOf(line) > memo.indexOf(QString("Extracting Track %1...").arg(t)));
+        QVERIFY(t == 4
+                || memo.indexOf(line) < memo.indexOf(QString("Extracting Track %1...").arg(t + 1)));
+        // Whatever the verdict, the rip itself is whole.
+        if (format != 0)
+            QVERIFY(ffmpegDecode(trackPath(*r, t, ext))
+                    == readFile(QString::fromStdString(r->disc.trackFiles[size_t(t - 1)])));
+    }
+    QVERIFY2(lines[4].startsWith(summary), qPrintable(lines[4]));
+    QCOMPARE(memo.at(memo.size() - 2), lines[4]);
+    if (server != "down")
+        QCOMPARE(m_server.requests().size(), 1);
 }
 
 void tst_VerifiedRip::logAndCueSheet()
 {
     m_server.reset();
     auto r = rig(5, {"chkAccurateRip", "chkRipLog", "chkCueSheet"}, m_server.url(""));
-    m_server.route("dBAR-004-", LoopbackHttpServer::text(200, databaseFile(r->disc)));
-    TfrmMain *w = r->w.get();
-    w->findChild<QLineEdit *>("edtArtist")->setText("Åsa Ørn");
-    w->findChild<QLineEdit *>("edtAlbum")->setText("Café Noir");
-    w->findChild<QLineEdit *>("edtYear")->setText("1999");
-    w->findChild<QComboBox *>("edtGenre")->setCurrentIndex(17);
-    const QStringList memo = ripAll(*r);
+    m_server.route("dBAR-004-",
+                   LoopbackHttpServer::text(200, AccurateRipDatabase::fileFor(r->disc, 3, 12)));
+    r->child<QLineEdit>("edtArtist")->setText("Åsa Ørn");
+    r->child<QLineEdit>("edtAlbum")->setText("Café Noir");
+    r->child<QLineEdit>("edtYear")->setText("1999");
+    r->child<QComboBox>("edtGenre")->setCurrentIndex(17);
+    const QStringList memo = r->ripAll();
     QCOMPARE(memo.constLast(), "Completed!");
 
     const QString log = QString::fromUtf8(readFile(r->out + "/Café Noir.log"));
