@@ -1,6 +1,7 @@
 #include "app/ui/discpanel.h"
 
 #include "app/choicelists.h"
+#include "app/discmodel.h"
 #include "app/ui/controlkit.h"
 
 #include <QComboBox>
@@ -8,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QToolBar>
 
@@ -84,4 +86,23 @@ DiscPanel::DiscPanel(DiscControls &c,
     c.TrackBar->setEnabled(false);
     c.ToolPlay->addWidget(c.TrackBar);
     grid->addWidget(c.ToolPlay, 3, 0, 1, 5);
+}
+
+void DiscPanel::showDiscFields(DiscControls &c, const DiscModel &disc)
+{
+    const auto show = [](QLineEdit *field, const QString &text) {
+        if (field->text() != text)
+            field->setText(text);
+    };
+    show(c.edtArtist, disc.artist());
+    show(c.edtAlbum, disc.album());
+    show(c.edtYear, disc.year());
+    if (c.edtGenre->currentText() != disc.genre()) {
+        // A listed genre is selected as its item, any other text stands as typed.
+        // The box is quiet meanwhile: leaving the old item would otherwise
+        // empty the disc's genre before the new text is set.
+        const QSignalBlocker quiet(c.edtGenre);
+        c.edtGenre->setCurrentIndex(c.edtGenre->findText(disc.genre(), Qt::MatchExactly));
+        c.edtGenre->setEditText(disc.genre());
+    }
 }

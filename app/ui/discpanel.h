@@ -3,6 +3,7 @@
 #include <QList>
 #include <QWidget>
 
+class DiscModel;
 class QAction;
 class QComboBox;
 class QLineEdit;
@@ -46,4 +47,8 @@ public:
               QAction *rip,
               const QList<QAction *> &playerActions,
               QWidget *parent = nullptr);
+
+    // The disc's artist, album, genre and year into their fields, each only
+    // when it differs from what the field shows.
+    static void showDiscFields(DiscControls &controls, const DiscModel &disc);
 };

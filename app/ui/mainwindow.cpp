@@ -1,6 +1,5 @@
 #include "mainwindow.h"
 
-#include "app/choicelists.h"
 #include "app/devicemonitor.h"
 #include "app/discmodel.h"
 #include "app/freedbfill.h"
@@ -10,12 +9,10 @@
 #include "app/ui/controlkit.h"
 #include "app/ui/discpanel.h"
 #include "app/ui/folderpicker.h"
+#include "app/ui/mainactions.h"
 #include "app/ui/optionpages.h"
 #include "app/ui/sidepanel.h"
 #include "app/ui/tracklistview.h"
-#include "convert/audioconvertclient.h"
-#include "convert/outputformats.h"
-#include "convert/qualitylists.h"
 #include "convert/qualitysettings.h"
 #include "convert/ui/qualitydialog.h"
 #include "job/ripjob.h"
@@ -29,7 +26,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -42,11 +38,9 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
-#include <QSlider>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
-#include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -116,17 +110,7 @@ void TfrmMain::buildUi()
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
 
-    pel = named(new QWidget, "pel");
-    pel->setAutoFillBackground(true);
-    QPalette white = pel->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    pel->setPalette(white);
-    auto bannerLayout = new QHBoxLayout(pel);
-    bannerLayout->setContentsMargins(0, 0, 0, 0);
-    Image = named(new QLabel, "Image");
-    Image->setPixmap(QPixmap(QStringLiteral(":/banner.jpg")));
-    bannerLayout->addWidget(Image);
-    bannerLayout->addStretch();
+    pel = MainParts::banner(Image);
     column->addWidget(pel);
 
     auto work = new QWidget;
@@ -147,33 +131,22 @@ void TfrmMain::buildUi()
     column->addWidget(work, 1);
 
     setCentralWidget(central);
-    buildStatusBar();
+    MainParts::buildStatusPanes(*statusBar(), spTotal, spTips);
     buildPlayer();
 }
 
 QWidget *TfrmMain::buildDiscPanel()
 {
-    Panel2 = new DiscPanel(*this,
-                           PopupSelect,
-                           ActFreeDB,
-                           Actrip,
-                           {ActcdPlay,
-                            ActcdFirst,
-                            ActcdPred,
-                            ActcdNext,
-                            ActcdLast,
-                            ActcdStop,
-                            ActcdPause,
-                            ActcdEject,
-                            ActClosetray,
-                            ActopenVolume});
+    Panel2 = new DiscPanel(*this, PopupSelect, ActFreeDB, Actrip, playerActions());
     // The fields edit the disc's own fields, which the lookup fills and a
     // removal clears.
     connect(edtArtist, &QLineEdit::textChanged, disc(), &DiscModel::setArtist);
     connect(edtAlbum, &QLineEdit::textChanged, disc(), &DiscModel::setAlbum);
     connect(edtGenre, &QComboBox::currentTextChanged, disc(), &DiscModel::setGenre);
     connect(edtYear, &QLineEdit::textChanged, disc(), &DiscModel::setYear);
-    connect(disc(), &DiscModel::discFieldsChanged, this, &TfrmMain::showDiscFields);
+    connect(disc(), &DiscModel::discFieldsChanged, this, [this] {
+        DiscPanel::showDiscFields(*this, *disc());
+    });
     return Panel2;
 }
 
@@ -229,67 +202,15 @@ QWidget *TfrmMain::buildOptionPages()
     return pages;
 }
 
-void TfrmMain::buildStatusBar()
-{
-    QStatusBar *bar = statusBar();
-    bar->setObjectName(QStringLiteral("StatusBar"));
-    bar->setSizeGripEnabled(true);
-    auto first = named(new QLabel, "spFirst");
-    first->setFixedWidth(49);
-    spTotal = named(new QLabel, "spTotal");
-    spTotal->setFixedWidth(352);
-    spTips = named(new QLabel, "spTips");
-    bar->addWidget(first);
-    bar->addWidget(spTotal);
-    bar->addWidget(spTips, 1);
-}
-
 void TfrmMain::buildActions()
 {
-    ActionList = new QObject(this);
-    ActionList->setObjectName(QStringLiteral("ActionList"));
-    auto *images = static_cast<ImageList *>(imgList);
-    auto action = [this, images](const char *name, const QString &text, int image) {
-        auto a = new QAction(text, ActionList);
-        a->setObjectName(QLatin1String(name));
-        if (image >= 0 && image < images->images.size())
-            a->setIcon(images->images.at(image));
-        // Enabled by the parts of the program that give them work.
-        a->setEnabled(false);
-        return a;
-    };
-    ActcdPlay = action("ActcdPlay", QStringLiteral("Play"), 1);
-    ActcdFirst = action("ActcdFirst", QStringLiteral("Previous track"), 2);
-    ActcdPred = action("ActcdPred", QStringLiteral("Skip back"), 3);
-    ActcdNext = action("ActcdNext", QStringLiteral("Skip forward"), 4);
-    ActcdLast = action("ActcdLast", QStringLiteral("Next track"), 5);
-    ActcdStop = action("ActcdStop", QStringLiteral("Stop"), 6);
-    ActcdPause = action("ActcdPause", QStringLiteral("Pause"), 7);
-    ActcdEject = action("ActcdEject", QStringLiteral("Eject"), 8);
-    ActClosetray = action("ActClosetray", QStringLiteral("Close tray"), 9);
-    ActopenVolume = action("ActopenVolume", QStringLiteral("Volume"), 10);
-    ActSelall = action("ActSelall", QStringLiteral("&Select all"), -1);
-    ActSelnone = action("ActSelnone", QStringLiteral("S&elect none"), -1);
-    ActInvert = action("ActInvert", QStringLiteral("&Invert selection"), -1);
-    for (QAction *a : {ActSelall, ActSelnone, ActInvert})
-        a->setEnabled(true);
+    MainParts::buildActions(*this, this, static_cast<ImageList *>(imgList)->images);
     connect(ActSelall, &QAction::triggered, this, &TfrmMain::ActSelallExecute);
     connect(ActSelnone, &QAction::triggered, this, &TfrmMain::ActSelnoneExecute);
     connect(ActInvert, &QAction::triggered, this, &TfrmMain::ActInvertExecute);
-    ActFreeDB = action("ActFreeDB", QStringLiteral("&FreeDB"), -1);
-    Actrip = action("Actrip", QStringLiteral("&Rip"), -1);
-    ActEnumrename = action("ActEnumrename", QStringLiteral("..."), -1);
-    ActQuality = action("ActQuality", QStringLiteral("..."), -1);
-    // A button's text would drop a trailing ellipsis: here it is the caption.
-    ActEnumrename->setIconText(QStringLiteral("..."));
-    ActQuality->setIconText(QStringLiteral("..."));
     connect(ActEnumrename, &QAction::triggered, this, &TfrmMain::ActEnumrenameExecute);
     connect(ActFreeDB, &QAction::triggered, this, &TfrmMain::ActFreeDBExecute);
     connect(m_core, &SondrelCore::lookupDone, this, &TfrmMain::ActFreeDBDone);
-
-    PopupSelect = new QMenu(this);
-    PopupSelect->setObjectName(QStringLiteral("PopupSelect"));
-    PopupSelect->addActions({ActSelall, ActSelnone, ActInvert});
 }
 
 void TfrmMain::buildComponents()
@@ -302,13 +223,7 @@ void TfrmMain::buildComponents()
     TimerCD->setInterval(1000);
     TimerCD->setSingleShot(true);
 
-    SaveDialog = new QFileDialog(this, QStringLiteral("Please input Playlist Filename"));
-    SaveDialog->setObjectName(QStringLiteral("SaveDialog"));
-    SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
-    SaveDialog->setFileMode(QFileDialog::AnyFile);
-    SaveDialog->setNameFilter(QStringLiteral("m3u File(*.m3u)"));
-    SaveDialog->setDefaultSuffix(QStringLiteral("m3u"));
-    SaveDialog->setOption(QFileDialog::DontConfirmOverwrite, true);
+    SaveDialog = MainParts::playlistDialog(this);
 }
 
 // ---------------------------------------------------------------------------
@@ -369,27 +284,7 @@ void TfrmMain::FormShow()
     // Each value is applied as it was read: a bad MakeList must not cost a
     // good EjectCD read before it.
     const StoredOptions stored = m_core->settings().ReadOptions();
-    if (stored.destFolder)
-        edtDestFolder->setText(*stored.destFolder);
-    if (stored.ejectCD)
-        chkEject->setChecked(*stored.ejectCD);
-    if (stored.makeList)
-        chkmklist->setChecked(*stored.makeList);
-    if (stored.endOfJobRead) {
-        if (chkmklist->isChecked())
-            edtFilename->setText(RipSession::defaultPlaylistFile(edtDestFolder->text()));
-        else
-            setPlaylistFieldEnabled(false);
-    }
-    const std::pair<QCheckBox *, std::optional<bool>> verified[] = {
-        {chkAccurateRip, stored.verifyAccurateRip},
-        {chkRipLog, stored.writeRipLog},
-        {chkCueSheet, stored.writeCueSheet},
-    };
-    for (const auto &[box, on] : verified) {
-        if (on)
-            box->setChecked(*on);
-    }
+    showStored(stored);
     // The box waits until the window is on screen: it belongs to it.
     if (!stored.error.isEmpty())
         showErrorLater(stored.error);
@@ -532,9 +427,7 @@ void TfrmMain::ActripUpdate()
 RipChoices TfrmMain::ripChoices() const
 {
     RipChoices c;
-    c.format = cmbOutformat->currentIndex();
-    c.filenameTemplate = cmbRename->currentText();
-    c.outputFolder = edtDestFolder->text();
+    readChoices(c);
     c.drive = cmbDevice->currentIndex();
     c.speedItem = cmbSpeed->currentText();
     c.artist = edtArtist->text();
@@ -545,16 +438,6 @@ RipChoices TfrmMain::ripChoices() const
     const int item = edtGenre->currentIndex();
     c.genreListed = item >= 0 && edtGenre->itemText(item) == c.genre;
     c.year = edtYear->text();
-    c.comment = edtComment->toPlainText();
-    c.copyright = edtCopyright->text();
-    c.url = edtUrl->text();
-    c.encodedBy = edtEncodedby->text();
-    c.eject = chkEject->isChecked();
-    c.makeList = chkmklist->isChecked();
-    c.playlistFile = edtFilename->text();
-    c.verify = chkAccurateRip->isChecked();
-    c.writeLog = chkRipLog->isChecked();
-    c.writeCue = chkCueSheet->isChecked();
     return c;
 }
 
@@ -630,25 +513,6 @@ void TfrmMain::ActFreeDBDone(const FreedbReply &reply)
     m_freedbWait.reset();
 }
 
-void TfrmMain::showDiscFields()
-{
-    auto show = [](QLineEdit *field, const QString &text) {
-        if (field->text() != text)
-            field->setText(text);
-    };
-    show(edtArtist, disc()->artist());
-    show(edtAlbum, disc()->album());
-    show(edtYear, disc()->year());
-    if (edtGenre->currentText() != disc()->genre()) {
-        // A listed genre is selected as its item, any other text stands as typed.
-        // The box is quiet meanwhile: leaving the old item would otherwise
-        // empty the disc's genre before the new text is set.
-        const QSignalBlocker quiet(edtGenre);
-        edtGenre->setCurrentIndex(edtGenre->findText(disc()->genre(), Qt::MatchExactly));
-        edtGenre->setEditText(disc()->genre());
-    }
-}
-
 void TfrmMain::PelListResize()
 {
     CDList->fitColumns();
@@ -715,12 +579,6 @@ void TfrmMain::showReadOffset()
     edtReadOffset->setEnabled(cmbDevice->currentIndex() >= 0);
 }
 
-void TfrmMain::setPlaylistFieldEnabled(bool enabled)
-{
-    edtFilename->setEnabled(enabled);
-    edtFilenameButton->setEnabled(enabled);
-}
-
 void TfrmMain::edtFilenameButtonClick()
 {
     if (SaveDialog->exec() == QDialog::Accepted && !SaveDialog->selectedFiles().isEmpty())
@@ -733,7 +591,9 @@ void TfrmMain::edtFilenameButtonClick()
 void TfrmMain::cmbOutformatChange()
 {
     const int format = cmbOutformat->currentIndex();
-    showQuality(m_core->quality() ? m_core->quality()->selectFormat(format) : QualityRules::formatView(format),
+    OutputQuality *quality = m_core->quality();
+    showQuality(quality ? quality->selectFormat(format) : QualityRules::formatView(format),
+                ActQuality,
                 this);
 }
 
@@ -748,11 +608,11 @@ void TfrmMain::ApplyQualitySettings(bool ShowDialog)
     const int format = cmbOutformat->currentIndex();
     const int entry = edtQuality->currentIndex();
     if (!m_core->quality()) {
-        showQuality(QualityRules::entryView(format, entry), this);
+        showQuality(QualityRules::entryView(format, entry), ActQuality, this);
         return;
     }
     const QualityRules::QualityView view = m_core->quality()->apply(format, entry);
-    showQuality(view, this);
+    showQuality(view, ActQuality, this);
     if (!ShowDialog || view.message || view.dialogPage == QualityRules::NoPage)
         return;
     // Made for this showing only: each opening starts from the preset.
@@ -765,54 +625,14 @@ void TfrmMain::ApplyQualitySettings(bool ShowDialog)
         return;
     const QualityRules::QualityView accepted = dialog.page() == TfrmQuality::pgMp3
                                                    ? m_core->quality()->acceptMp3Page()
-                                                   : m_core->quality()->acceptOggPage(dialog.oggChoice());
-    showQuality(accepted, &dialog);
+                                                   : m_core->quality()->acceptOggPage(
+                                                       dialog.oggChoice());
+    showQuality(accepted, ActQuality, &dialog);
 }
 
 void TfrmMain::ActQualityExecute()
 {
     ApplyQualitySettings(true);
-}
-
-bool TfrmMain::ApplyOggRangePreset(int32_t Bitrate, int ListEntry, TfrmQuality &dialog)
-{
-    return prepareOggPreset(m_core->quality()->applyOggPreset({true, Bitrate, ListEntry}), dialog);
-}
-
-bool TfrmMain::ApplyOggFixedPreset(int32_t Bitrate, int TrackPosition, TfrmQuality &dialog)
-{
-    return prepareOggPreset(m_core->quality()->applyOggPreset({false, Bitrate, TrackPosition}), dialog);
-}
-
-bool TfrmMain::prepareOggPreset(const QualityRules::QualityView &view, TfrmQuality &dialog)
-{
-    // The hint is left to ApplyQualitySettings.
-    if (view.message) {
-        QMessageBox::information(this, windowTitle(), *view.message);
-        return false;
-    }
-    if (view.oggPreset)
-        dialog.prepareOggPreset(*view.oggPreset);
-    return true;
-}
-
-void TfrmMain::showQuality(const QualityRules::QualityView &view, QWidget *owner)
-{
-    if (view.entries) {
-        // Filling and selecting from here is no choice of the user's.
-        const QSignalBlocker quiet(edtQuality);
-        edtQuality->clear();
-        edtQuality->addItems(*view.entries);
-        edtQuality->setCurrentIndex(view.entry);
-    }
-    if (view.dialogEnabled)
-        ActQuality->setEnabled(*view.dialogEnabled);
-    if (view.clearTips)
-        lblTips->clear();
-    if (view.tips)
-        lblTips->setText(*view.tips);
-    if (view.message)
-        QMessageBox::information(owner, owner->windowTitle(), *view.message);
 }
 
 void TfrmMain::showError(const QString &message)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ui/discpanel.h"
+#include "app/ui/mainactions.h"
 #include "app/ui/optionpages.h"
 #include "job/ui/progresswindow.h"
 
@@ -37,7 +38,7 @@ struct QualityView;
 // long-lived components, the settings and the disc live in the core it owns;
 // the handlers reach them by their names (CDIn, WaveOut, ...), the track
 // list shows the core's disc. Window thread only.
-class TfrmMain : public QMainWindow, private DiscControls, private OptionControls
+class TfrmMain : public QMainWindow, private DiscControls, private OptionControls, private MainActions
 {
     Q_OBJECT
 
@@ -70,13 +71,6 @@ public:
     // the names it writes.
     void BuildOutputFileList(QStringList &list) const;
 
-    // The Ogg Vorbis preset steps of ApplyQualitySettings: send the preset
-    // (a range with minimum and maximum `Bitrate`, or a fixed `Bitrate`) and
-    // prepare the dialog's "ogg" page to show it. When the component refuses
-    // the preset they tell the user, send nothing and return false.
-    bool ApplyOggRangePreset(int32_t Bitrate, int ListEntry, TfrmQuality &dialog);
-    bool ApplyOggFixedPreset(int32_t Bitrate, int TrackPosition, TfrmQuality &dialog);
-
     // The rip job, with the output paths finished in the current job
     // (PlaylistEntries); null once the window is being destroyed.
     TRipJob *ripJob() const;
@@ -102,7 +96,6 @@ private:
     void buildPlayer();
     QWidget *buildTrackList();
     QWidget *buildOptionPages();
-    void buildStatusBar();
     void buildActions();
     void buildComponents();
 
@@ -140,21 +133,12 @@ private:
     // that drive with it.
     void showReadOffset();
     void edtFilenameButtonClick();
-    void setPlaylistFieldEnabled(bool enabled);
     void cmbOutformatChange();
     void edtQualityChange();
     // Applies the selected quality of the selected format and, when
     // ShowDialog, shows the quality dialog and applies what it returns.
     void ApplyQualitySettings(bool ShowDialog);
     void ActQualityExecute();
-    // Copies a quality view into the quality list, the "..." action and the
-    // hint; its message shows in an information box owned by `owner`.
-    void showQuality(const QualityRules::QualityView &view, QWidget *owner);
-    // The dialog's "ogg" page as the preset's view says; false after telling
-    // the user when the component refused the preset.
-    bool prepareOggPreset(const QualityRules::QualityView &view, TfrmQuality &dialog);
-    // The disc's artist, album, genre and year into their fields.
-    void showDiscFields();
 
     // Logs a start-up or shut-down step (category "sondrel.lifecycle").
     void step(const char *name);
@@ -185,26 +169,7 @@ private:
     // The wait form while a lookup runs.
     std::unique_ptr<FreedbWait> m_freedbWait;
 
-    // Actions, timers and dialogs.
-    QObject *ActionList = nullptr;
-    QAction *ActcdPlay = nullptr;
-    QAction *ActcdFirst = nullptr;
-    QAction *ActcdPred = nullptr;
-    QAction *ActcdNext = nullptr;
-    QAction *ActcdLast = nullptr;
-    QAction *ActcdStop = nullptr;
-    QAction *ActcdPause = nullptr;
-    QAction *ActcdEject = nullptr;
-    QAction *ActClosetray = nullptr;
-    QAction *ActopenVolume = nullptr;
-    QAction *ActSelall = nullptr;
-    QAction *ActSelnone = nullptr;
-    QAction *ActInvert = nullptr;
-    QAction *ActFreeDB = nullptr;
-    QAction *Actrip = nullptr;
-    QAction *ActEnumrename = nullptr;
-    QAction *ActQuality = nullptr;
-    QMenu *PopupSelect = nullptr;
+    // Timers and dialogs (the actions come from MainActions).
     QObject *imgList = nullptr;
     QTimer *TimerCD = nullptr;
     QFileDialog *SaveDialog = nullptr;

@@ -1,18 +1,23 @@
 #include "app/ui/optionpages.h"
 
 #include "app/choicelists.h"
+#include "app/ripsession.h"
 #include "app/settings.h"
 #include "app/ui/controlkit.h"
 #include "convert/outputformats.h"
+#include "convert/qualityrules.h"
 #include "pipeline/cdinput.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QToolButton>
 #include <QToolTip>
@@ -148,4 +153,73 @@ OptionPages::OptionPages(OptionControls &controls,
     widget(0)->setObjectName(QStringLiteral("tsGeneral"));
     addTab(buildAdvancedPage(controls), QStringLiteral("Advanced"));
     widget(1)->setObjectName(QStringLiteral("tsAdvanced"));
+}
+
+void OptionControls::readChoices(RipChoices &c) const
+{
+    c.format = cmbOutformat->currentIndex();
+    c.filenameTemplate = cmbRename->currentText();
+    c.outputFolder = edtDestFolder->text();
+    c.comment = edtComment->toPlainText();
+    c.copyright = edtCopyright->text();
+    c.url = edtUrl->text();
+    c.encodedBy = edtEncodedby->text();
+    c.eject = chkEject->isChecked();
+    c.makeList = chkmklist->isChecked();
+    c.playlistFile = edtFilename->text();
+    c.verify = chkAccurateRip->isChecked();
+    c.writeLog = chkRipLog->isChecked();
+    c.writeCue = chkCueSheet->isChecked();
+}
+
+void OptionControls::showStored(const StoredOptions &stored)
+{
+    if (stored.destFolder)
+        edtDestFolder->setText(*stored.destFolder);
+    if (stored.ejectCD)
+        chkEject->setChecked(*stored.ejectCD);
+    if (stored.makeList)
+        chkmklist->setChecked(*stored.makeList);
+    if (stored.endOfJobRead) {
+        if (chkmklist->isChecked())
+            edtFilename->setText(RipSession::defaultPlaylistFile(edtDestFolder->text()));
+        else
+            setPlaylistFieldEnabled(false);
+    }
+    const std::pair<QCheckBox *, std::optional<bool>> verified[] = {
+        {chkAccurateRip, stored.verifyAccurateRip},
+        {chkRipLog, stored.writeRipLog},
+        {chkCueSheet, stored.writeCueSheet},
+    };
+    for (const auto &[box, on] : verified) {
+        if (on)
+            box->setChecked(*on);
+    }
+}
+
+void OptionControls::setPlaylistFieldEnabled(bool enabled)
+{
+    edtFilename->setEnabled(enabled);
+    edtFilenameButton->setEnabled(enabled);
+}
+
+void OptionControls::showQuality(const QualityRules::QualityView &view,
+                                 QAction *quality,
+                                 QWidget *owner)
+{
+    if (view.entries) {
+        // Filling and selecting from here is no choice of the user's.
+        const QSignalBlocker quiet(edtQuality);
+        edtQuality->clear();
+        edtQuality->addItems(*view.entries);
+        edtQuality->setCurrentIndex(view.entry);
+    }
+    if (view.dialogEnabled)
+        quality->setEnabled(*view.dialogEnabled);
+    if (view.clearTips)
+        lblTips->clear();
+    if (view.tips)
+        lblTips->setText(*view.tips);
+    if (view.message)
+        QMessageBox::information(owner, owner->windowTitle(), *view.message);
 }

@@ -2,6 +2,8 @@
 
 #include <QTabWidget>
 
+struct RipChoices;
+struct StoredOptions;
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -10,6 +12,10 @@ class QLineEdit;
 class QPlainTextEdit;
 class QSpinBox;
 class QToolButton;
+class QWidget;
+namespace QualityRules {
+struct QualityView;
+} // namespace QualityRules
 
 // The controls of the side panel's pages, named as their objectNames; the
 // main window has them as members of its own.
@@ -36,6 +42,16 @@ struct OptionControls
     QCheckBox *chkRipLog = nullptr;
     QCheckBox *chkCueSheet = nullptr;
     QSpinBox *edtReadOffset = nullptr; // samples, for the drive chosen in cmbDevice
+
+    // The output, tag, end-of-job and verified-rip choices as shown now.
+    void readChoices(RipChoices &choices) const;
+    // The options as stored, each one that was read; the playlist field
+    // follows "Make play list file when finished".
+    void showStored(const StoredOptions &stored);
+    void setPlaylistFieldEnabled(bool enabled);
+    // A quality view into the quality list, the "..." action and the hint;
+    // its message shows in an information box owned by `owner`.
+    void showQuality(const QualityRules::QualityView &view, QAction *quality, QWidget *owner);
 };
 
 // The side panel's two pages, "General" (output folder, filename template,

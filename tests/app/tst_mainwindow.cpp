@@ -86,7 +86,6 @@ private Q_SLOTS:
     void altPresetFromTheDialog();
     void oggQualityFromTheDialog();
     void refusedOggDialogSettings();
-    void refusedOggPreset();
 
 private:
     using Window = WindowRig;
@@ -1229,26 +1228,6 @@ void tst_MainWindow::refusedOggDialogSettings()
     QCOMPARE(message.icon, QMessageBox::Information);
     QCOMPARE(w->core()->AudioConvert()->OggVorbisFormatDescription(), before);
     QCOMPARE(tips(w), before);
-}
-
-void tst_MainWindow::refusedOggPreset()
-{
-    Window win = makeWindow();
-    TfrmMain *w = win.w.get();
-    choose(w, 2);
-    const QString before = w->core()->AudioConvert()->OggVorbisFormatDescription();
-    TfrmQuality dialog;
-    Message message;
-    catchNextMessage(message);
-    // No list offers it: libvorbisenc has no 32 kbit/s at 44100 Hz stereo.
-    QVERIFY(!w->ApplyOggFixedPreset(32, 3, dialog));
-    QCOMPARE(message.text, "OggVorbis is not supported.");
-    QCOMPARE(message.title, w->windowTitle());
-    QCOMPARE(message.icon, QMessageBox::Information);
-    QCOMPARE(w->core()->AudioConvert()->OggVorbisFormatDescription(), before);
-    QCOMPARE(dialog.oggChoice().frequency, QString()); // the page was not prepared
-    QVERIFY(w->ApplyOggRangePreset(64, 2, dialog));
-    QCOMPARE(dialog.oggChoice().minimumText, "64 kbit");
 }
 
 QTEST_MAIN(tst_MainWindow)
