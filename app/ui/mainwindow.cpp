@@ -459,7 +459,7 @@ void TfrmMain::ActripExecute()
     frmProgress->show();
     // Its frame is known once it is shown.
     frmProgress->centreOn(*this);
-    m_core->ripSession()->start(choices, *frmProgress);
+    guarded([this, &choices] { m_core->ripSession()->start(choices, *frmProgress); });
     frmProgress->setEnabled(true);
     setEnabled(false);
 }
@@ -590,17 +590,19 @@ void TfrmMain::edtFilenameButtonClick()
 
 void TfrmMain::cmbOutformatChange()
 {
-    const int format = cmbOutformat->currentIndex();
-    OutputQuality *quality = m_core->quality();
-    showQuality(quality ? quality->selectFormat(format) : QualityRules::formatView(format),
-                ActQuality,
-                this);
+    guarded([this] {
+        const int format = cmbOutformat->currentIndex();
+        OutputQuality *quality = m_core->quality();
+        showQuality(quality ? quality->selectFormat(format) : QualityRules::formatView(format),
+                    ActQuality,
+                    this);
+    });
 }
 
 void TfrmMain::edtQualityChange()
 {
     if (edtQuality->currentIndex() >= 0)
-        ApplyQualitySettings(false);
+        guarded([this] { ApplyQualitySettings(false); });
 }
 
 void TfrmMain::ApplyQualitySettings(bool ShowDialog)
@@ -632,7 +634,7 @@ void TfrmMain::ApplyQualitySettings(bool ShowDialog)
 
 void TfrmMain::ActQualityExecute()
 {
-    ApplyQualitySettings(true);
+    guarded([this] { ApplyQualitySettings(true); });
 }
 
 void TfrmMain::showError(const QString &message)
