@@ -3,7 +3,7 @@
 # starts the program (./build.sh run) or runs every test (./build.sh test).
 # ./build.sh test-sanitize runs every test in a build of its own with
 # AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/); ./build.sh deb
-# builds the Debian package in build/.
+# builds the Debian package in build/. With CI=true warnings fail the build.
 # Each step is skipped when it has been done already.
 set -euo pipefail
 
@@ -24,6 +24,12 @@ test-sanitize)
     exit 2
     ;;
 esac
+# CI (which sets CI=true) fails on any compiler warning in our code; a
+# user's build only shows them, as a newer compiler may warn about code that
+# is fine.
+if [ "${CI:-}" = true ]; then
+    options+=(-DSONDREL_WERROR=ON)
+fi
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -44,7 +50,7 @@ install_packages() {
 }
 
 configure_and_build() {
-    if [ ! -f "$build/CMakeCache.txt" ]; then
+    if [ ! -f "$build/CMakeCache.txt" ] || [ "${CI:-}" = true ]; then
         cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}"
     fi
     cmake --build "$build" --parallel "$(nproc)"

@@ -30,6 +30,9 @@
 # public header of pipeline/.
 
 set(SONDREL_WARNINGS -Wall -Wextra -Wshadow -Wold-style-cast)
+if(SONDREL_WERROR)
+    list(APPEND SONDREL_WARNINGS -Werror)
+endif()
 
 function(_sondrel_common target)
     target_compile_options(${target} PRIVATE ${SONDREL_WARNINGS})

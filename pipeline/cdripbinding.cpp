@@ -19,7 +19,6 @@ namespace {
 // CR_GetReadErrorSector and CR_SetReadSpeed, which are ours and optional.
 struct Api
 {
-#define SONDREL_CDRIP_ENTRY(name) decltype(&::name) name = nullptr;
 #define SONDREL_CDRIP_REQUIRED(X) \
     X(CR_Init) \
     X(CR_DeInit) \
@@ -35,10 +34,9 @@ struct Api
     X(CR_RipChunk) \
     X(CR_CloseRipper) \
     X(CR_EjectCD)
-    SONDREL_CDRIP_REQUIRED(SONDREL_CDRIP_ENTRY)
-    SONDREL_CDRIP_ENTRY(CR_GetReadErrorSector)
-    SONDREL_CDRIP_ENTRY(CR_SetReadSpeed)
-#undef SONDREL_CDRIP_ENTRY
+    SONDREL_CDRIP_REQUIRED(SONDREL_ENTRY_POINT)
+    SONDREL_ENTRY_POINT(CR_GetReadErrorSector)
+    SONDREL_ENTRY_POINT(CR_SetReadSpeed)
 };
 
 // The library's one copy in this process. GUI thread, except that the entry

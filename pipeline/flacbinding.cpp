@@ -10,7 +10,8 @@ namespace Flac {
 // run time and nothing here refers to libFLAC's symbols at link time.
 struct Api
 {
-#define SONDREL_FLAC_ENTRY(name) decltype(&::name) name = nullptr;
+    static constexpr const char *fileName = LibraryFileName;
+
 #define SONDREL_FLAC_ENTRIES(X) \
     X(FLAC__stream_encoder_new) \
     X(FLAC__stream_encoder_delete) \
@@ -33,12 +34,20 @@ struct Api
     X(FLAC__stream_encoder_init_stream) \
     X(FLAC__stream_encoder_process_interleaved) \
     X(FLAC__stream_encoder_finish)
-    SONDREL_FLAC_ENTRIES(SONDREL_FLAC_ENTRY)
-#undef SONDREL_FLAC_ENTRY
+    SONDREL_FLAC_ENTRIES(SONDREL_ENTRY_POINT)
 
     // Exported string tables; optional, the numbers are shown without them.
     const char *const *stateStrings = nullptr;
     const char *const *initStatusStrings = nullptr;
+
+    void resolve(RuntimeLibrary &library)
+    {
+#define SONDREL_FLAC_RESOLVE(name) library.require(name, #name);
+        SONDREL_FLAC_ENTRIES(SONDREL_FLAC_RESOLVE)
+#undef SONDREL_FLAC_RESOLVE
+        library.optional(stateStrings, "FLAC__StreamEncoderStateString");
+        library.optional(initStatusStrings, "FLAC__StreamEncoderInitStatusString");
+    }
 };
 
 namespace {
@@ -51,29 +60,6 @@ std::string numbered(const char *const *table, std::size_t count, unsigned value
 }
 
 } // namespace
-
-Library::Library(const QString &fileName)
-    : m_library(fileName)
-{
-    auto api = std::make_unique<Api>();
-#define SONDREL_FLAC_RESOLVE(name) m_library.require(api->name, #name);
-    SONDREL_FLAC_ENTRIES(SONDREL_FLAC_RESOLVE)
-#undef SONDREL_FLAC_RESOLVE
-    m_library.optional(api->stateStrings, "FLAC__StreamEncoderStateString");
-    m_library.optional(api->initStatusStrings, "FLAC__StreamEncoderInitStatusString");
-    if (m_library.isLoaded())
-        m_api = std::move(api);
-}
-
-Library::~Library() = default;
-
-const Library &Library::instance()
-{
-    // Never destroyed: worker threads may still finish an encoder while
-    // static objects are torn down at exit.
-    static const Library *const library = new Library(QLatin1String(LibraryFileName));
-    return *library;
-}
 
 bool LoadFLACLibrary()
 {
@@ -283,3 +269,5 @@ std::string Encoder::stateText() const
 }
 
 } // namespace Flac
+
+template class RuntimeBinding<Flac::Api>;

@@ -6,7 +6,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 
 // Run-time binding of libFLAC's stream encoder. The library is opened by its
@@ -19,30 +18,8 @@ inline constexpr const char *LibraryFileName = "libFLAC.so.12";
 
 struct Api;
 
-// One opened copy of libFLAC with its entry points. Loading succeeds only
-// when every entry point the encoder calls is present, so a half-matching
-// library never leaves a null function pointer to be called. Immutable after
-// construction, so any thread may use it.
-class Library
-{
-public:
-    // A plain name is looked up the dynamic loader's way, a path is used as is.
-    explicit Library(const QString &fileName);
-    ~Library();
-
-    bool isLoaded() const { return m_api != nullptr; }
-    // Why the load failed (the loader's text or the missing entry point).
-    const QString &errorText() const { return m_library.errorText(); }
-    const Api *api() const { return m_api.get(); }
-
-    // The process-wide copy, loaded from LibraryFileName on the first call
-    // (thread-safe) and kept until the program ends.
-    static const Library &instance();
-
-private:
-    RuntimeLibrary m_library;
-    std::unique_ptr<Api> m_api;
-};
+// One opened copy of libFLAC with the entry points the encoder calls.
+using Library = RuntimeBinding<Api>;
 
 // Loads the process-wide copy; the program calls it once at start-up.
 // Returns the loaded flag.
@@ -118,3 +95,5 @@ private:
 };
 
 } // namespace Flac
+
+extern template class RuntimeBinding<Flac::Api>;

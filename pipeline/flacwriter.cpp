@@ -24,8 +24,7 @@ TFLACOut::TFLACOut(const Flac::Library &library, QObject *owner, const QString &
     : TPcmFileOut(owner, name)
     , m_library(library)
 {
-    if (!m_library.isLoaded())
-        throw EPcmException("libFLAC.so.12 library could not be loaded.");
+    m_library.requireLoaded();
 }
 
 TFLACOut::~TFLACOut()

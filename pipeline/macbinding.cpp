@@ -7,7 +7,8 @@ namespace Mac {
 // The header supplies only the types: every pointer is resolved by name.
 struct Api
 {
-#define SONDREL_MAC_ENTRY(name) decltype(&::name) name = nullptr;
+    static constexpr const char *fileName = LibraryFileName;
+
 #define SONDREL_MAC_ENTRIES(X) \
     X(FillWaveFormatEx) \
     X(c_APECompress_Create) \
@@ -16,30 +17,15 @@ struct Api
     X(c_APECompress_LockBuffer) \
     X(c_APECompress_UnlockBuffer) \
     X(c_APECompress_Finish)
-    SONDREL_MAC_ENTRIES(SONDREL_MAC_ENTRY)
-#undef SONDREL_MAC_ENTRY
-};
+    SONDREL_MAC_ENTRIES(SONDREL_ENTRY_POINT)
 
-Library::Library(const QString &fileName)
-    : m_library(fileName)
-{
-    auto api = std::make_unique<Api>();
-#define SONDREL_MAC_RESOLVE(name) m_library.require(api->name, #name);
-    SONDREL_MAC_ENTRIES(SONDREL_MAC_RESOLVE)
+    void resolve(RuntimeLibrary &library)
+    {
+#define SONDREL_MAC_RESOLVE(name) library.require(name, #name);
+        SONDREL_MAC_ENTRIES(SONDREL_MAC_RESOLVE)
 #undef SONDREL_MAC_RESOLVE
-    if (m_library.isLoaded())
-        m_api = std::move(api);
-}
-
-Library::~Library() = default;
-
-const Library &Library::instance()
-{
-    // Never destroyed: a worker may still finish a file while static objects
-    // are torn down at exit. The system releases it with the process.
-    static const Library *const library = new Library(QLatin1String(LibraryFileName));
-    return *library;
-}
+    }
+};
 
 bool LoadMACLibrary()
 {
@@ -52,6 +38,8 @@ bool MACLoaded()
 }
 
 } // namespace Mac
+
+template class RuntimeBinding<Mac::Api>;
 
 QString MACErrorText(int32_t code)
 {
@@ -121,9 +109,7 @@ TAPECompress::TAPECompress(const Mac::Library &library)
     : m_api(library.api())
     , m_waveFormat(std::make_unique<WaveFormat>())
 {
-    if (!m_api)
-        throw EPcmException(QStringLiteral("%1 library could not be loaded.")
-                                .arg(QLatin1String(Mac::LibraryFileName)));
+    library.requireLoaded();
     m_handle = m_api->c_APECompress_Create(&m_errorCode);
     if (m_errorCode != 0) {
         // A library that reports an error and still hands out a compressor

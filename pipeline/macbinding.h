@@ -19,30 +19,8 @@ inline constexpr const char *LibraryFileName = "libMACDll.so";
 
 struct Api;
 
-// One opened copy of the library. It counts as loaded only when every entry
-// point the writer calls is present, so a half-matching library never leaves
-// a null pointer to be called. Immutable after construction: any thread may
-// use it.
-class Library
-{
-public:
-    // A plain name is looked up the dynamic loader's way, a path is used as is.
-    explicit Library(const QString &fileName);
-    ~Library();
-
-    bool isLoaded() const { return m_api != nullptr; }
-    // Why the load failed (the loader's text or the missing entry point).
-    const QString &errorText() const { return m_library.errorText(); }
-    const Api *api() const { return m_api.get(); }
-
-    // The process-wide copy, loaded from LibraryFileName on the first call
-    // (thread-safe) and kept until the program ends.
-    static const Library &instance();
-
-private:
-    RuntimeLibrary m_library;
-    std::unique_ptr<Api> m_api;
-};
+// One opened copy of the library with the entry points the writer calls.
+using Library = RuntimeBinding<Api>;
 
 // Loads the process-wide copy; the program calls it once at start-up.
 // Returns the loaded flag.
@@ -51,6 +29,8 @@ bool LoadMACLibrary();
 bool MACLoaded();
 
 } // namespace Mac
+
+extern template class RuntimeBinding<Mac::Api>;
 
 // The text of one of the library's error codes, "undefined (<code>)" for an
 // unknown one.

@@ -14,9 +14,7 @@ TMACOut::TMACOut(const Mac::Library &library, QObject *owner, const QString &nam
     , m_library(library)
     , m_transfer(TransferBytes)
 {
-    if (!m_library.isLoaded())
-        throw EPcmException(QStringLiteral("%1 library could not be loaded.")
-                                .arg(QLatin1String(Mac::LibraryFileName)));
+    m_library.requireLoaded();
 }
 
 TMACOut::~TMACOut()

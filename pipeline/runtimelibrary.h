@@ -1,6 +1,10 @@
 #pragma once
 
+#include "pipeline/pcmexception.h"
+
 #include <QString>
+
+#include <memory>
 
 // A shared library opened at run time and never linked, so that a machine
 // without it still runs the program, only without what needs it. Each
@@ -57,3 +61,82 @@ private:
     void *m_handle = nullptr;
     QString m_error;
 };
+
+// Declares the member of a binding's table that holds the C entry point
+// `name`, typed by its declaration in the library's header. For the lists of
+// entry points a binding expands once to declare and once to resolve them.
+// NOLINTNEXTLINE(bugprone-macro-parentheses): the argument is a name, not an expression
+#define SONDREL_ENTRY_POINT(name) decltype(&::name) name = nullptr;
+
+// One binding's library together with its table of entry points, loaded once
+// for the whole program. It counts as loaded only when every required entry
+// point is present, so a half-matching copy never leaves a null pointer to be
+// called. Immutable after construction: any thread may use it.
+//
+// Api is the binding's table, defined in its .cpp, where the C header stays:
+//
+//     struct Api {
+//         static constexpr const char *fileName = "libFoo.so.1"; // loaded by instance()
+//         void resolve(RuntimeLibrary &library);                 // require()s each entry
+//         ...
+//     };
+//     template class RuntimeBinding<Api>;
+//
+// and its header says `extern template class RuntimeBinding<Api>;` so that
+// no other source needs Api's definition.
+template<typename Api>
+class RuntimeBinding
+{
+public:
+    // A plain name is looked up the dynamic loader's way, a path is used as is.
+    explicit RuntimeBinding(const QString &fileName);
+    ~RuntimeBinding();
+    RuntimeBinding(const RuntimeBinding &) = delete;
+    RuntimeBinding &operator=(const RuntimeBinding &) = delete;
+
+    bool isLoaded() const { return m_api != nullptr; }
+    // Why the load failed (the loader's text or the missing entry point).
+    const QString &errorText() const { return m_library.errorText(); }
+    const Api *api() const { return m_api.get(); }
+    // Raises "<Api::fileName> library could not be loaded." unless loaded;
+    // whichever copy failed, users know the library by that name.
+    void requireLoaded() const;
+
+    // The process-wide copy, loaded from Api::fileName on the first call
+    // (thread-safe) and kept until the program ends.
+    static const RuntimeBinding &instance();
+
+private:
+    RuntimeLibrary m_library;
+    std::unique_ptr<Api> m_api;
+};
+
+template<typename Api>
+RuntimeBinding<Api>::RuntimeBinding(const QString &fileName)
+    : m_library(fileName)
+{
+    auto api = std::make_unique<Api>();
+    api->resolve(m_library);
+    if (m_library.isLoaded())
+        m_api = std::move(api);
+}
+
+template<typename Api>
+RuntimeBinding<Api>::~RuntimeBinding() = default;
+
+template<typename Api>
+void RuntimeBinding<Api>::requireLoaded() const
+{
+    if (!isLoaded())
+        throw EPcmException(
+            QStringLiteral("%1 library could not be loaded.").arg(QLatin1String(Api::fileName)));
+}
+
+template<typename Api>
+const RuntimeBinding<Api> &RuntimeBinding<Api>::instance()
+{
+    // Never destroyed: worker threads may still finish a file while static
+    // objects are torn down at exit. The system releases it with the process.
+    static const RuntimeBinding *const library = new RuntimeBinding(QLatin1String(Api::fileName));
+    return *library;
+}

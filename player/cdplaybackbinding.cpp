@@ -11,7 +11,6 @@ namespace {
 
 struct Api
 {
-#define SONDREL_CDP_ENTRY(name) decltype(&::name) name = nullptr;
 #define SONDREL_CDP_ENTRIES(X) \
     X(CDP_Init) \
     X(CDP_Open) \
@@ -29,8 +28,7 @@ struct Api
     X(CDP_SetVolume) \
     X(CDP_GetVolume) \
     X(CDP_GetLastError)
-    SONDREL_CDP_ENTRIES(SONDREL_CDP_ENTRY)
-#undef SONDREL_CDP_ENTRY
+    SONDREL_CDP_ENTRIES(SONDREL_ENTRY_POINT)
 };
 
 // The library is never unloaded (libcdio keeps its log handler), so the
