@@ -3,6 +3,7 @@
 #include "app/ui/mainwindow.h"
 #include "app/ui/sidepanel.h"
 #include "convert/audioconvertclient.h"
+#include "convert/outputformats.h"
 #include "convert/ui/qualitydialog.h"
 #include "pipeline/cdinput.h"
 #include "pipeline/flacwriter.h"
@@ -15,6 +16,7 @@
 #include "tests/support/wavefixture.h"
 #include "tests/support/windowrig.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -36,6 +38,9 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QtTest>
+
+#include <functional>
+#include <map>
 
 using namespace TestSupport;
 
@@ -73,19 +78,8 @@ private Q_SLOTS:
     void namePreviewListsTheRipNames_data();
     void namePreviewListsTheRipNames();
     void namesTakeTheDiscFields();
-    void qualityAtStart();
-    void outputFormats_data();
-    void outputFormats();
-    void wmaSendsProfile24();
-    void losslessFormatsSetTheirWriters();
-    void bitrateEntryAfterVbrEntry();
-    void oggQuality10AndTheDialogsOk();
-    void dialogShowsZeroForAnUnlistedBitrate();
-    void monoThenStereoInTheDialog();
-    void cancelKeepsWhatTheMp3PageWrote();
-    void altPresetFromTheDialog();
-    void oggQualityFromTheDialog();
-    void refusedOggDialogSettings();
+    void qualityChoices_data();
+    void qualityChoices();
 
 private:
     using Window = WindowRig;
@@ -97,20 +91,6 @@ private:
     // The drives of the three-track example disc and the two-track short one.
     static constexpr int ExampleDisc = -2;
     static constexpr int ShortDisc = -1;
-
-    // Chooses a format, then (unless -1) one of its qualities, as a user would.
-    static void choose(TfrmMain *w, int format, int entry = -1);
-    static QString tips(TfrmMain *w) { return child<QLabel>(w, "lblTips")->text(); }
-    // Opens the quality dialog with "...", and runs `act` on it while it is shown.
-    static void useQualityDialog(TfrmMain *w, std::function<void(TfrmQuality &)> act);
-    // What the next message box said; it is closed with OK.
-    struct Message
-    {
-        QString title;
-        QString text;
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
-    };
-    static void catchNextMessage(Message &message);
 
     TestHome m_home;
 };
@@ -937,297 +917,264 @@ void tst_MainWindow::namesTakeTheDiscFields()
     QCOMPARE(w->BuildOutputFileName(templ, "A", "07", "T"), "/srv/music/ 2001/Live A 07 T.mp3");
 }
 
-void tst_MainWindow::choose(TfrmMain *w, int format, int entry)
-{
-    child<QComboBox>(w, "cmbOutformat")->setCurrentIndex(format);
-    if (entry >= 0)
-        child<QComboBox>(w, "edtQuality")->setCurrentIndex(entry);
-}
-
-void tst_MainWindow::useQualityDialog(TfrmMain *w, std::function<void(TfrmQuality &)> act)
-{
-    bool shown = false;
-    onNextModal([&shown, act](QWidget *modal) {
-        if (auto *dialog = qobject_cast<TfrmQuality *>(modal)) {
-            shown = true;
-            act(*dialog);
-        }
-        // Whatever `act` left open closes, so that the test goes on.
-        if (QApplication::activeModalWidget() == modal)
-            modal->close();
-    });
-    w->findChild<QAction *>("ActQuality")->trigger();
-    QVERIFY(shown);
-}
-
-void tst_MainWindow::catchNextMessage(Message &message)
-{
-    onNextModal([&message](QWidget *modal) {
-        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-            message = {box->windowTitle(), box->text(), box->icon()};
-            box->accept();
-        }
-    });
-}
-
 namespace {
 
-QPushButton *dialogButton(TfrmQuality &dialog, const char *name)
+// Works one control of `parent` as a step of qualityChoices_data says;
+// false, with a warning, when there is no such control or list entry.
+bool workControl(QObject *parent, const QString &step)
 {
-    return dialog.findChild<QPushButton *>(QLatin1String(name));
+    const QString value = step.section(u'=', 1);
+    QObject *control = child<QObject>(parent, step.section(u'=', 0, 0));
+    if (auto list = qobject_cast<QComboBox *>(control)) {
+        const int entry = list->findText(value, Qt::MatchStartsWith | Qt::MatchCaseSensitive);
+        if (entry < 0)
+            qWarning("no entry %s", qPrintable(step));
+        list->setCurrentIndex(entry);
+        return entry >= 0;
+    }
+    if (auto bar = qobject_cast<QSlider *>(control))
+        bar->setValue(value.toInt());
+    else if (auto button = qobject_cast<QAbstractButton *>(control))
+        button->click();
+    return control != nullptr;
+}
+
+// "name=value" for what a control of the quality dialog shows; "page" is its page.
+QString shownBy(TfrmQuality &dialog, const QString &name)
+{
+    QObject *control = name == QLatin1String("page") ? nullptr : child<QObject>(&dialog, name);
+    QString value = QString::number(dialog.page());
+    if (auto list = qobject_cast<QComboBox *>(control))
+        value = list->currentText();
+    else if (auto bar = qobject_cast<QSlider *>(control))
+        value = QString::number(bar->value());
+    else if (auto label = qobject_cast<QLabel *>(control))
+        value = label->text();
+    return name + u'=' + value;
+}
+
+// The rate, channels and bitrate of what the converter's WMA settings make.
+QString wmaFile(TAudioConvert &convert)
+{
+    QTemporaryDir dir;
+    WaveFixture::writeWave(dir.filePath("input.wav"), 4410);
+    bool done = false;
+    convert.OnConvertBlock = [&done](TAudioConvert *, int32_t percent) { done |= percent == 100; };
+    convert.ConvertWaveToWma(dir.filePath("input.wav"), dir.filePath("out.wma"));
+    const bool ended = QTest::qWaitFor([&done] { return done; }, 30000);
+    convert.OnConvertBlock = nullptr;
+    const Probe p = probe(dir.filePath("out.wma"));
+    // The encoder lands within a few percent of the profile's bitrate.
+    return ended ? QString("%1 Hz %2 ch %3 kbit/s")
+                       .arg(p.sampleRate)
+                       .arg(p.channels)
+                       .arg(qRound(p.bitRate / 16000.0) * 16)
+                 : QString("no file");
+}
+
+// "name=value" for what the encoder, the converter or a writer holds.
+QString held(const SondrelCore &core, const QString &name)
+{
+    const AudioConvertLib::IAudioConvertLameMp3Encoder &encoder = *core.Mp3Encoder();
+    const std::map<QString, std::function<QString()>>
+        getters{{"Mp3Bitrate", [&] { return QString::number(encoder.Mp3Bitrate()); }},
+                {"Mp3Channels", [&] { return QString::number(encoder.Mp3Channels()); }},
+                {"ChannelMode", [&] { return QString::number(encoder.ChannelMode()); }},
+                {"MaxLPCOrder", [&] { return QString::number(core.FLACOut()->MaxLPCOrder()); }},
+                {"CompressionLevel",
+                 [&] { return QString::number(core.MACOut()->CompressionLevel()); }},
+                {"wma", [&] { return wmaFile(*core.AudioConvert()); }}};
+    const auto getter = getters.find(name);
+    return name + u'=' + (getter == getters.end() ? QString("?") : getter->second());
+}
+
+// Works the steps of a qualityChoices row. What the quality dialog showed of
+// the controls `shown` names as it last opened, any message box after it and
+// any step that failed, as "name=value".
+QStringList work(TfrmMain *w, const QStringList &steps, const QStringList &shown)
+{
+    QStringList opening;
+    QStringList after;
+    for (int at = 0; at < steps.size(); ++at) {
+        if (steps.at(at) != QLatin1String("ActQuality")) {
+            if (!workControl(w, steps.at(at)))
+                after << "failed=" + steps.at(at);
+            continue;
+        }
+        // The dialog's steps run while it is shown, up to the one that closes it.
+        int last = at + 1;
+        while (last + 1 < steps.size() && steps.at(last) != "btnOK" && steps.at(last) != "btnCancel")
+            ++last;
+        const QStringList inDialog = steps.mid(at + 1, last - at);
+        at = last;
+        bool opened = false;
+        // Bound to this opening, so that nothing is left to catch a later modal.
+        QTimer watch;
+        watch.setInterval(20);
+        QObject::connect(&watch, &QTimer::timeout, &watch, [&] {
+            QWidget *modal = QApplication::activeModalWidget();
+            if (auto box = qobject_cast<QMessageBox *>(modal)) {
+                after << QString("message=%1: %2%3")
+                             .arg(box->windowTitle(), box->text())
+                             .arg(box->icon() == QMessageBox::Information ? ""
+                                                                          : " (no information)");
+                box->accept();
+            }
+            auto dialog = qobject_cast<TfrmQuality *>(modal);
+            if (!dialog || opened)
+                return;
+            opened = true;
+            opening.clear();
+            for (const QString &item : shown)
+                if (!item.startsWith("message="))
+                    opening << shownBy(*dialog, item.section(u'=', 0, 0));
+            for (const QString &step : inDialog)
+                if (!workControl(dialog, step))
+                    after << "failed=" + step;
+            // Whatever the steps left open closes, so that the test goes on.
+            if (dialog->isVisible()) {
+                after << "left open";
+                dialog->close();
+            }
+        });
+        watch.start();
+        w->findChild<QAction *>("ActQuality")->trigger();
+        if (!opened)
+            after << "no dialog";
+    }
+    return opening + after;
 }
 
 } // namespace
 
-void tst_MainWindow::qualityAtStart()
+// Each row works the window's controls by objectName, as a user does, one
+// step after the other: "name=value" chooses the first entry of a list that
+// starts with value or moves a track bar, a bare name clicks a box or button.
+// "ActQuality" opens the quality dialog, whose controls the next steps work,
+// up to its btnOK or btnCancel. Then the quality list, the "..." action and
+// the hint show what they should, the converter's own description of the
+// format's settings is the hint, and the encoder, the converter and the
+// writers hold what `holds` says.
+void tst_MainWindow::qualityChoices_data()
 {
-    Window win = makeWindow();
-    TfrmMain *w = win.w.get();
-    auto quality = child<QComboBox>(w, "edtQuality");
-    QCOMPARE(quality->count(), 40);
-    QCOMPARE(quality->currentText(), "Near CD-Quality");
-    QVERIFY(w->findChild<QAction *>("ActQuality")->isEnabled());
-    QVERIFY(child<QToolButton>(w, "btnQuality")->isEnabled());
-    QCOMPARE(tips(w), "MPEG-1 Layer III, 44100 Hz, Joint Stereo, CBR 128 kbit/s");
-    TAudioConvert *convert = w->core()->AudioConvert();
-    QCOMPARE(convert->Mp3FormatDescription(), tips(w));
-}
-
-void tst_MainWindow::outputFormats_data()
-{
-    QTest::addColumn<int>("format");
+    QTest::addColumn<QString>("steps");
     QTest::addColumn<int>("entries");
     QTest::addColumn<QString>("selected");
     QTest::addColumn<bool>("dialog");
     QTest::addColumn<QString>("tips");
-    QTest::newRow("Mp3 (Mpeg Layer-3)")
-        << 0 << 40 << "Near CD-Quality" << true
-        << "MPEG-1 Layer III, 44100 Hz, Joint Stereo, CBR 128 kbit/s";
-    QTest::newRow("WMA (Windows Media Audio 9)")
-        << 1 << 51 << "WMA 44,100 Hz; 16 Bit; Stereo; 128 kbps" << false
-        << "Audio for CD-quality transparency (128 Kbps stereo)";
-    QTest::newRow("Ogg (Ogg Vorbis 1.1)")
-        << 2 << 22 << "VBR Quality-3 (192 kbit/s)" << true
-        << "Ogg Vorbis, 44100 Hz, Stereo, nominal 128 kbit/s, min 192 kbit/s, max 192 kbit/s";
-    QTest::newRow("Wav(Standard)") << 3 << 36 << "16-bit Stereo 44,100Hz (CD Quality)" << false
-                                   << "PCM WAV, 16 bits, 44100 Hz, Stereo";
-    // The ADPCM list starts at 48,000 Hz.
-    QTest::newRow("WAV (ADPCM) ") << 4 << 18 << "Stereo 48,000Hz" << false
-                                  << "IMA ADPCM WAV, 4 bits, 48000 Hz, Stereo";
-    QTest::newRow("FLAC(Free Lossless Audio Codec)")
-        << 5 << 9 << "Compression Level 0" << false << QString();
-    QTest::newRow("APE(Monkey's Audio)")
-        << 6 << 4 << "Normal Compression Level" << false << QString();
+    QTest::addColumn<QString>("holds");
+    QTest::addColumn<QString>("shown");
+    struct Row
+    {
+        const char *name;
+        QString steps; // separated by " > "
+        int entries;
+        QString selected;
+        bool dialog;
+        QString tips;
+        QString holds; // "name=value", separated by "; "
+        QString shown; // the same for the dialog as it last opened, and a message box after it
+    };
+    const QString cbr = "MPEG-1 Layer III, 44100 Hz, Joint Stereo, CBR %1 kbit/s";
+    const QString vorbis = "Ogg Vorbis, 44100 Hz, Stereo, nominal 128 kbit/s, min %1 kbit/s, "
+                           "max %1 kbit/s";
+    const QString wma = "WMA 44,100 Hz; 16 Bit; Stereo; 128 kbps";
+    const QString wmaTips = "Audio for CD-quality transparency (128 Kbps stereo)";
+    const QString mp3 = "Near CD-Quality";
+    const QString lossless = "cmbOutformat=FLAC > edtQuality=Compression Level 8 > "
+                             "cmbOutformat=APE > edtQuality=Extra High";
+    // clang-format off
+    const Row rows[] = {
+        // A format chosen: its list on its default entry. Each comes from a
+        // format whose "..." action and hint differ.
+        {"Mp3 at start", "", 40, mp3, true, cbr.arg(128), "", ""},
+        {"WMA after Ogg", "cmbOutformat=Ogg > cmbOutformat=WMA", 51, wma, false, wmaTips, "", ""},
+        {"Ogg after APE", "cmbOutformat=APE > cmbOutformat=Ogg", 22, "VBR Quality-3 (192 kbit/s)",
+         true, vorbis.arg(192), "", ""},
+        {"WAV after Mp3", "cmbOutformat=Wav", 36, "16-bit Stereo 44,100Hz (CD Quality)", false,
+         "PCM WAV, 16 bits, 44100 Hz, Stereo", "", ""},
+        // The ADPCM list starts at 48,000 Hz.
+        {"ADPCM after Ogg", "cmbOutformat=Ogg > cmbOutformat=WAV (ADPCM)", 18, "Stereo 48,000Hz",
+         false, "IMA ADPCM WAV, 4 bits, 48000 Hz, Stereo", "", ""},
+        // Entries, and formats chosen again, which start from their default.
+        {"FLAC and APE entries", lossless, 4, "Extra High Compression Level", false, "",
+         "CompressionLevel=4000; MaxLPCOrder=8", ""},
+        {"FLAC and APE again",
+         lossless + " > cmbOutformat=FLAC > cmbOutformat=Mp3 > cmbOutformat=APE", 4,
+         "Normal Compression Level", false, "", "CompressionLevel=2000; MaxLPCOrder=0", ""},
+        // Profile 1 is 8000 Hz mono; the default, profile 24, reaches the file.
+        {"WMA again",
+         "cmbOutformat=WMA > edtQuality=WMA 8,000 > cmbOutformat=Mp3 > cmbOutformat=WMA", 51,
+         wma, false, wmaTips, "wma=44100 Hz 2 ch 128 kbit/s", ""},
+        // The dialog opens on the entry's page with the entry applied again;
+        // OK hands what it shows to the converter, Cancel nothing.
+        {"mp3 page, mono then stereo, OK",
+         "ActQuality > cmbChannel=Mono > cmbChannel=Stereo > btnOK", 40, mp3, true,
+         "MPEG-1 Layer III, 44100 Hz, Mono, CBR 128 kbit/s",
+         "ChannelMode=1; Mp3Channels=1", "page=0"},
+        {"mp3 page, Cancel", "ActQuality > tkbBitrate=14 > btnCancel", 40, mp3, true, cbr.arg(128),
+         "Mp3Bitrate=320", ""},
+        {"mp3 page after Cancel",
+         "ActQuality > tkbBitrate=14 > btnCancel > ActQuality > tkbBitrate=14 > btnOK", 40, mp3,
+         true, cbr.arg(320), "", "tkbBitrate=9"},
+        {"mp3 page, 40 kbit/s off the track bar", "edtQuality=40 kbit/s > ActQuality > btnCancel",
+         40, "40 kbit/s", true, cbr.arg(40), "",
+         "page=0; lblBitrate=Current bitrate: 0 kbit; tkbBitrate=9"},
+        {"mp3 page, alt preset", "ActQuality > cmbAltPresets=Extrene > btnOK", 40, mp3, true,
+         "MPEG-1 Layer III, 44100 Hz, Joint Stereo, VBR quality 0", "", ""},
+        // The entry sends 56, but the lists show 48, and OK sends those.
+        {"ogg page, OK", "cmbOutformat=Ogg > edtQuality=VBR Quality-10 > ActQuality > btnOK", 22,
+         "VBR Quality-10 (32-48 kbit/s)", true, vorbis.arg(48), "",
+         "page=2; cmbMinbitarte=48 kbit"},
+        {"ogg page, quality",
+         "cmbOutformat=Ogg > edtQuality=192 kbit/s > ActQuality > chkoggQuality > "
+         "tboggQuality=650 > btnOK", 22, "192 kbit/s", true,
+         "Ogg Vorbis, 44100 Hz, Stereo, quality 6.50 (VBR)", "", ""},
+        // libvorbisenc has no 320 kbit/s at 8000 Hz stereo.
+        {"ogg page, refused", "cmbOutformat=Ogg > ActQuality > chkoggVBR > cmboggFrequency=8000 > "
+         "tboggBitrate=11 > btnOK", 22, "VBR Quality-3 (192 kbit/s)", true, vorbis.arg(192), "",
+         "message=Quality Options: Incorrect OggVorbis settings, Please try again!"},
+    };
+    // clang-format on
+    for (const Row &r : rows)
+        QTest::newRow(r.name) << r.steps << r.entries << r.selected << r.dialog << r.tips << r.holds
+                              << r.shown;
 }
 
-void tst_MainWindow::outputFormats()
+void tst_MainWindow::qualityChoices()
 {
-    QFETCH(int, format);
+    QFETCH(QString, steps);
     QFETCH(int, entries);
     QFETCH(QString, selected);
     QFETCH(bool, dialog);
     QFETCH(QString, tips);
+    QFETCH(QString, holds);
+    QFETCH(QString, shown);
     Window win = makeWindow();
     TfrmMain *w = win.w.get();
-    // From a format with the dialog and one without, so that every format
-    // must set both the list and the button itself.
-    for (int before : {format == 0 ? 2 : 0, format == 5 ? 6 : 5}) {
-        choose(w, before, 1);
-        choose(w, format);
-        auto quality = child<QComboBox>(w, "edtQuality");
-        QCOMPARE(quality->count(), entries);
-        QCOMPARE(quality->currentText(), selected);
-        QCOMPARE(w->findChild<QAction *>("ActQuality")->isEnabled(), dialog);
-        QCOMPARE(tst_MainWindow::tips(w), tips);
-    }
-}
+    const QStringList expected = shown.split("; ", Qt::SkipEmptyParts);
+    QCOMPARE(work(w, steps.split(" > ", Qt::SkipEmptyParts), expected), expected);
 
-void tst_MainWindow::wmaSendsProfile24()
-{
-    Window win = makeWindow();
-    TfrmMain *w = win.w.get();
-    choose(w, 1, 0); // profile 1: 8000 Hz mono
-    QCOMPARE(tips(w), "Video for dial-up modems or single channel ISDN (28.8 to 56 Kbps)");
-    choose(w, 0);
-    choose(w, 1);
-    // The file shows profile 24: 44100 Hz, stereo, 128 kbit/s.
-    QTemporaryDir dir;
-    const QString input = dir.filePath("input.wav");
-    WaveFixture::writeWave(input, 4410);
-    TAudioConvert *convert = w->core()->AudioConvert();
-    bool done = false;
-    convert->OnConvertBlock = [&done](TAudioConvert *, int32_t percent) { done |= percent == 100; };
-    convert->ConvertWaveToWma(input, dir.filePath("out.wma"));
-    QTRY_VERIFY_WITH_TIMEOUT(done, 30000);
-    convert->OnConvertBlock = nullptr;
-    const TestSupport::Probe p = TestSupport::probe(dir.filePath("out.wma"));
-    QCOMPARE(p.sampleRate, 44100);
-    QCOMPARE(p.channels, 2);
-    QVERIFY2(qAbs(p.bitRate - 128000) <= 6400, qPrintable(QString::number(p.bitRate)));
-}
-
-void tst_MainWindow::losslessFormatsSetTheirWriters()
-{
-    Window win = makeWindow();
-    TfrmMain *w = win.w.get();
-    TFLACOut *flac = w->core()->FLACOut();
-    TMACOut *mac = w->core()->MACOut();
-    QVERIFY(flac && mac);
-    choose(w, 5, 8);
-    QCOMPARE(int(flac->MaxLPCOrder()), 8);
-    choose(w, 6, 3);
-    QCOMPARE(mac->CompressionLevel(), 4000);
-    QCOMPARE(tips(w), QString());
-    // Choosing the format again starts from its default entry.
-    choose(w, 0);
-    choose(w, 6);
-    QCOMPARE(mac->CompressionLevel(), 2000);
-    choose(w, 5);
-    QCOMPARE(int(flac->MaxLPCOrder()), 0);
-    QCOMPARE(tips(w), QString());
-}
-
-void tst_MainWindow::bitrateEntryAfterVbrEntry()
-{
-    Window win = makeWindow();
-    TfrmMain *w = win.w.get();
-    choose(w, 0, 23); // "VBR-Quality Level 4"
-    QCOMPARE(tips(w), "MPEG-1 Layer III, 44100 Hz, Joint Stereo, VBR quality 4");
-    choose(w, 0, 7); // "128 kbit/s"
-    QCOMPARE(child<QComboBox>(w, "edtQuality")->currentText(), "128 kbit/s");
-    QCOMPARE(tips(w), "MPEG-1 Layer III, 44100 Hz, Joint Stereo, CBR 128 kbit/s");
-    QCOMPARE(w->core()->Mp3Encoder()->VbrMethod(), -1);
-}
-
-void tst_MainWindow::oggQuality10AndTheDialogsOk()
-{
-    Window win = makeWindow();
-    TfrmMain *w = win.w.get();
-    choose(w, 2, 10); // "VBR Quality-10 (32-48 kbit/s)"
-    const QString sent56 = "Ogg Vorbis, 44100 Hz, Stereo, nominal 128 kbit/s, min 56 kbit/s, "
-                           "max 56 kbit/s";
-    QCOMPARE(tips(w), sent56);
-    QString minimum;
-    useQualityDialog(w, [&minimum](TfrmQuality &dialog) {
-        QCOMPARE(dialog.page(), TfrmQuality::pgOgg);
-        minimum = dialog.findChild<QComboBox *>("cmbMinbitarte")->currentText();
-        dialogButton(dialog, "btnOK")->click();
-    });
-    // The lists showed 48, and OK sends what they show.
-    QCOMPARE(minimum, "48 kbit");
-    QCOMPARE(tips(w),
-             "Ogg Vorbis, 44100 Hz, Stereo, nominal 128 kbit/s, min 48 kbit/s, max 48 kbit/s");
-    QCOMPARE(w->core()->AudioConvert()->OggVorbisFormatDescription(), tips(w));
-}
-
-void tst_MainWindow::dialogShowsZeroForAnUnlistedBitrate()
-{
-    Window win = makeWindow();
-    TfrmMain *w = win.w.get();
-    for (int entry : {14, 10}) { // "40 kbit/s", "80 kbit/s"
-        choose(w, 0, entry);
-        QString label;
-        int position = -1;
-        useQualityDialog(w, [&](TfrmQuality &dialog) {
-            QCOMPARE(dialog.page(), TfrmQuality::pgMp3);
-            label = dialog.findChild<QLabel *>("lblBitrate")->text();
-            position = dialog.findChild<QSlider *>("tkbBitrate")->value();
-            dialogButton(dialog, "btnCancel")->click();
-        });
-        QCOMPARE(label, "Current bitrate: 0 kbit");
-        QCOMPARE(position, 9);
-    }
-}
-
-void tst_MainWindow::monoThenStereoInTheDialog()
-{
-    Window win = makeWindow();
-    TfrmMain *w = win.w.get();
-    useQualityDialog(w, [](TfrmQuality &dialog) {
-        auto channels = dialog.findChild<QComboBox *>("cmbChannel");
-        channels->setCurrentText("Mono");
-        channels->setCurrentText("Stereo");
-        dialogButton(dialog, "btnOK")->click();
-    });
-    QCOMPARE(w->core()->Mp3Encoder()->Mp3Channels(), 1);
-    QCOMPARE(w->core()->Mp3Encoder()->ChannelMode(), 1);
-    QCOMPARE(tips(w), "MPEG-1 Layer III, 44100 Hz, Mono, CBR 128 kbit/s");
-}
-
-void tst_MainWindow::cancelKeepsWhatTheMp3PageWrote()
-{
-    Window win = makeWindow();
-    TfrmMain *w = win.w.get();
-    const QString before = tips(w);
-    useQualityDialog(w, [](TfrmQuality &dialog) {
-        dialog.findChild<QSlider *>("tkbBitrate")->setValue(14);
-        dialogButton(dialog, "btnCancel")->click();
-    });
-    QCOMPARE(w->core()->Mp3Encoder()->Mp3Bitrate(), 320);
-    // The converter and the hint wait for the next OK.
-    QCOMPARE(w->core()->AudioConvert()->Mp3FormatDescription(), before);
-    QCOMPARE(tips(w), before);
-    useQualityDialog(w, [](TfrmQuality &dialog) {
-        // The quality list's entry was applied again as the dialog opened.
-        QCOMPARE(dialog.findChild<QSlider *>("tkbBitrate")->value(), 9);
-        dialog.findChild<QSlider *>("tkbBitrate")->setValue(14);
-        dialogButton(dialog, "btnOK")->click();
-    });
-    QCOMPARE(tips(w), "MPEG-1 Layer III, 44100 Hz, Joint Stereo, CBR 320 kbit/s");
-}
-
-void tst_MainWindow::altPresetFromTheDialog()
-{
-    Window win = makeWindow();
-    TfrmMain *w = win.w.get();
-    useQualityDialog(w, [](TfrmQuality &dialog) {
-        dialog.findChild<QComboBox *>("cmbAltPresets")->setCurrentText("Extrene");
-        dialogButton(dialog, "btnOK")->click();
-    });
-    QCOMPARE(tips(w), "MPEG-1 Layer III, 44100 Hz, Joint Stereo, VBR quality 0");
-    useQualityDialog(w, [](TfrmQuality &dialog) {
-        dialog.findChild<QComboBox *>("cmbPresets")->setCurrentText("CD");
-        dialogButton(dialog, "btnOK")->click();
-    });
-    QCOMPARE(tips(w), "MPEG-1 Layer III, 44100 Hz, Joint Stereo, ABR 192 kbit/s");
-}
-
-void tst_MainWindow::oggQualityFromTheDialog()
-{
-    Window win = makeWindow();
-    TfrmMain *w = win.w.get();
-    choose(w, 2, 14); // "192 kbit/s", a fixed bitrate
-    useQualityDialog(w, [](TfrmQuality &dialog) {
-        auto vbr = dialog.findChild<QCheckBox *>("chkoggVBR");
-        dialog.findChild<QCheckBox *>("chkoggQuality")->click();
-        QVERIFY(!vbr->isEnabled() && !vbr->isChecked());
-        dialog.findChild<QSlider *>("tboggQuality")->setValue(650);
-        dialogButton(dialog, "btnOK")->click();
-    });
-    // Only the quality counts; the hint says so.
-    QCOMPARE(tips(w), "Ogg Vorbis, 44100 Hz, Stereo, quality 6.50 (VBR)");
-}
-
-void tst_MainWindow::refusedOggDialogSettings()
-{
-    Window win = makeWindow();
-    TfrmMain *w = win.w.get();
-    choose(w, 2);
-    const QString before = tips(w);
-    Message message;
-    useQualityDialog(w, [&message](TfrmQuality &dialog) {
-        // libvorbisenc has no 320 kbit/s at 8000 Hz stereo.
-        dialog.findChild<QCheckBox *>("chkoggVBR")->click();
-        dialog.findChild<QComboBox *>("cmboggFrequency")->setCurrentText("8000");
-        dialog.findChild<QSlider *>("tboggBitrate")->setValue(11);
-        catchNextMessage(message);
-        dialogButton(dialog, "btnOK")->click();
-    });
-    QTRY_COMPARE(message.text, "Incorrect OggVorbis settings, Please try again!");
-    QCOMPARE(message.title, "Quality Options");
-    QCOMPARE(message.icon, QMessageBox::Information);
-    QCOMPARE(w->core()->AudioConvert()->OggVorbisFormatDescription(), before);
-    QCOMPARE(tips(w), before);
+    auto quality = child<QComboBox>(w, "edtQuality");
+    QCOMPARE(quality->count(), entries);
+    QCOMPARE(quality->currentText(), selected);
+    QCOMPARE(w->findChild<QAction *>("ActQuality")->isEnabled(), dialog);
+    QCOMPARE(child<QToolButton>(w, "btnQuality")->isEnabled(), dialog);
+    QCOMPARE(child<QLabel>(w, "lblTips")->text(), tips);
+    // The hint says what is in force: neither Cancel nor a refusal sent anything.
+    using Description = QString (TAudioConvert::*)();
+    const std::map<int, Description>
+        descriptions{{OutputFormats::Mp3, &TAudioConvert::Mp3FormatDescription},
+                     {OutputFormats::OggVorbis, &TAudioConvert::OggVorbisFormatDescription},
+                     {OutputFormats::Wave, &TAudioConvert::WaveFormatDescription},
+                     {OutputFormats::Adpcm, &TAudioConvert::AdpcmFormatDescription}};
+    const auto description = descriptions.find(child<QComboBox>(w, "cmbOutformat")->currentIndex());
+    if (description != descriptions.end())
+        QCOMPARE((win.core().AudioConvert()->*description->second)(), tips);
+    QStringList actual;
+    for (const QString &item : holds.split("; ", Qt::SkipEmptyParts))
+        actual << held(win.core(), item.section(u'=', 0, 0));
+    QCOMPARE(actual, holds.split("; ", Qt::SkipEmptyParts));
 }
 
 QTEST_MAIN(tst_MainWindow)

@@ -1,4 +1,5 @@
 #include "convert/ui/qualitydialog.h"
+#include "tests/support/namedchild.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,17 +15,9 @@
 #include <tuple>
 
 using namespace AudioConvertLib;
+using TestSupport::child;
 
 namespace {
-
-template<typename Widget>
-Widget *child(const QWidget &dialog, const QString &name)
-{
-    auto *widget = dialog.findChild<Widget *>(name);
-    if (!widget)
-        qWarning("no %s", qPrintable(name));
-    return widget;
-}
 
 bool hasLabel(const QWidget &dialog, const QString &text)
 {
@@ -82,7 +75,7 @@ private:
     template<typename Widget>
     Widget *get(const char *name)
     {
-        return child<Widget>(*m_dialog, QLatin1String(name));
+        return child<Widget>(m_dialog.get(), QLatin1String(name));
     }
 };
 
@@ -170,7 +163,7 @@ void tst_QualityDialog::lists()
     QFETCH(QStringList, items);
     QFETCH(int, selected);
     QFETCH(bool, enabled);
-    auto *list = child<QComboBox>(*m_dialog, name);
+    auto *list = child<QComboBox>(m_dialog.get(), name);
     QVERIFY(list);
     QVERIFY(!list->isEditable());
     QStringList texts;
@@ -251,7 +244,7 @@ void tst_QualityDialog::checkBoxes()
     QFETCH(QString, text);
     QFETCH(bool, enabled);
     QFETCH(bool, textOnTheLeft);
-    auto *box = child<QCheckBox>(*m_dialog, name);
+    auto *box = child<QCheckBox>(m_dialog.get(), name);
     QVERIFY(box);
     QCOMPARE(box->text(), text);
     QVERIFY(!box->isChecked());
@@ -478,7 +471,7 @@ void tst_QualityDialog::presetsReloadThePage()
     m_dialog->LoadMp3Page();
     IAudioConvertLameMp3Encoder expected;
     expected.SetPreset(preset);
-    child<QComboBox>(*m_dialog, list)->setCurrentIndex(entry);
+    child<QComboBox>(m_dialog.get(), list)->setCurrentIndex(entry);
     QVERIFY(sameSettings(m_encoder->settings(), expected.settings()));
     // The page shows what the preset set, and showing it keeps the preset.
     QCOMPARE(get<QComboBox>("cmbCoding")->currentIndex(), expected.VbrMethod() + 1);
@@ -530,7 +523,7 @@ void tst_QualityDialog::oggPresetsPrepareThePage()
     QCOMPARE(choice.channelIndex, 1);
     QVERIFY(!choice.vbr);
     QCOMPARE(choice.bitratePosition, 8);
-    QCOMPARE(child<QLabel>(fixed, QStringLiteral("lbloggbitrate"))->text(),
+    QCOMPARE(child<QLabel>(&fixed, QStringLiteral("lbloggbitrate"))->text(),
              QStringLiteral("Current bitrate: 192 kbit"));
 }
 
@@ -544,7 +537,7 @@ void tst_QualityDialog::showingLoadsTheMp3PageOnly()
     dialog.setEncoder(m_encoder);
     dialog.setPage(TfrmQuality::pgMp3);
     dialog.show();
-    QCOMPARE(child<QSlider>(dialog, QStringLiteral("tkbBitrate"))->value(), 13);
+    QCOMPARE(child<QSlider>(&dialog, QStringLiteral("tkbBitrate"))->value(), 13);
 }
 
 void tst_QualityDialog::cancelKeepsWhatTheMp3PageWrote()

@@ -2,6 +2,7 @@
 
 #include "app/ui/mainwindow.h"
 #include "tests/support/memorysettings.h"
+#include "tests/support/namedchild.h"
 
 #include <QObject>
 #include <QString>
@@ -16,17 +17,6 @@ class SondrelCore;
 class TRipJob;
 
 namespace TestSupport {
-
-// The child of `parent` with this objectName; null, with a warning that
-// names it, when there is none.
-template<typename T>
-T *child(const QObject *parent, const QString &name)
-{
-    T *found = parent ? parent->findChild<T *>(name) : nullptr;
-    if (!found)
-        qWarning("no %s", qPrintable(name));
-    return found;
-}
 
 // Runs `handle` on the next modal widget that opens, from the event loop.
 void onNextModal(std::function<void(QWidget *)> handle);
