@@ -27,8 +27,11 @@ esac
 # CI (which sets CI=true) fails on any compiler warning in our code; a
 # user's build only shows them, as a newer compiler may warn about code that
 # is fine.
+# CI also runs clang-tidy over the program's sources, as the test "tidy" of
+# the first build (the sanitizer build compiles the same sources again).
 if [ "${CI:-}" = true ]; then
     options+=(-DSONDREL_WERROR=ON)
+    [ "$mode" = test ] && options+=(-DSONDREL_TIDY=ON)
 fi
 
 as_root() {

@@ -127,7 +127,7 @@ void TFLACOut::configureEncoder(int32_t bits, int32_t channels, int32_t rate)
     ok = ok && e.setDoExhaustiveModelSearch(m_bestModelSearch);
     const int32_t size = Input()->Size();
     if (size > 0 && channels > 0) {
-        const double frames = static_cast<double>(size) / (bits / 8) / channels;
+        const double frames = static_cast<double>(size) / (bits / 8.0) / channels;
         ok = ok && e.setTotalSamplesEstimate(static_cast<uint64_t>(std::nearbyint(frames)));
     }
     // libFLAC refuses a setting only once initialised, which cannot be the

@@ -44,7 +44,7 @@ public:
         m_framesPerBlock = ImaAdpcm::samplesPerBlock(m_blockSize, format.Channels);
         m_file = Detail::createOutputFile(path);
         writeHeader(); // sizes filled in by finish
-        m_pending.reserve(std::size_t(m_framesPerBlock * format.Channels));
+        m_pending.reserve(std::size_t(m_framesPerBlock) * std::size_t(format.Channels));
         m_block.resize(std::size_t(m_blockSize));
     }
 
@@ -67,7 +67,7 @@ public:
     void finish() override
     {
         if (!m_pending.empty()) {
-            m_pending.resize(std::size_t(m_framesPerBlock * channels()), 0);
+            m_pending.resize(std::size_t(m_framesPerBlock) * std::size_t(channels()), 0);
             encodeBlock();
         }
         Detail::seekToStart(m_file.get());

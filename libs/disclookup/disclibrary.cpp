@@ -195,7 +195,7 @@ void DiscLibrary::store(const DiscToc &toc,
     for (size_t i = 0; i < info.titles.size(); ++i) {
         sqlite3_reset(track.get());
         bindInt(db, track.get(), 1, id);
-        bindInt(db, track.get(), 2, sqlite3_int64(i + 1));
+        bindInt(db, track.get(), 2, sqlite3_int64(i) + 1);
         // An empty title is a title: bound as text, not as NULL.
         if (sqlite3_bind_text(track.get(),
                               3,
