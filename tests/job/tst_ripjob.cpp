@@ -821,6 +821,7 @@ void tst_RipJob::driveChangeRipsTheChosenDisc()
     QCOMPARE(r.ripAll().constLast(), "Completed!");
     QVERIFY(QFile::exists(trackPath(r, 2, ".flac")));
     child<QPushButton>(progress(r), "btnExit")->click();
+    QTRY_VERIFY(!progress(r));
 
     // Without a player, as without the playback library, only playing is off.
     r.w->playerControls()->DestroyPlayer();
