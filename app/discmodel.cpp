@@ -28,7 +28,9 @@ QVariant DiscModel::data(const QModelIndex &index, int role) const
         return column == ArtistColumn || column == TitleColumn ? QVariant()
                                                                : QVariant(Qt::AlignCenter);
     if (column == ImageColumn && role == ImageIndexRole)
-        return 0;
+        return t.kind == ctData ? DataImage : TrackImage;
+    if (role == Qt::ToolTipRole)
+        return t.kind == ctData ? QString::fromLatin1(DataTrackTip) : QVariant();
     if (column == TickColumn && role == Qt::CheckStateRole)
         return t.ticked ? Qt::Checked : Qt::Unchecked;
     if (role != Qt::DisplayRole && role != Qt::EditRole)
@@ -143,8 +145,9 @@ void DiscModel::setAllTicks(const std::function<bool(bool)> &tick)
 {
     if (m_tracks.isEmpty())
         return;
+    // Data tracks would come out as full-scale noise.
     for (DiscTrack &t : m_tracks)
-        t.ticked = tick(t.ticked);
+        t.ticked = t.kind != ctData && tick(t.ticked);
     Q_EMIT dataChanged(index(0, TickColumn),
                        index(rowCount() - 1, TickColumn),
                        {Qt::CheckStateRole});

@@ -32,7 +32,7 @@ class DiscModel : public QAbstractTableModel
 
 public:
     enum Column {
-        ImageColumn,  // an image index into the window's image list, always 0
+        ImageColumn,  // an image index into the window's image list: TrackImage or DataImage
         TickColumn,   // the tick, as a check state
         NumberColumn, // "01", "02", ...
         ArtistColumn, // editable
@@ -43,6 +43,11 @@ public:
     };
     // The image index of a row, in ImageColumn.
     static constexpr int ImageIndexRole = Qt::UserRole;
+    // The images of an audio track and of a data track in the window's list.
+    static constexpr int TrackImage = 0;
+    static constexpr int DataImage = 11;
+    // The tooltip of every cell of a data track's row.
+    static constexpr const char *DataTrackTip = "Data track: not ripped";
 
     explicit DiscModel(QObject *parent = nullptr);
 
@@ -68,7 +73,9 @@ public:
 
     bool isTicked(int row) const { return m_tracks.at(row).ticked; }
     void setTicked(int row, bool ticked);
-    // Sets every row's tick to what `tick` makes of it, in row order.
+    // Sets every row's tick to what `tick` makes of it, in row order; a data
+    // track is left unticked (it is only ripped when ticked by hand, and
+    // then skipped).
     void setAllTicks(const std::function<bool(bool)> &tick);
     int tickedCount() const;
     // The ticked rows in row order.

@@ -9,11 +9,20 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
+
 namespace {
 
 OutputNaming::DiscValues discValues(const RipChoices &choices)
 {
     return {choices.album, choices.year, choices.genre, choices.genreListed, choices.outputFolder};
+}
+
+// A row without an artist of its own is by the disc's artist; rows with one
+// (a disc of several artists) keep theirs.
+QString artistOf(const RipChoices &choices, const DiscTrack &track)
+{
+    return track.artist.isEmpty() ? choices.artist : track.artist;
 }
 
 } // namespace
@@ -43,7 +52,7 @@ QStringList RipSession::outputNames(const RipChoices &choices) const
             return m_disc.index(row, column).data().toString();
         };
         rows.append({cell(DiscModel::NumberColumn),
-                     cell(DiscModel::ArtistColumn),
+                     artistOf(choices, m_disc.track(row)),
                      cell(DiscModel::TitleColumn)});
     }
     const QString templ = choices.filenameTemplate + OutputFormats::extensionOf(choices.format);
@@ -57,6 +66,11 @@ QString RipSession::refusal(const RipChoices &choices) const
         return problem;
     if (m_disc.tickedCount() == 0)
         return QStringLiteral("No track is ticked: tick the tracks to rip.");
+    const QList<int> ticked = m_disc.tickedRows();
+    if (std::all_of(ticked.cbegin(), ticked.cend(), [this](int row) {
+            return m_disc.track(row).kind == ctData;
+        }))
+        return QStringLiteral("Only data tracks are ticked: tick the audio tracks to rip.");
     return QString();
 }
 
@@ -72,12 +86,13 @@ QString RipSession::start(const RipChoices &choices, ProgressView &view)
     for (int row : m_disc.tickedRows()) {
         const DiscTrack &track = m_disc.track(row);
         records.append({track.number,
-                        track.artist,
+                        artistOf(choices, track),
                         choices.album,
                         choices.genre,
                         choices.year,
                         track.title,
-                        names.at(row)});
+                        names.at(row),
+                        track.kind == ctData});
     }
     const TRipJob::TagFields tags{choices.year,
                                   choices.album,

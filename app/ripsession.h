@@ -61,6 +61,8 @@ public:
 
     // The output path of every row of the disc, ticked or not, in row order,
     // with names that come out alike made distinct: the names a rip writes.
+    // A row without an artist of its own takes the disc's, here and in the
+    // tags.
     QStringList outputNames(const RipChoices &choices) const;
     // The output path of one track with the disc's values of `choices`;
     // templ already carries the format's extension.
@@ -71,7 +73,7 @@ public:
                               const QString &title);
 
     // Why a rip of these choices cannot start (the output folder, no ticked
-    // track); empty when it can.
+    // track, only data tracks ticked); empty when it can.
     QString refusal(const RipChoices &choices) const;
     // Starts the job into view, which must outlive it or be destroyed as
     // its viewObject(). Returns refusal() without starting when there is one.

@@ -143,6 +143,13 @@ void SondrelCore::CreateRipJob()
                                                           timeRip},
                                       this);
     m_job->setObjectName(QStringLiteral("RipJob"));
+    // Queued: the job ends inside its own handlers (and in its destructor),
+    // where the window must not yet rebuild the list or touch the CD input.
+    connect(m_job.get(),
+            &TRipJob::ended,
+            this,
+            &SondrelCore::replayDeviceNotices,
+            Qt::QueuedConnection);
     // The job's own: they go with it.
     ripTimer->setParent(m_job.get());
     timeRip->setParent(m_job.get());
@@ -268,7 +275,7 @@ void SondrelCore::StartLookup(int drive)
 
 bool SondrelCore::holdDeviceNotice(int eventCode)
 {
-    if (!m_lookupRunning)
+    if (!m_lookupRunning && !(m_job && m_job->Running()))
         return false;
     m_heldDeviceEvents << eventCode;
     return true;
@@ -278,6 +285,13 @@ void SondrelCore::lookupFinished(const FreedbReply &reply)
 {
     m_lookupRunning = false;
     Q_EMIT lookupDone(reply);
+    replayDeviceNotices();
+}
+
+void SondrelCore::replayDeviceNotices()
+{
+    if (m_lookupRunning || (m_job && m_job->Running()))
+        return;
     for (int eventCode : std::exchange(m_heldDeviceEvents, {}))
         Q_EMIT deviceNotice(eventCode);
 }

@@ -127,9 +127,10 @@ public:
     // with it from now on.
     void StoreReadOffset(int drive, int samples);
 
-    // The disc lookup of `drive`; lookupDone() gives its reply. While it runs
-    // the device notices are held back (the lookup reads the CD library),
-    // and raised again as deviceNotice() once the reply is in.
+    // The disc lookup of `drive`; lookupDone() gives its reply. While it runs,
+    // and while a rip job runs, the device notices are held back (both read
+    // the CD library), and raised again as deviceNotice() once the reply is
+    // in or the job has ended.
     void StartLookup(int drive);
     // True when `eventCode` is held back for later; false when it is to be
     // handled now.
@@ -148,6 +149,8 @@ private:
     void readTracks(int drive, QList<DiscTrack> &rows);
     void useReadOffset(int samples);
     void lookupFinished(const FreedbReply &reply);
+    // The notices held back, once neither a lookup nor a rip job runs.
+    void replayDeviceNotices();
 
     // In the order they depend on each other: each member is destroyed
     // before those above it. Objects that are QObjects are also children of

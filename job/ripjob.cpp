@@ -115,7 +115,10 @@ void TRipJob::Start(ProgressView &view,
     m_summary = RipSummary();
     m_summary.tags = tags;
     m_summary.options = options;
+    addLine(QStringLiteral("Initialization..."));
     m_jobQueue = records;
+    for (const QString &line : takeDataTracks(m_jobQueue))
+        addLine(line);
     m_currentOrdinal = 1;
     m_jobTrackCount = int(m_jobQueue.size());
     m_totalStep = m_jobTrackCount > 0 ? 100 / m_jobTrackCount : 0;
@@ -127,7 +130,6 @@ void TRipJob::Start(ProgressView &view,
     m_currentOutput = nullptr;
     m_running = !m_jobQueue.isEmpty();
     m_awaitingVerdicts = false;
-    addLine(QStringLiteral("Initialization..."));
     if (m_running) {
         startVerifier();
         StartNextTrack();
@@ -229,9 +231,8 @@ void TRipJob::WaveOutProgress(int percent)
 
 void TRipJob::WaveOutThreadException(const QString &message)
 {
-    if (!m_running)
-        return;
-    stall(message);
+    if (m_running)
+        stall(message);
 }
 
 void TRipJob::FLACOutDone()
@@ -362,8 +363,7 @@ void TRipJob::WaitForConversion()
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         if (!alive)
             return;
-        if (m_convertPercent == 100)
-            done = true;
+        done = m_convertPercent == 100;
         if (!m_converting) {
             m_convertPercent = 0;
             m_c.AudioConvert->Abort();

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -13,6 +15,20 @@ struct TTrackInfo
     QString Album;
     QString Genre; // the genre box's whole text, such as "17 - Rock"
     QString Year;
-    QString Title;    // the row's "Title"
-    QString FileName; // the full output path
+    QString Title;     // the row's "Title"
+    QString FileName;  // the full output path
+    bool Data = false; // a data track, which the job skips with a memo line
 };
+
+// Takes the data tracks out of `records` (read as audio, one is full-scale
+// noise) and returns the memo line of each, in record order.
+inline QStringList takeDataTracks(QList<TTrackInfo> &records)
+{
+    QStringList lines;
+    for (const TTrackInfo &record : records) {
+        if (record.Data)
+            lines << QStringLiteral("Track %1 is a data track: skipped.").arg(record.Number);
+    }
+    records.removeIf([](const TTrackInfo &record) { return record.Data; });
+    return lines;
+}

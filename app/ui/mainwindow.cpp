@@ -363,6 +363,8 @@ void TfrmMain::cmbDeviceChange()
 {
     guarded([this] { FillTrackList(); });
     showReadOffset();
+    // The disc found is played as one that arrived.
+    m_player->CreatePlayer();
 }
 
 void TfrmMain::WMDeviceChange(int eventCode)
@@ -444,8 +446,6 @@ RipChoices TfrmMain::ripChoices() const
 void TfrmMain::ActripExecute()
 {
     ripJob()->PlaylistEntries.clear();
-    if (!playerExists())
-        return;
     stopPlayerIfPlaying();
     const RipChoices choices = ripChoices();
     const QString refused = m_core->ripSession()->refusal(choices);

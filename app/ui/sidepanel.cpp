@@ -92,7 +92,8 @@ ImageList::ImageList(QObject *parent)
 {
     setObjectName(QStringLiteral("imgList"));
     QStyle *style = QApplication::style();
-    // Index 0 is the track image of the list; the rest serve the player's toolbar.
+    // Index 0 is the track image of the list, the last one a data track's; the
+    // rest serve the player's toolbar.
     images << style->standardIcon(QStyle::SP_DriveCDIcon)
            << style->standardIcon(QStyle::SP_MediaPlay)
            << style->standardIcon(QStyle::SP_MediaSkipBackward)
@@ -102,5 +103,7 @@ ImageList::ImageList(QObject *parent)
            << style->standardIcon(QStyle::SP_MediaStop)
            << style->standardIcon(QStyle::SP_MediaPause) << style->standardIcon(QStyle::SP_ArrowUp)
            << style->standardIcon(QStyle::SP_ArrowDown)
-           << style->standardIcon(QStyle::SP_MediaVolume);
+           << style->standardIcon(QStyle::SP_MediaVolume)
+           // The image of a data track's row.
+           << style->standardIcon(QStyle::SP_DriveHDIcon);
 }

@@ -144,7 +144,8 @@ void PlayerControls::stopIfPlaying()
 
 void PlayerControls::UpdateActions()
 {
-    const int rows = rowCount();
+    // Without a player (no playback library) nothing can be played.
+    const int rows = m_player ? rowCount() : 0;
     const int row = selectedRow();
     const bool playing = m_player && rows > 0 && m_player->State == TPlayerState::Playing;
     w.ActcdPlay->setEnabled(rows > 0);
@@ -280,6 +281,12 @@ void PlayerControls::TimerCDTimer()
     guarded([this] {
         if (m_player->State != TPlayerState::Playing
             || m_player->CDPlayer->Status() == TCDStatus::Playing)
+            return;
+        // The audio ended where a data track begins: so did the play.
+        TTrackTime length;
+        bool data = false;
+        m_player->CDPlayer->TrackInfo(PlayingTrack + 1, length, data);
+        if (data)
             return;
         startTrack(PlayingTrack + 1);
         w.CDList->setFocus();

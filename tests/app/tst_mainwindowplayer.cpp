@@ -37,6 +37,7 @@ private Q_SLOTS:
     void draggingIgnoresReportsUntilRelease();
     void selectionFollowsThePlayIntoTheNextTrack();
     void previousAndNextSelectTheirTrack();
+    void playEndsWhereTheDataTrackBegins();
     void actionsFollowTheirRules();
     void removalClearsTheListAndDestroysThePlayer();
     void arrivalReplacesAPlayingPlayer();
@@ -68,7 +69,7 @@ private:
     TestSupport::TestHome m_home;
     QString m_output;
     int m_count = 0;
-    int m_firstImage = 0; // drive index of the three-track disc
+    int m_firstImage = 0; // the three-track disc's drive; the short one and the data one follow
     DiscGen::WrittenDisc m_three;
     DiscGen::WrittenDisc m_short;
     std::unique_ptr<TfrmMain> m_w;
@@ -78,15 +79,19 @@ void tst_MainWindowPlayer::initTestCase()
 {
     QVERIFY(m_home.isValid());
     QCOMPARE(qgetenv("SDL_AUDIODRIVER"), QByteArray("disk"));
-    // Three tracks, the second one of four minutes; then two short ones.
+    // Three tracks, the second one of four minutes; then two short ones; then
+    // two short ones and a data track.
+    DiscGen::DiscSpec withData = TestSupport::audioDisc({120, 150, 75});
+    withData.tracks[2].data = true;
     const auto discs = TestSupport::installDiscs(m_home.filePath("discs"),
                                                  {{"three",
                                                    TestSupport::audioDisc({600, 18000, 450})},
-                                                  {"short", TestSupport::audioDisc({120, 150})}});
+                                                  {"short", TestSupport::audioDisc({120, 150})},
+                                                  {"data", withData}});
     m_three = discs[0];
     m_short = discs[1];
     TCDIn lister;
-    m_firstImage = lister.GetDriveCount() - 2;
+    m_firstImage = lister.GetDriveCount() - 3;
 }
 
 void tst_MainWindowPlayer::init()
@@ -210,6 +215,23 @@ void tst_MainWindowPlayer::previousAndNextSelectTheirTrack()
     QCOMPARE(controls()->PlayingTrack, 1);
     QCOMPARE(list()->selectionModel()->selectedRows().value(0).row(), 0);
     QVERIFY(devicePlays());
+}
+
+void tst_MainWindowPlayer::playEndsWhereTheDataTrackBegins()
+{
+    m_w = show(m_firstImage + 2);
+    QVERIFY(m_w);
+    list()->selectRow(1);
+    action("ActcdPlay")->trigger();
+    QCOMPARE(controls()->PlayingTrack, 2);
+    // The play ended with the audio; the timer armed at the track's end
+    // leaves the data track alone.
+    player()->Stop();
+    controls()->PlayerPosition(player(), 140);
+    QVERIFY(m_w->findChild<QTimer *>("TimerCD")->isActive());
+    QTest::qWait(1500);
+    QCOMPARE(controls()->PlayingTrack, 2);
+    QCOMPARE(list()->selectionModel()->selectedRows().value(0).row(), 1);
 }
 
 void tst_MainWindowPlayer::actionsFollowTheirRules()

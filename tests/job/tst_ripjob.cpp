@@ -7,6 +7,7 @@
 #include "pipeline/macwriter.h"
 #include "pipeline/wavewriter.h"
 #include "pipeline/writerevents.h"
+#include "player/ui/playercontrols.h"
 #include "tests/support/discdrive.h"
 #include "tests/support/disclayouts.h"
 #include "tests/support/mediaprobe.h"
@@ -57,6 +58,9 @@ private Q_SLOTS:
     void noJobWithoutTracksOrFolder();
     void closingTheProgramCancels_data();
     void closingTheProgramCancels();
+    void dataTrackIsNeverRipped();
+    void driveChangeRipsTheChosenDisc();
+    void deviceNoticesWaitForTheJob();
 
 private:
     // A window over a generated disc, shown, with every track ticked, the
@@ -380,11 +384,16 @@ void tst_RipJob::oneMp3Track()
 void tst_RipJob::threeFlacTracksIntoFolders()
 {
     // "<artist>\<album>\<number>. <title>": the writer's folders are made first.
+    // Rows without an artist of their own are by the disc's artist.
     auto r = rig(audioDisc({100, 90, 80}), 5, 4);
     TfrmMain *w = r->w.get();
     child<QLineEdit>(w, "edtAlbum")->setText("Live");
-    for (int row = 0; row < 3; ++row)
-        r->core().disc()->setTrackArtist(row, "Band");
+    child<QLineEdit>(w, "edtArtist")->setText("AC/DC");
+    r->core().disc()->setTrackArtist(2, "Guest");
+    const QStringList artists{"AC/DC", "AC/DC", "Guest"};
+    const QStringList folders{"AC_DC", "AC_DC", "Guest"};
+    QStringList previewed;
+    w->BuildOutputFileList(previewed);
     pressRip(*r);
     QList<int> totals;
     connect(child<QProgressBar>(progress(*r), "pbTotal"),
@@ -396,14 +405,19 @@ void tst_RipJob::threeFlacTracksIntoFolders()
     QStringList expected;
     QStringList lines = {"Initialization..."};
     for (int t = 1; t <= 3; ++t) {
-        const QString file = r->out + QString("/Band/Live/%1. .flac").arg(t, 2, 10, QChar('0'));
+        const QString file
+            = r->out
+              + QString("/%1/Live/%2. .flac").arg(folders.at(t - 1)).arg(t, 2, 10, QChar('0'));
         expected << file;
         lines << QString("Extracting Track %1...").arg(t) << "Create file: " + file;
         QCOMPARE(ffmpegDecode(file),
                  readFile(QString::fromStdString(r->disc.trackFiles[size_t(t - 1)])));
+        QCOMPARE(tagText(TagLib::FileRef(QFile::encodeName(file).constData()).tag()->artist()),
+                 artists.at(t - 1));
     }
     lines << "Completed!";
     QCOMPARE(r->memo(), lines);
+    QCOMPARE(previewed, expected);
     QCOMPARE(r->job()->PlaylistEntries, expected);
     QCOMPARE(child<QGroupBox>(progress(*r), "GroupBox")->title(), "Track 3 of 3 (Track 3)");
     checkEndedButtons(*r);
@@ -581,6 +595,12 @@ void tst_RipJob::stallsUntilCancel_data()
     QTest::newRow("temporary file gone before the conversion")
         << "temporary" << 0
         << "Error: The temporary file %1 is missing; the track cannot be converted.";
+    QTest::newRow("FLAC file gone before its tags") << "tags" << 5
+                                                    << "Error: The tags could not be written into "
+                                                       "\"<out>/track 01.flac\".";
+    QTest::newRow("APE file gone before its tags") << "tags" << 6
+                                                   << "Error: The tags could not be written into "
+                                                      "\"<out>/track 01.ape\".";
 }
 
 void tst_RipJob::stallsUntilCancel()
@@ -598,11 +618,19 @@ void tst_RipJob::stallsUntilCancel()
             QFile::remove(r->job()->TempWavFile());
         });
     }
+    if (fault == "tags") {
+        const TPcmOutput *writer = format == 5 ? static_cast<TPcmOutput *>(r->core().FLACOut())
+                                               : r->core().MACOut();
+        connect(r->core().eventsOf(writer), &WriterEvents::done, this, [&r] {
+            QDir(r->out).removeRecursively();
+        });
+    }
     const QStringList lines = r->ripAll(60000);
     const QString temp = r->job()->TempWavFile();
     QVERIFY2(lines.constLast().startsWith("Error: "), qPrintable(lines.join('\n')));
     if (!message.isEmpty())
-        QCOMPARE(lines.constLast(), message.arg(temp));
+        QCOMPARE(lines.constLast(), QString(message).replace("<out>", r->out).arg(temp));
+    QCOMPARE(r->job()->PlaylistEntries, QStringList());
     QCOMPARE(lines.mid(0, 2), QStringList({"Initialization...", "Extracting Track 1..."}));
     if (fault == "unreadable")
         QCOMPARE(lines.size(), 3);
@@ -719,6 +747,116 @@ void tst_RipJob::closingTheProgramCancels()
     if (!temp.isEmpty())
         QVERIFY(!QFile::exists(temp));
     r->w.reset();
+}
+
+void tst_RipJob::dataTrackIsNeverRipped()
+{
+    DiscGen::DiscSpec plan = audioDisc({100, 80, 75});
+    plan.tracks[2].data = true;
+    auto r = rig(plan, 5);
+    TfrmMain *w = r->w.get();
+    DiscModel *disc = r->core().disc();
+    // Listed, marked, and never ticked by the listing or the selection actions.
+    QCOMPARE(disc->rowCount(), 3);
+    QVERIFY(disc->isTicked(1) && !disc->isTicked(2));
+    const QModelIndex image = disc->index(2, DiscModel::ImageColumn);
+    QCOMPARE(image.data(DiscModel::ImageIndexRole).toInt(), int(DiscModel::DataImage));
+    QCOMPARE(disc->index(0, 0).data(DiscModel::ImageIndexRole).toInt(), 0);
+    QVERIFY(!disc->index(2, DiscModel::TitleColumn).data(Qt::ToolTipRole).toString().isEmpty());
+    QList<QList<bool>> ticks;
+    for (const char *name : {"ActSelall", "ActInvert", "ActInvert", "ActSelnone", "ActInvert"}) {
+        w->findChild<QAction *>(name)->trigger();
+        ticks << QList<bool>{disc->isTicked(0), disc->isTicked(1), disc->isTicked(2)};
+    }
+    QCOMPARE(ticks.count(QList<bool>{true, true, false}), 3);
+    QCOMPARE(ticks.count(QList<bool>{false, false, false}), 2);
+
+    // Ticked alone by hand: the rip is refused with the reason.
+    w->findChild<QAction *>("ActSelnone")->trigger();
+    disc->setData(disc->index(2, DiscModel::TickColumn), Qt::Checked, Qt::CheckStateRole);
+    QString told;
+    onNextModal([&told](QWidget *box) {
+        told = static_cast<QMessageBox *>(box)->text();
+        static_cast<QMessageBox *>(box)->accept();
+    });
+    pressRip(*r);
+    QCOMPARE(told, "Only data tracks are ticked: tick the audio tracks to rip.");
+    QVERIFY(!progress(*r));
+
+    // Ticked with the audio: skipped, not written, not listed.
+    w->findChild<QAction *>("ActSelall")->trigger();
+    disc->setData(disc->index(2, DiscModel::TickColumn), Qt::Checked, Qt::CheckStateRole);
+    const QStringList lines = r->ripAll();
+    QCOMPARE(lines.mid(0, 3),
+             QStringList({"Initialization...",
+                          "Track 3 is a data track: skipped.",
+                          "Extracting Track 1..."}));
+    QCOMPARE(lines.constLast(), "Completed!");
+    QCOMPARE(QDir(r->out).entryList(QDir::Files), QStringList({"track 01.flac", "track 02.flac"}));
+    QCOMPARE(r->job()->PlaylistEntries,
+             QStringList({trackPath(*r, 1, ".flac"), trackPath(*r, 2, ".flac")}));
+    QCOMPARE(child<QGroupBox>(progress(*r), "GroupBox")->title(), "Track 2 of 2 (Track 2)");
+}
+
+void tst_RipJob::driveChangeRipsTheChosenDisc()
+{
+    // The first drive lists an image whose BIN is gone: no disc at start.
+    const auto discs = installDiscs(m_home.filePath("drives"),
+                                    {{"gone", audioDisc({80})}, {"good", audioDisc({90, 70})}});
+    QVERIFY(QFile::remove(QString::fromStdString(discs[0].binPath)));
+    Rig r;
+    auto devices = r.child<QComboBox>("cmbDevice");
+    QVERIFY(r.show(devices->count() - 2));
+    QCOMPARE(r.core().disc()->rowCount(), 0);
+    r.out = m_home.filePath("drives/out");
+    r.prepareRip(r.out, 5);
+    QAction *play = r.child<QAction>("ActcdPlay");
+    QAction *rip = r.child<QAction>("Actrip");
+    QVERIFY(!rip->isEnabled());
+
+    devices->setCurrentIndex(devices->count() - 1);
+    QVERIFY(rip->isEnabled());
+    QVERIFY(play->isEnabled());
+    QVERIFY(r.w->playerExists());
+    QCOMPARE(r.ripAll().constLast(), "Completed!");
+    QVERIFY(QFile::exists(trackPath(r, 2, ".flac")));
+    child<QPushButton>(progress(r), "btnExit")->click();
+    QTRY_VERIFY(!progress(r));
+
+    // Without a player, as without the playback library, only playing is off.
+    r.w->playerControls()->DestroyPlayer();
+    QVERIFY(!play->isEnabled());
+    QVERIFY(QDir(r.out).removeRecursively());
+    QCOMPARE(r.ripAll().constLast(), "Completed!");
+    QVERIFY(QFile::exists(trackPath(r, 2, ".flac")));
+}
+
+void tst_RipJob::deviceNoticesWaitForTheJob()
+{
+    auto r = rig(audioDisc({300, 200}), 5);
+    TfrmMain *w = r->w.get();
+    auto artist = child<QLineEdit>(w, "edtArtist");
+    artist->setText("Band");
+    const DiscModel *disc = r->core().disc();
+    int rowsMeanwhile = -1;
+    QString artistMeanwhile;
+    pressRip(*r);
+    // A removal and an arrival while the first track is read.
+    QTimer::singleShot(0, this, [&] {
+        w->WMDeviceChange(0x8004);
+        w->WMDeviceChange(0x8000);
+        rowsMeanwhile = disc->rowCount();
+        artistMeanwhile = artist->text();
+    });
+    QVERIFY(r->waitEnded());
+    QCOMPARE(rowsMeanwhile, 2);
+    QCOMPARE(artistMeanwhile, "Band");
+    QCOMPARE(r->memo().constLast(), "Completed!");
+    QCOMPARE(r->job()->PlaylistEntries.size(), 2);
+    // Both are applied after the job, in their order.
+    QTRY_COMPARE(artist->text(), QString());
+    QCOMPARE(disc->rowCount(), 2);
+    QCOMPARE(disc->tickedCount(), 2);
 }
 
 QTEST_MAIN(tst_RipJob)
