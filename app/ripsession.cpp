@@ -15,7 +15,9 @@ namespace {
 
 OutputNaming::DiscValues discValues(const RipChoices &choices)
 {
-    return {choices.album, choices.year, choices.genre, choices.genreListed, choices.outputFolder};
+    // A typed text that spells a list item is that item, as it is for the tags.
+    const bool listed = choices.genreListed || ChoiceLists::genres().contains(choices.genre);
+    return {choices.album, choices.year, choices.genre, listed, choices.outputFolder};
 }
 
 // A row without an artist of its own is by the disc's artist; rows with one

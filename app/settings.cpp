@@ -133,9 +133,7 @@ QString SettingsStore::ReadDestFolder()
 
 void SettingsStore::StoreDestFolder(const QString &folder)
 {
-    OpenedStorage opened(*m_storage);
-    if (opened.ok())
-        m_storage->setValue(SettingsKeys::Folder, folder);
+    storeValue(SettingsKeys::Folder, folder);
 }
 
 std::optional<bool> SettingsStore::ReadOptionFlag(const QString &name)
@@ -148,9 +146,7 @@ std::optional<bool> SettingsStore::ReadOptionFlag(const QString &name)
 
 void SettingsStore::StoreOptionFlag(const QString &name, bool value)
 {
-    OpenedStorage opened(*m_storage);
-    if (opened.ok())
-        m_storage->setValue(name, value ? 1 : 0);
+    storeValue(name, value ? 1 : 0);
 }
 
 QString SettingsStore::keyOf(StoredFlag flag)
@@ -189,7 +185,50 @@ StoredOptions SettingsStore::ReadOptions()
     } catch (const ESettingsError &e) {
         options.error = e.message();
     }
+    // A value that cannot be used only costs its own default.
+    options.outputFormat = readNumber(SettingsKeys::OutputFormat);
+    options.qualityEntry = readNumber(SettingsKeys::QualityEntry);
+    OpenedStorage opened(*m_storage);
+    const QVariant templ = opened.ok() ? m_storage->value(SettingsKeys::FilenameTemplate)
+                                       : QVariant();
+    if (templ.typeId() == QMetaType::QString)
+        options.filenameTemplate = templ.toString();
     return options;
+}
+
+void SettingsStore::StoreOutputFormat(int format)
+{
+    storeValue(SettingsKeys::OutputFormat, format);
+}
+
+void SettingsStore::StoreQualityEntry(int entry)
+{
+    storeValue(SettingsKeys::QualityEntry, entry);
+}
+
+void SettingsStore::StoreFilenameTemplate(const QString &templ)
+{
+    storeValue(SettingsKeys::FilenameTemplate, templ);
+}
+
+void SettingsStore::storeValue(const QString &name, const QVariant &value)
+{
+    OpenedStorage opened(*m_storage);
+    if (opened.ok())
+        m_storage->setValue(name, value);
+}
+
+std::optional<int> SettingsStore::readNumber(const QString &name)
+{
+    OpenedStorage opened(*m_storage);
+    if (!opened.ok() || !m_storage->contains(name))
+        return std::nullopt;
+    const QVariant v = m_storage->value(name);
+    bool ok = false;
+    const int number = v.typeId() == QMetaType::QStringList || v.typeId() == QMetaType::QVariantList
+                           ? 0
+                           : v.toString().trimmed().toInt(&ok);
+    return ok ? std::optional<int>(number) : std::nullopt;
 }
 
 namespace {
@@ -228,9 +267,7 @@ int SettingsStore::ReadReadOffset(const QString &driveName)
 
 void SettingsStore::StoreReadOffset(const QString &driveName, int samples)
 {
-    OpenedStorage opened(*m_storage);
-    if (opened.ok())
-        m_storage->setValue(readOffsetKey(driveName), samples);
+    storeValue(readOffsetKey(driveName), samples);
 }
 
 QString SettingsStore::ReadAccurateRipServer()

@@ -21,6 +21,11 @@ inline const QString WriteRipLog = QStringLiteral("WriteRipLog");
 inline const QString WriteCueSheet = QStringLiteral("WriteCueSheet");
 // string: the AccurateRip server, "http://host[:port]"
 inline const QString AccurateRipServer = QStringLiteral("AccurateRipServer");
+// The output choices of the "General" page as last made: the format and its
+// quality entry as list indexes (integers), the filename template as its text.
+inline const QString OutputFormat = QStringLiteral("OutputFormat");
+inline const QString QualityEntry = QStringLiteral("QualityEntry");
+inline const QString FilenameTemplate = QStringLiteral("FilenameTemplate");
 // Group of integers in samples, one per drive, keyed by the drive's name
 // percent-encoded (a name may hold '/').
 inline const QString ReadOffsets = QStringLiteral("ReadOffsets");
@@ -85,6 +90,11 @@ struct StoredOptions
     std::optional<bool> writeRipLog;
     std::optional<bool> writeCueSheet;
     QString error;
+    // Read whatever happened before; a value of the wrong type is left
+    // empty, and whether a list holds it is the window's to check.
+    std::optional<int> outputFormat;
+    std::optional<int> qualityEntry;
+    std::optional<QString> filenameTemplate;
 };
 
 // Typed access to the settings with the program's rules.
@@ -112,6 +122,10 @@ public:
     void StoreFlag(StoredFlag flag, bool value);
     // Every stored option of the side panel, in the order the window applies them.
     StoredOptions ReadOptions();
+    // The output choices, each in an opening of its own.
+    void StoreOutputFormat(int format);
+    void StoreQualityEntry(int entry);
+    void StoreFilenameTemplate(const QString &templ);
     static QString keyOf(StoredFlag flag);
 
     // The read offset of the drive of that name in samples; 0 when none is
@@ -126,5 +140,9 @@ public:
     SettingsStorage &storage() { return *m_storage; }
 
 private:
+    void storeValue(const QString &name, const QVariant &value);
+    // Empty when not stored, not a whole number, or unopenable.
+    std::optional<int> readNumber(const QString &name);
+
     std::unique_ptr<SettingsStorage> m_storage;
 };

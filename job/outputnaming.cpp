@@ -132,8 +132,10 @@ QString expandTemplate(const QString &templ, const TrackValues &track, const Dis
 
 QString genreForNaming(const QString &genreText, bool isListItem)
 {
+    if (!isListItem)
+        return genreText.trimmed();
     const qsizetype dash = genreText.indexOf(u'-');
-    if (!isListItem || dash < 0)
+    if (dash < 0)
         return QString();
     return genreText.mid(dash + 1).trimmed();
 }

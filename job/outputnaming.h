@@ -49,8 +49,8 @@ struct TrackValues
 };
 
 // The text "<genre>" stands for: the part of a list item after its first "-",
-// trimmed ("07 - Hip-Hop" gives "Hip-Hop"); empty for a genre typed by hand or
-// an item without "-".
+// trimmed ("07 - Hip-Hop" gives "Hip-Hop"), empty for an item without "-"; a
+// genre typed by hand, trimmed.
 QString genreForNaming(const QString &genreText, bool isListItem);
 
 // The full output path of one track. templ is the filename template followed

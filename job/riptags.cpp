@@ -13,6 +13,7 @@ void SetTrackTags(AudioConvertLib::IAudioConvertInformation &info,
     info.SetTagYear(tags.year.isEmpty() ? 0 : tags.year.toInt());
     info.SetTagAlbum(tags.album);
     info.SetTagGenre(tags.genre.isEmpty() ? -1 : tags.genreIndex);
+    info.SetTagGenreText(tags.genreIndex < 0 ? tags.genre.trimmed() : QString());
     info.SetTagComment(tags.comment);
     info.SetTagCopyright(tags.copyright);
     info.SetTagUrl(tags.url);

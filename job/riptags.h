@@ -15,7 +15,7 @@ struct RipTagFields
     QString year;
     QString album;
     QString genre;       // the genre box's text
-    int genreIndex = -1; // its item in the genre list, -1 for none
+    int genreIndex = -1; // its item in the genre list, -1 for one typed by hand
     QString comment;
     QString copyright;
     QString url;
@@ -23,7 +23,8 @@ struct RipTagFields
 };
 
 // Fills the converter's tag object with a track's title, number and artist
-// and the disc's fields, for the track's conversion or its lossless file.
+// and the disc's fields, for the track's conversion or its lossless file. A
+// listed genre goes as its number, one typed by hand as its text.
 void SetTrackTags(AudioConvertLib::IAudioConvertInformation &info,
                   const TTrackInfo &track,
                   const RipTagFields &tags);

@@ -88,6 +88,18 @@ DiscPanel::DiscPanel(DiscControls &c,
     grid->addWidget(c.ToolPlay, 3, 0, 1, 5);
 }
 
+bool DiscPanel::showDrives(DiscControls &c, const QStringList &drives)
+{
+    const QString chosen = c.cmbDevice->currentText();
+    const bool hadChoice = c.cmbDevice->currentIndex() >= 0;
+    const QSignalBlocker quiet(c.cmbDevice);
+    c.cmbDevice->clear();
+    c.cmbDevice->addItems(drives);
+    const int kept = int(drives.indexOf(chosen));
+    c.cmbDevice->setCurrentIndex(kept >= 0 ? kept : (drives.isEmpty() ? -1 : 0));
+    return hadChoice && kept < 0;
+}
+
 void DiscPanel::showDiscFields(DiscControls &c, const DiscModel &disc)
 {
     const auto show = [](QLineEdit *field, const QString &text) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QStringList>
 #include <QWidget>
 
 class DiscModel;
@@ -48,6 +49,10 @@ public:
               const QList<QAction *> &playerActions,
               QWidget *parent = nullptr);
 
+    // The drive names into cmbDevice, quietly. The chosen drive stays chosen
+    // while it is listed; otherwise the first one is chosen, and the result
+    // is true (a drive that was chosen went).
+    static bool showDrives(DiscControls &controls, const QStringList &drives);
     // The disc's artist, album, genre and year into their fields, each only
     // when it differs from what the field shows.
     static void showDiscFields(DiscControls &controls, const DiscModel &disc);

@@ -1,5 +1,7 @@
 #include "folderpicker.h"
 
+#include "app/settings.h"
+
 #include <QDir>
 #include <QFileDialog>
 
@@ -7,8 +9,13 @@ namespace FolderPicker {
 
 bool browse(QWidget *owner, const QString &caption, QString &folder)
 {
-    // Nothing is preselected: the picker opens on the user's home folder.
-    QFileDialog dialog(owner, caption, QDir::homePath());
+    // The picker starts where the output goes now, so a nearby folder is one
+    // step away; a folder that is gone (another disk, deleted) gives way to
+    // the music folder.
+    const QString start = !folder.isEmpty() && QDir(folder).exists()
+                              ? folder
+                              : SettingsStore::defaultDestFolder();
+    QFileDialog dialog(owner, caption, start);
     dialog.setObjectName(QStringLiteral("BrowseForFolder"));
     dialog.setWindowModality(Qt::ApplicationModal);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);

@@ -2,11 +2,16 @@
 
 #include "app/ui/controlkit.h"
 
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
 #include <QAction>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QStatusBar>
 
 using ControlKit::named;
@@ -92,6 +97,18 @@ void buildStatusPanes(QStatusBar &bar, QLabel *&total, QLabel *&tips)
     bar.addWidget(first);
     bar.addWidget(total);
     bar.addWidget(tips, 1);
+}
+
+bool typesText(const QWidget *focus)
+{
+    for (const QWidget *w = focus; w; w = w->parentWidget()) {
+        const auto list = qobject_cast<const QComboBox *>(w);
+        if (qobject_cast<const QLineEdit *>(w) || qobject_cast<const QAbstractSpinBox *>(w)
+            || qobject_cast<const QPlainTextEdit *>(w) || qobject_cast<const QAbstractItemView *>(w)
+            || (list && list->isEditable()))
+            return true;
+    }
+    return false;
 }
 
 QFileDialog *playlistDialog(QWidget *parent)

@@ -53,6 +53,11 @@ QWidget *banner(QLabel *&image);
 // The status bar's three panes, "spFirst", "spTotal" and "spTips".
 void buildStatusPanes(QStatusBar &bar, QLabel *&total, QLabel *&tips);
 
+// True when `focus` (or what holds it) is a place to type in: a text or
+// number box, an editable list, a grid or the editor of one of its cells.
+// Enter there ends the typing and is no command for the window.
+bool typesText(const QWidget *focus);
+
 // The "Please input Playlist Filename" dialog: an M3U file to save, an
 // existing one taken without asking.
 QFileDialog *playlistDialog(QWidget *parent);

@@ -285,6 +285,7 @@ void TfrmMain::FormShow()
     // good EjectCD read before it.
     const StoredOptions stored = m_core->settings().ReadOptions();
     showStored(stored);
+    storeOutputChoices(m_core->settings(), m_core);
     // The box waits until the window is on screen: it belongs to it.
     if (!stored.error.isEmpty())
         showErrorLater(stored.error);
@@ -329,10 +330,11 @@ void TfrmMain::FormDestroy()
 
 void TfrmMain::keyPressEvent(QKeyEvent *event)
 {
-    // Enter that no control took runs the default button, "&Rip".
+    // Enter that no control took runs the default button, "&Rip"; one that
+    // ends typing in a field or a cell only ends the typing.
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
         && event->modifiers() == Qt::NoModifier) {
-        if (btnRip->isEnabled())
+        if (btnRip->isEnabled() && !MainParts::typesText(focusWidget()))
             btnRip->click();
         event->accept();
         return;
@@ -346,10 +348,8 @@ void TfrmMain::keyPressEvent(QKeyEvent *event)
 void TfrmMain::FillDriveList()
 {
     m_core->FillDriveList();
-    cmbDevice->clear();
-    cmbDevice->addItems(disc()->drives());
-    if (cmbDevice->count() > 0)
-        cmbDevice->setCurrentIndex(0);
+    if (DiscPanel::showDrives(*this, disc()->drives()))
+        showReadOffset();
 }
 
 void TfrmMain::FillTrackList()
@@ -372,9 +372,11 @@ void TfrmMain::WMDeviceChange(int eventCode)
     if (m_core->holdDeviceNotice(eventCode))
         return;
     if (eventCode == DeviceEvent::Arrival) {
+        FillDriveList(); // the notice may be a drive's, not only a disc's
         guarded([this] { FillTrackList(); });
         m_player->CreatePlayer();
     } else if (eventCode == DeviceEvent::RemoveComplete) {
+        FillDriveList();
         m_core->DiscRemoved();
         m_player->DestroyPlayer();
     }
@@ -536,7 +538,7 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
 
 void TfrmMain::edtDestFolderButtonClick()
 {
-    QString folder;
+    QString folder = edtDestFolder->text();
     if (BrowseForFolder(QStringLiteral("Please select a folder"), folder))
         edtDestFolder->setText(folder);
 }
@@ -582,7 +584,7 @@ void TfrmMain::showReadOffset()
 void TfrmMain::edtFilenameButtonClick()
 {
     if (SaveDialog->exec() == QDialog::Accepted && !SaveDialog->selectedFiles().isEmpty())
-        edtFilename->setText(SaveDialog->selectedFiles().constFirst());
+        choosePlaylist(SaveDialog->selectedFiles().constFirst());
 }
 
 // ---------------------------------------------------------------------------

@@ -49,7 +49,8 @@ public:
     // What lives beneath the window; null once the window is being destroyed.
     SondrelCore *core() const { return m_core; }
 
-    // Shows the folder picker; true and the chosen folder when one was picked.
+    // Shows the folder picker at `folder`; true and the chosen folder when
+    // one was picked.
     bool BrowseForFolder(const QString &caption, QString &folder);
 
     // The system's notice that a device arrived (0x8000) or went (0x8004);

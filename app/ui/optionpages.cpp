@@ -153,6 +153,9 @@ OptionPages::OptionPages(OptionControls &controls,
     widget(0)->setObjectName(QStringLiteral("tsGeneral"));
     addTab(buildAdvancedPage(controls), QStringLiteral("Advanced"));
     widget(1)->setObjectName(QStringLiteral("tsAdvanced"));
+    connect(controls.edtDestFolder, &QLineEdit::textChanged, this, [&controls] {
+        controls.followOutputFolder();
+    });
 }
 
 void OptionControls::readChoices(RipChoices &c) const
@@ -195,6 +198,54 @@ void OptionControls::showStored(const StoredOptions &stored)
         if (on)
             box->setChecked(*on);
     }
+    // Each selection runs the window's handler, which sends the quality on.
+    const auto inList = [](const QComboBox *list, const std::optional<int> &index) {
+        return index && *index >= 0 && *index < list->count();
+    };
+    const bool formatShown = !stored.outputFormat || inList(cmbOutformat, stored.outputFormat);
+    if (stored.outputFormat && formatShown)
+        cmbOutformat->setCurrentIndex(*stored.outputFormat);
+    // An entry kept for a format that is not shown is no entry of this list.
+    if (formatShown && inList(edtQuality, stored.qualityEntry))
+        edtQuality->setCurrentIndex(*stored.qualityEntry);
+    if (stored.filenameTemplate) {
+        const int templ = cmbRename->findText(*stored.filenameTemplate, Qt::MatchExactly);
+        if (templ >= 0)
+            cmbRename->setCurrentIndex(templ);
+    }
+}
+
+void OptionControls::storeOutputChoices(SettingsStore &settings, QObject *context)
+{
+    QObject::connect(cmbOutformat,
+                     &QComboBox::currentIndexChanged,
+                     context,
+                     [this, &settings](int format) {
+                         settings.StoreOutputFormat(format);
+                         // The new format's list came up on its default
+                         // entry without a signal of its own.
+                         settings.StoreQualityEntry(edtQuality->currentIndex());
+                     });
+    QObject::connect(edtQuality, &QComboBox::currentIndexChanged, context, [&settings](int entry) {
+        if (entry >= 0)
+            settings.StoreQualityEntry(entry);
+    });
+    QObject::connect(cmbRename,
+                     &QComboBox::currentTextChanged,
+                     context,
+                     [&settings](const QString &templ) { settings.StoreFilenameTemplate(templ); });
+}
+
+void OptionControls::choosePlaylist(const QString &file)
+{
+    edtFilename->setText(file);
+    playlistChosen = true;
+}
+
+void OptionControls::followOutputFolder()
+{
+    if (!playlistChosen && !edtFilename->text().isEmpty())
+        edtFilename->setText(RipSession::defaultPlaylistFile(edtDestFolder->text()));
 }
 
 void OptionControls::setPlaylistFieldEnabled(bool enabled)

@@ -4,6 +4,8 @@
 
 struct RipChoices;
 struct StoredOptions;
+class QObject;
+class SettingsStore;
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -42,12 +44,24 @@ struct OptionControls
     QCheckBox *chkRipLog = nullptr;
     QCheckBox *chkCueSheet = nullptr;
     QSpinBox *edtReadOffset = nullptr; // samples, for the drive chosen in cmbDevice
+    // The user named the playlist file himself: it no longer follows the
+    // output folder.
+    bool playlistChosen = false;
 
     // The output, tag, end-of-job and verified-rip choices as shown now.
     void readChoices(RipChoices &choices) const;
     // The options as stored, each one that was read; the playlist field
-    // follows "Make play list file when finished".
+    // follows "Make play list file when finished". A stored format, quality
+    // entry or template that its list does not hold leaves the list as it is.
     void showStored(const StoredOptions &stored);
+    // From now on each change of the format, the quality entry or the
+    // template is stored, as long as `context` (the owner of `settings`) lives.
+    void storeOutputChoices(SettingsStore &settings, QObject *context);
+    // A playlist file the user picked, which then stays as it is.
+    void choosePlaylist(const QString &file);
+    // The default playlist of the new output folder, unless the user chose
+    // one; an empty field (no playlist asked for yet) stays empty.
+    void followOutputFolder();
     void setPlaylistFieldEnabled(bool enabled);
     // A quality view into the quality list, the "..." action and the hint;
     // its message shows in an information box owned by `owner`.

@@ -33,6 +33,10 @@ public:
     // Position in the genre list, "00 - Blues" being 0; -1 for none.
     int32_t TagGenre() const { return m_genre; }
     void SetTagGenre(int32_t value) { m_genre = value; }
+    // A genre by its name, for one the list does not hold; written only when
+    // TagGenre names none.
+    QString TagGenreText() const { return m_genreText; }
+    void SetTagGenreText(const QString &value) { m_genreText = value; }
 
 private:
     QString m_title;
@@ -42,6 +46,7 @@ private:
     QString m_encodedBy;
     QString m_comment;
     QString m_copyright;
+    QString m_genreText;
     int32_t m_year = 0;
     int32_t m_genre = -1;
     int16_t m_track = 0;

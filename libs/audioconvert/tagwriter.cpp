@@ -162,7 +162,8 @@ TagLib::PropertyMap propertiesOf(const IAudioConvertInformation &tags)
         put("DATE", QString::number(tags.TagYear()));
     if (tags.TagTrack() > 0)
         put("TRACKNUMBER", QString::number(tags.TagTrack()));
-    put("GENRE", genreName(tags.TagGenre()));
+    const QString listed = genreName(tags.TagGenre());
+    put("GENRE", listed.isEmpty() ? tags.TagGenreText() : listed);
     put("COMMENT", tags.TagComment());
     put("COPYRIGHT", tags.TagCopyright());
     put("ENCODEDBY", tags.TagEncodedBy());

@@ -62,6 +62,9 @@ private Q_SLOTS:
     void unopenableSettings();
     void folderPicker();
     void playlistOption();
+    void outputChoicesAtShow_data();
+    void outputChoicesAtShow();
+    void outputChoicesStoredAtChange();
     void optionBoxesStoreBothWays_data();
     void optionBoxesStoreBothWays();
     void readOffsetFollowsTheDrive();
@@ -71,7 +74,10 @@ private Q_SLOTS:
     void drivesAndTracks();
     void selectionActions();
     void blankKeyIgnored();
+    void enterEndsTypingOnly_data();
+    void enterEndsTypingOnly();
     void discRemovalAndArrival();
+    void drivesComeAndGo();
     void columnsStayInSight();
     void actionsNeedRows_data();
     void actionsNeedRows();
@@ -88,6 +94,8 @@ private:
     static QAbstractItemModel *cells(TfrmMain *w) { return grid(w)->model(); }
     static QStringList column(TfrmMain *w, int c);
     static QList<bool> ticks(TfrmMain *w);
+    // The drives every test starts with: the example disc, then the short one.
+    static QList<QPair<QString, DiscGen::DiscSpec>> standardDiscs();
     // The drives of the three-track example disc and the two-track short one.
     static constexpr int ExampleDisc = -2;
     static constexpr int ShortDisc = -1;
@@ -99,10 +107,13 @@ void tst_MainWindow::initTestCase()
 {
     // The disc images stand in for CD drives, after any real one.
     QVERIFY(m_home.isValid());
-    installDiscs(m_home.filePath("discs"),
-                 {{"example",
-                   audioDisc({(3 * 60 + 20) * 75, (4 * 60 + 5) * 75 + 40, 2 * 60 * 75 + 37})},
-                  {"short", audioDisc({150, 75})}});
+    installDiscs(m_home.filePath("discs"), standardDiscs());
+}
+
+QList<QPair<QString, DiscGen::DiscSpec>> tst_MainWindow::standardDiscs()
+{
+    return {{"example", audioDisc({(3 * 60 + 20) * 75, (4 * 60 + 5) * 75 + 40, 2 * 60 * 75 + 37})},
+            {"short", audioDisc({150, 75})}};
 }
 
 QStringList tst_MainWindow::column(TfrmMain *w, int c)
@@ -464,6 +475,15 @@ void tst_MainWindow::unopenableSettings()
 void tst_MainWindow::folderPicker()
 {
     QTemporaryDir dir;
+    // This run's music folder, where the picker opens when the shown folder is gone.
+    const QString music = m_home.filePath("Music");
+    QVERIFY(QDir().mkpath(music));
+    QFile userDirs(m_home.filePath("config/user-dirs.dirs"));
+    QVERIFY(userDirs.open(QIODevice::WriteOnly));
+    userDirs.write("XDG_MUSIC_DIR=\"" + QFile::encodeName(music) + "\"\n");
+    userDirs.close();
+    const auto forget = qScopeGuard([&userDirs] { userDirs.remove(); });
+    QCOMPARE(SettingsStore::defaultDestFolder(), music);
     Window win = makeWindow({{"Folder", "/srv/music"}});
     QVERIFY(win.show(0));
     auto field = child<QLineEdit>(win.w.get(), "edtDestFolder");
@@ -474,12 +494,16 @@ void tst_MainWindow::folderPicker()
 
     // Cancel changes nothing.
     QString title;
-    onNextModal([&title](QWidget *modal) {
+    QString openedAt;
+    const auto cancel = [&title, &openedAt](QWidget *modal) {
         title = modal->windowTitle();
+        openedAt = qobject_cast<QFileDialog *>(modal)->directory().absolutePath();
         qobject_cast<QDialog *>(modal)->reject();
-    });
+    };
+    onNextModal(cancel);
     button->click();
     QCOMPARE(title, "Please select a folder");
+    QCOMPARE(openedAt, music);
     QCOMPARE(field->text(), "/srv/music");
     QCOMPARE(win.settings->writes, 0);
 
@@ -498,6 +522,10 @@ void tst_MainWindow::folderPicker()
     QCOMPARE(field->text(), dir.path());
     QCOMPARE(win.settings->writes, 1);
     QCOMPARE(win.settings->values.value("Folder").toString(), dir.path());
+    // The next opening starts at the folder shown now.
+    onNextModal(cancel);
+    button->click();
+    QCOMPARE(openedAt, dir.path());
 }
 
 void tst_MainWindow::playlistOption()
@@ -512,6 +540,88 @@ void tst_MainWindow::playlistOption()
     box->click();
     QVERIFY(!field->isEnabled());
     QCOMPARE(field->text(), "/srv/music/Default.m3u");
+
+    // Until the user names a file, the playlist follows the output folder.
+    auto folder = child<QLineEdit>(win.w.get(), "edtDestFolder");
+    folder->setText("/srv/other");
+    QCOMPARE(field->text(), "/srv/other/Default.m3u");
+    box->click();
+    QTemporaryDir dir;
+    const QString named = dir.filePath("mine.m3u");
+    onNextModal([&named](QWidget *modal) {
+        // Typed into the dialog's name field, as a user names the file.
+        modal->findChild<QLineEdit *>("fileNameEdit")->setText(named);
+        static_cast<QDialog *>(qobject_cast<QFileDialog *>(modal))->accept();
+    });
+    child<QToolButton>(win.w.get(), "edtFilenameButton")->click();
+    QCOMPARE(field->text(), named);
+    folder->setText("/srv/third");
+    QCOMPARE(field->text(), named);
+}
+
+void tst_MainWindow::outputChoicesAtShow_data()
+{
+    QTest::addColumn<QVariantMap>("stored");
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("entry");
+    QTest::addColumn<QString>("templ");
+    // MP3 opens on its first entry, Ogg Vorbis on its fourth.
+    const QString first = "track <number>";
+    QTest::newRow("first start") << QVariantMap() << 0 << 0 << first;
+    QTest::newRow("as stored") << QVariantMap{{"OutputFormat", 2},
+                                              {"QualityEntry", 5},
+                                              {"FilenameTemplate", "<artist> - <title>"}}
+                               << 2 << 5 << "<artist> - <title>";
+    QTest::newRow("entry of the first format")
+        << QVariantMap{{"QualityEntry", 4}} << 0 << 4 << first;
+    // Values no list holds leave the defaults.
+    QTest::newRow("format out of range, its entry unused")
+        << QVariantMap{{"OutputFormat", 99}, {"QualityEntry", 4}} << 0 << 0 << first;
+    QTest::newRow("negative format") << QVariantMap{{"OutputFormat", -1}} << 0 << 0 << first;
+    QTest::newRow("entry out of range")
+        << QVariantMap{{"OutputFormat", 2}, {"QualityEntry", 999}} << 2 << 3 << first;
+    QTest::newRow("not numbers") << QVariantMap{{"OutputFormat", "ogg"}, {"QualityEntry", "best"}}
+                                 << 0 << 0 << first;
+    QTest::newRow("unknown template")
+        << QVariantMap{{"FilenameTemplate", "<disc>"}} << 0 << 0 << first;
+}
+
+void tst_MainWindow::outputChoicesAtShow()
+{
+    QFETCH(QVariantMap, stored);
+    QFETCH(int, format);
+    QFETCH(int, entry);
+    QFETCH(QString, templ);
+    Window win = makeWindow(stored);
+    QVERIFY(win.show(0));
+    QCOMPARE(win.child<QComboBox>("cmbOutformat")->currentIndex(), format);
+    QCOMPARE(win.child<QComboBox>("edtQuality")->currentIndex(), entry);
+    QCOMPARE(win.child<QComboBox>("cmbRename")->currentText(), templ);
+    QCOMPARE(win.settings->writes, 0);
+}
+
+void tst_MainWindow::outputChoicesStoredAtChange()
+{
+    Window win = makeWindow();
+    QVERIFY(win.show(0));
+    // A new format comes with its default entry, which is stored with it.
+    choose(win.w.get(), 2);
+    QCOMPARE(win.settings->values.value("OutputFormat"), QVariant(2));
+    QCOMPARE(win.settings->values.value("QualityEntry"), QVariant(3));
+    QCOMPARE(win.settings->writes, 2);
+    choose(win.w.get(), 2, 5);
+    QCOMPARE(win.settings->values.value("QualityEntry"), QVariant(5));
+    win.child<QComboBox>("cmbRename")->setCurrentIndex(11);
+    QCOMPARE(win.settings->values.value("FilenameTemplate"), QVariant("<title>"));
+    QCOMPARE(win.settings->writes, 4);
+
+    // The next start sends the stored quality on, as the choice did.
+    Window next = makeWindow(win.settings->values);
+    QVERIFY(next.show(0));
+    QCOMPARE(next.child<QComboBox>("edtQuality")->currentText(),
+             win.child<QComboBox>("edtQuality")->currentText());
+    QCOMPARE(tips(next.w.get()), tips(win.w.get()));
+    QCOMPARE(next.child<QComboBox>("cmbRename")->currentText(), "<title>");
 }
 
 void tst_MainWindow::optionBoxesStoreBothWays_data()
@@ -732,6 +842,44 @@ void tst_MainWindow::blankKeyIgnored()
     QVERIFY(list->viewport()->findChildren<QLineEdit *>().isEmpty()); // no editor opened
 }
 
+void tst_MainWindow::enterEndsTypingOnly_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<bool>("rips");
+    QTest::newRow("artist box") << "edtArtist" << false;
+    QTest::newRow("genre box") << "edtGenre" << false;
+    QTest::newRow("grid") << "CDList" << false;
+    QTest::newRow("title cell being edited") << "editor" << false;
+    QTest::newRow("speed list, no typing") << "cmbSpeed" << true;
+}
+
+void tst_MainWindow::enterEndsTypingOnly()
+{
+    QFETCH(QString, field);
+    QFETCH(bool, rips);
+    QTemporaryDir out;
+    Window win = makeWindow();
+    TfrmMain *w = win.w.get();
+    QVERIFY(win.show(ShortDisc));
+    win.prepareRip(out.path(), 3);
+    const QModelIndex title = cells(w)->index(0, 4);
+    QWidget *target = field == "editor" ? grid(w) : win.child<QWidget>(field);
+    grid(w)->setCurrentIndex(title);
+    if (field == "editor") {
+        grid(w)->edit(title);
+        target = grid(w)->viewport()->findChild<QLineEdit *>();
+        QVERIFY(target);
+        QTest::keyClicks(target, "Intro");
+    }
+    target->setFocus();
+    QTest::keyClick(target->focusProxy() ? target->focusProxy() : target, Qt::Key_Return);
+    QCOMPARE(w->progressWindow() != nullptr, rips);
+    if (rips)
+        QVERIFY(win.waitEnded());
+    if (field == "editor")
+        QTRY_COMPARE(title.data().toString(), "Intro");
+}
+
 void tst_MainWindow::discRemovalAndArrival()
 {
     Window win = makeWindow();
@@ -761,6 +909,44 @@ void tst_MainWindow::discRemovalAndArrival()
     w->WMDeviceChange(0x8000);
     QCOMPARE(cells(w)->rowCount(), 3);
     QCOMPARE(ticks(w), QList<bool>({true, true, true}));
+}
+
+void tst_MainWindow::drivesComeAndGo()
+{
+    const QString discs = m_home.filePath("discs");
+    const auto restore = qScopeGuard([&discs] { installDiscs(discs, standardDiscs()); });
+    const QPair<QString, DiscGen::DiscSpec> extra{"extra", audioDisc({75})};
+    Window win = makeWindow();
+    TfrmMain *w = win.w.get();
+    QVERIFY(win.show(ShortDisc));
+    auto devices = child<QComboBox>(w, "cmbDevice");
+    const int images = devices->count() - 2;
+    const QString shortDrive = devices->currentText();
+
+    // A drive plugged in is listed; the chosen one stays chosen.
+    installDiscs(discs, standardDiscs() << extra);
+    w->WMDeviceChange(0x8000);
+    QCOMPARE(devices->count(), images + 3);
+    const QString extraDrive = devices->itemText(images + 2);
+    QVERIFY(extraDrive.endsWith("extra.cue"));
+    QCOMPARE(devices->currentText(), shortDrive);
+    QCOMPARE(cells(w)->rowCount(), 2);
+
+    // One before it unplugged: the chosen one moves up and stays chosen.
+    installDiscs(discs, {standardDiscs().at(1), extra});
+    w->WMDeviceChange(0x8004);
+    QCOMPARE(devices->count(), images + 2);
+    QCOMPARE(devices->currentIndex(), images);
+    QCOMPARE(devices->currentText(), shortDrive);
+
+    // The chosen one unplugged: the first drive is chosen, with its own offset.
+    installDiscs(discs, {extra});
+    const QString firstDrive = images > 0 ? devices->itemText(0) : extraDrive;
+    win.settings->values.insert("ReadOffsets/" + QUrl::toPercentEncoding(firstDrive), 48);
+    w->WMDeviceChange(0x8004);
+    QCOMPARE(devices->count(), images + 1);
+    QCOMPARE(devices->currentText(), firstDrive);
+    QCOMPARE(child<QSpinBox>(w, "edtReadOffset")->value(), 48);
 }
 
 void tst_MainWindow::columnsStayInSight()
@@ -914,7 +1100,10 @@ void tst_MainWindow::namesTakeTheDiscFields()
     QCOMPARE(w->BuildOutputFileName(templ, "A", "07", "T"),
              "/srv/music/Trance 2001/Live A 07 T.mp3");
     genre->setEditText("Acid - Jazz"); // typed by hand
-    QCOMPARE(w->BuildOutputFileName(templ, "A", "07", "T"), "/srv/music/ 2001/Live A 07 T.mp3");
+    QCOMPARE(w->BuildOutputFileName(templ, "A", "07", "T"),
+             "/srv/music/Acid - Jazz 2001/Live A 07 T.mp3");
+    genre->setEditText("17 - Rock"); // typed as a list item spells it
+    QCOMPARE(w->BuildOutputFileName(templ, "A", "07", "T"), "/srv/music/Rock 2001/Live A 07 T.mp3");
 }
 
 namespace {

@@ -22,6 +22,8 @@ private Q_SLOTS:
     void iniFileRoundTrip();
     void iniFileBadValue();
     void verifiedRipFlags();
+    void outputChoices_data();
+    void outputChoices();
     void readOffsetsPerDrive_data();
     void readOffsetsPerDrive();
     void accurateRipServer();
@@ -119,6 +121,53 @@ void tst_Settings::flags()
     if (expected != -1)
         QCOMPARE(*makeList, expected == 1);
     QCOMPARE(mem->writes, 0);
+}
+
+void tst_Settings::outputChoices_data()
+{
+    QTest::addColumn<QVariantMap>("stored");
+    QTest::addColumn<int>("format"); // -1: left empty
+    QTest::addColumn<int>("entry");  // -1: left empty
+    QTest::addColumn<QVariant>("templ");
+    QTest::newRow("none stored") << QVariantMap() << -1 << -1 << QVariant();
+    QTest::newRow("as stored") << QVariantMap{{"OutputFormat", 2},
+                                              {"QualityEntry", " 5 "},
+                                              {"FilenameTemplate", "<title>"}}
+                               << 2 << 5 << QVariant("<title>");
+    // Wrong types cost only their own value, and a bad flag before them none.
+    QTest::newRow("wrong types") << QVariantMap{{"OutputFormat", "ogg"},
+                                                {"QualityEntry", QStringList{"1", "2"}},
+                                                {"FilenameTemplate", 7}}
+                                 << -1 << -1 << QVariant();
+    QTest::newRow("read after a bad flag")
+        << QVariantMap{{"MakeList", "x"}, {"QualityEntry", 4}} << -1 << 4 << QVariant();
+}
+
+void tst_Settings::outputChoices()
+{
+    QFETCH(QVariantMap, stored);
+    QFETCH(int, format);
+    QFETCH(int, entry);
+    QFETCH(QVariant, templ);
+    auto [store, mem] = memoryStore();
+    mem->values = stored;
+    const StoredOptions options = store.ReadOptions();
+    QCOMPARE(options.outputFormat.value_or(-1), format);
+    QCOMPARE(options.qualityEntry.value_or(-1), entry);
+    QCOMPARE(options.filenameTemplate.has_value(), templ.isValid());
+    if (templ.isValid())
+        QCOMPARE(*options.filenameTemplate, templ.toString());
+    QCOMPARE(mem->writes, 0);
+
+    // One opening and one value per write.
+    store.StoreOutputFormat(6);
+    store.StoreQualityEntry(0);
+    store.StoreFilenameTemplate("<album>");
+    QCOMPARE(mem->writes, 3);
+    const StoredOptions again = store.ReadOptions();
+    QCOMPARE(again.outputFormat, std::optional<int>(6));
+    QCOMPARE(again.qualityEntry, std::optional<int>(0));
+    QCOMPARE(again.filenameTemplate, std::optional<QString>("<album>"));
 }
 
 void tst_Settings::badFolderValue()

@@ -115,7 +115,8 @@ void tst_OutputNaming::expansion_data()
     genre("genre list item", "31 - Trance", true, "Trance/T.mp3");
     genre("genre after the first dash", "07 - Hip-Hop", true, "Hip-Hop/T.mp3");
     genre("genre trailing blank trimmed", "99 - Acoustic ", true, "Acoustic/T.mp3");
-    genre("genre typed by hand is empty", "31 - Trance", false, "_/T.mp3");
+    genre("genre typed by hand as typed", " Dungeon Synth ", false, "Dungeon Synth/T.mp3");
+    genre("genre typed empty", "", false, "_/T.mp3");
     genre("genre item without dash", "Trance", true, "_/T.mp3");
 
     // Values meant to escape the folder or to break the name.
