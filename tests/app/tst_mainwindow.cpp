@@ -216,7 +216,7 @@ void tst_MainWindow::windowAndLists()
     QCOMPARE(genre->itemText(99), "99 - Acoustic ");
     QCOMPARE(genre->currentText(), QString());
     auto formats = child<QComboBox>(w, "cmbOutformat");
-    QCOMPARE(formats->count(), 7);
+    QCOMPARE(formats->count(), 8);
     QCOMPARE(formats->currentIndex(), 0);
     QCOMPARE(formats->itemText(4), "WAV (ADPCM) ");
     auto rename = child<QComboBox>(w, "cmbRename");
@@ -1008,7 +1008,7 @@ void tst_MainWindow::outputFormats_data()
         << "Audio for CD-quality transparency (128 Kbps stereo)";
     QTest::newRow("Ogg (Ogg Vorbis 1.1)")
         << 2 << 22 << "VBR Quality-3 (192 kbit/s)" << true
-        << "Ogg Vorbis, 44100 Hz, Stereo, nominal 128 kbit/s, min 192 kbit/s, max 192 kbit/s";
+        << "Ogg Vorbis, 44100 Hz, Stereo, nominal 192 kbit/s, min 192 kbit/s, max 192 kbit/s";
     QTest::newRow("Wav(Standard)") << 3 << 36 << "16-bit Stereo 44,100Hz (CD Quality)" << false
                                    << "PCM WAV, 16 bits, 44100 Hz, Stereo";
     // The ADPCM list starts at 48,000 Hz.
@@ -1018,6 +1018,8 @@ void tst_MainWindow::outputFormats_data()
         << 5 << 9 << "Compression Level 0" << false << QString();
     QTest::newRow("APE(Monkey's Audio)")
         << 6 << 4 << "Normal Compression Level" << false << QString();
+    QTest::newRow("Opus (Ogg Opus)")
+        << 7 << 6 << "VBR 128 kbit/s" << false << "Opus, 48,000 Hz, Stereo, VBR 128 kbit/s";
 }
 
 void tst_MainWindow::outputFormats()
@@ -1104,7 +1106,7 @@ void tst_MainWindow::oggQuality10AndTheDialogsOk()
     Window win = makeWindow();
     TfrmMain *w = win.w.get();
     choose(w, 2, 10); // "VBR Quality-10 (32-48 kbit/s)"
-    const QString sent56 = "Ogg Vorbis, 44100 Hz, Stereo, nominal 128 kbit/s, min 56 kbit/s, "
+    const QString sent56 = "Ogg Vorbis, 44100 Hz, Stereo, nominal 56 kbit/s, min 56 kbit/s, "
                            "max 56 kbit/s";
     QCOMPARE(tips(w), sent56);
     QString minimum;
@@ -1116,7 +1118,7 @@ void tst_MainWindow::oggQuality10AndTheDialogsOk()
     // The lists showed 48, and OK sends what they show.
     QCOMPARE(minimum, "48 kbit");
     QCOMPARE(tips(w),
-             "Ogg Vorbis, 44100 Hz, Stereo, nominal 128 kbit/s, min 48 kbit/s, max 48 kbit/s");
+             "Ogg Vorbis, 44100 Hz, Stereo, nominal 48 kbit/s, min 48 kbit/s, max 48 kbit/s");
     QCOMPARE(w->core()->AudioConvert()->OggVorbisFormatDescription(), tips(w));
 }
 
