@@ -1,5 +1,6 @@
 #include "convert/audioconvertclient.h"
 
+#include "convert/outputformats.h"
 #include "pipeline/pcmexception.h"
 
 #include <stdexcept>
@@ -107,6 +108,11 @@ void TAudioConvert::SetWmaProfile(int32_t Profile)
     invoke([&](IAudioConvert &c) { c.SetWmaProfile(Profile); });
 }
 
+void TAudioConvert::SetOpusFormat(int32_t Channels, int32_t Bitrate)
+{
+    invoke([&](IAudioConvert &c) { c.SetOpusFormat(Channels, Bitrate); });
+}
+
 void TAudioConvert::ConvertWaveToAdpcm(const QString &InputFile, const QString &OutputFile)
 {
     invoke([&](IAudioConvert &c) { c.ConvertWaveToAdpcm(InputFile, OutputFile); });
@@ -130,6 +136,11 @@ void TAudioConvert::ConvertWaveToOggVorbis(const QString &InputFile, const QStri
 void TAudioConvert::ConvertWaveToWma(const QString &InputFile, const QString &OutputFile)
 {
     invoke([&](IAudioConvert &c) { c.ConvertWaveToWma(InputFile, OutputFile); });
+}
+
+void TAudioConvert::ConvertWaveToOpus(const QString &InputFile, const QString &OutputFile)
+{
+    invoke([&](IAudioConvert &c) { c.ConvertWaveToOpus(InputFile, OutputFile); });
 }
 
 void TAudioConvert::Abort()
@@ -172,6 +183,11 @@ QString TAudioConvert::OggVorbisFormatDescription()
     return invoke([](IAudioConvert &c) { return c.OggVorbisFormatDescription(); });
 }
 
+QString TAudioConvert::OpusFormatDescription()
+{
+    return invoke([](IAudioConvert &c) { return c.OpusFormatDescription(); });
+}
+
 std::shared_ptr<IAudioConvertLameMp3Encoder> TAudioConvert::LameMp3Encoder()
 {
     return invoke([](IAudioConvert &c) { return c.LameMp3Encoder(); });
@@ -208,4 +224,24 @@ void CopyEncoderFormat(TAudioConvert &audioConvert, const IAudioConvertLameMp3En
     const int32_t bitrate = encoder.Mp3Bitrate();
     const int32_t sampleRate = encoder.Mp3SampleRate();
     audioConvert.SetMp3Format(sampleRate, bitrate, channels);
+}
+
+TConvertOperation ConvertOperationOf(int format)
+{
+    switch (format) {
+    case OutputFormats::Mp3:
+        return &TAudioConvert::ConvertWaveToMp3;
+    case OutputFormats::Wma:
+        return &TAudioConvert::ConvertWaveToWma;
+    case OutputFormats::OggVorbis:
+        return &TAudioConvert::ConvertWaveToOggVorbis;
+    case OutputFormats::Wave:
+        return &TAudioConvert::ConvertWaveToWave;
+    case OutputFormats::Adpcm:
+        return &TAudioConvert::ConvertWaveToAdpcm;
+    case OutputFormats::Opus:
+        return &TAudioConvert::ConvertWaveToOpus;
+    default:
+        return nullptr;
+    }
 }

@@ -46,6 +46,7 @@ public:
                             int32_t MaxBitrate,
                             int16_t Quality);
     void SetWmaProfile(int32_t Profile);
+    void SetOpusFormat(int32_t Channels, int32_t Bitrate);
 
     // Each returns once the conversion has started; it ends with
     // OnConvertBlock(100) or OnError.
@@ -54,6 +55,7 @@ public:
     void ConvertWaveToWave(const QString &InputFile, const QString &OutputFile);
     void ConvertWaveToOggVorbis(const QString &InputFile, const QString &OutputFile);
     void ConvertWaveToWma(const QString &InputFile, const QString &OutputFile);
+    void ConvertWaveToOpus(const QString &InputFile, const QString &OutputFile);
     void Abort();
 
     bool IsOggVorbisFormatSupported(int32_t SampleRate,
@@ -65,6 +67,7 @@ public:
     QString Mp3FormatDescription();
     QString AdpcmFormatDescription();
     QString OggVorbisFormatDescription();
+    QString OpusFormatDescription();
 
     std::shared_ptr<IAudioConvertLameMp3Encoder> LameMp3Encoder();
     std::shared_ptr<IAudioConvertInformation> Information();
@@ -82,6 +85,11 @@ private:
     std::shared_ptr<AudioConvertLib::IAudioConvert> m_converter; // empty until connected
     uint32_t m_cookie = 0;
 };
+
+// The operation that converts the temporary WAV into a format's file; null
+// for the formats the pipeline's writers produce and for no format.
+using TConvertOperation = void (TAudioConvert::*)(const QString &, const QString &);
+TConvertOperation ConvertOperationOf(int format);
 
 // The component's start-up configuration, run while the main window is
 // created, after it has created `audioConvert` and set its two events: the

@@ -22,6 +22,10 @@ QString ConvertErrorText(int32_t code)
         return QStringLiteral("The encoder failed while encoding.");
     case acErrTagsFailed:
         return QStringLiteral("The tags could not be written into the output file.");
+    case acErrEncoderMissing:
+        return QStringLiteral("The encoder's library %1 could not be loaded; this format cannot "
+                              "be written.")
+            .arg(QLatin1String(OpusEncoderLibrary));
     default:
         return QStringLiteral("The conversion failed (error code %1).").arg(code);
     }

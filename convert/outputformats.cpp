@@ -14,6 +14,7 @@ constexpr Format Table[] = {
     {Adpcm, "WAV (ADPCM) ", ".wav", Route::Converter, Writer::None},
     {Flac, "FLAC(Free Lossless Audio Codec)", ".flac", Route::Writer, Writer::Flac},
     {Ape, "APE(Monkey's Audio)", ".ape", Route::Writer, Writer::Ape},
+    {Opus, "Opus (Ogg Opus)", ".opus", Route::Converter, Writer::None},
 };
 static_assert(std::size(Table) == Count, "one row per format index");
 

@@ -16,8 +16,9 @@ enum Index : int {
     Adpcm = 4,
     Flac = 5,
     Ape = 6,
+    Opus = 7, // after the others, so that every stored index keeps its meaning
 };
-constexpr int Count = 7;
+constexpr int Count = 8;
 
 // How a rip produces the file: read into a temporary WAV and then converted
 // by the conversion component, or written straight from the disc by one of

@@ -232,6 +232,15 @@ constexpr const char *FlacList[] = {
     "Compression Level 8",
 };
 
+constexpr OpusEntry OpusList[] = {
+    {"VBR 64 kbit/s", 64},
+    {"VBR 96 kbit/s", 96},
+    {"VBR 128 kbit/s", 128},
+    {"VBR 160 kbit/s", 160},
+    {"VBR 192 kbit/s", 192},
+    {"VBR 256 kbit/s", 256},
+};
+
 static_assert(std::size(Mp3List) == Mp3Count);
 static_assert(std::size(WmaList) == WmaCount);
 static_assert(std::size(OggList) == OggCount);
@@ -239,6 +248,7 @@ static_assert(std::size(WaveList) == WaveCount);
 static_assert(std::size(AdpcmList) == AdpcmCount);
 static_assert(std::size(FlacList) == FlacCount);
 static_assert(std::size(ApeList) == ApeCount);
+static_assert(std::size(OpusList) == OpusCount);
 
 template<typename Entry, std::size_t N>
 QStringList textsOf(const Entry (&list)[N])
@@ -282,6 +292,11 @@ const ApeEntry &ape(int n)
     return ApeList[n];
 }
 
+const OpusEntry &opus(int n)
+{
+    return OpusList[n];
+}
+
 QStringList texts(int format)
 {
     switch (format) {
@@ -303,6 +318,8 @@ QStringList texts(int format)
     }
     case Ape:
         return textsOf(ApeList);
+    case Opus:
+        return textsOf(OpusList);
     default:
         return {};
     }
@@ -312,8 +329,8 @@ int defaultEntry(int format)
 {
     // "Near CD-Quality", "WMA 44,100 Hz; 16 Bit; Stereo; 128 kbps" (profile 24),
     // "VBR Quality-3 (192 kbit/s)", CD quality, the ADPCM list's first entry
-    // (48,000 Hz), level 0 and "Normal Compression Level".
-    static constexpr int Defaults[FormatCount] = {0, 23, 3, 0, 0, 0, 1};
+    // (48,000 Hz), level 0, "Normal Compression Level" and "VBR 128 kbit/s".
+    static constexpr int Defaults[FormatCount] = {0, 23, 3, 0, 0, 0, 1, 2};
     return format >= 0 && format < FormatCount ? Defaults[format] : -1;
 }
 

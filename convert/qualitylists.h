@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-// The quality lists of the seven output formats: fixed tables whose texts,
+// The quality lists of the output formats: fixed tables whose texts,
 // order and values users see and choose from. An entry's position in its list
 // is what the window's quality list selects.
 namespace QualityLists {
@@ -19,6 +19,7 @@ using OutputFormats::Ape;
 using OutputFormats::Flac;
 using OutputFormats::Mp3;
 using OutputFormats::OggVorbis;
+using OutputFormats::Opus;
 using OutputFormats::Wave;
 using OutputFormats::Wma;
 constexpr int FormatCount = OutputFormats::Count;
@@ -68,6 +69,13 @@ struct AdpcmEntry
     int32_t channels;
 };
 
+// An Opus entry: unconstrained VBR around a bitrate, stereo.
+struct OpusEntry
+{
+    const char *text;
+    int32_t bitrate; // kbit/s
+};
+
 struct ApeEntry
 {
     const char *text;
@@ -79,8 +87,9 @@ constexpr int WmaCount = 51;
 constexpr int OggCount = 22;
 constexpr int WaveCount = 36;
 constexpr int AdpcmCount = 18;
-constexpr int FlacCount = 9; // entry n is the FLAC writer's MaxLPCOrder n
+constexpr int FlacCount = 9; // entry n is the FLAC writer's CompressionLevel n
 constexpr int ApeCount = 4;
+constexpr int OpusCount = 6;
 
 // The entries of each list; n must lie within the list.
 const Mp3Entry &mp3(int n);
@@ -89,6 +98,7 @@ const OggEntry &ogg(int n);
 const WaveEntry &wave(int n);
 const AdpcmEntry &adpcm(int n);
 const ApeEntry &ape(int n);
+const OpusEntry &opus(int n);
 
 // The texts of a format's quality list in list order; empty for an unknown format.
 QStringList texts(int format);

@@ -89,12 +89,19 @@ OutputQuality::QualityView OutputQuality::apply(int format, int entry)
         view.tips = m_convert.AdpcmFormatDescription();
         break;
     case OutputFormats::Flac:
+        // libFLAC's own preset of that number, as `flac -<n>` encodes.
         if (m_flac && entry >= 0 && entry < FlacCount)
-            m_flac->SetMaxLPCOrder(uint16_t(entry));
+            m_flac->SetCompressionLevel(entry);
         break;
     case OutputFormats::Ape:
         if (m_mac && entry >= 0 && entry < ApeCount)
             m_mac->SetCompressionLevel(ape(entry).compressionLevel);
+        break;
+    case OutputFormats::Opus:
+        if (entry < 0 || entry >= OpusCount)
+            break;
+        m_convert.SetOpusFormat(2, opus(entry).bitrate);
+        view.tips = m_convert.OpusFormatDescription();
         break;
     default:
         break;

@@ -273,20 +273,9 @@ void TRipJob::TimerTimer()
         return;
     guarded([this] {
         writeTags(m_jobQueue.constFirst());
-        // The stage after the WAV of each converted format.
-        const std::pair<int, void (TRipJob::*)()> stages[] = {
-            {fmMp3, &TRipJob::StartConversionMp3},
-            {fmWma, &TRipJob::StartConversionWma},
-            {fmOggVorbis, &TRipJob::StartConversionOggVorbis},
-            {fmWave, &TRipJob::StartConversionWave},
-            {fmAdpcm, &TRipJob::StartConversionAdpcm},
-        };
-        const auto it = std::find_if(std::begin(stages), std::end(stages), [this](const auto &s) {
-            return s.first == m_format;
-        });
         // Nothing after the stage: its nested loop may have ended the job.
-        if (it != std::end(stages))
-            (this->*it->second)();
+        if (const TConvertOperation convert = ConvertOperationOf(m_format))
+            StartConversion(convert);
     });
 }
 
@@ -308,31 +297,6 @@ void TRipJob::writeLosslessTags(const TTrackInfo &track)
     AudioConvertLib::WriteLosslessTags(track.FileName,
                                        flac ? TLosslessFormat::Flac : TLosslessFormat::Ape,
                                        *m_c.Information);
-}
-
-void TRipJob::StartConversionMp3()
-{
-    StartConversion(&TAudioConvert::ConvertWaveToMp3);
-}
-
-void TRipJob::StartConversionWma()
-{
-    StartConversion(&TAudioConvert::ConvertWaveToWma);
-}
-
-void TRipJob::StartConversionOggVorbis()
-{
-    StartConversion(&TAudioConvert::ConvertWaveToOggVorbis);
-}
-
-void TRipJob::StartConversionWave()
-{
-    StartConversion(&TAudioConvert::ConvertWaveToWave);
-}
-
-void TRipJob::StartConversionAdpcm()
-{
-    StartConversion(&TAudioConvert::ConvertWaveToAdpcm);
 }
 
 void TRipJob::StartConversion(void (TAudioConvert::*convert)(const QString &, const QString &))

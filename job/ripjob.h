@@ -34,7 +34,7 @@ class IAudioConvertInformation;
 }
 
 // The rip job: walks the ticked tracks one at a time, in row order. MP3,
-// WMA, Ogg Vorbis and both WAV formats go from the disc into a temporary WAV
+// WMA, Ogg Vorbis, both WAV formats and Opus go from the disc into a temporary WAV
 // file through WaveOut, then through the conversion component into the
 // output file; FLAC and APE go from the disc straight into the output file
 // through FLACOut or MACOut. A completed job can eject the disc and write a
@@ -64,6 +64,7 @@ public:
         fmAdpcm = OutputFormats::Adpcm,
         fmFlac = OutputFormats::Flac,
         fmApe = OutputFormats::Ape,
+        fmOpus = OutputFormats::Opus,
     };
 
     // What the job works with; it owns none of it. A writer missing for
@@ -156,11 +157,6 @@ Q_SIGNALS:
 
 private:
     void StartNextTrack();
-    void StartConversionMp3();
-    void StartConversionWma();
-    void StartConversionOggVorbis();
-    void StartConversionWave();
-    void StartConversionAdpcm();
     void StartConversion(void (TAudioConvert::*convert)(const QString &, const QString &));
     void WaitForConversion();
     void FinishJob();

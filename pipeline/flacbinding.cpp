@@ -21,6 +21,7 @@ struct Api
     X(FLAC__stream_encoder_set_sample_rate) \
     X(FLAC__stream_encoder_set_do_mid_side_stereo) \
     X(FLAC__stream_encoder_set_loose_mid_side_stereo) \
+    X(FLAC__stream_encoder_set_compression_level) \
     X(FLAC__stream_encoder_set_blocksize) \
     X(FLAC__stream_encoder_set_max_lpc_order) \
     X(FLAC__stream_encoder_set_qlp_coeff_precision) \
@@ -185,6 +186,10 @@ SONDREL_FLAC_SETTER(setLooseMidSideStereo,
                     FLAC__stream_encoder_set_loose_mid_side_stereo,
                     SONDREL_FLAC_BOOL)
 SONDREL_FLAC_SETTER(setBlockSize, unsigned, FLAC__stream_encoder_set_blocksize, SONDREL_FLAC_UINT)
+SONDREL_FLAC_SETTER(setCompressionLevel,
+                    unsigned,
+                    FLAC__stream_encoder_set_compression_level,
+                    SONDREL_FLAC_UINT)
 SONDREL_FLAC_SETTER(setMaxLpcOrder,
                     unsigned,
                     FLAC__stream_encoder_set_max_lpc_order,

@@ -59,6 +59,9 @@ public:
     bool setSampleRate(unsigned value);
     bool setDoMidSideStereo(bool value);
     bool setLooseMidSideStereo(bool value);
+    // libFLAC's preset 0 ... 8, the settings of `flac -<n>`; the setters
+    // after it change single ones of them.
+    bool setCompressionLevel(unsigned value);
     bool setBlockSize(unsigned value);
     bool setMaxLpcOrder(unsigned value);
     bool setQlpCoeffPrecision(unsigned value);

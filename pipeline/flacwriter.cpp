@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <exception>
+#include <iterator>
 
 namespace {
 
@@ -43,20 +44,57 @@ TFLACOut::~TFLACOut()
     }
 }
 
+void TFLACOut::SetCompressionLevel(int value)
+{
+    // What libFLAC 1.4's presets set, as its encoder reports them back.
+    struct Preset
+    {
+        bool midSide;
+        bool looseMidSide;
+        uint16_t maxLpcOrder;
+        uint16_t maxPartitionOrder;
+        uint16_t blockSize;
+    };
+    static constexpr Preset Presets[] = {
+        {false, false, 0, 3, 1152},
+        {true, true, 0, 3, 1152},
+        {true, false, 0, 3, 1152},
+        {false, false, 6, 4, 4096},
+        {true, true, 8, 4, 4096},
+        {true, false, 8, 5, 4096},
+        {true, false, 8, 6, 4096},
+        {true, false, 12, 6, 4096},
+        {true, false, 12, 6, 4096},
+    };
+    if (value < 0 || value >= int(std::size(Presets)))
+        return;
+    const Preset &p = Presets[value];
+    m_enableMidSideStereo = p.midSide;
+    m_enableLooseMidSideStereo = p.looseMidSide;
+    m_maxLPCOrder = p.maxLpcOrder;
+    m_minResidualPartitionOrder = 0;
+    m_maxResidualPartitionOrder = p.maxPartitionOrder;
+    m_blockSize = p.blockSize;
+    m_qlpCoeffPrecision = 0;
+    m_qlpCoeffPrecisionSearch = false;
+    m_bestModelSearch = false;
+    m_compressionLevel = value;
+}
+
 void TFLACOut::SetBestModelSearch(bool value)
 {
-    m_bestModelSearch = value;
+    setOwn(m_bestModelSearch, value);
     if (value) {
-        m_enableMidSideStereo = true;
-        m_enableLooseMidSideStereo = false;
+        setOwn(m_enableMidSideStereo, true);
+        setOwn(m_enableLooseMidSideStereo, false);
     }
 }
 
 void TFLACOut::SetEnableLooseMidSideStereo(bool value)
 {
-    m_enableLooseMidSideStereo = value;
+    setOwn(m_enableLooseMidSideStereo, value);
     if (value)
-        m_enableMidSideStereo = true;
+        setOwn(m_enableMidSideStereo, true);
 }
 
 void TFLACOut::PrepareOutput()
@@ -112,19 +150,25 @@ void TFLACOut::configureEncoder(int32_t bits, int32_t channels, int32_t rate)
     ok = ok && e.setChannels(static_cast<unsigned>(channels));
     ok = ok && e.setBitsPerSample(static_cast<unsigned>(bits));
     ok = ok && e.setSampleRate(static_cast<unsigned>(rate));
-    if (channels == 2) {
-        ok = ok && e.setDoMidSideStereo(m_enableMidSideStereo);
-        ok = ok && e.setLooseMidSideStereo(m_enableLooseMidSideStereo);
+    if (m_compressionLevel >= 0) {
+        // The preset's apodization has no property: only libFLAC's own
+        // preset call encodes as `flac -<n>` does.
+        ok = ok && e.setCompressionLevel(static_cast<unsigned>(m_compressionLevel));
+    } else {
+        if (channels == 2) {
+            ok = ok && e.setDoMidSideStereo(m_enableMidSideStereo);
+            ok = ok && e.setLooseMidSideStereo(m_enableLooseMidSideStereo);
+        }
+        ok = ok && e.setBlockSize(m_blockSize);
+        ok = ok && e.setMaxLpcOrder(m_maxLPCOrder);
+        if (bits + m_qlpCoeffPrecision > 31)
+            m_qlpCoeffPrecision = static_cast<uint16_t>(31 - bits);
+        ok = ok && e.setQlpCoeffPrecision(m_qlpCoeffPrecision);
+        ok = ok && e.setDoQlpCoeffPrecSearch(m_qlpCoeffPrecisionSearch);
+        ok = ok && e.setMinResidualPartitionOrder(m_minResidualPartitionOrder);
+        ok = ok && e.setMaxResidualPartitionOrder(m_maxResidualPartitionOrder);
+        ok = ok && e.setDoExhaustiveModelSearch(m_bestModelSearch);
     }
-    ok = ok && e.setBlockSize(m_blockSize);
-    ok = ok && e.setMaxLpcOrder(m_maxLPCOrder);
-    if (bits + m_qlpCoeffPrecision > 31)
-        m_qlpCoeffPrecision = static_cast<uint16_t>(31 - bits);
-    ok = ok && e.setQlpCoeffPrecision(m_qlpCoeffPrecision);
-    ok = ok && e.setDoQlpCoeffPrecSearch(m_qlpCoeffPrecisionSearch);
-    ok = ok && e.setMinResidualPartitionOrder(m_minResidualPartitionOrder);
-    ok = ok && e.setMaxResidualPartitionOrder(m_maxResidualPartitionOrder);
-    ok = ok && e.setDoExhaustiveModelSearch(m_bestModelSearch);
     const int32_t size = Input()->Size();
     if (size > 0 && channels > 0) {
         const double frames = static_cast<double>(size) / (bits / 8.0) / channels;

@@ -33,31 +33,46 @@ public:
 
     bool Verify() const { return m_verify; }
     void SetVerify(bool value) { m_verify = value; }
+
+    // libFLAC's compression preset 0 ... 8, encoded exactly as `flac -<n>`
+    // encodes (its block size, stereo decorrelation, apodization, LPC order
+    // and partition orders); -1 when the properties below govern. Setting a
+    // level also sets the properties to what it stands for; changing one of
+    // them afterwards ends the preset. Other values are ignored.
+    int CompressionLevel() const { return m_compressionLevel; }
+    void SetCompressionLevel(int value);
+
     // Frames per FLAC block; 0 lets libFLAC choose, and it refuses sizes
     // outside 16..4608 at 44.1 kHz (the start then fails).
     uint16_t BlockSize() const { return m_blockSize; }
-    void SetBlockSize(uint16_t value) { m_blockSize = value; }
+    void SetBlockSize(uint16_t value) { setOwn(m_blockSize, value); }
     bool BestModelSearch() const { return m_bestModelSearch; }
     // true also turns mid-side stereo on and loose mid-side off.
     void SetBestModelSearch(bool value);
     bool EnableMidSideStereo() const { return m_enableMidSideStereo; }
-    void SetEnableMidSideStereo(bool value) { m_enableMidSideStereo = value; }
+    void SetEnableMidSideStereo(bool value) { setOwn(m_enableMidSideStereo, value); }
     bool EnableLooseMidSideStereo() const { return m_enableLooseMidSideStereo; }
     // true also turns mid-side stereo on.
     void SetEnableLooseMidSideStereo(bool value);
     // 0 restricts libFLAC to its fixed predictors.
     uint16_t MaxLPCOrder() const { return m_maxLPCOrder; }
-    void SetMaxLPCOrder(uint16_t value) { m_maxLPCOrder = value; }
+    void SetMaxLPCOrder(uint16_t value) { setOwn(m_maxLPCOrder, value); }
     // 0 lets libFLAC choose; PrepareOutput lowers it so that it plus the
     // input's bits per sample stays within 31.
     uint16_t QLPCoeffPrecision() const { return m_qlpCoeffPrecision; }
-    void SetQLPCoeffPrecision(uint16_t value) { m_qlpCoeffPrecision = value; }
+    void SetQLPCoeffPrecision(uint16_t value) { setOwn(m_qlpCoeffPrecision, value); }
     bool QLPCoeffPrecisionSearch() const { return m_qlpCoeffPrecisionSearch; }
-    void SetQLPCoeffPrecisionSearch(bool value) { m_qlpCoeffPrecisionSearch = value; }
+    void SetQLPCoeffPrecisionSearch(bool value) { setOwn(m_qlpCoeffPrecisionSearch, value); }
     uint16_t MinResidualPartitionOrder() const { return m_minResidualPartitionOrder; }
-    void SetMinResidualPartitionOrder(uint16_t value) { m_minResidualPartitionOrder = value; }
+    void SetMinResidualPartitionOrder(uint16_t value)
+    {
+        setOwn(m_minResidualPartitionOrder, value);
+    }
     uint16_t MaxResidualPartitionOrder() const { return m_maxResidualPartitionOrder; }
-    void SetMaxResidualPartitionOrder(uint16_t value) { m_maxResidualPartitionOrder = value; }
+    void SetMaxResidualPartitionOrder(uint16_t value)
+    {
+        setOwn(m_maxResidualPartitionOrder, value);
+    }
 
     // The input returned 0 bytes in the current or last run.
     bool EndOfInput() const { return m_endOfInput; }
@@ -72,6 +87,14 @@ private:
     void StreamSeekHook(uint64_t absoluteOffset) override;
     uint64_t StreamTellHook() override;
 
+    // A property changed to another value than the preset's ends the preset.
+    template<typename T>
+    void setOwn(T &property, T value)
+    {
+        if (property != value)
+            m_compressionLevel = -1;
+        property = value;
+    }
     void configureEncoder(int32_t bits, int32_t channels, int32_t rate);
     int32_t fillBlock();
     void widenSamples(int32_t bytes);
@@ -83,6 +106,7 @@ private:
 
     // Settings: GUI thread.
     bool m_verify = false;
+    int m_compressionLevel = -1;
     uint16_t m_blockSize = 4608;
     bool m_bestModelSearch = false;
     bool m_enableMidSideStereo = true;

@@ -40,7 +40,9 @@ OggQualityPage::OggQualityPage(QWidget *parent)
     chkoggQuality = checkBox("chkoggQuality", "Quality (Compression)");
     form->addRow(chkoggQuality);
     tboggQuality = trackBar("tboggQuality", 0, 1000, 50, 500);
-    form->addRow(betweenLabels("better", tboggQuality, "faster"));
+    // Vorbis quality rises with the bar's value: "better" sits at its high
+    // end (once it sat at quality 0, the lowest).
+    form->addRow(betweenLabels("faster", tboggQuality, "better"));
     showControls(QualityRules::OggControls{});
 
     auto *about = new QVBoxLayout;

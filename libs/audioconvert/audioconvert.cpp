@@ -25,7 +25,8 @@ class ConversionJob
 {
 public:
     using Post = std::function<void(bool error, int32_t value)>;
-    using MakeWriter = std::function<std::unique_ptr<FormatWriter>()>;
+    // Given the input's sample rate; the writer says the rate it takes.
+    using MakeWriter = std::function<std::unique_ptr<FormatWriter>(int32_t inputRate)>;
 
     ConversionJob(QString input,
                   QString output,
@@ -88,7 +89,7 @@ private:
         const QString inputPath = QFileInfo(m_input).canonicalFilePath();
         if (!inputPath.isEmpty() && inputPath == QFileInfo(m_output).canonicalFilePath())
             throw ConvertFailure{acErrOutputNotCreatable};
-        std::unique_ptr<FormatWriter> writer = m_makeWriter();
+        std::unique_ptr<FormatWriter> writer = m_makeWriter(source.sampleRate());
         created = true;
         Detail::PcmConverter converter(source.sampleRate(),
                                        source.channels(),
@@ -195,6 +196,11 @@ void IAudioConvert::SetWmaProfile(int32_t profile)
     m_wmaProfile = profile;
 }
 
+void IAudioConvert::SetOpusFormat(int32_t channels, int32_t bitrate)
+{
+    m_opus = {channels, bitrate};
+}
+
 void IAudioConvert::ConvertWaveToAdpcm(const QString &inputFile, const QString &outputFile)
 {
     start(Target::Adpcm, inputFile, outputFile);
@@ -220,6 +226,11 @@ void IAudioConvert::ConvertWaveToWma(const QString &inputFile, const QString &ou
     start(Target::Wma, inputFile, outputFile);
 }
 
+void IAudioConvert::ConvertWaveToOpus(const QString &inputFile, const QString &outputFile)
+{
+    start(Target::Opus, inputFile, outputFile);
+}
+
 void IAudioConvert::start(Target target, const QString &inputFile, const QString &outputFile)
 {
     if (!m_runFinished)
@@ -230,31 +241,36 @@ void IAudioConvert::start(Target target, const QString &inputFile, const QString
     Detail::TagKind kind = Detail::TagKind::RiffInfo;
     switch (target) {
     case Target::Wave:
-        makeWriter = [path = outputFile, format = m_wave] {
+        makeWriter = [path = outputFile, format = m_wave](int32_t) {
             return Detail::createWaveWriter(path, format);
         };
         break;
     case Target::Adpcm:
-        makeWriter = [path = outputFile, format = m_adpcm] {
+        makeWriter = [path = outputFile, format = m_adpcm](int32_t) {
             return Detail::createAdpcmWriter(path, format);
         };
         break;
     case Target::Mp3:
         kind = Detail::TagKind::Id3v2;
-        makeWriter = [path = outputFile, format = m_mp3, settings = m_encoder->settings()] {
-            return Detail::createMp3Writer(path, format, settings);
-        };
+        makeWriter = [path = outputFile, format = m_mp3, settings = m_encoder->settings()](
+                         int32_t) { return Detail::createMp3Writer(path, format, settings); };
         break;
     case Target::OggVorbis:
         kind = Detail::TagKind::Xiph;
-        makeWriter = [path = outputFile, format = m_ogg] {
+        makeWriter = [path = outputFile, format = m_ogg](int32_t) {
             return Detail::createOggVorbisWriter(path, format);
         };
         break;
     case Target::Wma:
         kind = Detail::TagKind::Asf;
-        makeWriter = [path = outputFile, profile = wmaProfile(m_wmaProfile)] {
+        makeWriter = [path = outputFile, profile = wmaProfile(m_wmaProfile)](int32_t) {
             return Detail::createWmaWriter(path, profile);
+        };
+        break;
+    case Target::Opus:
+        kind = Detail::TagKind::Opus;
+        makeWriter = [path = outputFile, format = m_opus](int32_t inputRate) {
+            return Detail::createOpusWriter(path, format, inputRate);
         };
         break;
     }

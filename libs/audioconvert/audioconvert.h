@@ -14,8 +14,8 @@ class QObject;
 
 // The audio conversion component: converts a PCM WAV file into MP3 (LAME),
 // Ogg Vorbis (libvorbisenc), WMA (FFmpeg's wmav2 in ASF), PCM WAV
-// (libsndfile, soxr for other rates) or IMA ADPCM WAV, and tags the result
-// (TagLib).
+// (libsndfile, soxr for other rates), IMA ADPCM WAV or Ogg Opus (libopusenc,
+// opened at run time), and tags the result (TagLib).
 namespace AudioConvertLib {
 
 // The ErrorCode of OnError. Every failed conversion raises exactly one of
@@ -31,7 +31,11 @@ enum TAudioConvertErrorCode : int32_t {
                                  // than its header says
     acErrEncoderFailed = 7,      // the encoder library failed while encoding
     acErrTagsFailed = 8,         // the tags could not be written into the finished file
+    acErrEncoderMissing = 9,     // the encoder's library (OpusEncoderLibrary) could not be loaded
 };
+
+// The library Opus conversions open when the first one starts.
+inline constexpr const char *OpusEncoderLibrary = "libopusenc.so.0";
 
 // Raised by the operations of the component (the failure status of the COM form).
 class EAudioConvert : public std::runtime_error
@@ -92,6 +96,13 @@ struct TOggVorbisFormat
     int16_t Quality = -1; // 0 ... 1000 selects quality mode, -1 the bitrates
 };
 
+// Ogg Opus: libopusenc takes the input's own rate and resamples it to 48 kHz.
+struct TOpusFormat
+{
+    int32_t Channels = 2;
+    int32_t Bitrate = 128; // kbit/s, the average of an unconstrained VBR: 6 ... 510
+};
+
 // One WMA profile: what the wmav2 encoder is given for a profile number.
 struct TWmaProfile
 {
@@ -134,6 +145,7 @@ public:
                             int16_t quality);
     // Throws EAudioConvert for a profile outside 1 ... 51.
     void SetWmaProfile(int32_t profile);
+    void SetOpusFormat(int32_t channels, int32_t bitrate);
 
     // Each starts a conversion of a PCM WAV file and returns at once; its end
     // is OnConvertBlock(100) once the output is complete and closed, or one
@@ -143,6 +155,7 @@ public:
     void ConvertWaveToWave(const QString &inputFile, const QString &outputFile);
     void ConvertWaveToOggVorbis(const QString &inputFile, const QString &outputFile);
     void ConvertWaveToWma(const QString &inputFile, const QString &outputFile);
+    void ConvertWaveToOpus(const QString &inputFile, const QString &outputFile);
 
     // Stops the running conversion and returns once its output is closed; no
     // event of that conversion is delivered afterwards. Without one, nothing.
@@ -159,6 +172,7 @@ public:
     QString Mp3FormatDescription() const;
     QString AdpcmFormatDescription() const;
     QString OggVorbisFormatDescription() const;
+    QString OpusFormatDescription() const;
 
     std::shared_ptr<IAudioConvertLameMp3Encoder> LameMp3Encoder() const { return m_encoder; }
     std::shared_ptr<IAudioConvertInformation> Information() const { return m_information; }
@@ -166,7 +180,7 @@ public:
     void SetWriteTags(bool value) { m_writeTags = value; }
 
 private:
-    enum class Target { Wave, Adpcm, Mp3, OggVorbis, Wma };
+    enum class Target { Wave, Adpcm, Mp3, OggVorbis, Wma, Opus };
     void start(Target target, const QString &inputFile, const QString &outputFile);
     void deliver(uint64_t run, bool error, int32_t value);
     void joinWorker();
@@ -177,6 +191,7 @@ private:
     TMp3Format m_mp3;
     TOggVorbisFormat m_ogg;
     int32_t m_wmaProfile = 24;
+    TOpusFormat m_opus;
     bool m_writeTags = false;
     std::shared_ptr<IAudioConvertLameMp3Encoder> m_encoder;
     std::shared_ptr<IAudioConvertInformation> m_information;

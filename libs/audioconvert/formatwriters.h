@@ -117,8 +117,13 @@ std::unique_ptr<FormatWriter> createMp3Writer(const QString &path,
 std::unique_ptr<FormatWriter> createOggVorbisWriter(const QString &path,
                                                     const TOggVorbisFormat &format);
 std::unique_ptr<FormatWriter> createWmaWriter(const QString &path, const TWmaProfile &profile);
+// Throws ConvertFailure acErrEncoderMissing, before anything else, when
+// libopusenc cannot be loaded. inputRate: the rate the frames come at.
+std::unique_ptr<FormatWriter> createOpusWriter(const QString &path,
+                                               const TOpusFormat &format,
+                                               int32_t inputRate);
 
-enum class TagKind { Id3v2, Xiph, RiffInfo, Asf, Flac, Ape };
+enum class TagKind { Id3v2, Xiph, Opus, RiffInfo, Asf, Flac, Ape };
 // Writes the fields into the closed file; false when TagLib could not, or when
 // a write failed part-way (a full disk).
 bool writeTags(const QString &path, TagKind kind, const IAudioConvertInformation &tags);

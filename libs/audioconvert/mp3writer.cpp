@@ -105,6 +105,25 @@ bool configure(lame_global_flags *lame, const TMp3Format &format, const TLameSet
     return ok && lame_init_params(lame) >= 0;
 }
 
+// MPEG-1 Layer III, the only layer at 32 kHz and above, has no bitrate under
+// 32 kbit/s: at 44.1 kHz LAME raises 8 kbit/s to 32 and the file is four
+// times the size asked for. For such a bitrate the rate is LAME's own choice
+// among the MPEG-2 and MPEG-2.5 rates (8 kHz for 8 to 24 kbit/s stereo).
+TMp3Format asEncoded(TMp3Format format, const TLameSettings &s)
+{
+    constexpr int32_t LowestMpeg1Bitrate = 32;
+    if (lameVbrMode(s.VbrMethod) != vbr_off || s.LamePreset != 0
+        || format.Bitrate >= LowestMpeg1Bitrate || format.SampleRate < 32000)
+        return format;
+    LameHandle lame = newLame();
+    if (lame_set_in_samplerate(lame.get(), format.SampleRate) == 0
+        && lame_set_num_channels(lame.get(), format.Channels) == 0
+        && lame_set_VBR(lame.get(), vbr_off) == 0 && lame_set_brate(lame.get(), format.Bitrate) == 0
+        && lame_init_params(lame.get()) >= 0)
+        format.SampleRate = lame_get_out_samplerate(lame.get());
+    return format;
+}
+
 // LAME's compatibility names for the old presets: ABR bitrate and mono.
 struct OldPreset
 {
@@ -127,6 +146,7 @@ constexpr OldPreset OldPresets[10] = {
 class Mp3Writer final : public Detail::FormatWriter
 {
 public:
+    // format: as asEncoded() gives it, the rate the frames come at.
     Mp3Writer(const QString &path, const TMp3Format &format, const TLameSettings &settings)
         : FormatWriter(format.SampleRate, format.Channels)
         , m_lame(newLame())
@@ -286,7 +306,7 @@ QString IAudioConvert::Mp3FormatDescription() const
     // What LAME makes of the settings, read back after it has checked them.
     LameHandle lame = newLame();
     const TLameSettings &s = m_encoder->settings();
-    if (m_mp3.Channels < 1 || m_mp3.Channels > 2 || !configure(lame.get(), m_mp3, s))
+    if (m_mp3.Channels < 1 || m_mp3.Channels > 2 || !configure(lame.get(), asEncoded(m_mp3, s), s))
         return QStringLiteral("MP3: these settings are not accepted by LAME");
     static const char *const modes[] = {"Stereo", "Joint Stereo", "Dual Channels", "Mono"};
     const int mode = lame_get_mode(lame.get());
@@ -302,11 +322,12 @@ QString IAudioConvert::Mp3FormatDescription() const
         rate = QStringLiteral("VBR quality %1").arg(lame_get_VBR_q(lame.get()));
         break;
     }
-    static const char *const versions[] = {"2", "1", "2.5"};
-    const int version = lame_get_version(lame.get());
+    // LAME says 0 for MPEG-2 and for MPEG-2.5 alike; the rate tells them apart.
+    const int outRate = lame_get_out_samplerate(lame.get());
+    const char *version = lame_get_version(lame.get()) == 1 ? "1" : outRate < 16000 ? "2.5" : "2";
     return QStringLiteral("MPEG-%1 Layer III, %2 Hz, %3, %4")
-        .arg(QString::fromLatin1(version >= 0 && version < 3 ? versions[version] : "1"))
-        .arg(lame_get_out_samplerate(lame.get()))
+        .arg(QString::fromLatin1(version))
+        .arg(outRate)
         .arg(QString::fromLatin1(mode >= 0 && mode < 4 ? modes[mode] : "Stereo"))
         .arg(rate);
 }
@@ -317,7 +338,7 @@ std::unique_ptr<FormatWriter> createMp3Writer(const QString &path,
                                               const TMp3Format &format,
                                               const TLameSettings &settings)
 {
-    return std::make_unique<Mp3Writer>(path, format, settings);
+    return std::make_unique<Mp3Writer>(path, asEncoded(format, settings), settings);
 }
 
 } // namespace Detail

@@ -2,6 +2,7 @@
 
 #include <vorbis/vorbisenc.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 
@@ -14,9 +15,20 @@ long bitsPerSecond(int32_t kbits)
     return kbits > 0 ? long(kbits) * 1000 : -1;
 }
 
-// vorbis_info with the settings applied; 0 when libvorbisenc accepts them.
-int setUp(vorbis_info *info, const TOggVorbisFormat &f)
+// libvorbisenc ignores a maximum below the nominal bitrate (and a minimum
+// above it): a 96 kbit/s range with nominal 128 came out near 119 kbit/s and
+// its header claimed 128. Within a range the nominal is kept inside it.
+TOggVorbisFormat effective(TOggVorbisFormat f)
 {
+    if (f.Quality < 0 && f.NominalBitrate > 0 && f.MinBitrate > 0 && f.MaxBitrate >= f.MinBitrate)
+        f.NominalBitrate = std::clamp(f.NominalBitrate, f.MinBitrate, f.MaxBitrate);
+    return f;
+}
+
+// vorbis_info with the settings applied; 0 when libvorbisenc accepts them.
+int setUp(vorbis_info *info, const TOggVorbisFormat &asked)
+{
+    const TOggVorbisFormat f = effective(asked);
     if (f.Channels < 1 || f.Channels > 2 || f.SampleRate <= 0)
         return OV_EINVAL;
     int result;
@@ -192,7 +204,7 @@ bool IAudioConvert::IsOggVorbisFormatSupported(int32_t sampleRate,
 
 QString IAudioConvert::OggVorbisFormatDescription() const
 {
-    const TOggVorbisFormat &f = m_ogg;
+    const TOggVorbisFormat f = effective(m_ogg);
     const QString channels = f.Channels == 1 ? QStringLiteral("Mono") : QStringLiteral("Stereo");
     if (f.Quality >= 0)
         return QStringLiteral("Ogg Vorbis, %1 Hz, %2, quality %3 (VBR)")

@@ -9,6 +9,7 @@
 #include <taglib/id3v2framefactory.h>
 #include <taglib/infotag.h>
 #include <taglib/mpegfile.h>
+#include <taglib/opusfile.h>
 #include <taglib/tiostream.h>
 #include <taglib/tpropertymap.h>
 #include <taglib/vorbisfile.h>
@@ -181,9 +182,11 @@ bool writeId3v2(TagLib::IOStream *stream, const TagLib::PropertyMap &map)
     return file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, TagLib::ID3v2::v4);
 }
 
+// Ogg Vorbis and Ogg Opus: a Vorbis comment packet after the stream's first.
+template<typename OggFile>
 bool writeXiph(TagLib::IOStream *stream, const TagLib::PropertyMap &map)
 {
-    TagLib::Ogg::Vorbis::File file(stream, false);
+    OggFile file(stream, false);
     if (!file.isValid() || !file.tag())
         return false;
     if (!file.tag()->setProperties(map).isEmpty())
@@ -301,7 +304,10 @@ bool writeTags(const QString &path, TagKind kind, const IAudioConvertInformation
         saved = writeId3v2(&stream, map);
         break;
     case TagKind::Xiph:
-        saved = writeXiph(&stream, map);
+        saved = writeXiph<TagLib::Ogg::Vorbis::File>(&stream, map);
+        break;
+    case TagKind::Opus:
+        saved = writeXiph<TagLib::Ogg::Opus::File>(&stream, map);
         break;
     case TagKind::RiffInfo:
         saved = writeRiffInfo(&stream, map);

@@ -207,7 +207,7 @@ void tst_MainWindow::windowAndLists()
     QCOMPARE(genre->itemText(99), "99 - Acoustic ");
     QCOMPARE(genre->currentText(), QString());
     auto formats = child<QComboBox>(w, "cmbOutformat");
-    QCOMPARE(formats->count(), 7);
+    QCOMPARE(formats->count(), 8);
     QCOMPARE(formats->currentIndex(), 0);
     QCOMPARE(formats->itemText(4), "WAV (ADPCM) ");
     auto rename = child<QComboBox>(w, "cmbRename");
@@ -1169,7 +1169,7 @@ QString held(const SondrelCore &core, const QString &name)
         getters{{"Mp3Bitrate", [&] { return QString::number(encoder.Mp3Bitrate()); }},
                 {"Mp3Channels", [&] { return QString::number(encoder.Mp3Channels()); }},
                 {"ChannelMode", [&] { return QString::number(encoder.ChannelMode()); }},
-                {"MaxLPCOrder", [&] { return QString::number(core.FLACOut()->MaxLPCOrder()); }},
+                {"FlacLevel", [&] { return QString::number(core.FLACOut()->CompressionLevel()); }},
                 {"CompressionLevel",
                  [&] { return QString::number(core.MACOut()->CompressionLevel()); }},
                 {"wma", [&] { return wmaFile(*core.AudioConvert()); }}};
@@ -1265,7 +1265,7 @@ void tst_MainWindow::qualityChoices_data()
         QString shown; // the same for the dialog as it last opened, and a message box after it
     };
     const QString cbr = "MPEG-1 Layer III, 44100 Hz, Joint Stereo, CBR %1 kbit/s";
-    const QString vorbis = "Ogg Vorbis, 44100 Hz, Stereo, nominal 128 kbit/s, min %1 kbit/s, "
+    const QString vorbis = "Ogg Vorbis, 44100 Hz, Stereo, nominal %1 kbit/s, min %1 kbit/s, "
                            "max %1 kbit/s";
     const QString wma = "WMA 44,100 Hz; 16 Bit; Stereo; 128 kbps";
     const QString wmaTips = "Audio for CD-quality transparency (128 Kbps stereo)";
@@ -1283,14 +1283,16 @@ void tst_MainWindow::qualityChoices_data()
         {"WAV after Mp3", "cmbOutformat=Wav", 36, "16-bit Stereo 44,100Hz (CD Quality)", false,
          "PCM WAV, 16 bits, 44100 Hz, Stereo", "", ""},
         // The ADPCM list starts at 48,000 Hz.
+        {"Opus after Mp3", "cmbOutformat=Opus", 6, "VBR 128 kbit/s", false,
+         "Opus, 48,000 Hz, Stereo, VBR 128 kbit/s", "", ""},
         {"ADPCM after Ogg", "cmbOutformat=Ogg > cmbOutformat=WAV (ADPCM)", 18, "Stereo 48,000Hz",
          false, "IMA ADPCM WAV, 4 bits, 48000 Hz, Stereo", "", ""},
         // Entries, and formats chosen again, which start from their default.
         {"FLAC and APE entries", lossless, 4, "Extra High Compression Level", false, "",
-         "CompressionLevel=4000; MaxLPCOrder=8", ""},
+         "CompressionLevel=4000; FlacLevel=8", ""},
         {"FLAC and APE again",
          lossless + " > cmbOutformat=FLAC > cmbOutformat=Mp3 > cmbOutformat=APE", 4,
-         "Normal Compression Level", false, "", "CompressionLevel=2000; MaxLPCOrder=0", ""},
+         "Normal Compression Level", false, "", "CompressionLevel=2000; FlacLevel=0", ""},
         // Profile 1 is 8000 Hz mono; the default, profile 24, reaches the file.
         {"WMA again",
          "cmbOutformat=WMA > edtQuality=WMA 8,000 > cmbOutformat=Mp3 > cmbOutformat=WMA", 51,

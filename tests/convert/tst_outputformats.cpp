@@ -1,5 +1,7 @@
 #include "convert/outputformats.h"
 
+#include "convert/audioconvertclient.h"
+
 #include <QtTest>
 
 using namespace OutputFormats;
@@ -34,6 +36,8 @@ void tst_OutputFormats::formats_data()
                           << ".flac" << int(Writer::Flac);
     QTest::newRow("ape") << 6 << "APE(Monkey's Audio)"
                          << ".ape" << int(Writer::Ape);
+    QTest::newRow("opus") << 7 << "Opus (Ogg Opus)"
+                          << ".opus" << int(Writer::None);
 }
 
 void tst_OutputFormats::formats()
@@ -54,14 +58,17 @@ void tst_OutputFormats::formats()
     const bool converted = Writer(writer) == Writer::None;
     QCOMPARE(format->route == Route::Converter, converted);
     QCOMPARE(isConverted(index), converted);
+    // The job converts through the component's operation for the format.
+    QCOMPARE(ConvertOperationOf(index) != nullptr, converted);
 }
 
 void tst_OutputFormats::noFormat()
 {
-    for (int index : {-1, 7}) {
+    for (int index : {-1, 8}) {
         QVERIFY(!find(index));
         QCOMPARE(extensionOf(index), QString());
         QVERIFY(!isConverted(index));
+        QVERIFY(!ConvertOperationOf(index));
     }
 }
 

@@ -1,6 +1,7 @@
 #include "convert/ui/qualitydialog.h"
 #include "tests/support/namedchild.h"
 
+#include <QBoxLayout>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -51,6 +52,8 @@ private Q_SLOTS:
     void lists();
     void numberControls_data();
     void numberControls();
+    void betterEndOfTheBars_data();
+    void betterEndOfTheBars();
     void checkBoxes_data();
     void checkBoxes();
     void texts_data();
@@ -216,6 +219,34 @@ void tst_QualityDialog::numberControls()
                  (QList<int>{minimum, maximum, step, value}));
     }
     QCOMPARE(control->isEnabled(), enabled);
+}
+
+void tst_QualityDialog::betterEndOfTheBars_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("better"); // the value at the end labelled "better"
+    QTest::newRow("tkbEncoder, LAME's quality 0") << "tkbEncoder" << 0;
+    // Once the end labelled "better" gave Vorbis quality 0, the lowest.
+    QTest::newRow("tboggQuality, Vorbis quality 10") << "tboggQuality" << 1000;
+}
+
+void tst_QualityDialog::betterEndOfTheBars()
+{
+    QFETCH(QString, name);
+    QFETCH(int, better);
+    auto *bar = m_dialog->findChild<QSlider *>(name);
+    QVERIFY(bar);
+    auto *row = qobject_cast<QBoxLayout *>(bar->parentWidget()->layout());
+    QVERIFY(row);
+    int labelAt = -1;
+    for (int i = 0; i < row->count(); ++i) {
+        const auto *label = qobject_cast<QLabel *>(row->itemAt(i)->widget());
+        if (label && label->text() == QLatin1String("better"))
+            labelAt = i;
+    }
+    QVERIFY(labelAt >= 0);
+    const bool atMinimum = (labelAt < row->indexOf(bar)) != bar->invertedAppearance();
+    QCOMPARE(atMinimum ? bar->minimum() : bar->maximum(), better);
 }
 
 void tst_QualityDialog::checkBoxes_data()

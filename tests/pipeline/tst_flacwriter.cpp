@@ -151,6 +151,8 @@ private Q_SLOTS:
     void propertyRules();
     void roundTrip_data();
     void roundTrip();
+    void compressionLevel_data();
+    void compressionLevel();
     void totalSamples_data();
     void totalSamples();
     void qlpPrecisionClamp_data();
@@ -337,6 +339,73 @@ void tst_FlacWriter::roundTrip()
     else
         QVERIFY2(!(a.channelAssignments - QSet<QString>{"INDEPENDENT"}).isEmpty(),
                  "mid-side stereo did not reach the encoder");
+}
+
+void tst_FlacWriter::compressionLevel_data()
+{
+    // What libFLAC 1.4 reports for its preset; -1: the level is ignored.
+    QTest::addColumn<int>("level");
+    QTest::addColumn<int>("blockSize");
+    QTest::addColumn<int>("maxLpc");
+    QTest::addColumn<int>("maxPartition");
+    QTest::addColumn<QString>("stereo"); // mid-side, loose
+    QTest::newRow("0") << 0 << 1152 << 0 << 3 << "0,0";
+    QTest::newRow("1") << 1 << 1152 << 0 << 3 << "1,1";
+    QTest::newRow("2") << 2 << 1152 << 0 << 3 << "1,0";
+    QTest::newRow("3") << 3 << 4096 << 6 << 4 << "0,0";
+    QTest::newRow("4") << 4 << 4096 << 8 << 4 << "1,1";
+    QTest::newRow("5") << 5 << 4096 << 8 << 5 << "1,0";
+    QTest::newRow("6") << 6 << 4096 << 8 << 6 << "1,0";
+    QTest::newRow("7") << 7 << 4096 << 12 << 6 << "1,0";
+    QTest::newRow("8") << 8 << 4096 << 12 << 6 << "1,0";
+    QTest::newRow("9 is no level") << 9 << -1 << 0 << 0 << "";
+}
+
+void tst_FlacWriter::compressionLevel()
+{
+    QFETCH(int, level);
+    QFETCH(int, blockSize);
+    QFETCH(int, maxLpc);
+    QFETCH(int, maxPartition);
+    QFETCH(QString, stereo);
+    TFLACOut out;
+    out.SetCompressionLevel(level);
+    if (blockSize < 0) {
+        QCOMPARE(out.CompressionLevel(), -1);
+        QCOMPARE(out.BlockSize(), 4608);
+        return;
+    }
+    // The properties show what the preset stands for.
+    QCOMPARE(out.CompressionLevel(), level);
+    QCOMPARE(int(out.BlockSize()), blockSize);
+    QCOMPARE(int(out.MaxLPCOrder()), maxLpc);
+    QCOMPARE(int(out.MaxResidualPartitionOrder()), maxPartition);
+    QCOMPARE(QStringLiteral("%1,%2")
+                 .arg(int(out.EnableMidSideStereo()))
+                 .arg(int(out.EnableLooseMidSideStereo())),
+             stereo);
+    // Setting a property to what the preset has keeps it, another value ends it.
+    out.SetMaxLPCOrder(uint16_t(maxLpc));
+    QCOMPARE(out.CompressionLevel(), level);
+
+    // And the file is libFLAC's preset, bit-exact.
+    const int frames = 4096 * 3 + 100;
+    const QByteArray pcm = tones(frames, 2, 16);
+    TMemoryInput in(pcm, 16, 2, 44100);
+    const QString path = m_dir.filePath(QStringLiteral("level-%1.flac").arg(level));
+    Run run(out, in, path);
+    QVERIFY(run.encode());
+    QCOMPARE(run.message(), QString());
+    const QString mismatch = decodesTo(path, pcm, false);
+    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
+    const Analysis a = analyse(path);
+    QCOMPARE(a.blockSizes.value(0), blockSize);
+    QVERIFY(a.maxLpcOrder <= maxLpc);
+    if (maxLpc > 0)
+        QVERIFY2(a.maxLpcOrder > 0, "the preset's LPC did not reach the encoder");
+
+    out.SetMaxLPCOrder(uint16_t(maxLpc + 1));
+    QCOMPARE(out.CompressionLevel(), -1);
 }
 
 void tst_FlacWriter::totalSamples_data()

@@ -1,7 +1,8 @@
 // sondrel-bench-convert: converts one generated 10-minute WAV to MP3 at
-// 128 kbit/s and to Ogg Vorbis at 128 kbit/s through the conversion
-// component, and the same file with `lame` and `oggenc` at the same
-// settings; prints the times and their ratios.
+// 128 kbit/s, to Ogg Vorbis at 128 kbit/s and to Opus at VBR 128 kbit/s
+// through the conversion component, and the same file with `lame`, `oggenc`
+// and `opusenc` (opus-tools, not among the project's packages: install it for
+// this) at the same settings; prints the times and their ratios.
 //
 //   sondrel-bench-convert [minutes (10)]
 #include "libs/audioconvert/audioconvert.h"
@@ -166,11 +167,25 @@ int main(int argc, char **argv)
                                        QStringLiteral("-o"),
                                        oggencOgg,
                                        input});
-    if (mp3 < 0 || lame < 0 || ogg < 0 || oggenc < 0) {
+    // Unconstrained VBR around 128 kbit/s, opusenc's default mode.
+    converter.SetOpusFormat(2, 128);
+    const QString ourOpus = dir.filePath(QStringLiteral("component.opus"));
+    const QString opusencOpus = dir.filePath(QStringLiteral("opusenc.opus"));
+    const double opus = throughComponent(converter,
+                                         [&] { converter.ConvertWaveToOpus(input, ourOpus); });
+    const double opusenc = throughTool(QStringLiteral("opusenc"),
+                                       {QStringLiteral("--quiet"),
+                                        QStringLiteral("--vbr"),
+                                        QStringLiteral("--bitrate"),
+                                        QStringLiteral("128"),
+                                        input,
+                                        opusencOpus});
+    if (mp3 < 0 || lame < 0 || ogg < 0 || oggenc < 0 || opus < 0 || opusenc < 0) {
         std::fprintf(stderr, "a conversion failed\n");
         return 1;
     }
     report("MP3 CBR 128 kbit/s", mp3, "lame", lame, ourMp3, lameMp3);
     report("Ogg Vorbis 128 kbit/s", ogg, "oggenc", oggenc, ourOgg, oggencOgg);
+    report("Opus VBR 128 kbit/s", opus, "opusenc", opusenc, ourOpus, opusencOpus);
     return 0;
 }

@@ -4,7 +4,9 @@
 #include "tests/support/testsupport.h"
 #include "tests/support/wavefixture.h"
 
+#include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -83,6 +85,9 @@ const Start toOgg = [](IAudioConvert &c, const QString &i, const QString &o) {
 const Start toWma = [](IAudioConvert &c, const QString &i, const QString &o) {
     c.ConvertWaveToWma(i, o);
 };
+const Start toOpus = [](IAudioConvert &c, const QString &i, const QString &o) {
+    c.ConvertWaveToOpus(i, o);
+};
 
 // What a test sets on the converter before it starts.
 using Setup = std::function<void(IAudioConvert &)>;
@@ -120,6 +125,9 @@ private Q_SLOTS:
     void oggVorbisSupport();
     void wma_data();
     void wma();
+    void opus_data();
+    void opus();
+    void opusWithoutItsLibrary();
     void tags_data();
     void tags();
     void emptyTagsWriteNothing();
@@ -589,7 +597,10 @@ void tst_AudioConvert::oggVorbis_data()
     QTest::addColumn<int>("maximum");
     QTest::addColumn<int>("quality");
     QTest::newRow("nominal 192") << 44100 << 2 << 192 << 0 << 0 << -1;
+    // The nominal bitrate is kept inside a range; libvorbisenc would ignore
+    // a maximum under it.
     QTest::newRow("range 56") << 44100 << 2 << 128 << 56 << 56 << -1;
+    QTest::newRow("range 160") << 44100 << 2 << 128 << 160 << 160 << -1;
     QTest::newRow("mono 22050 64") << 22050 << 1 << 64 << 0 << 0 << -1;
     QTest::newRow("quality 500") << 44100 << 2 << 0 << 0 << 0 << 500;
 }
@@ -618,7 +629,8 @@ void tst_AudioConvert::oggVorbis()
     QVERIFY(at >= 0);
     const auto headerNominal = qFromLittleEndian<int32_t>(head.constData() + at + 20);
     if (quality < 0) {
-        QCOMPARE(headerNominal, nominal * 1000);
+        QCOMPARE(headerNominal,
+                 (minimum > 0 ? std::clamp(nominal, minimum, maximum) : nominal) * 1000);
         if (minimum > 0) {
             QCOMPARE(qFromLittleEndian<int32_t>(head.constData() + at + 24), minimum * 1000);
             QCOMPARE(qFromLittleEndian<int32_t>(head.constData() + at + 16), maximum * 1000);
@@ -703,7 +715,8 @@ void tst_AudioConvert::wma_data()
     QTest::newRow("profile 38") << 38 << 44100 << 2 << 64;
     QTest::newRow("profile 39") << 39 << 44100 << 2 << 128;
     QTest::newRow("profile 40") << 40 << 32000 << 2 << 48;
-    QTest::newRow("profile 41") << 41 << 44000 << 2 << 64;
+    // Its text says "44,000 Hz", a rounding of 44,100.
+    QTest::newRow("profile 41") << 41 << 44100 << 2 << 64;
     QTest::newRow("profile 42") << 42 << 22050 << 1 << 20;
     QTest::newRow("profile 43") << 43 << 22050 << 2 << 20;
     QTest::newRow("profile 44") << 44 << 32000 << 2 << 32;
@@ -742,6 +755,77 @@ void tst_AudioConvert::wma()
     QVERIFY2(p.duration > 0.09 && p.duration < 0.2, qPrintable(QString::number(p.duration)));
 }
 
+void tst_AudioConvert::opus_data()
+{
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<int>("kbps");
+    QTest::newRow("stereo 128") << 2 << 128;
+    QTest::newRow("mono 64") << 1 << 64;
+}
+
+void tst_AudioConvert::opus()
+{
+    QFETCH(int, channels);
+    QFETCH(int, kbps);
+    IAudioConvert converter;
+    converter.SetOpusFormat(channels, kbps);
+    const QString out = convertOk(converter, toOpus, m_input, QStringLiteral("out.opus"));
+    QVERIFY(!out.isEmpty());
+    const Probe p = probe(out);
+    QCOMPARE(p.container, QStringLiteral("ogg"));
+    QCOMPARE(p.codec, QStringLiteral("opus"));
+    QCOMPARE(p.sampleRate, 48000);
+    QCOMPARE(p.channels, channels);
+    // The pre-skip and the trimmed end give back the input's length at
+    // 48 kHz, within one 20 ms frame.
+    const qsizetype frames = ffmpegDecode(out).size() / (2 * channels);
+    QVERIFY2(qAbs(frames - qsizetype(InputFrames) * 48000 / 44100) <= 960,
+             qPrintable(QString::number(frames)));
+    // The input rate, which the header records, is the WAV's.
+    const QByteArray head = readFile(out).left(512);
+    const int at = head.indexOf("OpusHead");
+    QVERIFY(at >= 0);
+    QCOMPARE(qFromLittleEndian<uint32_t>(head.constData() + at + 12), 44100u);
+    QCOMPARE(converter.OpusFormatDescription(),
+             QStringLiteral("Opus, 48,000 Hz, %1, VBR %2 kbit/s")
+                 .arg(channels == 1 ? "Mono" : "Stereo")
+                 .arg(kbps));
+}
+
+void tst_AudioConvert::opusWithoutItsLibrary()
+{
+    // The library is opened once per process: the machine without it is a
+    // child run of this test, whose loader finds a broken copy first.
+    if (qEnvironmentVariableIsSet("SONDREL_OPUSENC_BROKEN")) {
+        IAudioConvert converter;
+        converter.SetWriteTags(true);
+        Recorder events;
+        const QString out = path(QStringLiteral("missing.opus"));
+        QVERIFY(convert(converter, toOpus, m_input, out, events));
+        QCOMPARE(events.errors, QList<int32_t>{int32_t(acErrEncoderMissing)});
+        QVERIFY(!events.percents.contains(100));
+        QVERIFY(!QFile::exists(out));
+        // Every other format still converts.
+        QVERIFY(!convertOk(converter, toOgg, m_input, QStringLiteral("still.ogg")).isEmpty());
+        return;
+    }
+    const QString fake = path(QStringLiteral("broken-lib"));
+    QVERIFY(QDir().mkpath(fake));
+    QFile library(fake + QLatin1Char('/') + QLatin1String(OpusEncoderLibrary));
+    QVERIFY(library.open(QIODevice::WriteOnly));
+    library.write("not a shared library");
+    library.close();
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LD_LIBRARY_PATH"), fake);
+    env.insert(QStringLiteral("SONDREL_OPUSENC_BROKEN"), QStringLiteral("1"));
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("opusWithoutItsLibrary")});
+    QVERIFY(child.waitForFinished(60000));
+    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+             child.readAllStandardOutput().constData());
+}
+
 void tst_AudioConvert::tags_data()
 {
     QTest::addColumn<Start>("start");
@@ -752,12 +836,14 @@ void tst_AudioConvert::tags_data()
     QTest::newRow("wma") << toWma << QStringLiteral("tags.wma") << QString();
     QTest::newRow("wav") << toWave << QStringLiteral("tags.wav") << QString();
     QTest::newRow("adpcm") << toAdpcm << QStringLiteral("tags-adpcm.wav") << QString();
+    QTest::newRow("opus") << toOpus << QStringLiteral("tags.opus") << QString();
     // A genre the list does not hold goes by its text in every kind of tag.
     const QString typed = QStringLiteral("Dungeon Synth – Ørn");
     QTest::newRow("mp3 typed genre") << toMp3 << QStringLiteral("typed.mp3") << typed;
     QTest::newRow("ogg typed genre") << toOgg << QStringLiteral("typed.ogg") << typed;
     QTest::newRow("wma typed genre") << toWma << QStringLiteral("typed.wma") << typed;
     QTest::newRow("wav typed genre") << toWave << QStringLiteral("typed.wav") << typed;
+    QTest::newRow("opus typed genre") << toOpus << QStringLiteral("typed.opus") << typed;
 }
 
 void tst_AudioConvert::tags()
@@ -885,6 +971,9 @@ void tst_AudioConvert::failures_data()
     QTest::newRow("three channels refused")
         << toWave << Setup([](IAudioConvert &c) { c.SetWaveFormat(44100, 3, 16); }) << input
         << QStringLiteral("d.wav") << 0 << int(acErrSettingsRefused);
+    QTest::newRow("opus bitrate over 510")
+        << toOpus << Setup([](IAudioConvert &c) { c.SetOpusFormat(2, 600); }) << input
+        << QStringLiteral("f.opus") << 0 << int(acErrSettingsRefused);
     QTest::newRow("ogg quality over 1000")
         << toOgg << Setup([](IAudioConvert &c) { c.SetOggVorbisFormat(44100, 2, 0, 0, 0, 2000); })
         << input << QStringLiteral("e.ogg") << 0 << int(acErrSettingsRefused);
@@ -892,7 +981,8 @@ void tst_AudioConvert::failures_data()
                                                       {"adpcm", toAdpcm},
                                                       {"mp3", toMp3},
                                                       {"ogg", toOgg},
-                                                      {"wma", toWma}};
+                                                      {"wma", toWma},
+                                                      {"opus", toOpus}};
     for (const auto &[name, start] : formats)
         QTest::addRow("full disk, %s", name)
             << start << none << input << QStringLiteral("full.%1").arg(QLatin1String(name)) << 10000
