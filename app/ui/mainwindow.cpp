@@ -301,9 +301,12 @@ void TfrmMain::closeEvent(QCloseEvent *event)
 bool TfrmMain::FormCloseQuery()
 {
     step("FormCloseQuery");
-    // The lookup's worker still uses the disc; it ends within its time limits.
-    if (m_freedbWait)
+    // The lookup's worker still uses the disc; it ends within its time
+    // limits, and the window closes then.
+    if (m_freedbWait) {
+        m_freedbWait->closeOwnerAtEnd();
         return false;
+    }
     stopPlayerIfPlaying();
     // Closing during a rip cancels it, leaving no temporary or partial file.
     if (TRipJob *job = ripJob())

@@ -35,6 +35,7 @@ private Q_SLOTS:
     void answerSpread();
     void waitFormWhileLookingUp();
     void windowGoesDuringLookup();
+    void closeDuringLookupClosesAfterIt();
     void throughTheLibrary_data();
     void throughTheLibrary();
 
@@ -242,7 +243,6 @@ void tst_FreedbWindow::waitFormWhileLookingUp()
     // It keeps painting while the lookup waits.
     form->update();
     QVERIFY(QTest::qWaitFor([&] { return form->isVisible(); }, 50));
-    QVERIFY2(!w->close(), "the window stays while its lookup runs");
     // A second press, and a disc leaving, wait for the reply.
     w->findChild<QAction *>("ActFreeDB")->trigger();
     w->WMDeviceChange(0x8004);
@@ -279,6 +279,24 @@ void tst_FreedbWindow::windowGoesDuringLookup()
     w.reset();
     late.join();
     QVERIFY(ended);
+}
+
+void tst_FreedbWindow::closeDuringLookupClosesAfterIt()
+{
+    auto w = makeWindow();
+    QSemaphore asked, release;
+    w->core()->FreedbLookup()->setSource([&](const QString &, int) {
+        asked.release();
+        release.acquire();
+        return FreedbReply{false, QString(), QStringLiteral("No entry for this disc")};
+    });
+    w->findChild<QAction *>("ActFreeDB")->trigger();
+    QVERIFY(asked.tryAcquire(1, 5000));
+    QVERIFY2(!w->close(), "the window stays while its lookup runs");
+    QVERIFY(w->isVisible());
+    release.release();
+    QTRY_VERIFY(!w->isVisible());
+    QCOMPARE(child<QLabel>(w.get(), "spTips")->text(), "No entry for this disc");
 }
 
 void tst_FreedbWindow::throughTheLibrary_data()
