@@ -44,6 +44,12 @@ private:
     // Presses "&FreeDB" and waits for the reply to be spread.
     static bool lookUp(TfrmMain *w);
     static void fillBefore(TfrmMain *w);
+    // The lookup's source frees `asked`, then answers `reply` once `release`
+    // is freed.
+    static void answerWhenReleased(TfrmMain *w,
+                                   QSemaphore &asked,
+                                   QSemaphore &release,
+                                   const FreedbReply &reply);
     static QStringList fields(TfrmMain *w);
     static QStringList column(TfrmMain *w, int c);
 
@@ -71,6 +77,18 @@ bool tst_FreedbWindow::lookUp(TfrmMain *w)
     QSignalSpy done(w->core()->FreedbLookup(), &TFreedbLookup::finished);
     w->findChild<QAction *>("ActFreeDB")->trigger();
     return done.wait(20000) && !w->findChild<Tfrmtip *>();
+}
+
+void tst_FreedbWindow::answerWhenReleased(TfrmMain *w,
+                                          QSemaphore &asked,
+                                          QSemaphore &release,
+                                          const FreedbReply &reply)
+{
+    w->core()->FreedbLookup()->setSource([&asked, &release, reply](const QString &, int) {
+        asked.release();
+        release.acquire();
+        return reply;
+    });
 }
 
 void tst_FreedbWindow::fillBefore(TfrmMain *w)
@@ -213,11 +231,10 @@ void tst_FreedbWindow::waitFormWhileLookingUp()
 {
     auto w = makeWindow();
     QSemaphore asked, release;
-    w->core()->FreedbLookup()->setSource([&](const QString &, int) {
-        asked.release();
-        release.acquire();
-        return FreedbReply{true, "Loopback\nThe Sockets\nnil\nnil\nnil\nA\nB\nC\n", QString()};
-    });
+    answerWhenReleased(w.get(),
+                       asked,
+                       release,
+                       {true, "Loopback\nThe Sockets\nnil\nnil\nnil\nA\nB\nC\n", QString()});
     QSignalSpy done(w->core()->FreedbLookup(), &TFreedbLookup::finished);
     child<QPushButton>(w.get(), "btnFreeDB")->click();
     QVERIFY(asked.tryAcquire(1, 5000));
@@ -285,11 +302,7 @@ void tst_FreedbWindow::closeDuringLookupClosesAfterIt()
 {
     auto w = makeWindow();
     QSemaphore asked, release;
-    w->core()->FreedbLookup()->setSource([&](const QString &, int) {
-        asked.release();
-        release.acquire();
-        return FreedbReply{false, QString(), QStringLiteral("No entry for this disc")};
-    });
+    answerWhenReleased(w.get(), asked, release, {false, QString(), "No entry for this disc"});
     w->findChild<QAction *>("ActFreeDB")->trigger();
     QVERIFY(asked.tryAcquire(1, 5000));
     QVERIFY2(!w->close(), "the window stays while its lookup runs");
