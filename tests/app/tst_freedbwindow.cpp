@@ -1,6 +1,7 @@
 #include "app/discmodel.h"
 #include "app/sondrelcore.h"
 #include "app/ui/mainwindow.h"
+#include "app/ui/tippane.h"
 #include "lookup/freedblookup.h"
 #include "lookup/ui/tipform.h"
 #include "pipeline/cdinput.h"
@@ -11,11 +12,14 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSemaphore>
 #include <QSignalSpy>
+#include <QTextDocumentFragment>
 #include <QtTest>
 
 #include <thread>
@@ -36,6 +40,7 @@ private Q_SLOTS:
     void waitFormWhileLookingUp();
     void windowGoesDuringLookup();
     void closeDuringLookupClosesAfterIt();
+    void longMessageIsReadableWhole();
     void throughTheLibrary_data();
     void throughTheLibrary();
 
@@ -310,6 +315,34 @@ void tst_FreedbWindow::closeDuringLookupClosesAfterIt()
     release.release();
     QTRY_VERIFY(!w->isVisible());
     QCOMPARE(child<QLabel>(w.get(), "spTips")->text(), "No entry for this disc");
+}
+
+void tst_FreedbWindow::longMessageIsReadableWhole()
+{
+    const QString message = "Disc database not reachable: CDDB: Failed to connect to "
+                            "freedb.example.org port 8880 after 1000 ms: Connection refused; "
+                            "MusicBrainz: Could not resolve host: musicbrainz.example.org <x>";
+    auto w = makeWindow();
+    w->core()->FreedbLookup()->setSource([&](const QString &, int) {
+        return FreedbReply{false, QString(), message};
+    });
+    auto pane = child<TipPane>(w.get(), "spTips");
+    QVERIFY(pane->fontMetrics().horizontalAdvance(message) > pane->width());
+    QVERIFY(lookUp(w.get()));
+    QCOMPARE(pane->text(), message);
+    QCOMPARE(QTextDocumentFragment::fromHtml(pane->toolTip()).toPlainText(), message);
+    // A later message takes the pane; the history keeps both, in order.
+    w->findChild<QAction *>("ActSelnone")->trigger();
+    QCOMPARE(pane->text(), "0 Tracks Selected");
+    const QStringList last = pane->history().mid(pane->history().size() - 2);
+    QCOMPARE(last.size(), 2);
+    QVERIFY2(last.at(0).endsWith("  " + message), qPrintable(last.at(0)));
+    QVERIFY2(last.at(1).endsWith("  0 Tracks Selected"), qPrintable(last.at(1)));
+    QDialog *history = pane->showHistory();
+    QCOMPARE(history->objectName(), "frmTipHistory");
+    const QString shown = child<QPlainTextEdit>(history, "memoTipHistory")->toPlainText();
+    QCOMPARE(shown, pane->history().join('\n'));
+    history->close();
 }
 
 void tst_FreedbWindow::throughTheLibrary_data()
