@@ -29,10 +29,12 @@ void TAudioPlayer::PlayTrack(int32_t track)
 {
     if (track == 0)
         track = 1;
+    m_drivePlays = false;
     try {
         CDPlayer->PlayFromTrack(track);
         CurrentTrack = track;
-        if (CDPlayer->Status() == TCDStatus::Playing)
+        m_drivePlays = CDPlayer->Status() == TCDStatus::Playing;
+        if (m_drivePlays)
             State = TPlayerState::Playing;
     } catch (const ENoAudioOutput &e) {
         State = TPlayerState::Stopped;
@@ -43,6 +45,9 @@ void TAudioPlayer::PlayTrack(int32_t track)
         // that is all the user needs to see.
         State = TPlayerState::Stopped;
     }
+    // Next or previous after a pause start a play the timer must follow.
+    if (State != TPlayerState::Paused)
+        Timer->start();
 }
 
 void TAudioPlayer::TogglePause()
@@ -56,6 +61,7 @@ void TAudioPlayer::TogglePause()
         Timer->start();
     }
     const TCDStatus status = CDPlayer->Status();
+    m_drivePlays = status == TCDStatus::Playing;
     if (status == TCDStatus::Playing)
         State = TPlayerState::Playing;
     else if (status == TCDStatus::Paused)
@@ -72,7 +78,8 @@ void TAudioPlayer::playFrom(int32_t frames)
     // On to the disc's end rather than the track's: the next track follows
     // as it would have after a play from the track's start.
     CDPlayer->PlayRange(from, to);
-    if (CDPlayer->Status() == TCDStatus::Playing)
+    m_drivePlays = CDPlayer->Status() == TCDStatus::Playing;
+    if (m_drivePlays)
         State = TPlayerState::Playing;
 }
 
@@ -123,6 +130,7 @@ void TAudioPlayer::PreviousTrack()
 
 void TAudioPlayer::Stop()
 {
+    m_drivePlays = false;
     CDPlayer->Stop();
 }
 
@@ -132,9 +140,12 @@ void TAudioPlayer::Tick()
         return;
     int32_t position = 0;
     try {
-        // Only a player that has started a play asks the drive: a listed
-        // disc is not looked at 33 times a second while nothing plays.
-        if (State == TPlayerState::Playing && CDPlayer->Status() == TCDStatus::Playing) {
+        // Only a play of ours that the drive was last seen playing is
+        // asked after: a stopped or finished one must not open the drive
+        // and read its table of contents 33 times a second (State stays
+        // Playing after those).
+        if (State == TPlayerState::Playing && m_drivePlays
+            && CDPlayer->Status() == TCDStatus::Playing) {
             const TTrackPosition at = CDPlayer->Position();
             if (at.Track != CurrentTrack && at.Track >= 1 && at.Track <= TrackCount) {
                 CurrentTrack = at.Track;
@@ -142,9 +153,12 @@ void TAudioPlayer::Tick()
                     OnTrackChange(this);
             }
             position = int32_t(MSFToFrames(at.Time));
+        } else {
+            m_drivePlays = false;
         }
     } catch (const EPcmException &) {
         // A drive that cannot be opened plays nothing: the position is 0.
+        m_drivePlays = false;
     }
     OnPosition(this, position);
 }

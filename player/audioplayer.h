@@ -43,6 +43,7 @@ public:
     void PreviousTrack();
     // The drive stops; State stays as it was.
     void Stop();
+    // Asks the drive only while a play of this player goes on.
     void Tick();
 
     QTimer *Timer = nullptr; // 30 ms, runs except while paused
@@ -62,4 +63,7 @@ public:
 private:
     // From `frames` into the current track on to the disc's end.
     void playFrom(int32_t frames);
+
+    // The drive was last seen playing what this player started.
+    bool m_drivePlays = false;
 };

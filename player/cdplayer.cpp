@@ -51,6 +51,7 @@ void TCDPlayer::OpenDevice()
     if (m_openCount <= 0) {
         m_openCount = 0;
         m_device.reset(PlaybackDevice::open(m_drive));
+        ++m_openings;
         if (!m_device)
             throw EPcmException(CannotOpenMessage);
     }

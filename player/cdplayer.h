@@ -50,6 +50,9 @@ public:
     void CloseDevice();
     void ForceCloseDevice();
     int32_t OpenCount() const { return m_openCount; }
+    // How often the drive has been opened: an opening of a drive that is
+    // not playing reads its table of contents.
+    int64_t Openings() const { return m_openings; }
 
     TCDStatus Status();
     int32_t NumberOfTracks();
@@ -80,6 +83,7 @@ private:
     void play(uint32_t from, uint32_t to);
 
     int32_t m_openCount = 0;
+    int64_t m_openings = 0;
     std::unique_ptr<PlaybackDevice> m_device;
     int32_t m_drive = 0;
 };

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <csignal>
 #include <exception>
@@ -61,11 +62,34 @@ void SondrelApplication::terminationSignalled()
 {
     char byte = 0;
     [[maybe_unused]] const ssize_t got = ::read(signalPipe[1], &byte, 1);
+    m_quitRequested = true;
+    quitWhenClosed();
+}
+
+void SondrelApplication::quitWhenClosed()
+{
+    bool refused = false;
     for (QWidget *window : topLevelWidgets()) {
-        if (qobject_cast<QMainWindow *>(window))
-            window->close();
+        if (!qobject_cast<QMainWindow *>(window) || window->close())
+            continue;
+        // It finishes something first (a disc lookup) and closes itself
+        // then; quitting now would only be cancelled by its refusal.
+        refused = true;
+        window->installEventFilter(this);
     }
-    quit();
+    if (!refused)
+        quit();
+}
+
+bool SondrelApplication::eventFilter(QObject *watched, QEvent *event)
+{
+    if (m_quitRequested && event->type() == QEvent::Hide && watched->isWidgetType()
+        && static_cast<QWidget *>(watched)->isWindow()) {
+        watched->removeEventFilter(this);
+        // After the close that hid it has returned.
+        QTimer::singleShot(0, this, &SondrelApplication::quitWhenClosed);
+    }
+    return QApplication::eventFilter(watched, event);
 }
 
 bool SondrelApplication::notify(QObject *receiver, QEvent *event)

@@ -1,6 +1,7 @@
 #include "app/ui/mainactions.h"
 
 #include "app/ui/controlkit.h"
+#include "app/ui/tippane.h"
 
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
@@ -85,7 +86,7 @@ QWidget *banner(QLabel *&image)
     return pel;
 }
 
-void buildStatusPanes(QStatusBar &bar, QLabel *&total, QLabel *&tips)
+void buildStatusPanes(QStatusBar &bar, QLabel *&total, TipPane *&tips)
 {
     bar.setObjectName(QStringLiteral("StatusBar"));
     bar.setSizeGripEnabled(true);
@@ -93,7 +94,7 @@ void buildStatusPanes(QStatusBar &bar, QLabel *&total, QLabel *&tips)
     first->setFixedWidth(49);
     total = named(new QLabel, "spTotal");
     total->setFixedWidth(352);
-    tips = named(new QLabel, "spTips");
+    tips = named(new TipPane, "spTips");
     bar.addWidget(first);
     bar.addWidget(total);
     bar.addWidget(tips, 1);

@@ -10,6 +10,7 @@ class QMenu;
 class QObject;
 class QStatusBar;
 class QWidget;
+class TipPane;
 
 // The main window's actions and its selection menu, named as their
 // objectNames; the window has them as members of its own.
@@ -51,7 +52,7 @@ void buildActions(MainActions &actions, QWidget *owner, const QList<QIcon> &imag
 QWidget *banner(QLabel *&image);
 
 // The status bar's three panes, "spFirst", "spTotal" and "spTips".
-void buildStatusPanes(QStatusBar &bar, QLabel *&total, QLabel *&tips);
+void buildStatusPanes(QStatusBar &bar, QLabel *&total, TipPane *&tips);
 
 // True when `focus` (or what holds it) is a place to type in: a text or
 // number box, an editable list, a grid or the editor of one of its cells.

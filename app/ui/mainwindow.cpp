@@ -12,6 +12,7 @@
 #include "app/ui/mainactions.h"
 #include "app/ui/optionpages.h"
 #include "app/ui/sidepanel.h"
+#include "app/ui/tippane.h"
 #include "app/ui/tracklistview.h"
 #include "convert/qualitysettings.h"
 #include "convert/ui/qualitydialog.h"
@@ -157,7 +158,7 @@ void TfrmMain::buildPlayer()
         [this] { return cmbDevice->currentIndex(); },
         this);
     connect(m_player, &PlayerControls::errorRaised, this, &TfrmMain::showError);
-    connect(m_player, &PlayerControls::tipRaised, spTips, &QLabel::setText);
+    connect(m_player, &PlayerControls::tipRaised, spTips, &TipPane::setText);
     m_player->BeforePlay = [this] {
         const QString refused = m_core->ApplyDriveSpeed(cmbDevice->currentIndex(),
                                                         cmbSpeed->currentText());
@@ -302,9 +303,12 @@ void TfrmMain::closeEvent(QCloseEvent *event)
 bool TfrmMain::FormCloseQuery()
 {
     step("FormCloseQuery");
-    // The lookup's worker still uses the disc; it ends within its time limits.
-    if (m_freedbWait)
+    // The lookup's worker still uses the disc; it ends within its time
+    // limits, and the window closes then.
+    if (m_freedbWait) {
+        m_freedbWait->closeOwnerAtEnd();
         return false;
+    }
     stopPlayerIfPlaying();
     // Closing during a rip cancels it, leaving no temporary or partial file.
     if (TRipJob *job = ripJob())

@@ -27,6 +27,7 @@ class SettingsStore;
 class SidePanel;
 class SondrelCore;
 class TfrmQuality;
+class TipPane;
 class TRipJob;
 class TrackListView;
 class PlayerControls;
@@ -162,7 +163,7 @@ private:
     TrackListView *CDList = nullptr;
     SidePanel *sidePanel = nullptr;
     QLabel *spTotal = nullptr;
-    QLabel *spTips = nullptr;
+    TipPane *spTips = nullptr;
 
     // The player's actions, seek bar and the one player of the program.
     PlayerControls *m_player = nullptr;

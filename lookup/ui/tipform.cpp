@@ -46,7 +46,8 @@ Tfrmtip::Tfrmtip(QWidget *owner)
 }
 
 FreedbWait::FreedbWait(QWidget *owner)
-    : m_form(new Tfrmtip(owner))
+    : m_owner(owner)
+    , m_form(new Tfrmtip(owner))
 {
     for (QWidget *window : QApplication::topLevelWidgets()) {
         if (window != m_form && window->isEnabled()) {
@@ -71,4 +72,8 @@ FreedbWait::~FreedbWait()
         if (window)
             window->setEnabled(true);
     delete m_form;
+    // Queued: the owner ends the wait from inside its own handlers, which
+    // finish first; an owner destroyed meanwhile drops the call.
+    if (m_closeOwner && m_owner)
+        QMetaObject::invokeMethod(m_owner, &QWidget::close, Qt::QueuedConnection);
 }

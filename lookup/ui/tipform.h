@@ -35,8 +35,13 @@ public:
     FreedbWait &operator=(const FreedbWait &) = delete;
 
     Tfrmtip *form() const { return m_form; }
+    // A close of the owner asked for meanwhile (the window manager, a
+    // logout) that it had to refuse: the owner is closed once the wait ends.
+    void closeOwnerAtEnd() { m_closeOwner = true; }
 
 private:
+    QPointer<QWidget> m_owner;
     QPointer<Tfrmtip> m_form;
     QList<QPointer<QWidget>> m_disabled;
+    bool m_closeOwner = false;
 };

@@ -1,11 +1,15 @@
+#include "app/sondrelcore.h"
 #include "app/ui/application.h"
 #include "app/ui/mainwindow.h"
 #include "job/ripjob.h"
+#include "lookup/freedblookup.h"
 #include "tests/support/discdrive.h"
 #include "tests/support/testsupport.h"
 #include "tests/support/windowrig.h"
 
+#include <QAction>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QtTest>
 
 #include <csignal>
@@ -21,6 +25,8 @@ private Q_SLOTS:
     void initTestCase();
     void terminationCancelsTheRip_data();
     void terminationCancelsTheRip();
+    // Last: it runs the application's event loop, which the quit ends.
+    void terminationDuringLookupQuitsAfterIt();
 
 private:
     TestSupport::TestHome m_home;
@@ -59,6 +65,30 @@ void tst_Application::terminationCancelsTheRip()
     QVERIFY(temp.isEmpty() || !QFile::exists(temp));
     QCOMPARE(m_home.leftovers(), QStringList());
     QTRY_VERIFY(!r.w->progressWindow());
+}
+
+void tst_Application::terminationDuringLookupQuitsAfterIt()
+{
+    m_home.installDisc(TestSupport::audioDisc({300}));
+    TestSupport::WindowRig r;
+    QVERIFY(r.show());
+    QSemaphore asked, release;
+    r.w->core()->FreedbLookup()->setSource([&](const QString &, int) {
+        asked.release();
+        release.acquire();
+        return FreedbReply{false, QString(), QStringLiteral("No entry for this disc")};
+    });
+    r.w->findChild<QAction *>("ActFreeDB")->trigger();
+    QVERIFY(asked.tryAcquire(1, 5000));
+    QCOMPARE(::raise(SIGTERM), 0);
+    QTimer answer, giveUp;
+    connect(&answer, &QTimer::timeout, this, [&] { release.release(); });
+    connect(&giveUp, &QTimer::timeout, qApp, [] { QCoreApplication::exit(1); });
+    answer.setSingleShot(true);
+    answer.start(300);
+    giveUp.start(10000);
+    QCOMPARE(QApplication::exec(), 0);
+    QVERIFY(!r.w->isVisible());
 }
 
 int main(int argc, char **argv)

@@ -1,6 +1,7 @@
 #include "app/discmodel.h"
 #include "app/sondrelcore.h"
 #include "app/ui/mainwindow.h"
+#include "app/ui/tippane.h"
 #include "lookup/freedblookup.h"
 #include "lookup/ui/tipform.h"
 #include "pipeline/cdinput.h"
@@ -11,11 +12,14 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSemaphore>
 #include <QSignalSpy>
+#include <QTextDocumentFragment>
 #include <QtTest>
 
 #include <thread>
@@ -35,6 +39,8 @@ private Q_SLOTS:
     void answerSpread();
     void waitFormWhileLookingUp();
     void windowGoesDuringLookup();
+    void closeDuringLookupClosesAfterIt();
+    void longMessageIsReadableWhole();
     void throughTheLibrary_data();
     void throughTheLibrary();
 
@@ -43,6 +49,12 @@ private:
     // Presses "&FreeDB" and waits for the reply to be spread.
     static bool lookUp(TfrmMain *w);
     static void fillBefore(TfrmMain *w);
+    // The lookup's source frees `asked`, then answers `reply` once `release`
+    // is freed.
+    static void answerWhenReleased(TfrmMain *w,
+                                   QSemaphore &asked,
+                                   QSemaphore &release,
+                                   const FreedbReply &reply);
     static QStringList fields(TfrmMain *w);
     static QStringList column(TfrmMain *w, int c);
 
@@ -70,6 +82,18 @@ bool tst_FreedbWindow::lookUp(TfrmMain *w)
     QSignalSpy done(w->core()->FreedbLookup(), &TFreedbLookup::finished);
     w->findChild<QAction *>("ActFreeDB")->trigger();
     return done.wait(20000) && !w->findChild<Tfrmtip *>();
+}
+
+void tst_FreedbWindow::answerWhenReleased(TfrmMain *w,
+                                          QSemaphore &asked,
+                                          QSemaphore &release,
+                                          const FreedbReply &reply)
+{
+    w->core()->FreedbLookup()->setSource([&asked, &release, reply](const QString &, int) {
+        asked.release();
+        release.acquire();
+        return reply;
+    });
 }
 
 void tst_FreedbWindow::fillBefore(TfrmMain *w)
@@ -212,11 +236,10 @@ void tst_FreedbWindow::waitFormWhileLookingUp()
 {
     auto w = makeWindow();
     QSemaphore asked, release;
-    w->core()->FreedbLookup()->setSource([&](const QString &, int) {
-        asked.release();
-        release.acquire();
-        return FreedbReply{true, "Loopback\nThe Sockets\nnil\nnil\nnil\nA\nB\nC\n", QString()};
-    });
+    answerWhenReleased(w.get(),
+                       asked,
+                       release,
+                       {true, "Loopback\nThe Sockets\nnil\nnil\nnil\nA\nB\nC\n", QString()});
     QSignalSpy done(w->core()->FreedbLookup(), &TFreedbLookup::finished);
     child<QPushButton>(w.get(), "btnFreeDB")->click();
     QVERIFY(asked.tryAcquire(1, 5000));
@@ -242,7 +265,6 @@ void tst_FreedbWindow::waitFormWhileLookingUp()
     // It keeps painting while the lookup waits.
     form->update();
     QVERIFY(QTest::qWaitFor([&] { return form->isVisible(); }, 50));
-    QVERIFY2(!w->close(), "the window stays while its lookup runs");
     // A second press, and a disc leaving, wait for the reply.
     w->findChild<QAction *>("ActFreeDB")->trigger();
     w->WMDeviceChange(0x8004);
@@ -279,6 +301,48 @@ void tst_FreedbWindow::windowGoesDuringLookup()
     w.reset();
     late.join();
     QVERIFY(ended);
+}
+
+void tst_FreedbWindow::closeDuringLookupClosesAfterIt()
+{
+    auto w = makeWindow();
+    QSemaphore asked, release;
+    answerWhenReleased(w.get(), asked, release, {false, QString(), "No entry for this disc"});
+    w->findChild<QAction *>("ActFreeDB")->trigger();
+    QVERIFY(asked.tryAcquire(1, 5000));
+    QVERIFY2(!w->close(), "the window stays while its lookup runs");
+    QVERIFY(w->isVisible());
+    release.release();
+    QTRY_VERIFY(!w->isVisible());
+    QCOMPARE(child<QLabel>(w.get(), "spTips")->text(), "No entry for this disc");
+}
+
+void tst_FreedbWindow::longMessageIsReadableWhole()
+{
+    const QString message = "Disc database not reachable: CDDB: Failed to connect to "
+                            "freedb.example.org port 8880 after 1000 ms: Connection refused; "
+                            "MusicBrainz: Could not resolve host: musicbrainz.example.org <x>";
+    auto w = makeWindow();
+    w->core()->FreedbLookup()->setSource([&](const QString &, int) {
+        return FreedbReply{false, QString(), message};
+    });
+    auto pane = child<TipPane>(w.get(), "spTips");
+    QVERIFY(pane->fontMetrics().horizontalAdvance(message) > pane->width());
+    QVERIFY(lookUp(w.get()));
+    QCOMPARE(pane->text(), message);
+    QCOMPARE(QTextDocumentFragment::fromHtml(pane->toolTip()).toPlainText(), message);
+    // A later message takes the pane; the history keeps both, in order.
+    w->findChild<QAction *>("ActSelnone")->trigger();
+    QCOMPARE(pane->text(), "0 Tracks Selected");
+    const QStringList last = pane->history().mid(pane->history().size() - 2);
+    QCOMPARE(last.size(), 2);
+    QVERIFY2(last.at(0).endsWith("  " + message), qPrintable(last.at(0)));
+    QVERIFY2(last.at(1).endsWith("  0 Tracks Selected"), qPrintable(last.at(1)));
+    QDialog *history = pane->showHistory();
+    QCOMPARE(history->objectName(), "frmTipHistory");
+    const QString shown = child<QPlainTextEdit>(history, "memoTipHistory")->toPlainText();
+    QCOMPARE(shown, pane->history().join('\n'));
+    history->close();
 }
 
 void tst_FreedbWindow::throughTheLibrary_data()

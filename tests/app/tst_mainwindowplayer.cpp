@@ -38,6 +38,7 @@ private Q_SLOTS:
     void selectionFollowsThePlayIntoTheNextTrack();
     void previousAndNextSelectTheirTrack();
     void playEndsWhereTheDataTrackBegins();
+    void previousAndNextAfterPauseAreFollowed();
     void actionsFollowTheirRules();
     void removalClearsTheListAndDestroysThePlayer();
     void arrivalReplacesAPlayingPlayer();
@@ -232,6 +233,32 @@ void tst_MainWindowPlayer::playEndsWhereTheDataTrackBegins()
     QTest::qWait(1500);
     QCOMPARE(controls()->PlayingTrack, 2);
     QCOMPARE(list()->selectionModel()->selectedRows().value(0).row(), 1);
+}
+
+void tst_MainWindowPlayer::previousAndNextAfterPauseAreFollowed()
+{
+    outputDelay(40); // about as fast as it would sound
+    m_w = show(m_firstImage);
+    QVERIFY(m_w);
+    auto timerCD = m_w->findChild<QTimer *>("TimerCD");
+    auto barMoves = [&] {
+        bar()->setValue(bar()->minimum());
+        return QTest::qWaitFor([&] { return bar()->value() > bar()->minimum(); }, 5000);
+    };
+    action("ActcdPlay")->trigger();
+    action("ActcdPause")->trigger();
+    action("ActcdLast")->trigger();
+    QCOMPARE(controls()->PlayingTrack, 2);
+    QVERIFY(barMoves());
+    action("ActcdPause")->trigger();
+    action("ActcdLast")->trigger();
+    QCOMPARE(list()->selectionModel()->selectedRows().value(0).row(), 2);
+    // Track 3 is 450 frames: the timer is armed from frame 150 on.
+    QVERIFY(QTest::qWaitFor([&] { return timerCD->isActive(); }, 5000));
+    action("ActcdPause")->trigger();
+    action("ActcdFirst")->trigger();
+    QCOMPARE(controls()->PlayingTrack, 2);
+    QVERIFY(barMoves());
 }
 
 void tst_MainWindowPlayer::actionsFollowTheirRules()

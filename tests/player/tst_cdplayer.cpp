@@ -32,6 +32,9 @@ private Q_SLOTS:
     void seekPlaysFromTheSoughtFrame();
     void skipsMove370FramesAndNotPastTheEnds();
     void nextAndPreviousStopAtTheDiscsEnds();
+    void nextAndPreviousAfterPauseAreFollowed_data();
+    void nextAndPreviousAfterPauseAreFollowed();
+    void driveIsLeftAloneWhenThePlayEnds();
     void tickReportsPositionAndTheNextTrack();
     void volumeScalesEachChannel();
     void missingLibraryIsToldByName();
@@ -293,6 +296,71 @@ void tst_CDPlayer::nextAndPreviousStopAtTheDiscsEnds()
     QVERIFY(waitUntilStopped(*player.CDPlayer));
     const QByteArray expected = track(2) + track(3);
     QCOMPARE(compare(played(), expected).bytes, expected.size());
+}
+
+void tst_CDPlayer::nextAndPreviousAfterPauseAreFollowed_data()
+{
+    QTest::addColumn<int>("from");
+    QTest::addColumn<bool>("next");
+    QTest::newRow("next, 2 -> 3") << 2 << true;
+    QTest::newRow("previous, 3 -> 2") << 3 << false;
+}
+
+void tst_CDPlayer::nextAndPreviousAfterPauseAreFollowed()
+{
+    QFETCH(int, from);
+    QFETCH(bool, next);
+    outputDelay(10);
+    TAudioPlayer player(install(TestSupport::audioDisc({100, 150, 150, 100})));
+    player.TrackCount = 4;
+    int reported = 0;
+    QList<int> changes;
+    player.OnPosition = [&](TAudioPlayer *, int32_t position) { reported = position; };
+    player.OnTrackChange = [&](TAudioPlayer *sender) { changes.append(sender->CurrentTrack); };
+    player.PlayTrack(from);
+    player.TogglePause();
+    QVERIFY(!player.Timer->isActive());
+    next ? player.NextTrack() : player.PreviousTrack();
+    const int to = next ? from + 1 : from - 1;
+    QCOMPARE(player.CurrentTrack, to);
+    QCOMPARE(player.State, TPlayerState::Playing);
+    QVERIFY(player.Timer->isActive());
+    // The ticks follow the new play: its position, then its next track.
+    QVERIFY(QTest::qWaitFor([&] { return reported > 0; }, 20000));
+    QVERIFY(QTest::qWaitFor([&] { return !changes.isEmpty(); }, 20000));
+    QCOMPARE(changes.first(), to + 1);
+    player.Stop();
+}
+
+void tst_CDPlayer::driveIsLeftAloneWhenThePlayEnds()
+{
+    TAudioPlayer player(install(TestSupport::audioDisc({40, 3000})));
+    player.TrackCount = 2;
+    QList<int> reports;
+    player.OnPosition = [&](TAudioPlayer *, int32_t position) { reports.append(position); };
+    auto openingsMeanwhile = [&] {
+        const int64_t before = player.CDPlayer->Openings();
+        QTest::qWait(300); // ten ticks
+        return player.CDPlayer->Openings() - before;
+    };
+    // At the disc's end the next tick sees it, and the drive is left alone.
+    player.PlayTrack(2);
+    QVERIFY(waitUntilStopped(*player.CDPlayer));
+    QTest::qWait(100);
+    QCOMPARE(player.State, TPlayerState::Playing);
+    QCOMPARE(openingsMeanwhile(), 0);
+
+    outputDelay(40);
+    player.PlayTrack(2);
+    QVERIFY(QTest::qWaitFor([&] { return reports.last() > 0; }, 20000));
+    QVERIFY(openingsMeanwhile() > 0); // while it plays
+    player.Stop();
+    QCOMPARE(openingsMeanwhile(), 0);
+    // A stopped player still reports that nothing plays.
+    reports.clear();
+    QTest::qWait(100);
+    QVERIFY(!reports.isEmpty());
+    QCOMPARE(reports.last(), 0);
 }
 
 void tst_CDPlayer::tickReportsPositionAndTheNextTrack()
