@@ -24,6 +24,7 @@ struct OpusEncApi
     X(ope_encoder_write) \
     X(ope_encoder_drain) \
     X(ope_encoder_destroy)
+// NOLINTNEXTLINE(bugprone-macro-parentheses): the argument is a name, not an expression
 #define SONDREL_OPUSENC_DECLARE(name) decltype(&::name) name = nullptr;
     SONDREL_OPUSENC_ENTRIES(SONDREL_OPUSENC_DECLARE)
 #undef SONDREL_OPUSENC_DECLARE
