@@ -17,6 +17,7 @@
 #include "pipeline/wavewriter.h"
 #include "pipeline/writerevents.h"
 
+#include <QCoreApplication>
 #include <QTimer>
 
 SondrelCore::SondrelCore(std::unique_ptr<SettingsStore> settings, QObject *parent)
@@ -42,7 +43,16 @@ SondrelCore::SondrelCore(std::unique_ptr<SettingsStore> settings, QObject *paren
     connect(m_freedbLookup.get(), &TFreedbLookup::finished, this, &SondrelCore::lookupFinished);
 }
 
-SondrelCore::~SondrelCore() = default;
+SondrelCore::~SondrelCore()
+{
+    // The job's end replays held notices through a queued call; a job ended
+    // by going away (a close during a rip) must not have that call reach a
+    // core whose members are going too.
+    m_heldDeviceEvents.clear();
+    m_session.reset();
+    m_job.reset();
+    QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
+}
 
 void SondrelCore::createWriters()
 {
