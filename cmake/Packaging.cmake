@@ -17,6 +17,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Our own libraries are private and found through the run path, not by the
 # system's loader cache: tell dpkg-shlibdeps where they are.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/lib)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libflac12")
+# Loaded at run time by name, so dpkg-shlibdeps cannot see them: libFLAC,
+# and libopusenc for Opus files.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libflac12, libopusenc0")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pavucontrol")
 include(CPack)
