@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QToolButton>
 
 namespace ControlKit {
@@ -87,6 +88,15 @@ void bindButton(QPushButton *button, QAction *action)
     };
     sync();
     QObject::connect(action, &QAction::changed, button, sync);
+}
+
+void centreOnScreen(QWidget &window)
+{
+    if (QScreen *screen = window.screen()) {
+        QRect frame = window.frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window.move(frame.topLeft());
+    }
 }
 
 } // namespace ControlKit

@@ -31,5 +31,7 @@ QLabel *helpLabel(const QString &text);
 // The button follows the action's caption and enabled state, as a bound
 // button does, and runs the action when clicked.
 void bindButton(QPushButton *button, QAction *action);
+// Moves a shown window's frame to the middle of its screen's free area.
+void centreOnScreen(QWidget &window);
 
 } // namespace ControlKit

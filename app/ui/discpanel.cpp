@@ -2,6 +2,7 @@
 
 #include "app/choicelists.h"
 #include "app/discmodel.h"
+#include "app/ripsession.h"
 #include "app/ui/controlkit.h"
 
 #include <QComboBox>
@@ -117,4 +118,30 @@ void DiscPanel::showDiscFields(DiscControls &c, const DiscModel &disc)
         c.edtGenre->setCurrentIndex(c.edtGenre->findText(disc.genre(), Qt::MatchExactly));
         c.edtGenre->setEditText(disc.genre());
     }
+}
+
+void DiscControls::readChoices(RipChoices &c) const
+{
+    c.drive = cmbDevice->currentIndex();
+    c.speedItem = cmbSpeed->currentText();
+    c.artist = edtArtist->text();
+    c.album = edtAlbum->text();
+    c.genre = edtGenre->currentText();
+    // A genre counts as a list item only while the box shows the selected
+    // item's own text; one typed by hand names nothing.
+    const int item = edtGenre->currentIndex();
+    c.genreListed = item >= 0 && edtGenre->itemText(item) == c.genre;
+    c.year = edtYear->text();
+}
+
+void DiscPanel::bindDiscFields(DiscControls &c, DiscModel &disc)
+{
+    connect(c.edtArtist, &QLineEdit::textChanged, &disc, &DiscModel::setArtist);
+    connect(c.edtAlbum, &QLineEdit::textChanged, &disc, &DiscModel::setAlbum);
+    connect(c.edtGenre, &QComboBox::currentTextChanged, &disc, &DiscModel::setGenre);
+    connect(c.edtYear, &QLineEdit::textChanged, &disc, &DiscModel::setYear);
+    // A field of the strip is the context: the connection goes with the window.
+    connect(&disc, &DiscModel::discFieldsChanged, c.edtArtist, [&c, &disc] {
+        showDiscFields(c, disc);
+    });
 }

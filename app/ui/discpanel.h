@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class DiscModel;
+struct RipChoices;
 class QAction;
 class QComboBox;
 class QLineEdit;
@@ -28,6 +29,9 @@ struct DiscControls
     QPushButton *btnRip = nullptr; // the window's default button
     QToolBar *ToolPlay = nullptr;
     QSlider *TrackBar = nullptr;
+
+    // The drive, speed and disc fields as shown now.
+    void readChoices(RipChoices &choices) const;
 };
 
 // The strip above the track list: the drive and speed lists, the disc's
@@ -56,4 +60,7 @@ public:
     // The disc's artist, album, genre and year into their fields, each only
     // when it differs from what the field shows.
     static void showDiscFields(DiscControls &controls, const DiscModel &disc);
+    // The fields edit the disc's own fields, which the lookup fills and a
+    // removal clears; they show each change of them.
+    static void bindDiscFields(DiscControls &controls, DiscModel &disc);
 };

@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QStatusBar>
+#include <QTimer>
 
 using ControlKit::named;
 
@@ -110,6 +111,14 @@ bool typesText(const QWidget *focus)
             return true;
     }
     return false;
+}
+
+QTimer *playerTimer(QObject *owner)
+{
+    auto timer = named(new QTimer(owner), "TimerCD");
+    timer->setInterval(1000);
+    timer->setSingleShot(true);
+    return timer;
 }
 
 QFileDialog *playlistDialog(QWidget *parent)

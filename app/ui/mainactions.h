@@ -9,6 +9,7 @@ class QLabel;
 class QMenu;
 class QObject;
 class QStatusBar;
+class QTimer;
 class QWidget;
 class TipPane;
 
@@ -58,6 +59,9 @@ void buildStatusPanes(QStatusBar &bar, QLabel *&total, TipPane *&tips);
 // number box, an editable list, a grid or the editor of one of its cells.
 // Enter there ends the typing and is no command for the window.
 bool typesText(const QWidget *focus);
+
+// "TimerCD": the player's one-shot second at the end of a track.
+QTimer *playerTimer(QObject *owner);
 
 // The "Please input Playlist Filename" dialog: an M3U file to save, an
 // existing one taken without asking.

@@ -35,9 +35,7 @@
 #include <QLoggingCategory>
 #include <QMenu>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -139,15 +137,7 @@ void TfrmMain::buildUi()
 QWidget *TfrmMain::buildDiscPanel()
 {
     Panel2 = new DiscPanel(*this, PopupSelect, ActFreeDB, Actrip, playerActions());
-    // The fields edit the disc's own fields, which the lookup fills and a
-    // removal clears.
-    connect(edtArtist, &QLineEdit::textChanged, disc(), &DiscModel::setArtist);
-    connect(edtAlbum, &QLineEdit::textChanged, disc(), &DiscModel::setAlbum);
-    connect(edtGenre, &QComboBox::currentTextChanged, disc(), &DiscModel::setGenre);
-    connect(edtYear, &QLineEdit::textChanged, disc(), &DiscModel::setYear);
-    connect(disc(), &DiscModel::discFieldsChanged, this, [this] {
-        DiscPanel::showDiscFields(*this, *disc());
-    });
+    DiscPanel::bindDiscFields(*this, *disc());
     return Panel2;
 }
 
@@ -170,7 +160,6 @@ void TfrmMain::buildPlayer()
 QWidget *TfrmMain::buildTrackList()
 {
     CDList = new TrackListView(disc(), static_cast<ImageList *>(imgList)->images);
-    CDList->installEventFilter(this);
     connect(CDList, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
         PopupSelect->popup(CDList->viewport()->mapToGlobal(pos));
     });
@@ -187,17 +176,9 @@ QWidget *TfrmMain::buildOptionPages()
     connect(edtDestFolder, &QLineEdit::textChanged, this, &TfrmMain::edtDestFolderChange);
     connect(chkEject, &QCheckBox::clicked, this, &TfrmMain::chkEjectClick);
     connect(chkmklist, &QCheckBox::clicked, this, &TfrmMain::chkmklistClick);
-    // The verified-rip options are only kept.
-    const std::pair<QCheckBox *, StoredFlag> kept[] = {
-        {chkAccurateRip, StoredFlag::VerifyAccurateRip},
-        {chkRipLog, StoredFlag::WriteRipLog},
-        {chkCueSheet, StoredFlag::WriteCueSheet},
-    };
-    for (const auto &[box, flag] : kept) {
-        connect(box, &QCheckBox::clicked, this, [this, flag = flag](bool checked) {
-            m_core->settings().StoreFlag(flag, checked);
-        });
-    }
+    keepVerifiedRipFlags(this, [this](StoredFlag flag, bool on) {
+        m_core->settings().StoreFlag(flag, on);
+    });
     connect(edtReadOffset, &QSpinBox::valueChanged, this, &TfrmMain::edtReadOffsetChange);
     connect(edtFilenameButton, &QToolButton::clicked, this, &TfrmMain::edtFilenameButtonClick);
     return pages;
@@ -220,10 +201,7 @@ void TfrmMain::buildComponents()
     connect(m_core->deviceMonitor(), &DeviceMonitor::deviceChange, this, &TfrmMain::WMDeviceChange);
     connect(m_core, &SondrelCore::deviceNotice, this, &TfrmMain::WMDeviceChange);
 
-    TimerCD = named(new QTimer(this), "TimerCD");
-    TimerCD->setInterval(1000);
-    TimerCD->setSingleShot(true);
-
+    TimerCD = MainParts::playerTimer(this);
     SaveDialog = MainParts::playlistDialog(this);
 }
 
@@ -262,11 +240,7 @@ void TfrmMain::showEvent(QShowEvent *event)
     if (m_shown)
         return;
     m_shown = true;
-    if (QScreen *screen = this->screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    ControlKit::centreOnScreen(*this);
     FormShow();
 }
 
@@ -435,17 +409,8 @@ void TfrmMain::ActripUpdate()
 RipChoices TfrmMain::ripChoices() const
 {
     RipChoices c;
-    readChoices(c);
-    c.drive = cmbDevice->currentIndex();
-    c.speedItem = cmbSpeed->currentText();
-    c.artist = edtArtist->text();
-    c.album = edtAlbum->text();
-    c.genre = edtGenre->currentText();
-    // A genre counts as a list item only while the box shows the selected
-    // item's own text; one typed by hand names nothing.
-    const int item = edtGenre->currentIndex();
-    c.genreListed = item >= 0 && edtGenre->itemText(item) == c.genre;
-    c.year = edtYear->text();
+    OptionControls::readChoices(c);
+    DiscControls::readChoices(c);
     return c;
 }
 
@@ -489,9 +454,7 @@ void TfrmMain::BuildOutputFileList(QStringList &list) const
 void TfrmMain::ActEnumrenameExecute()
 {
     TfrmpreviewInfo frmpreviewInfo(this);
-    QStringList names;
-    BuildOutputFileList(names);
-    frmpreviewInfo.setNames(names);
+    frmpreviewInfo.setNames(m_core->ripSession()->outputNames(ripChoices()));
     frmpreviewInfo.exec();
 }
 
@@ -526,14 +489,8 @@ void TfrmMain::PelListResize()
 
 bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == PelList && event->type() == QEvent::Resize) {
+    if (watched == PelList && event->type() == QEvent::Resize)
         PelListResize();
-    } else if (watched == CDList && event->type() == QEvent::KeyPress) {
-        // A blank neither ticks nor starts editing a cell; in a cell's own
-        // editor it stays a blank.
-        if (static_cast<QKeyEvent *>(event)->text() == QLatin1String(" "))
-            return true;
-    }
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -621,21 +578,14 @@ void TfrmMain::ApplyQualitySettings(bool ShowDialog)
     }
     const QualityRules::QualityView view = m_core->quality()->apply(format, entry);
     showQuality(view, ActQuality, this);
-    if (!ShowDialog || view.message || view.dialogPage == QualityRules::NoPage)
-        return;
-    // Made for this showing only: each opening starts from the preset.
-    TfrmQuality dialog(this);
-    dialog.setPage(TfrmQuality::Page(view.dialogPage));
-    if (view.oggPreset)
-        dialog.prepareOggPreset(*view.oggPreset);
-    dialog.setEncoder(m_core->Mp3Encoder());
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    const QualityRules::QualityView accepted = dialog.page() == TfrmQuality::pgMp3
-                                                   ? m_core->quality()->acceptMp3Page()
-                                                   : m_core->quality()->acceptOggPage(
-                                                       dialog.oggChoice());
-    showQuality(accepted, ActQuality, &dialog);
+    if (ShowDialog)
+        TfrmQuality::run(this,
+                         view,
+                         m_core->Mp3Encoder(),
+                         *m_core->quality(),
+                         [this](const QualityRules::QualityView &accepted, QWidget *owner) {
+                             showQuality(accepted, ActQuality, owner);
+                         });
 }
 
 void TfrmMain::ActQualityExecute()

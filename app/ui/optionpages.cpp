@@ -274,3 +274,18 @@ void OptionControls::showQuality(const QualityRules::QualityView &view,
     if (view.message)
         QMessageBox::information(owner, owner->windowTitle(), *view.message);
 }
+
+void OptionControls::keepVerifiedRipFlags(QObject *context,
+                                          const std::function<void(StoredFlag, bool)> &store)
+{
+    const std::pair<QCheckBox *, StoredFlag> kept[] = {
+        {chkAccurateRip, StoredFlag::VerifyAccurateRip},
+        {chkRipLog, StoredFlag::WriteRipLog},
+        {chkCueSheet, StoredFlag::WriteCueSheet},
+    };
+    for (const auto &[box, flag] : kept) {
+        QObject::connect(box, &QCheckBox::clicked, context, [store, flag = flag](bool checked) {
+            store(flag, checked);
+        });
+    }
+}

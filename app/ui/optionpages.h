@@ -2,8 +2,11 @@
 
 #include <QTabWidget>
 
+#include <functional>
+
 struct RipChoices;
 struct StoredOptions;
+enum class StoredFlag;
 class QObject;
 class SettingsStore;
 class QAction;
@@ -48,6 +51,9 @@ struct OptionControls
     // output folder.
     bool playlistChosen = false;
 
+    // The verified-rip boxes only need keeping: each click goes to `store`
+    // for as long as `context` lives.
+    void keepVerifiedRipFlags(QObject *context, const std::function<void(StoredFlag, bool)> &store);
     // The output, tag, end-of-job and verified-rip choices as shown now.
     void readChoices(RipChoices &choices) const;
     // The options as stored, each one that was read; the playlist field

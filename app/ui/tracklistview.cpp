@@ -4,6 +4,7 @@
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QStyledItemDelegate>
 
 #include <algorithm>
@@ -82,4 +83,13 @@ bool TrackListView::eventFilter(QObject *watched, QEvent *event)
     if (watched == viewport() && event->type() == QEvent::Resize)
         fitColumns();
     return QTableView::eventFilter(watched, event);
+}
+
+void TrackListView::keyPressEvent(QKeyEvent *event)
+{
+    if (event->text() == QLatin1String(" ")) {
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
 }

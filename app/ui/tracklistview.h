@@ -29,4 +29,7 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // A blank neither ticks nor starts editing a cell; in a cell's own
+    // editor it stays a blank.
+    void keyPressEvent(QKeyEvent *event) override;
 };

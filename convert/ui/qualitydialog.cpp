@@ -113,3 +113,24 @@ OggDialogChoice TfrmQuality::oggChoice() const
 {
     return m_ogg->save();
 }
+
+void TfrmQuality::run(QWidget *parent,
+                      const QualityRules::QualityView &view,
+                      std::shared_ptr<IAudioConvertLameMp3Encoder> encoder,
+                      OutputQuality &quality,
+                      const ShowView &show)
+{
+    if (view.message || view.dialogPage == QualityRules::NoPage)
+        return;
+    // Made for this showing only: each opening starts from the preset.
+    TfrmQuality dialog(parent);
+    dialog.setPage(Page(view.dialogPage));
+    if (view.oggPreset)
+        dialog.prepareOggPreset(*view.oggPreset);
+    dialog.setEncoder(std::move(encoder));
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    show(dialog.page() == pgMp3 ? quality.acceptMp3Page()
+                                : quality.acceptOggPage(dialog.oggChoice()),
+         &dialog);
+}

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+#include <functional>
 #include <memory>
 
 class QStackedWidget;
@@ -28,6 +29,17 @@ public:
 
     explicit TfrmQuality(QWidget *parent = nullptr);
     ~TfrmQuality() override;
+
+    // Opens a dialog on the page `view` names, its "ogg" page prepared as
+    // the view says, over `encoder`; after OK, what `quality` makes of the
+    // page goes to `show` with the dialog as the owner of its message.
+    // Nothing for a view with no page or with a message.
+    using ShowView = std::function<void(const QualityRules::QualityView &, QWidget *owner)>;
+    static void run(QWidget *parent,
+                    const QualityRules::QualityView &view,
+                    std::shared_ptr<IAudioConvertLameMp3Encoder> encoder,
+                    OutputQuality &quality,
+                    const ShowView &show);
 
     // The encoder the "mp3" page shows and writes into; the dialog shares it.
     void setEncoder(std::shared_ptr<IAudioConvertLameMp3Encoder> encoder);

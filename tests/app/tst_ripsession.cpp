@@ -1,9 +1,9 @@
 #include "app/discmodel.h"
 #include "app/ripsession.h"
 #include "app/sondrelcore.h"
-#include "job/progressview.h"
 #include "job/ripjob.h"
 #include "pipeline/cdinput.h"
+#include "tests/support/lineview.h"
 #include "tests/support/mediaprobe.h"
 #include "tests/support/memorysettings.h"
 #include "tests/support/testsupport.h"
@@ -11,25 +11,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
-
-namespace {
-
-// The job's view as a log of lines, without any window.
-class LineLog : public QObject, public ProgressView
-{
-public:
-    QStringList lines;
-    void setCaption(const QString &) override {}
-    void addLine(const QString &line) override { lines << line; }
-    void setRipPercent(int) override {}
-    void setConvertPercent(int) override {}
-    void setTotalPercent(int) override {}
-    void setCancelEnabled(bool) override {}
-    void setExitEnabled(bool) override {}
-    QObject *viewObject() override { return this; }
-};
-
-} // namespace
 
 // A rip started from the user's choices, with no widget anywhere.
 class tst_RipSession : public QObject
@@ -101,7 +82,7 @@ void tst_RipSession::refusals()
     QFETCH(bool, ticked);
     auto core = makeCore();
     core->disc()->setAllTicks([ticked](bool) { return ticked; });
-    LineLog log;
+    TestSupport::LineView log;
     const RipChoices c = choices(folder);
     const QString refused = core->ripSession()->start(c, log);
     QVERIFY(!refused.isEmpty());
@@ -134,7 +115,7 @@ void tst_RipSession::ripFromChoices()
              QStringList({m_home.filePath("rip/Album/First.flac"),
                           m_home.filePath("rip/Album/First (2).flac")}));
 
-    LineLog log;
+    TestSupport::LineView log;
     QSignalSpy ended(core->RipJob(), &TRipJob::ended);
     QCOMPARE(core->ripSession()->start(c, log), QString());
     QVERIFY(ended.wait(60000));

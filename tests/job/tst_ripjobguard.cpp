@@ -1,5 +1,5 @@
-#include "job/progressview.h"
 #include "job/ripjob.h"
+#include "tests/support/lineview.h"
 
 #include <QObject>
 #include <QTimer>
@@ -17,26 +17,6 @@ private Q_SLOTS:
     void failuresStayInsideTheJob();
 };
 
-namespace {
-
-class LinesView : public ProgressView
-{
-public:
-    void setCaption(const QString &) override {}
-    void addLine(const QString &line) override { lines << line; }
-    void setRipPercent(int) override {}
-    void setConvertPercent(int) override {}
-    void setTotalPercent(int) override {}
-    void setCancelEnabled(bool) override {}
-    void setExitEnabled(bool) override {}
-    QObject *viewObject() override { return &object; }
-
-    QObject object;
-    QStringList lines;
-};
-
-} // namespace
-
 void tst_RipJobGuard::failuresStayInsideTheJob()
 {
     QTimer timer;
@@ -47,7 +27,7 @@ void tst_RipJobGuard::failuresStayInsideTheJob()
     TRipJob job(components);
     QStringList shown;
     job.OnFinishError = [&shown](const QString &message) { shown << message; };
-    LinesView view;
+    TestSupport::LineView view;
 
     // No FLAC writer: the first track stalls the job.
     job.Start(view, TRipJob::fmFlac, {TTrackInfo{1, "", "", "", "", "", "/nowhere/01.flac"}}, {}, {});
