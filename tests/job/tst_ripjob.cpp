@@ -323,19 +323,9 @@ void tst_RipJob::everyFormat_data()
         QTest::newRow(name) << format << entry << ext << codec << audio << rate << bitRate
                             << tolerance << header << tagged << QString::fromUtf8(genre);
     };
+    // clang-format off
     row("MP3 CD-Quality", 0, 1, ".mp3", "mp3", "lossy", 44100, 192000, 5, "", true);
-    row("MP3 VBR-Quality Level 2",
-        0,
-        21,
-        ".mp3",
-        "mp3",
-        "lossy",
-        44100,
-        0,
-        0,
-        "LAME V2",
-        true,
-        "Dungeon Synth");
+    row("MP3 VBR-Quality Level 2", 0, 21, ".mp3", "mp3", "lossy", 44100, 0, 0, "LAME V2", true, "Dungeon Synth");
     // 44,100 Hz has no bitrate under 32 kbit/s: these once made 32 kbit/s files.
     row("MP3 24 kbit/s", 0, 16, ".mp3", "mp3", "lossy", 8000, 24000, 5, "", true);
     row("MP3 16 kbit/s", 0, 17, ".mp3", "mp3", "lossy", 8000, 16000, 5, "", true);
@@ -343,74 +333,14 @@ void tst_RipJob::everyFormat_data()
     row("WMA", 1, -1, ".wma", "wmav2", "lossy", 44100, 128000, 5, "", true);
     // "WMA 44,000 Hz; 16 Bit; Stereo; 64 kbps" once resampled to 44,000 Hz.
     row("WMA 44,000 Hz profile", 1, 40, ".wma", "wmav2", "lossy", 44100, 64000, 5, "", true);
-    row("Ogg Vorbis 192 kbit/s",
-        2,
-        14,
-        ".ogg",
-        "vorbis",
-        "lossy",
-        44100,
-        192000,
-        5,
-        "Vorbis 192",
-        true);
+    row("Ogg Vorbis 192 kbit/s", 2, 14, ".ogg", "vorbis", "lossy", 44100, 192000, 5, "Vorbis 192", true);
     // Ranges under 128 kbit/s once kept nominal 128, which libvorbis lets
     // break the maximum.
-    row("Ogg VBR Quality-6",
-        2,
-        6,
-        ".ogg",
-        "vorbis",
-        "lossy",
-        44100,
-        112000,
-        10,
-        "Vorbis range 112",
-        true);
-    row("Ogg VBR Quality-7",
-        2,
-        7,
-        ".ogg",
-        "vorbis",
-        "lossy",
-        44100,
-        96000,
-        10,
-        "Vorbis range 96",
-        true);
-    row("Ogg VBR Quality-8",
-        2,
-        8,
-        ".ogg",
-        "vorbis",
-        "lossy",
-        44100,
-        64000,
-        10,
-        "Vorbis range 64",
-        true);
-    row("Ogg VBR Quality-9",
-        2,
-        9,
-        ".ogg",
-        "vorbis",
-        "lossy",
-        44100,
-        56000,
-        10,
-        "Vorbis range 56",
-        true);
-    row("Ogg VBR Quality-10",
-        2,
-        10,
-        ".ogg",
-        "vorbis",
-        "lossy",
-        44100,
-        56000,
-        10,
-        "Vorbis range 56",
-        true);
+    row("Ogg VBR Quality-6", 2, 6, ".ogg", "vorbis", "lossy", 44100, 112000, 10, "Vorbis range 112", true);
+    row("Ogg VBR Quality-7", 2, 7, ".ogg", "vorbis", "lossy", 44100, 96000, 10, "Vorbis range 96", true);
+    row("Ogg VBR Quality-8", 2, 8, ".ogg", "vorbis", "lossy", 44100, 64000, 10, "Vorbis range 64", true);
+    row("Ogg VBR Quality-9", 2, 9, ".ogg", "vorbis", "lossy", 44100, 56000, 10, "Vorbis range 56", true);
+    row("Ogg VBR Quality-10", 2, 10, ".ogg", "vorbis", "lossy", 44100, 56000, 10, "Vorbis range 56", true);
     row("WAV", 3, -1, ".wav", "pcm_s16le", "exact", 44100, 0, 0, "", false);
     // "Stereo 44,100Hz": compared sample for sample.
     row("WAV ADPCM", 4, 1, ".wav", "adpcm_ima_wav", "ADPCM", 44100, 0, 0, "", false);
@@ -418,18 +348,8 @@ void tst_RipJob::everyFormat_data()
     row("FLAC Compression Level 0", 5, 0, ".flac", "flac", "exact", 44100, 0, 0, "FLAC level 0", true);
     row("FLAC Compression Level 5", 5, 5, ".flac", "flac", "exact", 44100, 0, 0, "FLAC level 5", true);
     row("FLAC Compression Level 8", 5, 8, ".flac", "flac", "exact", 44100, 0, 0, "FLAC level 8", true);
-    row("APE Extra High Compression Level",
-        6,
-        3,
-        ".ape",
-        "ape",
-        "exact",
-        44100,
-        0,
-        0,
-        "APE level 4000",
-        true,
-        "Dungeon Synth");
+    row("APE Extra High Compression Level", 6, 3, ".ape", "ape", "exact", 44100, 0, 0, "APE level 4000", true, "Dungeon Synth");
+    // clang-format on
     const char *const opus[] = {"Opus VBR 64 kbit/s",
                                 "Opus VBR 96 kbit/s",
                                 "Opus VBR 128 kbit/s",
