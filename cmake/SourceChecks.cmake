@@ -9,8 +9,8 @@ add_test(NAME format
             -P ${CMAKE_SOURCE_DIR}/cmake/CheckFormat.cmake)
 
 # "tidy": clang-tidy finds nothing in the program's sources (the test
-# suites left out). Off by default, on in CI (build.sh): it takes a few
-# minutes of both cores. Never in the sanitizer build: it compiles the same
+# suites left out). Off by default, on in CI (build.sh): it takes about a
+# minute of both cores. Never in the sanitizer build: it compiles the same
 # sources, and would only repeat the work.
 option(SONDREL_TIDY "Register the clang-tidy check of the sources as the test \"tidy\"" OFF)
 if(SONDREL_TIDY AND NOT SONDREL_SANITIZE)
