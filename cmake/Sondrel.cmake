@@ -106,6 +106,52 @@ function(sondrel_add_executable name)
     _sondrel_common(${name})
 endfunction()
 
+# The test suites are compiled for a quick build: they drive code of the
+# program that is built as it ships, so their own code needs no more than
+# -Og, and line tables are what a failure's backtrace needs. The sanitizer
+# build keeps its own flags for every file.
+function(_sondrel_test_flags target)
+    _sondrel_common(${target})
+    if(NOT SONDREL_SANITIZE)
+        target_compile_options(${target} PRIVATE "$<$<CONFIG:RelWithDebInfo>:-Og;-g1>")
+    endif()
+endfunction()
+
+# Every suite includes Qt's module headers (<QtTest> brings all of QtCore),
+# and parsing them was most of a suite's build: the suites share one
+# precompiled header, of QtCore or of QtWidgets after the Qt the suite links.
+# Qt Test stays out of it, as its headers depend on the suite's own folders.
+function(_sondrel_test_pch name qt)
+    add_library(${name} OBJECT ${CMAKE_SOURCE_DIR}/tests/support/precompiled.cpp)
+    target_link_libraries(${name} PRIVATE Qt6::${qt})
+    set_target_properties(${name} PROPERTIES POSITION_INDEPENDENT_CODE ON)
+    target_precompile_headers(${name} PRIVATE
+        <Qt${qt}/Qt${qt}> <algorithm> <cmath> <cstring> <functional> <memory> <optional> <vector>)
+    _sondrel_test_flags(${name})
+endfunction()
+
+# Whether `target` compiles against Qt Widgets, through any library it links.
+function(_sondrel_uses_widgets out)
+    set(pending ${ARGN})
+    set(seen)
+    while(pending)
+        list(POP_FRONT pending item)
+        if(item STREQUAL "Qt6::Widgets")
+            set(${out} TRUE PARENT_SCOPE)
+            return()
+        endif()
+        if(item IN_LIST seen OR NOT TARGET ${item} OR item MATCHES "^Qt6::")
+            continue()
+        endif()
+        list(APPEND seen ${item})
+        get_target_property(links ${item} INTERFACE_LINK_LIBRARIES)
+        if(links)
+            list(APPEND pending ${links})
+        endif()
+    endwhile()
+    set(${out} FALSE PARENT_SCOPE)
+endfunction()
+
 # tests/<folder>/tst_<unit>.cpp becomes the executable tst_<unit>, registered
 # with CTest and run headless.
 function(sondrel_add_test name)
@@ -113,7 +159,19 @@ function(sondrel_add_test name)
     add_executable(${name} ${ARG_SOURCES})
     _sondrel_expose_headers(${name} PRIVATE ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE Qt6::Test sondrel_testsupport ${ARG_DEPENDS})
-    _sondrel_common(${name})
+    _sondrel_test_flags(${name})
+    _sondrel_uses_widgets(widgets sondrel_testsupport ${ARG_DEPENDS})
+    if(widgets)
+        if(NOT TARGET sondrel_test_pch_widgets)
+            _sondrel_test_pch(sondrel_test_pch_widgets Widgets)
+        endif()
+        target_precompile_headers(${name} REUSE_FROM sondrel_test_pch_widgets)
+    else()
+        if(NOT TARGET sondrel_test_pch_core)
+            _sondrel_test_pch(sondrel_test_pch_core Core)
+        endif()
+        target_precompile_headers(${name} REUSE_FROM sondrel_test_pch_core)
+    endif()
     add_test(NAME ${name} COMMAND ${name})
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 300)

@@ -1,0 +1,2 @@
+// The object the tests' precompiled header is built beside; nothing of it
+// is linked.
