@@ -22,13 +22,13 @@ QString cddbIdOf(const RipSummary &summary)
     return summary.accurateRipIds.section(QLatin1Char('-'), 3);
 }
 
-// A file holds its track up to the next entry of the table.
+// A file holds its track up to the track's end.
 uint32_t framesOf(const std::vector<TTocEntry> &toc, int trackNumber)
 {
     uint32_t frames = 0;
     for (size_t i = 0; i + 1 < toc.size(); ++i)
         if (toc[i].TrackNumber == trackNumber)
-            frames = toc[i + 1].StartSector - toc[i].StartSector;
+            frames = toc[i].EndSector - toc[i].StartSector;
     return frames;
 }
 

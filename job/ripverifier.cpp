@@ -52,7 +52,8 @@ void TRipVerifier::Start()
 TTrackChecksummer &TRipVerifier::BeginTrack(int trackNumber)
 {
     // The track's place among the audio tracks and its length as the CD
-    // input reads it: up to the next entry of the table.
+    // input reads it: up to the next entry of the table, or to the audio
+    // session's lead-out before a later session.
     int audioIndex = -1;
     int audioCount = 0;
     uint32_t samples = 0;
@@ -62,8 +63,10 @@ TTrackChecksummer &TRipVerifier::BeginTrack(int trackNumber)
             continue;
         if (tracks[i].number == trackNumber) {
             audioIndex = audioCount;
-            const uint32_t end = i + 1 < tracks.size() ? tracks[i + 1].startFrame
-                                                       : m_toc.leadOutFrame;
+            uint32_t end = i + 1 < tracks.size() ? tracks[i + 1].startFrame : m_toc.leadOutFrame;
+            const uint32_t sessionEnd = m_toc.sessionEndFrame;
+            if (sessionEnd > tracks[i].startFrame && sessionEnd < end)
+                end = sessionEnd;
             samples = (end - tracks[i].startFrame) * 588;
         }
         ++audioCount;

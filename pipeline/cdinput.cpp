@@ -17,7 +17,8 @@ const char *const BusyMessage = "The component is buisy";
 
 // The sectors of the disc that hold audio: from the start of the disc (or of
 // the first audio track after a leading data track) to the end of the last
-// audio track, which a trailing data track would otherwise extend.
+// audio track, which a trailing data track would otherwise extend (and which
+// lies before the session gap of an Enhanced CD).
 struct AudioSpan
 {
     int64_t first = 0;
@@ -36,7 +37,7 @@ AudioSpan audioSpanOf(const std::vector<TTocEntry> &toc)
     while (lastAudio > firstAudio && CDRip::IsDataFlag(toc[lastAudio].Flag))
         --lastAudio;
     span.first = firstAudio == 0 ? 0 : toc[firstAudio].StartSector;
-    span.end = toc[lastAudio + 1].StartSector;
+    span.end = toc[lastAudio].EndSector;
     return span;
 }
 
@@ -149,10 +150,9 @@ TTrackEntryInfo TCDIn::GetTrackInfo(int32_t track)
         throw EPcmException("Track out of range.");
     DriveHold hold(*this);
     const TTocEntry a = CDRip::GetTocEntry(track - 1);
-    const TTocEntry b = CDRip::GetTocEntry(track);
     TTrackEntryInfo info;
     info.TrackKind = TrackKindOfFlag(a.Flag);
-    info.Length = FramesToMSF(b.StartSector >= a.StartSector ? b.StartSector - a.StartSector : 0);
+    info.Length = FramesToMSF(a.EndSector >= a.StartSector ? a.EndSector - a.StartSector : 0);
     return info;
 }
 
@@ -230,8 +230,12 @@ void TCDIn::rangeSectors(int64_t &start, int64_t &end) const
 {
     start = int64_t(CDRip::GetTocEntry(m_startPosition.Track - 1).StartSector)
             + MSFToFrames(m_startPosition.Time);
-    end = int64_t(CDRip::GetTocEntry(m_endPosition.Track - 1).StartSector)
-          + MSFToFrames(m_endPosition.Time);
+    // A read up to a track's start ends where the track before it does,
+    // short of an Enhanced CD's session gap.
+    const bool trackStart = MSFToFrames(m_endPosition.Time) == 0 && m_endPosition.Track >= 2;
+    end = trackStart ? int64_t(CDRip::GetTocEntry(m_endPosition.Track - 2).EndSector)
+                     : int64_t(CDRip::GetTocEntry(m_endPosition.Track - 1).StartSector)
+                           + MSFToFrames(m_endPosition.Time);
 }
 
 void TCDIn::BeginRead()

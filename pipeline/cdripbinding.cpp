@@ -16,7 +16,8 @@ namespace {
 
 // The entry points, typed by the library's own header. Only these are
 // called; a library lacking one of them counts as not loaded, except for
-// CR_GetReadErrorSector and CR_SetReadSpeed, which are ours and optional.
+// CR_GetReadErrorSector, CR_SetReadSpeed and CR_GetTrackEnd, which are ours
+// and optional.
 struct Api
 {
 #define SONDREL_CDRIP_REQUIRED(X) \
@@ -37,6 +38,7 @@ struct Api
     SONDREL_CDRIP_REQUIRED(SONDREL_ENTRY_POINT)
     SONDREL_ENTRY_POINT(CR_GetReadErrorSector)
     SONDREL_ENTRY_POINT(CR_SetReadSpeed)
+    SONDREL_ENTRY_POINT(CR_GetTrackEnd)
 };
 
 // The library's one copy in this process. GUI thread, except that the entry
@@ -170,6 +172,7 @@ void LoadCDRipLibrary(const QString &folder)
 #undef SONDREL_CDRIP_REQUIRE
         library->optional(entries.CR_GetReadErrorSector, "CR_GetReadErrorSector");
         library->optional(entries.CR_SetReadSpeed, "CR_SetReadSpeed");
+        library->optional(entries.CR_GetTrackEnd, "CR_GetTrackEnd");
         if (!library->isLoaded()) {
             qWarning("%s: %s", CDRipLibraryFileName, qPrintable(library->errorText()));
             return;
@@ -231,6 +234,11 @@ TTocEntry GetTocEntry(int32_t index)
     entry.StartSector = raw.startSector;
     entry.Flag = raw.flags;
     entry.TrackNumber = raw.trackNumber;
+    entry.EndSector = raw.startSector;
+    if (index >= 0 && index < api().CR_GetNumTocEntries()) {
+        const int32_t end = api().CR_GetTrackEnd ? api().CR_GetTrackEnd(index) : -1;
+        entry.EndSector = end >= 0 ? uint32_t(end) : api().CR_GetTocEntry(index + 1).startSector;
+    }
     return entry;
 }
 

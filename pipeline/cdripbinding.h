@@ -45,6 +45,10 @@ struct TTocEntry
     uint32_t StartSector = 0; // logical block address
     uint8_t Flag = 0;         // ADR << 4 | control; see IsDataFlag
     uint8_t TrackNumber = 0;
+    // The first sector after the track: the next entry's start, but the
+    // audio session's lead-out for the track before a later session (an
+    // Enhanced CD, on a drive); the lead-out's own start for the lead-out.
+    uint32_t EndSector = 0;
 };
 
 // The library's entry points as the CD input calls them; each requires a
@@ -60,6 +64,8 @@ QString GetCDROMName();
 int32_t ReadToc();
 // The number of tracks of the table of contents last read.
 int32_t GetNumTocEntries();
+// The entry with its EndSector: CR_GetTrackEnd's answer, or the next
+// entry's start from a library without that entry point of ours.
 TTocEntry GetTocEntry(int32_t index);
 // *status is 0 when a readable disc is present.
 int32_t IsMediaLoaded(int32_t *status);

@@ -214,6 +214,15 @@ CR_TocEntry CR_GetTocEntry(int32_t index)
     return q.toc.entries[size_t(index)];
 }
 
+int32_t CR_GetTrackEnd(int32_t index)
+{
+    QueryState &q = queries();
+    std::lock_guard<std::mutex> lock(q.mutex);
+    if (index < 0 || index >= int32_t(q.toc.ends.size()))
+        return -1;
+    return static_cast<int32_t>(q.toc.ends[size_t(index)]);
+}
+
 int32_t CR_IsMediaLoaded(int32_t *status)
 {
     if (!status)

@@ -95,6 +95,13 @@ CDRIP_API int32_t CR_ReadToc(void);
  * all-zero entry. */
 CDRIP_API int32_t CR_GetNumTocEntries(void);
 CDRIP_API CR_TocEntry CR_GetTocEntry(int32_t index);
+/* The first sector after track entry `index` (0 .. n-1) of the last
+ * successful CR_ReadToc: the next entry's start, except on a drive's disc
+ * with a later session (an Enhanced CD), whose track before that session
+ * ends at the audio session's lead-out, 11,400 sectors before the session's
+ * first track (those sectors are no track's, and no drive reads them). -1
+ * for any other index. */
+CDRIP_API int32_t CR_GetTrackEnd(int32_t index);
 
 /* *status := 0 when a disc with a readable table of contents is present. */
 CDRIP_API int32_t CR_IsMediaLoaded(int32_t *status);

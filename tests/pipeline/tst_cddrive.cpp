@@ -1,5 +1,8 @@
 // The CD input over the simulated drive (tests/simdrive): what a real drive
 // does to the audio, under real libcdio and cdparanoia.
+#include "libs/disclookup/disctoc.h"
+#include "libs/disclookup/drivetoc.h"
+#include "lookup/accuraterip.h"
 #include "pipeline/cdinput.h"
 #include "tests/support/disclayouts.h"
 #include "tests/support/simulateddrive.h"
@@ -20,6 +23,7 @@ private Q_SLOTS:
     void initTestCase();
     void readsBitExact_data();
     void readsBitExact();
+    void cdExtraEndsAudioAtSessionLeadOut();
 
 private:
     // A CD input on the simulated drive holding `disc`.
@@ -129,6 +133,47 @@ void tst_CDDrive::readsBitExact()
     const SimDriveCounters done = m_drive->counters();
     QCOMPARE(done.jitteredReads > 0, jitter > 0);
     QCOMPARE(done.damagedSectors > 0, !damaged.isEmpty());
+}
+
+void tst_CDDrive::cdExtraEndsAudioAtSessionLeadOut()
+{
+    // Three audio tracks at 0, 300 and 750 and a data track: on the drive the
+    // data session starts 11,400 sectors after the audio session's lead-out
+    // at 1125, at 12525, and the disc ends at 13125.
+    DiscGen::DiscSpec plan = audioDisc({300, 450, 375, 600});
+    plan.tracks[3].data = true;
+    const DiscGen::WrittenDisc disc = makeDisc(m_home.path(), plan, "extra");
+    DriveBehaviour behaviour;
+    behaviour.secondSession = 4;
+    auto in = inputOn(disc, behaviour, true);
+
+    const std::vector<TTocEntry> toc = in->GetToc();
+    QCOMPARE(toc.size(), size_t(5));
+    QCOMPARE(toc[3].StartSector, 12525u);
+    QCOMPARE(toc[4].StartSector, 13125u);
+    QCOMPARE(MSFToFrames(in->GetTrackInfo(3).Length), 375u);
+    QCOMPARE(MSFToFrames(in->GetTrackInfo(4).Length), 600u);
+
+    m_drive->resetCounters();
+    QByteArray track3;
+    QVERIFY_THROWS_NO_EXCEPTION(track3 = readTracks(*in, 3, 3));
+    QVERIFY(track3 == readFile(QString::fromStdString(disc.trackFiles[2])));
+    QCOMPARE(m_drive->counters().gapReads, 0u);
+
+    // CDDB over every track to the disc's end; AccurateRip over the audio
+    // tracks to the disc's end; MusicBrainz over the audio session.
+    const AccurateRip::Toc arToc = AccurateRip::tocOf(toc);
+    QCOMPARE(arToc.sessionEndFrame, 1125u + 150u); // where track 3's checksums end
+    const AccurateRip::DiscIds ids = AccurateRip::discIds(arToc);
+    QCOMPARE(ids.audioTracks, 3);
+    QCOMPARE(ids.id1, 0x375fu);
+    QCOMPARE(ids.id2, 0xd837u);
+    QCOMPARE(ids.cddb, 0x1b00af04u);
+    const DiscLookup::DiscToc driveToc
+        = DiscLookup::readDriveToc(in->CurrentDrive(), TCDIn::SettingsFolder().toStdString());
+    QCOMPARE(DiscLookup::cddbId(driveToc), std::string("1b00af04"));
+    QCOMPARE(DiscLookup::musicBrainzId(DiscLookup::audioSession(driveToc)),
+             std::string("O6v0TwqrCgqz__uYEDeU7.DJYIY-"));
 }
 
 QTEST_GUILESS_MAIN(tst_CDDrive)
