@@ -296,6 +296,7 @@ void TCDIn::BeginRead()
     m_skipBytes = rawFrom - firstSector * SectorBytes;
 
     m_ripStartSector = firstSector;
+    __atomic_store_n(&m_abort, 0, __ATOMIC_RELAXED);
     m_toc = std::move(toc);
     m_bufferSize = RipBufferSize;
     CDRip::OpenRipper(&m_bufferSize,
@@ -335,8 +336,7 @@ void TCDIn::nextChunk()
         return silence(m_leadSilence);
     while (m_rawLeft > 0) {
         int32_t chunkEnd = 0;
-        int32_t abort = 0;
-        const int32_t rc = CDRip::RipChunk(RipBuffer.data(), &chunkEnd, &abort);
+        const int32_t rc = CDRip::RipChunk(RipBuffer.data(), &chunkEnd, &m_abort);
         // A failed read must not reach the file as a short or damaged chunk,
         // and a length beyond the buffer cannot be copied from it.
         if (rc != 0 || chunkEnd < 0 || chunkEnd > RipBufferSize) {
@@ -384,6 +384,11 @@ void TCDIn::throwReadError()
     throw EPcmException(QStringLiteral("Read error in track %1 at %2")
                             .arg(track)
                             .arg(FormatMSF(FramesToMSF(static_cast<uint32_t>(offset)))));
+}
+
+void TCDIn::AbortRead()
+{
+    __atomic_store_n(&m_abort, 1, __ATOMIC_RELAXED);
 }
 
 void TCDIn::EndRead()

@@ -61,6 +61,10 @@ public:
     int32_t ReadData(void *buffer, int32_t size) override;
     void BeginRead() override;
     void EndRead() override;
+    // The chunk being read ends within one read command of the drive, and
+    // the data with it (cdparanoia's read-ahead takes seconds on a slow
+    // drive, longer than a Cancel may wait).
+    void AbortRead() override;
 
     int32_t GetDriveCount();
     // The drive's identification, or an image's file name.
@@ -141,6 +145,9 @@ private:
     int64_t m_skipBytes = 0;
     int64_t m_rawLeft = 0;
     int64_t m_tailSilence = 0;
+    // The library watches it during a chunk; set from any thread, so only
+    // through atomic builtins (the library's interface takes an int32_t *).
+    int32_t m_abort = 0;
     std::vector<TTocEntry> m_toc; // copy taken at BeginRead, for error positions
     std::array<uint8_t, RipBufferSize> RipBuffer{};
     int32_t m_bufferSize = RipBufferSize;

@@ -53,6 +53,9 @@ void TPcmOutput::StartOutput()
 void TPcmOutput::RequestStop()
 {
     m_thread->SetStopRequested(true);
+    // Not the step alone: the read it waits on stops too.
+    if (TPcmInput *input = m_input.get())
+        input->AbortRead();
 }
 
 int32_t TPcmOutput::ProgressPercent()

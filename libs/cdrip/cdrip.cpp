@@ -327,9 +327,9 @@ int32_t CR_RipChunk(uint8_t *buffer, int32_t *numBytes, int32_t *abort)
         return CR_ERR_NOT_OPEN;
     if (!buffer)
         return CR_ERR_FAILED;
-    if (abort && *abort)
+    if (abort && __atomic_load_n(abort, __ATOMIC_RELAXED))
         return CR_OK;
-    const int32_t rc = r.ripper->ripChunk(buffer, numBytes);
+    const int32_t rc = r.ripper->ripChunk(buffer, numBytes, abort);
     r.errorSector = r.ripper->errorSector();
     r.jitterErrors = r.ripper->jitterErrors();
     return rc;

@@ -3,6 +3,7 @@
 #include "libs/cdrip/cdiolog.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -26,6 +27,11 @@ struct ParanoiaReport
     int32_t fixups = 0;
 };
 thread_local ParanoiaReport *t_report = nullptr;
+// The ripper whose chunk cdparanoia is reading on this thread, and the read
+// it would make without us.
+thread_local const Ripper *t_reading = nullptr;
+using DriveRead = long (*)(cdrom_drive_t *, void *, lsn_t, long);
+std::atomic<DriveRead> g_driveRead{nullptr};
 
 class ReportScope
 {
@@ -133,10 +139,15 @@ std::unique_ptr<Ripper> Ripper::open(const Drive &drive,
             if (cdio_cddap_open(r->m_cdda.get()) == 0)
                 r->m_paranoia.reset(cdio_paranoia_init(r->m_cdda.get()));
         }
-        if (r->m_paranoia)
+        if (r->m_paranoia) {
             cdio_paranoia_modeset(r->m_paranoia.get(), PARANOIA_MODE_FULL ^ PARANOIA_MODE_NEVERSKIP);
-        else
+            // The same function of libcdio-paranoia for every drive.
+            if (r->m_cdda->read_audio != &Ripper::abortableRead)
+                g_driveRead = r->m_cdda->read_audio;
+            r->m_cdda->read_audio = &Ripper::abortableRead;
+        } else {
             r->m_cdda.reset();
+        }
     }
     error = CR_OK;
     return r;
@@ -164,11 +175,31 @@ lsn_t Ripper::runEnd(lsn_t sector, lsn_t limit, bool &data) const
     return end;
 }
 
-int32_t Ripper::ripChunk(uint8_t *buffer, int32_t *numBytes)
+bool Ripper::aborted() const
+{
+    // Written by another thread while the chunk is read.
+    return m_abort && __atomic_load_n(m_abort, __ATOMIC_RELAXED) != 0;
+}
+
+long Ripper::abortableRead(cdrom_drive_t *drive, void *buffer, lsn_t begin, long sectors)
+{
+    const Ripper *r = t_reading;
+    if (r && r->aborted())
+        return -1;
+    return g_driveRead.load()(drive, buffer, begin, sectors);
+}
+
+int32_t Ripper::ripChunk(uint8_t *buffer, int32_t *numBytes, const int32_t *abort)
 {
     *numBytes = 0;
     if (m_errorSector >= 0)
         return CR_ERR_READ;
+    m_abort = abort;
+    struct AbortScope
+    {
+        const int32_t *&abort;
+        ~AbortScope() { abort = nullptr; }
+    } scope{m_abort};
     const lsn_t to = std::min<lsn_t>(m_end, m_next + m_chunkSectors);
     lsn_t s = m_next;
     while (s < to) {
@@ -177,6 +208,13 @@ int32_t Ripper::ripChunk(uint8_t *buffer, int32_t *numBytes)
         uint8_t *out = buffer + size_t(s - m_next) * SectorBytes;
         const bool ok = (data || !m_paranoia) ? readDirect(s, e, out, !data)
                                               : readParanoia(s, e, out);
+        if (aborted()) {
+            // What cdparanoia holds now is no use: the next chunk seeks.
+            m_paranoiaCursor = -1;
+            m_pendingSkip = -1;
+            m_errorSector = -1;
+            return CR_OK;
+        }
         if (!ok)
             return CR_ERR_READ;
         s = e;
@@ -245,7 +283,14 @@ bool Ripper::readParanoia(lsn_t from, lsn_t to, uint8_t *out)
     const LogErrorWatch watch;
     {
         ReportScope scope(report);
-        for (lsn_t s = from; s < to; ++s) {
+        const Ripper *const outer = t_reading;
+        t_reading = this;
+        struct ReadingScope
+        {
+            const Ripper *outer;
+            ~ReadingScope() { t_reading = outer; }
+        } reading{outer};
+        for (lsn_t s = from; s < to && !aborted(); ++s) {
             const int16_t *samples = cdio_paranoia_read_limited(m_paranoia.get(),
                                                                 paranoiaCallback,
                                                                 MaxRetries);
@@ -255,6 +300,10 @@ bool Ripper::readParanoia(lsn_t from, lsn_t to, uint8_t *out)
             }
             storeSamples(samples, out + size_t(s - from) * SectorBytes);
         }
+    }
+    if (aborted()) {
+        m_paranoiaCursor = -1;
+        return false;
     }
     m_paranoiaCursor = to;
     m_jitterErrors += report.fixups;

@@ -30,8 +30,12 @@ public:
     Ripper(const Ripper &) = delete;
     Ripper &operator=(const Ripper &) = delete;
 
-    // Up to chunkSectors sectors into buffer; *numBytes 0 at the end.
-    int32_t ripChunk(uint8_t *buffer, int32_t *numBytes);
+    // Up to chunkSectors sectors into buffer; *numBytes 0 at the end. A
+    // non-zero *abort, also one another thread writes during the call, ends
+    // the chunk within one read command of the drive, delivering nothing
+    // (CR_OK, *numBytes 0): a cancelled rip must not wait for cdparanoia's
+    // read-ahead, which takes seconds on a slow drive.
+    int32_t ripChunk(uint8_t *buffer, int32_t *numBytes, const int32_t *abort);
 
     int32_t errorSector() const { return m_errorSector; }
     int32_t jitterErrors() const { return m_jitterErrors; }
@@ -46,6 +50,9 @@ private:
     // One sector, a short read of an image counting as a failure.
     bool readSector(lsn_t sector, uint8_t *out);
     bool failAt(lsn_t sector);
+    bool aborted() const;
+    // cdparanoia's drive read, refusing once the chunk is aborted.
+    static long abortableRead(cdrom_drive_t *drive, void *buffer, lsn_t begin, long sectors);
     // End of the run of sectors of the same kind starting at `sector`.
     lsn_t runEnd(lsn_t sector, lsn_t limit, bool &data) const;
 
@@ -64,6 +71,7 @@ private:
     lsn_t m_pendingSkip = -1;    // an unverifiable sector cdparanoia met while reading ahead
     int32_t m_errorSector = -1;
     int32_t m_jitterErrors = 0;
+    const int32_t *m_abort = nullptr; // during ripChunk
 };
 
 } // namespace CdRip

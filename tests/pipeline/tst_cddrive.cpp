@@ -5,9 +5,11 @@
 #include "lookup/accuraterip.h"
 #include "pipeline/cdinput.h"
 #include "tests/support/disclayouts.h"
+#include "tests/support/memoryoutput.h"
 #include "tests/support/simulateddrive.h"
 #include "tests/support/testsupport.h"
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -24,6 +26,8 @@ private Q_SLOTS:
     void readsBitExact_data();
     void readsBitExact();
     void cdExtraEndsAudioAtSessionLeadOut();
+    void readsAtTheDrivesPace_data();
+    void readsAtTheDrivesPace();
 
 private:
     // A CD input on the simulated drive holding `disc`.
@@ -174,6 +178,64 @@ void tst_CDDrive::cdExtraEndsAudioAtSessionLeadOut()
     QCOMPARE(DiscLookup::cddbId(driveToc), std::string("1b00af04"));
     QCOMPARE(DiscLookup::musicBrainzId(DiscLookup::audioSession(driveToc)),
              std::string("O6v0TwqrCgqz__uYEDeU7.DJYIY-"));
+}
+
+void tst_CDDrive::readsAtTheDrivesPace_data()
+{
+    QTest::addColumn<int>("speed");
+    QTest::addColumn<bool>("paranoia");
+    QTest::newRow("8x") << 8 << true;
+    QTest::newRow("24x") << 24 << true;
+    QTest::newRow("8x, paranoia off") << 8 << false;
+}
+
+void tst_CDDrive::readsAtTheDrivesPace()
+{
+    // A second of reading at the drive's speed: the copy takes at least
+    // that long and its progress never runs ahead of the drive; without
+    // cdparanoia it moves chunk by chunk (cdparanoia's read-ahead delivers
+    // in bursts of its cache model, 1,200 sectors). A stop in the middle of
+    // a read answers within a second.
+    QFETCH(int, speed);
+    QFETCH(bool, paranoia);
+    const uint32_t sectors = uint32_t(75 * speed);
+    const DiscGen::WrittenDisc disc = makeDisc(m_home.path(), audioDisc({sectors}), "pace");
+    DriveBehaviour behaviour;
+    behaviour.speed = speed;
+    auto in = inputOn(disc, behaviour, paranoia);
+    in->SetStartTrack(1);
+    in->SetEndTrack(1);
+    TMemoryOutput out;
+    out.setChunkSize(16384);
+    out.SetInput(in.get());
+
+    const double bytesPerMs = speed * 176.4;
+    const qint64 slack = 3 * 176400; // the chunk being read, and cdparanoia's read-ahead
+    QElapsedTimer clock;
+    clock.start();
+    out.StartOutput();
+    QList<qint64> progress;
+    while (out.IsBusy()) {
+        const qint64 bytes = out.data().size();
+        QVERIFY2(bytes <= qint64(clock.elapsed() * bytesPerMs) + slack,
+                 qPrintable(QString("%1 bytes after %2 ms").arg(bytes).arg(clock.elapsed())));
+        if (progress.isEmpty() || progress.last() != bytes)
+            progress << bytes;
+        QTest::qWait(20);
+    }
+    QCOMPARE(out.data().size(), int(sectors) * 2352);
+    QVERIFY(clock.elapsed() >= 950);
+    if (!paranoia)
+        QVERIFY2(progress.size() >= 4, "the progress moves as the drive reads");
+
+    out.StartOutput();
+    QTest::qWait(200);
+    QVERIFY(out.IsBusy());
+    clock.restart();
+    out.RequestStop();
+    QTRY_VERIFY_WITH_TIMEOUT(!out.IsBusy(), 5000);
+    QVERIFY2(clock.elapsed() < 1000,
+             qPrintable(QString("stopped after %1 ms").arg(clock.elapsed())));
 }
 
 QTEST_GUILESS_MAIN(tst_CDDrive)
