@@ -10,7 +10,6 @@
 #include "app/sondrelcore.h"
 #include "convert/audioconvertclient.h"
 #include "convert/qualitysettings.h"
-#include "job/progressview.h"
 #include "job/ripjob.h"
 #include "pipeline/cdinput.h"
 #include "pipeline/cdripbinding.h"
@@ -20,6 +19,7 @@
 #include "pipeline/macwriter.h"
 #include "pipeline/wavewriter.h"
 #include "pipeline/writerevents.h"
+#include "tools/bench/benchjob.h"
 #include "tools/discgen/discimage.h"
 
 #include <QCoreApplication>
@@ -34,27 +34,6 @@
 #include <sys/resource.h>
 
 namespace {
-
-// The job's window, shown to nobody.
-class SilentView : public QObject, public ProgressView
-{
-public:
-    void setCaption(const QString &) override {}
-    void addLine(const QString &line) override
-    {
-        // A stalled job would wait for a Cancel that never comes.
-        if (line.startsWith(QLatin1String("Error: "))) {
-            std::fprintf(stderr, "%s\n", qPrintable(line));
-            QCoreApplication::exit(1);
-        }
-    }
-    void setRipPercent(int) override {}
-    void setConvertPercent(int) override {}
-    void setTotalPercent(int) override {}
-    void setCancelEnabled(bool) override {}
-    void setExitEnabled(bool) override {}
-    QObject *viewObject() override { return this; }
-};
 
 double peakMegabytes()
 {
@@ -198,40 +177,8 @@ int main(int argc, char **argv)
             }
             QDir(alone).removeRecursively();
 
-            QTimer timer;
-            timer.setSingleShot(true);
-            timer.setInterval(100);
-            QTimer timeRip;
-            timeRip.setSingleShot(true);
-            timeRip.setInterval(200);
-            TRipJob job({core.CDIn(),
-                         core.WaveOut(),
-                         core.FLACOut(),
-                         core.MACOut(),
-                         core.eventsOf(core.WaveOut()),
-                         core.eventsOf(core.FLACOut()),
-                         core.eventsOf(core.MACOut()),
-                         core.AudioConvert(),
-                         core.Information(),
-                         &timer,
-                         &timeRip});
-            QList<TTrackInfo> records;
-            for (int t = 1; t <= trackCount; ++t) {
-                TTrackInfo record;
-                record.Number = t;
-                record.FileName = byJob + QStringLiteral("/%1").arg(t) + QLatin1String(run.ext);
-                records << record;
-            }
-            SilentView view;
-            QEventLoop loop;
-            QObject::connect(&job, &TRipJob::ended, &loop, &QEventLoop::quit);
-            QElapsedTimer clock;
-            clock.start();
-            job.Start(view, run.format, records, {}, {});
-            if (job.Running())
-                loop.exec();
-            const double wall = clock.nsecsElapsed() / 1e9;
-            const bool complete = job.PlaylistEntries.size() == trackCount;
+            const double wall = BenchJob::rip(core, run.format, trackCount, byJob, run.ext);
+            const bool complete = wall >= 0;
             QDir(byJob).removeRecursively();
             if (!complete || sum < 0) {
                 std::printf("%-16s failed\n", run.name);
