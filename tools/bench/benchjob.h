@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/settings.h"
 #include "app/sondrelcore.h"
 #include "job/progressview.h"
 #include "job/ripjob.h"
@@ -7,18 +8,63 @@
 #include "pipeline/macwriter.h"
 #include "pipeline/wavewriter.h"
 #include "pipeline/writerevents.h"
+#include "tools/discgen/discimage.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QObject>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
+#include <memory>
 
 // The rip job as the benchmarks run it: over the core's components, with a
 // window shown to nobody.
 namespace BenchJob {
+
+// The benchmark's settings and temporary files go into `work`, not the
+// user's own folders.
+inline void useHome(const QTemporaryDir &work)
+{
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(work.filePath("config")));
+    qputenv("TMPDIR", QFile::encodeName(work.filePath("tmp")));
+    QDir().mkpath(work.filePath("tmp"));
+    QDir().mkpath(TCDIn::SettingsFolder());
+}
+
+// A disc of `trackCount` tracks of one length, `minutes` long in all.
+inline DiscGen::WrittenDisc writeDisc(int minutes, int trackCount, const QTemporaryDir &work)
+{
+    DiscGen::DiscSpec plan;
+    const uint32_t frames = uint32_t(minutes) * 60 * 75 / uint32_t(trackCount);
+    for (int t = 0; t < trackCount; ++t) {
+        DiscGen::TrackSpec track;
+        track.frames = frames;
+        plan.tracks.push_back(track);
+    }
+    std::printf("Writing a %d-minute disc of %d tracks...\n", minutes, trackCount);
+    return DiscGen::writeDisc(plan, work.path().toStdString(), "bench", false);
+}
+
+// The program's core with its conversion component; null, with the reasons
+// printed, without the CD input, the FLAC writer or the MP3 encoder.
+inline std::unique_ptr<SondrelCore> makeCore()
+{
+    auto core = std::make_unique<SondrelCore>(
+        std::make_unique<SettingsStore>(std::make_unique<QSettingsStorage>()));
+    core->CreateAudioConvert();
+    core->ConfigureAudioConvert();
+    for (const QString &message : core->takeStartupErrors())
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+    if (!core->CDIn() || !core->FLACOut() || !core->Mp3Encoder())
+        return {};
+    core->FillDriveList();
+    return core;
+}
 
 class SilentView : public QObject, public ProgressView
 {

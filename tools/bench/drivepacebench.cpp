@@ -110,25 +110,11 @@ int main(int argc, char **argv)
     QTemporaryDir work;
     if (!work.isValid())
         return 1;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(work.filePath("config")));
-    qputenv("TMPDIR", QFile::encodeName(work.filePath("tmp")));
-    QDir().mkpath(work.filePath("tmp"));
-    QDir().mkpath(TCDIn::SettingsFolder());
+    BenchJob::useHome(work);
     const QString driveConfig = work.filePath("simdrive.conf");
     qputenv("SONDREL_SIMDRIVE", QFile::encodeName(driveConfig));
 
-    DiscGen::DiscSpec plan;
-    const uint32_t frames = uint32_t(minutes) * 60 * 75 / uint32_t(trackCount);
-    for (int t = 0; t < trackCount; ++t) {
-        DiscGen::TrackSpec track;
-        track.frames = frames;
-        plan.tracks.push_back(track);
-    }
-    std::printf("Writing a %d-minute disc of %d tracks...\n", minutes, trackCount);
-    const DiscGen::WrittenDisc disc = DiscGen::writeDisc(plan,
-                                                         work.path().toStdString(),
-                                                         "bench",
-                                                         false);
+    const DiscGen::WrittenDisc disc = BenchJob::writeDisc(minutes, trackCount, work);
     const QByteArray image = "image = " + QByteArray::fromStdString(disc.cuePath) + '\n';
     if (!writeFile(driveConfig, image)
         || !writeFile(TCDIn::SettingsFolder() + QLatin1String(CDRipSettingsFileName),
@@ -139,14 +125,10 @@ int main(int argc, char **argv)
     Mac::LoadMACLibrary();
     int result = 0;
     {
-        SondrelCore core(std::make_unique<SettingsStore>(std::make_unique<QSettingsStorage>()));
-        core.CreateAudioConvert();
-        core.ConfigureAudioConvert();
-        for (const QString &message : core.takeStartupErrors())
-            std::fprintf(stderr, "%s\n", qPrintable(message));
-        if (!core.CDIn() || !core.FLACOut() || !core.Mp3Encoder())
+        const std::unique_ptr<SondrelCore> made = BenchJob::makeCore();
+        if (!made)
             return 1;
-        core.FillDriveList();
+        SondrelCore &core = *made;
         const int drive = int(core.disc()->drives().indexOf("SONDREL SIMULATED DRIVE 1.0"));
         if (drive < 0) {
             std::fputs("sondrel-bench-drivepace: the simulated drive is not listed\n", stderr);
@@ -159,7 +141,7 @@ int main(int argc, char **argv)
                               core.MACOut());
         quality.apply(TRipJob::fmFlac, 5);
 
-        const double bytes = double(plan.tracks.size()) * frames * DiscGen::SectorBytes;
+        const double bytes = double(disc.layout.totalFrames) * DiscGen::SectorBytes;
         std::printf("%-6s %10s %10s %10s %9s\n", "speed", "allowed s", "read s", "rip s", "rip/read");
         for (const int speed : speeds) {
             // Every open of the drive reads its configuration again.

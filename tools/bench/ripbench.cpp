@@ -99,23 +99,8 @@ int main(int argc, char **argv)
     QTemporaryDir work;
     if (!work.isValid())
         return 1;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(work.filePath("config")));
-    qputenv("TMPDIR", QFile::encodeName(work.filePath("tmp")));
-    QDir().mkpath(work.filePath("tmp"));
-    QDir().mkpath(TCDIn::SettingsFolder());
-
-    DiscGen::DiscSpec plan;
-    const uint32_t frames = uint32_t(minutes) * 60 * 75 / uint32_t(trackCount);
-    for (int t = 0; t < trackCount; ++t) {
-        DiscGen::TrackSpec track;
-        track.frames = frames;
-        plan.tracks.push_back(track);
-    }
-    std::printf("Writing a %d-minute disc of %d tracks...\n", minutes, trackCount);
-    const DiscGen::WrittenDisc disc = DiscGen::writeDisc(plan,
-                                                         work.path().toStdString(),
-                                                         "bench",
-                                                         false);
+    BenchJob::useHome(work);
+    const DiscGen::WrittenDisc disc = BenchJob::writeDisc(minutes, trackCount, work);
     QFile ini(TCDIn::SettingsFolder() + QLatin1String(CDRipSettingsFileName));
     if (!ini.open(QIODevice::WriteOnly))
         return 1;
@@ -126,14 +111,10 @@ int main(int argc, char **argv)
     Mac::LoadMACLibrary();
     int result = 0;
     {
-        SondrelCore core(std::make_unique<SettingsStore>(std::make_unique<QSettingsStorage>()));
-        core.CreateAudioConvert();
-        core.ConfigureAudioConvert();
-        for (const QString &message : core.takeStartupErrors())
-            std::fprintf(stderr, "%s\n", qPrintable(message));
-        if (!core.CDIn() || !core.FLACOut() || !core.Mp3Encoder())
+        const std::unique_ptr<SondrelCore> made = BenchJob::makeCore();
+        if (!made)
             return 1;
-        core.FillDriveList();
+        SondrelCore &core = *made;
         const int drive = int(core.disc()->drives().size()) - 1;
         core.CDIn()->SetCurrentDrive(drive);
         OutputQuality quality(*core.AudioConvert(),
