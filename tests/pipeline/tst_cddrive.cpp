@@ -13,6 +13,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cdio/cdio.h>
+#include <cdio/mmc_ll_cmds.h>
+
 #include <memory>
 
 using namespace TestSupport;
@@ -28,6 +31,8 @@ private Q_SLOTS:
     void cdExtraEndsAudioAtSessionLeadOut();
     void readsAtTheDrivesPace_data();
     void readsAtTheDrivesPace();
+    void subChannelQ_data();
+    void subChannelQ();
 
 private:
     // A CD input on the simulated drive holding `disc`.
@@ -236,6 +241,65 @@ void tst_CDDrive::readsAtTheDrivesPace()
     QTRY_VERIFY_WITH_TIMEOUT(!out.IsBusy(), 5000);
     QVERIFY2(clock.elapsed() < 1000,
              qPrintable(QString("stopped after %1 ms").arg(clock.elapsed())));
+}
+
+void tst_CDDrive::subChannelQ_data()
+{
+    // Track 1 at 0, track 2's pregap (INDEX 00) at 300 and its INDEX 01 at
+    // 375. Q: control and ADR, track, index, relative M:S:F (counting down
+    // in a pregap), 0, absolute M:S:F (sector + 150).
+    QTest::addColumn<int>("sector");
+    QTest::addColumn<bool>("binary");
+    QTest::addColumn<bool>("badCrc");
+    QTest::addColumn<QByteArray>("q");
+    QTest::newRow("track 1") << 10 << false << false << QByteArray("01010100001000000210");
+    QTest::newRow("pregap start") << 300 << false << false << QByteArray("01020000007400000600");
+    QTest::newRow("pregap end") << 374 << false << false << QByteArray("01020000000000000674");
+    QTest::newRow("index 01") << 375 << false << false << QByteArray("01020100000000000700");
+    QTest::newRow("binary drive") << 10 << true << false << QByteArray("01010100000a0000020a");
+    QTest::newRow("bad CRC") << 10 << false << true << QByteArray("01010100001000000210");
+}
+
+void tst_CDDrive::subChannelQ()
+{
+    QFETCH(int, sector);
+    QFETCH(bool, binary);
+    QFETCH(bool, badCrc);
+    QFETCH(QByteArray, q);
+    // CRC-16 (polynomial 0x1021, inverted), checked against a real drive's
+    // frames first.
+    const auto crc = [](const QByteArray &bytes) {
+        uint16_t c = 0;
+        for (const char byte : bytes) {
+            c ^= uint16_t(uint8_t(byte) << 8);
+            for (int bit = 0; bit < 8; ++bit)
+                c = uint16_t(c & 0x8000 ? (c << 1) ^ 0x1021 : c << 1);
+        }
+        return uint16_t(~c);
+    };
+    QCOMPARE(crc(QByteArray::fromHex("01090103241000601120")), uint16_t(0x758F));
+    QCOMPARE(crc(QByteArray::fromHex("01090103241200601122")), uint16_t(0x114E));
+
+    DiscGen::DiscSpec plan = audioDisc({300, 300});
+    plan.tracks[1].pregapFrames = 75;
+    const DiscGen::WrittenDisc disc = makeDisc(m_home.path(), plan, "q");
+    DriveBehaviour behaviour;
+    behaviour.qBinary = binary;
+    behaviour.qCrcErrors = badCrc ? QByteArray::number(sector) : QByteArray();
+    QVERIFY(m_drive->insert(disc.cuePath, behaviour));
+    CdIo_t *cdio = cdio_open("/dev/sondrel-simcd", DRIVER_DEVICE);
+    QVERIFY(cdio);
+    QByteArray block(2368, '\0');
+    const driver_return_code_t rc
+        = mmc_read_cd(cdio, block.data(), sector, 1, false, false, 0, true, false, 0, 2, 2368, 1);
+    cdio_destroy(cdio);
+    QCOMPARE(int(rc), int(DRIVER_OP_SUCCESS));
+    const QByteArray got = block.mid(2352, 10);
+    QCOMPARE(got.toHex(), q);
+    const uint16_t stored = uint16_t(uint8_t(block[2362]) << 8 | uint8_t(block[2363]));
+    QCOMPARE(stored == crc(got), !badCrc);
+    QVERIFY(block.left(2352)
+            == readFile(QString::fromStdString(disc.binPath)).mid(sector * 2352, 2352));
 }
 
 QTEST_GUILESS_MAIN(tst_CDDrive)
