@@ -33,7 +33,6 @@ namespace {
 
 constexpr int SectorBytes = CDIO_CD_FRAMESIZE_RAW;
 constexpr int SampleBytes = 4;
-constexpr int SamplesPerSector = SectorBytes / SampleBytes;
 // The audio session's lead-out, the next session's lead-in and the data
 // track's pregap lie between the two sessions of an Enhanced CD.
 constexpr lsn_t SessionGap = 11400;
@@ -322,10 +321,9 @@ struct SimDisc
     track_t first = 0;
     track_t count = 0;
     std::vector<lsn_t> imageStarts; // per track, then the lead-out
-    std::vector<bool> data;
-    lsn_t audioEnd = 0;  // the audio session's lead-out, on the drive
-    lsn_t shift = 0;     // what the later session moved by
-    lsn_t dataStart = 0; // first sector of the later session, on the drive
+    lsn_t audioEnd = 0;             // the audio session's lead-out, on the drive
+    lsn_t shift = 0;                // what the later session moved by
+    lsn_t dataStart = 0;            // first sector of the later session, on the drive
     std::vector<CueTrack> cue;
     std::mutex rngMutex;
     std::mt19937 rng;
@@ -412,10 +410,8 @@ CdIo_t *openSim(std::shared_ptr<const Config> config)
         CALL_REAL(cdio_destroy, cdio);
         return nullptr;
     }
-    for (track_t t = disc->first; t < disc->first + disc->count; ++t) {
+    for (track_t t = disc->first; t < disc->first + disc->count; ++t)
         disc->imageStarts.push_back(CALL_REAL(cdio_get_track_lsn, cdio, t));
-        disc->data.push_back(CALL_REAL(cdio_get_track_format, cdio, t) != TRACK_FORMAT_AUDIO);
-    }
     disc->imageStarts.push_back(
         CALL_REAL(cdio_get_track_lsn, cdio, track_t(CDIO_CDROM_LEADOUT_TRACK)));
     const int second = config->secondSession;
