@@ -53,8 +53,10 @@ void TPcmOutput::StartOutput()
 void TPcmOutput::RequestStop()
 {
     m_thread->SetStopRequested(true);
-    // Not the step alone: the read it waits on stops too.
-    if (TPcmInput *input = m_input.get())
+    // Not the step alone: the read it waits on stops too. An idle sink's
+    // source may be feeding another sink.
+    TPcmInput *input = m_input.get();
+    if (m_isBusy && input)
         input->AbortRead();
 }
 
