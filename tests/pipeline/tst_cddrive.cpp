@@ -94,16 +94,18 @@ void tst_CDDrive::readsBitExact_data()
     QTest::addColumn<int>("offset");
     QTest::addColumn<int>("jitter");
     QTest::addColumn<QByteArray>("damaged");
+    QTest::addColumn<int>("picked"); // damaged sectors besides, at random
 
     // Sectors 300 .. 302 and 520 lie in track 2, 700 at the start of track 3.
-    QTest::newRow("clean, paranoia off") << false << 0 << 0 << QByteArray();
-    QTest::newRow("clean, paranoia on") << true << 0 << 0 << QByteArray();
-    QTest::newRow("jitter") << true << 0 << 24 << QByteArray();
+    QTest::newRow("clean, paranoia off") << false << 0 << 0 << QByteArray() << 0;
+    QTest::newRow("clean, paranoia on") << true << 0 << 0 << QByteArray() << 0;
+    QTest::newRow("jitter") << true << 0 << 24 << QByteArray() << 0;
     QTest::newRow("damage that differs on each read")
-        << true << 0 << 0 << QByteArray("300-302 520 700");
-    QTest::newRow("offset +667") << true << 667 << 0 << QByteArray();
-    QTest::newRow("offset -1164") << true << -1164 << 0 << QByteArray();
-    QTest::newRow("offset +667, paranoia off") << false << 667 << 0 << QByteArray();
+        << true << 0 << 0 << QByteArray("300-302 520 700") << 0;
+    QTest::newRow("damage at random sectors") << true << 0 << 0 << QByteArray() << 8;
+    QTest::newRow("offset +667") << true << 667 << 0 << QByteArray() << 0;
+    QTest::newRow("offset -1164") << true << -1164 << 0 << QByteArray() << 0;
+    QTest::newRow("offset +667, paranoia off") << false << 667 << 0 << QByteArray() << 0;
 }
 
 void tst_CDDrive::readsBitExact()
@@ -115,11 +117,13 @@ void tst_CDDrive::readsBitExact()
     QFETCH(int, offset);
     QFETCH(int, jitter);
     QFETCH(QByteArray, damaged);
+    QFETCH(int, picked);
     const DiscGen::WrittenDisc disc = makeDisc(m_home.path(), audioDisc({240, 450, 300}), "exact");
     DriveBehaviour behaviour;
     behaviour.offset = offset;
     behaviour.jitter = jitter;
     behaviour.damaged = damaged;
+    behaviour.damagedCount = picked;
     auto in = inputOn(disc, behaviour, paranoia);
     in->SetReadOffset(offset);
     m_drive->resetCounters();
@@ -141,7 +145,7 @@ void tst_CDDrive::readsBitExact()
     // The drive did what the row says, and cdparanoia set it right.
     const SimDriveCounters done = m_drive->counters();
     QCOMPARE(done.jitteredReads > 0, jitter > 0);
-    QCOMPARE(done.damagedSectors > 0, !damaged.isEmpty());
+    QCOMPARE(done.damagedSectors > 0, !damaged.isEmpty() || picked > 0);
 }
 
 void tst_CDDrive::cdExtraEndsAudioAtSessionLeadOut()

@@ -114,6 +114,7 @@ struct Config
     int jitter = 0;      // the most samples a re-read starts off
     int jitterRate = 25; // percent of the re-reads that do
     std::vector<Range> damaged;
+    int damagedCount = 0; // sectors damaged besides, picked at random (seeded)
     bool damageRepeats = false;
     int damageRate = 25; // percent of the reads of a damaged sector that come back damaged
     std::vector<Range> unreadable;
@@ -200,6 +201,8 @@ std::shared_ptr<const Config> loadConfig()
                 c.damaged = parseRanges(value);
             else if (key == "damage")
                 c.damageRepeats = value == "repeat";
+            else if (key == "damaged-count")
+                c.damagedCount = std::max(0, std::stoi(value));
             else if (key == "damage-rate")
                 c.damageRate = std::clamp(std::stoi(value), 0, 100);
             else if (key == "unreadable")
@@ -328,6 +331,7 @@ struct SimDisc
     std::mutex rngMutex;
     std::mt19937 rng;
     std::vector<bool> delivered; // per sector: read before through this handle
+    std::vector<Range> damaged;  // the configuration's and the picked ones
 
     bool multisession() const { return config->secondSession > 0 && shift > 0; }
     bool laterSession(track_t track) const
@@ -428,6 +432,14 @@ CdIo_t *openSim(std::shared_ptr<const Config> config)
     }
     disc->cue = readCue(config->image);
     disc->delivered.assign(size_t(std::max(disc->leadOut(), 0)), false);
+    // The same picks at every open: the scratches are on the disc.
+    disc->damaged = config->damaged;
+    std::mt19937 picks(config->seed);
+    const lsn_t audible = disc->multisession() ? disc->audioEnd : disc->leadOut();
+    for (int i = 0; i < config->damagedCount && audible > 0; ++i) {
+        const auto sector = lsn_t(picks() % uint32_t(audible));
+        disc->damaged.push_back({sector, sector});
+    }
     disc->rng.seed(config->seed);
     {
         Registry &r = registry();
@@ -560,7 +572,7 @@ driver_return_code_t readSim(SimDisc &disc, uint8_t *out, lsn_t lsn, uint32_t bl
                          == DRIVER_OP_SUCCESS;
         if (!ok)
             std::fill(sector.begin(), sector.end(), uint8_t(0));
-        else if (inRanges(c.damaged, lsn_t(s)) && damage(disc, lsn_t(s), sector.data()))
+        else if (inRanges(disc.damaged, lsn_t(s)) && damage(disc, lsn_t(s), sector.data()))
             count([](Counters &n) { ++n.damagedSectors; });
         const int64_t lo = std::max(from, s * SectorBytes);
         const int64_t hi = std::min(to, (s + 1) * SectorBytes);

@@ -37,6 +37,7 @@ QByteArray DriveBehaviour::configText(const std::string &cuePath) const
     line("jitter", QByteArray::number(jitter));
     line("jitter-rate", QByteArray::number(jitterRate));
     line("damaged", damaged);
+    line("damaged-count", QByteArray::number(damagedCount));
     line("damage", damageRepeats ? "repeat" : "vary");
     line("damage-rate", QByteArray::number(damageRate));
     line("unreadable", unreadable);

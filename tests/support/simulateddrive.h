@@ -22,6 +22,7 @@ struct DriveBehaviour
     int jitter = 0;             // the most samples a re-read starts off, each time anew
     int jitterRate = 25;        // percent of the re-reads that do
     QByteArray damaged;         // sectors that come back with random bytes
+    int damagedCount = 0;       // and as many more, picked at random (by seed)
     bool damageRepeats = false; // the same bytes at every read, instead of new ones
     int damageRate = 25;        // percent of the reads of a damaged sector that it spoils
     QByteArray unreadable;      // sectors whose reads fail
