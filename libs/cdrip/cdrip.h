@@ -122,9 +122,10 @@ CDRIP_API int32_t CR_OpenRipper(int32_t *bufferSize, int32_t startSector, int32_
 /* Fills buffer with the next sectors and *numBytes with their length, 0 at the
  * end of the range or when *abort is non-zero. *abort is also watched during
  * the call (another thread may set it, with an atomic store): the chunk then
- * ends within one read command, delivering nothing (CR_OK, *numBytes 0). A sector that cannot be read
- * (or that cdparanoia could not verify) gives CR_ERR_READ, *numBytes 0, and
- * every later call fails the same way: nothing damaged is delivered. */
+ * ends within one read command, delivering nothing (CR_OK, *numBytes 0). A
+ * sector that cannot be read (or that cdparanoia could not verify) gives
+ * CR_ERR_READ, *numBytes 0, and every later call fails the same way: nothing
+ * damaged is delivered. */
 CDRIP_API int32_t CR_RipChunk(uint8_t *buffer, int32_t *numBytes, int32_t *abort);
 CDRIP_API int32_t CR_CloseRipper(void);
 
