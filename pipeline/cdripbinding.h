@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <vector>
 
 // Run-time binding of the CD ripping library libcdrip.so: loading by plain
 // name, its settings file, and its entry points. The library is never
@@ -51,6 +52,16 @@ struct TTocEntry
     uint32_t EndSector = 0;
 };
 
+// What the reads of one open ripper met (CR_GetReadReport); all empty from a
+// library without that entry point of ours.
+struct TReadReport
+{
+    bool verified = false;        // cdparanoia checked the audio
+    int32_t correctedSectors = 0; // re-read or realigned, and then right
+    int32_t badSectors = 0;       // delivered unreadable or unverified
+    std::vector<int32_t> sectors; // the first bad ones, as disc sectors in order
+};
+
 // The library's entry points as the CD input calls them; each requires a
 // loaded library. The pointers behind them are set by the first successful
 // load and stay until UnloadCDRipLibrary, so a worker may call RipChunk while
@@ -84,6 +95,12 @@ int32_t GetReadErrorSector();
 // speed in CD speed units, 0 for the fastest; non-zero when the drive
 // refused, also from a library without this entry point of ours.
 int32_t SetReadSpeed(int32_t speed);
+
+// Rippers opened from now on read past up to maxBadSectors bad sectors and
+// list them; false from a library without this entry point of ours, which
+// always stops at the first.
+bool SetReadThrough(int32_t maxBadSectors);
+TReadReport GetReadReport();
 
 // The data bit of a table-of-contents flag's control nibble is set.
 bool IsDataFlag(uint8_t flag);

@@ -129,6 +129,27 @@ CDRIP_API int32_t CR_OpenRipper(int32_t *bufferSize, int32_t startSector, int32_
 CDRIP_API int32_t CR_RipChunk(uint8_t *buffer, int32_t *numBytes, int32_t *abort);
 CDRIP_API int32_t CR_CloseRipper(void);
 
+/* Read-through: rippers opened from now on read on past up to `maxBadSectors`
+ * sectors that cannot be read or that cdparanoia could not verify, delivering
+ * cdparanoia's best guess (silence for a plain read) in their place and
+ * listing them in the read report; one more ends the rip with CR_ERR_READ.
+ * 0, the default, ends the rip at the first (see CR_RipChunk). A caller that
+ * reads through decides from the report what the delivered audio is worth.
+ * CR_ERR_FAILED for a negative count. */
+CDRIP_API int32_t CR_SetReadThrough(int32_t maxBadSectors);
+
+/* What the reads since CR_OpenRipper met. */
+enum { CR_REPORT_SECTORS = 64 };
+typedef struct CR_ReadReport
+{
+    int32_t verified;         /* non-zero when cdparanoia checked the audio */
+    int32_t correctedSectors; /* sectors cdparanoia had to re-read or realign, and got */
+    int32_t badSectors;       /* sectors delivered unreadable or unverified */
+    int32_t listed;           /* how many of them `sectors` holds, in disc order */
+    int32_t sectors[CR_REPORT_SECTORS];
+} CR_ReadReport;
+CDRIP_API int32_t CR_GetReadReport(CR_ReadReport *report);
+
 /* The sector the last failed CR_RipChunk could not read, -1 when none failed
  * since CR_OpenRipper. */
 CDRIP_API int32_t CR_GetReadErrorSector(void);
