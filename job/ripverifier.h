@@ -15,10 +15,11 @@
 #include <vector>
 
 // The checksums and AccurateRip verdicts of one rip job. The job asks it for
-// the tap of each track before the track's read starts (to set as the CD
-// input's tap), tells it when the track is finished, and shows the lines it
-// sends. The database is asked once, when the job starts; a verdict whose
-// answer has not come yet waits for it, in track order.
+// a tap before each read of a track starts (to set as the CD input's tap;
+// a track read again gets a new one, and the last read is the one judged),
+// tells it when the track is finished, and shows the lines it sends. The
+// database is asked once, when the job starts; a verdict whose answer has
+// not come yet waits for it, in track order.
 //
 // Window thread; the taps are fed on the reading worker between BeginTrack
 // and EndTrack.
