@@ -134,12 +134,15 @@ function(sondrel_add_test name)
 endfunction()
 
 # The simulated drive is preloaded before the test's own libraries. A
-# sanitizer build's runtime must come first of all, or it refuses to start.
+# sanitizer build's shared runtime (GCC's) must come first of all, or it
+# refuses to start; a compiler that links it statically names no file.
 set(SONDREL_SIMDRIVE_PRELOAD "$<TARGET_FILE:sondrel_simdrive>")
 if(SONDREL_SANITIZE)
     execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libasan.so
         OUTPUT_VARIABLE SONDREL_ASAN_RUNTIME OUTPUT_STRIP_TRAILING_WHITESPACE)
-    set(SONDREL_SIMDRIVE_PRELOAD "${SONDREL_ASAN_RUNTIME}:${SONDREL_SIMDRIVE_PRELOAD}")
+    if(IS_ABSOLUTE "${SONDREL_ASAN_RUNTIME}" AND EXISTS "${SONDREL_ASAN_RUNTIME}")
+        set(SONDREL_SIMDRIVE_PRELOAD "${SONDREL_ASAN_RUNTIME}:${SONDREL_SIMDRIVE_PRELOAD}")
+    endif()
 endif()
 
 # How the tests of a sanitizer build run: a leak fails the test, and so does
