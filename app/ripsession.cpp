@@ -112,6 +112,7 @@ QString RipSession::start(const RipChoices &choices, ProgressView &view)
     verify.verify = choices.verify;
     verify.writeLog = choices.writeLog;
     verify.writeCue = choices.writeCue;
+    verify.reads = {choices.testAndCopy, choices.reread, choices.rereadLimit, choices.goOn};
     verify.performer = choices.artist;
     verify.programVersion = QCoreApplication::applicationVersion();
     if (verify.verify) {

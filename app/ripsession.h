@@ -1,6 +1,7 @@
 #pragma once
 
 #include "convert/outputformats.h"
+#include "job/trackreads.h"
 
 #include <QString>
 #include <QStringList>
@@ -44,6 +45,11 @@ struct RipChoices
     bool verify = false;
     bool writeLog = false;
     bool writeCue = false;
+    // How the tracks are read; re-reads only with verify.
+    bool testAndCopy = false;
+    bool reread = false;
+    int rereadLimit = TReadOptions::DefaultRereadLimit;
+    bool goOn = false;
 };
 
 // Turns the user's choices and the disc's ticked rows into a running rip

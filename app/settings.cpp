@@ -1,5 +1,6 @@
 #include "settings.h"
 
+#include "job/trackreads.h"
 #include "lookup/accuraterip.h"
 #include "pipeline/cdinput.h"
 
@@ -162,6 +163,12 @@ QString SettingsStore::keyOf(StoredFlag flag)
         return SettingsKeys::WriteRipLog;
     case StoredFlag::WriteCueSheet:
         return SettingsKeys::WriteCueSheet;
+    case StoredFlag::TestAndCopy:
+        return SettingsKeys::TestAndCopy;
+    case StoredFlag::RereadMismatches:
+        return SettingsKeys::RereadMismatches;
+    case StoredFlag::GoOnAfterFailure:
+        return SettingsKeys::GoOnAfterFailure;
     }
     return QString();
 }
@@ -182,12 +189,19 @@ StoredOptions SettingsStore::ReadOptions()
         options.verifyAccurateRip = ReadOptionFlag(SettingsKeys::VerifyAccurateRip).value_or(false);
         options.writeRipLog = ReadOptionFlag(SettingsKeys::WriteRipLog).value_or(false);
         options.writeCueSheet = ReadOptionFlag(SettingsKeys::WriteCueSheet).value_or(false);
+        options.testAndCopy = ReadOptionFlag(SettingsKeys::TestAndCopy).value_or(false);
+        options.rereadMismatches = ReadOptionFlag(SettingsKeys::RereadMismatches).value_or(false);
+        options.goOnAfterFailure = ReadOptionFlag(SettingsKeys::GoOnAfterFailure).value_or(false);
     } catch (const ESettingsError &e) {
         options.error = e.message();
     }
     // A value that cannot be used only costs its own default.
     options.outputFormat = readNumber(SettingsKeys::OutputFormat);
     options.qualityEntry = readNumber(SettingsKeys::QualityEntry);
+    options.rereadLimit = readNumber(SettingsKeys::RereadLimit);
+    if (options.rereadLimit
+        && (*options.rereadLimit < 1 || *options.rereadLimit > TReadOptions::MaxRereadLimit))
+        options.rereadLimit.reset();
     OpenedStorage opened(*m_storage);
     const QVariant templ = opened.ok() ? m_storage->value(SettingsKeys::FilenameTemplate)
                                        : QVariant();
@@ -209,6 +223,11 @@ void SettingsStore::StoreQualityEntry(int entry)
 void SettingsStore::StoreFilenameTemplate(const QString &templ)
 {
     storeValue(SettingsKeys::FilenameTemplate, templ);
+}
+
+void SettingsStore::StoreRereadLimit(int reads)
+{
+    storeValue(SettingsKeys::RereadLimit, reads);
 }
 
 void SettingsStore::storeValue(const QString &name, const QVariant &value)

@@ -19,6 +19,12 @@ inline const QString MakeList = QStringLiteral("MakeList"); // integer 0 or 1
 inline const QString VerifyAccurateRip = QStringLiteral("VerifyAccurateRip");
 inline const QString WriteRipLog = QStringLiteral("WriteRipLog");
 inline const QString WriteCueSheet = QStringLiteral("WriteCueSheet");
+// How tracks are read, integers 0 or 1 (off when missing), and the extra
+// reads of a track that does not match (an integer, 3 when missing).
+inline const QString TestAndCopy = QStringLiteral("TestAndCopy");
+inline const QString RereadMismatches = QStringLiteral("RereadMismatches");
+inline const QString RereadLimit = QStringLiteral("RereadLimit");
+inline const QString GoOnAfterFailure = QStringLiteral("GoOnAfterFailure");
 // string: the AccurateRip server, "http://host[:port]"
 inline const QString AccurateRipServer = QStringLiteral("AccurateRipServer");
 // The output choices of the "General" page as last made: the format and its
@@ -73,13 +79,22 @@ private:
 };
 
 // The on/off options of the side panel that are kept between runs.
-enum class StoredFlag { EjectCD, MakeList, VerifyAccurateRip, WriteRipLog, WriteCueSheet };
+enum class StoredFlag {
+    EjectCD,
+    MakeList,
+    VerifyAccurateRip,
+    WriteRipLog,
+    WriteCueSheet,
+    TestAndCopy,
+    RereadMismatches,
+    GoOnAfterFailure,
+};
 
 // The side panel's stored options as read at start. Each value was read in an
 // opening of its own, in this order; reading stops at the first value that
 // cannot be read, so the values after it stay unread (empty) and `error`
 // says why. A flag that is read but not stored is empty too, except the
-// verified-rip ones, which are off unless stored on.
+// verified-rip and reading ones, which are off unless stored on.
 struct StoredOptions
 {
     std::optional<QString> destFolder;
@@ -89,12 +104,17 @@ struct StoredOptions
     std::optional<bool> verifyAccurateRip;
     std::optional<bool> writeRipLog;
     std::optional<bool> writeCueSheet;
+    std::optional<bool> testAndCopy;
+    std::optional<bool> rereadMismatches;
+    std::optional<bool> goOnAfterFailure;
     QString error;
     // Read whatever happened before; a value of the wrong type is left
     // empty, and whether a list holds it is the window's to check.
     std::optional<int> outputFormat;
     std::optional<int> qualityEntry;
     std::optional<QString> filenameTemplate;
+    // 1 .. TReadOptions::MaxRereadLimit; empty when not stored or out of range.
+    std::optional<int> rereadLimit;
 };
 
 // Typed access to the settings with the program's rules.
@@ -126,6 +146,7 @@ public:
     void StoreOutputFormat(int format);
     void StoreQualityEntry(int entry);
     void StoreFilenameTemplate(const QString &templ);
+    void StoreRereadLimit(int reads);
     static QString keyOf(StoredFlag flag);
 
     // The read offset of the drive of that name in samples; 0 when none is

@@ -11,6 +11,7 @@
 #include "job/ripjob.h"
 #include "lookup/freedblookup.h"
 #include "pipeline/cdinput.h"
+#include "pipeline/discardout.h"
 #include "pipeline/flacwriter.h"
 #include "pipeline/macwriter.h"
 #include "pipeline/pcmexception.h"
@@ -63,6 +64,11 @@ void SondrelCore::createWriters()
     m_waveOut->SetWavType(wtPCM);
     m_waveOut->SetBlockSize(512);
     m_waveOutEvents = std::make_unique<WriterEvents>(*m_waveOut);
+    // Test reads go nowhere; the CD input's tap sums them.
+    m_testOut = std::make_unique<TPcmDiscardOut>(this, QStringLiteral("TestOut"));
+    m_testOut->SetInput(m_cdIn.get());
+    m_testOut->SetSuspendWhenIdle(true);
+    m_testOutEvents = std::make_unique<WriterEvents>(*m_testOut);
 
     // The FLAC and APE writers need their libraries; without one the program
     // goes on without that format.
@@ -102,7 +108,8 @@ WriterEvents *SondrelCore::eventsOf(const TPcmOutput *writer) const
 {
     if (!writer)
         return nullptr;
-    for (const auto &events : {&m_waveOutEvents, &m_flacOutEvents, &m_macOutEvents}) {
+    for (const auto &events :
+         {&m_waveOutEvents, &m_flacOutEvents, &m_macOutEvents, &m_testOutEvents}) {
         if (*events && &(*events)->writer() == writer)
             return events->get();
     }
@@ -150,7 +157,9 @@ void SondrelCore::CreateRipJob()
                                                           m_audioConvert.get(),
                                                           m_information,
                                                           ripTimer,
-                                                          timeRip},
+                                                          timeRip,
+                                                          m_testOut.get(),
+                                                          m_testOutEvents.get()},
                                       this);
     m_job->setObjectName(QStringLiteral("RipJob"));
     // Queued: the job ends inside its own handlers (and in its destructor),

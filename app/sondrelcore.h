@@ -24,6 +24,7 @@ class TCDIn;
 class TFreedbLookup;
 class TFLACOut;
 class TMACOut;
+class TPcmDiscardOut;
 class TPcmOutput;
 class TRipJob;
 class TWaveOut;
@@ -161,10 +162,13 @@ private:
     std::unique_ptr<TWaveOut> m_waveOut;
     std::unique_ptr<TFLACOut> m_flacOut;
     std::unique_ptr<TMACOut> m_macOut;
-    // The events of WaveOut, FLACOut and MACOut, in that order.
+    // The events of WaveOut, FLACOut and MACOut, in that order, then the
+    // sink of test reads (TestOut) and its events.
     std::unique_ptr<WriterEvents> m_waveOutEvents;
     std::unique_ptr<WriterEvents> m_flacOutEvents;
     std::unique_ptr<WriterEvents> m_macOutEvents;
+    std::unique_ptr<TPcmDiscardOut> m_testOut;
+    std::unique_ptr<WriterEvents> m_testOutEvents;
     std::unique_ptr<TAudioConvert> m_audioConvert;
     std::shared_ptr<AudioConvertLib::IAudioConvertInformation> m_information;
     std::shared_ptr<AudioConvertLib::IAudioConvertLameMp3Encoder> m_encoder;

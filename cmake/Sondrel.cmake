@@ -153,9 +153,10 @@ function(_sondrel_uses_widgets out)
 endfunction()
 
 # tests/<folder>/tst_<unit>.cpp becomes the executable tst_<unit>, registered
-# with CTest and run headless.
+# with CTest and run headless. SIMDRIVE runs it with the simulated CD drive
+# preloaded (tests/simdrive/README.md).
 function(sondrel_add_test name)
-    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;DEPENDS;ENVIRONMENT" ${ARGN})
+    cmake_parse_arguments(ARG "SIMDRIVE" "TIMEOUT" "SOURCES;DEPENDS;ENVIRONMENT" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     _sondrel_expose_headers(${name} PRIVATE ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE Qt6::Test sondrel_testsupport ${ARG_DEPENDS})
@@ -181,10 +182,26 @@ function(sondrel_add_test name)
         math(EXPR ARG_TIMEOUT "${ARG_TIMEOUT} * 3")
         list(APPEND ARG_ENVIRONMENT ${SONDREL_SANITIZER_ENVIRONMENT})
     endif()
+    if(ARG_SIMDRIVE)
+        add_dependencies(${name} sondrel_simdrive)
+        list(APPEND ARG_ENVIRONMENT "LD_PRELOAD=${SONDREL_SIMDRIVE_PRELOAD}")
+    endif()
     set_tests_properties(${name} PROPERTIES
         TIMEOUT ${ARG_TIMEOUT}
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SONDREL_LIB_DIR=${CMAKE_BINARY_DIR}/lib;SONDREL_BIN_DIR=${CMAKE_BINARY_DIR}/bin;${ARG_ENVIRONMENT}")
 endfunction()
+
+# The simulated drive is preloaded before the test's own libraries. A
+# sanitizer build's shared runtime (GCC's) must come first of all, or it
+# refuses to start; a compiler that links it statically names no file.
+set(SONDREL_SIMDRIVE_PRELOAD "$<TARGET_FILE:sondrel_simdrive>")
+if(SONDREL_SANITIZE)
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libasan.so
+        OUTPUT_VARIABLE SONDREL_ASAN_RUNTIME OUTPUT_STRIP_TRAILING_WHITESPACE)
+    if(IS_ABSOLUTE "${SONDREL_ASAN_RUNTIME}" AND EXISTS "${SONDREL_ASAN_RUNTIME}")
+        set(SONDREL_SIMDRIVE_PRELOAD "${SONDREL_ASAN_RUNTIME}:${SONDREL_SIMDRIVE_PRELOAD}")
+    endif()
+endif()
 
 # How the tests of a sanitizer build run: a leak fails the test, and so does
 # any finding of UBSan. Nothing is suppressed.

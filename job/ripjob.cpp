@@ -3,9 +3,11 @@
 #include "convert/audioconvertclient.h"
 #include "job/outputnaming.h"
 #include "job/progressview.h"
+#include "job/readsinks.h"
 #include "job/ripverifier.h"
 #include "lookup/accuraterip.h"
 #include "pipeline/cdinput.h"
+#include "pipeline/discardout.h"
 #include "pipeline/flacwriter.h"
 #include "pipeline/macwriter.h"
 #include "pipeline/pcmexception.h"
@@ -23,17 +25,6 @@
 #include <algorithm>
 #include <iterator>
 
-namespace {
-
-// The writer of a format of the lossless route; None for the others.
-OutputFormats::Writer writerOf(int format)
-{
-    const OutputFormats::Format *row = OutputFormats::find(format);
-    return row ? row->writer : OutputFormats::Writer::None;
-}
-
-} // namespace
-
 TRipJob::TRipJob(const Components &components, QObject *parent)
     : QObject(parent)
     , m_c(components)
@@ -44,20 +35,24 @@ TRipJob::TRipJob(const Components &components, QObject *parent)
         cd.SetCurrentDrive(drive);
         cd.EjectDisc();
     };
-    if (WriterEvents *events = m_c.WaveOutEvents) {
-        connect(events, &WriterEvents::done, this, &TRipJob::WaveOutDone);
-        connect(events, &WriterEvents::progress, this, &TRipJob::WaveOutProgress);
-        connect(events, &WriterEvents::threadException, this, &TRipJob::WaveOutThreadException);
-    }
-    if (WriterEvents *events = m_c.FLACOutEvents) {
-        connect(events, &WriterEvents::done, this, &TRipJob::FLACOutDone);
-        connect(events, &WriterEvents::progress, this, &TRipJob::FLACOutProgress);
-        connect(events, &WriterEvents::threadException, this, &TRipJob::WaveOutThreadException);
-    }
-    if (WriterEvents *events = m_c.MACOutEvents) {
-        connect(events, &WriterEvents::done, this, &TRipJob::FLACOutDone);
-        connect(events, &WriterEvents::progress, this, &TRipJob::MACOutProgress);
-        connect(events, &WriterEvents::threadException, this, &TRipJob::WaveOutThreadException);
+    // WaveOutThreadException serves every sink.
+    const struct
+    {
+        WriterEvents *events;
+        void (TRipJob::*done)();
+        void (TRipJob::*progress)(int);
+    } sinks[] = {
+        {m_c.WaveOutEvents, &TRipJob::WaveOutDone, &TRipJob::WaveOutProgress},
+        {m_c.FLACOutEvents, &TRipJob::FLACOutDone, &TRipJob::FLACOutProgress},
+        {m_c.MACOutEvents, &TRipJob::FLACOutDone, &TRipJob::FLACOutProgress},
+        {m_c.TestOutEvents, &TRipJob::TestOutDone, &TRipJob::WaveOutProgress},
+    };
+    for (const auto &sink : sinks) {
+        if (!sink.events)
+            continue;
+        connect(sink.events, &WriterEvents::done, this, sink.done);
+        connect(sink.events, &WriterEvents::progress, this, sink.progress);
+        connect(sink.events, &WriterEvents::threadException, this, &TRipJob::WaveOutThreadException);
     }
     connect(m_c.Timer, &QTimer::timeout, this, &TRipJob::TimerTimer);
     connect(m_c.TimeRip, &QTimer::timeout, this, &TRipJob::TimeRipTimer);
@@ -130,6 +125,9 @@ void TRipJob::Start(ProgressView &view,
     m_currentOutput = nullptr;
     m_running = !m_jobQueue.isEmpty();
     m_awaitingVerdicts = false;
+    m_awaitingCheck = false;
+    m_reads = TTrackReads(m_verifyOptions.reads, m_verifyOptions.verify);
+    m_summary.testAndCopy = m_verifyOptions.reads.testAndCopy;
     if (m_running) {
         startVerifier();
         StartNextTrack();
@@ -153,6 +151,10 @@ void TRipJob::startVerifier()
                                                 m_verifyOptions.verify,
                                                 m_verifyOptions.server);
     connect(m_verifier.get(), &TRipVerifier::MemoLine, this, &TRipJob::addLine);
+    connect(m_verifier.get(), &TRipVerifier::Answer, this, [this] {
+        if (std::exchange(m_awaitingCheck, false))
+            guarded([this] { keepOrReread(); });
+    });
     connect(m_verifier.get(), &TRipVerifier::Done, this, [this] {
         guarded([this] {
             if (m_awaitingVerdicts && m_running)
@@ -179,34 +181,65 @@ void TRipJob::StartNextTrack()
                                        head.Number));
     });
     addLine(QStringLiteral("Extracting Track %1...").arg(head.Number));
+    m_reads.Begin(head.Number);
+    startRead(m_reads.FirstRead());
+}
+
+void TRipJob::startRead(TTrackReads::Read read)
+{
     m_aborted = false;
+    const TTrackInfo &head = m_jobQueue.constFirst();
     guarded([&] {
-        TPcmFileOut *writer = nullptr;
-        if (OutputFormats::isConverted(m_format)) {
-            writer = m_c.WaveOut;
-            m_tempWav.create();
-            writer->SetFileName(m_tempWav.path());
-        } else {
-            addLine(QStringLiteral("Create file: ") + head.FileName);
-            const bool flac = writerOf(m_format) == OutputFormats::Writer::Flac;
-            writer = flac ? static_cast<TPcmFileOut *>(m_c.FLACOut) : m_c.MACOut;
-            if (!writer)
-                throw EPcmException(flac ? "FLAC files cannot be written: libFLAC is missing."
-                                         : "APE files cannot be written: libMACDll is missing.");
-            // A template with folders, or an output folder not made yet,
-            // needs its folders; the writer only creates the file.
-            OutputNaming::CreateFolderPath(OutputNaming::folderPart(head.FileName));
-            writer->SetFileName(head.FileName);
-            m_partialOutput = head.FileName;
-        }
-        m_currentOutput = writer;
-        if (!m_c.CDIn)
-            throw EPcmException(CDRipMissingMessage);
-        m_c.CDIn->SetStartTrack(head.Number);
-        m_c.CDIn->SetEndTrack(m_c.CDIn->StartTrack());
-        m_c.CDIn->SetTap(m_verifier ? m_verifier->TapFor(head.Number) : nullptr);
-        writer->StartOutput();
+        // Each read has sums of its own; the copy kept has the last.
+        TPcmOutput &sink = PrepareRead({m_c.CDIn, m_c.TestOut, m_c.WaveOut, m_c.FLACOut, m_c.MACOut},
+                                       read,
+                                       m_format,
+                                       head,
+                                       m_verifier ? m_verifier->TapFor(head.Number) : nullptr,
+                                       m_reads.FirstCopy(),
+                                       m_tempWav,
+                                       m_partialOutput,
+                                       [this](const QString &line) { addLine(line); });
+        m_currentOutput = &sink;
+        sink.StartOutput();
     });
+}
+
+void TRipJob::TestOutDone()
+{
+    if (m_c.TestOut->IsBusy() || m_aborted || !m_running || m_jobQueue.isEmpty())
+        return;
+    m_reads.TestRead(m_verifier->ReadSums(m_jobQueue.constFirst().Number));
+    startRead(TTrackReads::Read::Copy);
+}
+
+void TRipJob::copyReadEnded()
+{
+    // A read was made, so there are a CD input and a verifier.
+    m_readResult = m_c.CDIn->LastReadResult();
+    addLine(m_readResult.Line());
+    guarded([this] { keepOrReread(); });
+}
+
+void TRipJob::keepOrReread()
+{
+    if (!m_running || m_aborted || m_jobQueue.isEmpty())
+        return;
+    if (m_reads.NeedsCheck() && !m_verifier->Answered()) {
+        m_awaitingCheck = true;
+        return;
+    }
+    const int number = m_jobQueue.constFirst().Number;
+    QStringList lines;
+    const TTrackReads::Step step = m_reads.CopyRead(m_verifier->ReadSums(number),
+                                                    m_verifier->Check(number),
+                                                    lines);
+    for (const QString &line : lines)
+        addLine(line);
+    if (step == TTrackReads::Step::Reread)
+        startRead(TTrackReads::Read::Copy);
+    else
+        (OutputFormats::isConverted(m_format) ? m_c.Timer : m_c.TimeRip)->start();
 }
 
 // ---------------------------------------------------------------------------
@@ -221,7 +254,7 @@ void TRipJob::WaveOutDone()
         m_tempWav.remove();
         return;
     }
-    m_c.Timer->start();
+    copyReadEnded();
 }
 
 void TRipJob::WaveOutProgress(int percent)
@@ -231,8 +264,14 @@ void TRipJob::WaveOutProgress(int percent)
 
 void TRipJob::WaveOutThreadException(const QString &message)
 {
-    if (m_running)
+    if (!m_running)
+        return;
+    if (m_aborted || !m_verifyOptions.reads.goOn || m_jobQueue.isEmpty()) {
         stall(message);
+        return;
+    }
+    addLine(QStringLiteral("Error: ") + message);
+    guarded([&] { failTrack(message); });
 }
 
 void TRipJob::FLACOutDone()
@@ -246,7 +285,7 @@ void TRipJob::FLACOutDone()
         return;
     }
     if (m_running)
-        m_c.TimeRip->start();
+        copyReadEnded();
 }
 
 void TRipJob::FLACOutProgress(int percent)
@@ -257,14 +296,7 @@ void TRipJob::FLACOutProgress(int percent)
     });
 }
 
-void TRipJob::MACOutProgress(int percent)
-{
-    FLACOutProgress(percent);
-}
-
-// ---------------------------------------------------------------------------
-// Route A: the conversion
-
+// Route A: the conversion. Route B: the tags, then the next track.
 void TRipJob::TimerTimer()
 {
     m_c.Timer->stop();
@@ -272,31 +304,14 @@ void TRipJob::TimerTimer()
     if (!m_running || m_aborted || m_jobQueue.isEmpty())
         return;
     guarded([this] {
-        writeTags(m_jobQueue.constFirst());
+        FillTrackTags(m_c.AudioConvert,
+                      m_c.Information.get(),
+                      m_jobQueue.constFirst(),
+                      m_summary.tags);
         // Nothing after the stage: its nested loop may have ended the job.
         if (const TConvertOperation convert = ConvertOperationOf(m_format))
             StartConversion(convert);
     });
-}
-
-bool TRipJob::writeTags(const TTrackInfo &track)
-{
-    if (!m_c.AudioConvert || !m_c.AudioConvert->WriteTags() || !m_c.Information)
-        return false;
-    SetTrackTags(*m_c.Information, track, m_summary.tags);
-    return true;
-}
-
-void TRipJob::writeLosslessTags(const TTrackInfo &track)
-{
-    // The writer has closed the file; the tags go in before the track counts.
-    if (!writeTags(track))
-        return;
-    using AudioConvertLib::TLosslessFormat;
-    const bool flac = writerOf(m_format) == OutputFormats::Writer::Flac;
-    AudioConvertLib::WriteLosslessTags(track.FileName,
-                                       flac ? TLosslessFormat::Flac : TLosslessFormat::Ape,
-                                       *m_c.Information);
 }
 
 void TRipJob::StartConversion(void (TAudioConvert::*convert)(const QString &, const QString &))
@@ -347,6 +362,8 @@ void TRipJob::WaitForConversion()
     }
     if (m_convertPercent == 100 && !m_jobQueue.isEmpty())
         show([](ProgressView &v) { v.setConvertPercent(0); });
+    if (m_convertErrorCode != 0 && m_verifyOptions.reads.goOn && m_running)
+        failTrack(ConvertErrorText(m_convertErrorCode));
 }
 
 void TRipJob::ConvertError(int32_t ErrorCode)
@@ -368,16 +385,17 @@ void TRipJob::ConvertBlock(int32_t Percent)
     trackFinished();
 }
 
-// ---------------------------------------------------------------------------
-// Route B: the next track
-
 void TRipJob::TimeRipTimer()
 {
     m_c.TimeRip->stop();
     if (!m_running || m_aborted || m_jobQueue.isEmpty())
         return;
     guarded([this] {
-        writeLosslessTags(m_jobQueue.constFirst());
+        WriteFileTags(m_c.AudioConvert,
+                      m_c.Information.get(),
+                      m_jobQueue.constFirst(),
+                      m_summary.tags,
+                      m_c.FLACOut && m_currentOutput == m_c.FLACOut);
         trackFinished();
     });
 }
@@ -393,16 +411,35 @@ void TRipJob::trackFinished()
     // The conversion route lists only a file the component left behind.
     if (!OutputFormats::isConverted(m_format) || QFileInfo(track.FileName).isFile())
         PlaylistEntries << track.FileName;
-    m_summary.tracks.push_back({track, std::nullopt, QString()});
+    m_summary.tracks.push_back(RipTrackOf(track, m_reads, m_readResult));
     clearTap();
     if (m_verifier)
         m_verifier->EndTrack(track.Number);
+    nextTrack();
+}
+
+void TRipJob::failTrack(const QString &message)
+{
+    const TTrackInfo track = m_jobQueue.takeFirst();
+    m_tempWav.remove();
+    removePartialOutput();
+    m_partialOutput.clear();
+    m_summary.failedTracks.push_back(
+        RipFailedTrackOf(track, m_reads, m_c.CDIn->LastReadResult(), message));
+    addLine(QStringLiteral("Track %1 failed: no file is kept; the job goes on.").arg(track.Number));
+    clearTap();
+    if (m_verifier)
+        m_verifier->EndTrack(track.Number, true);
+    nextTrack();
+}
+
+void TRipJob::nextTrack()
+{
     if (m_jobQueue.isEmpty()) {
         lastTrackFinished();
         return;
     }
-    m_total += m_totalStep;
-    const int total = m_total;
+    const int total = m_total += m_totalStep;
     const bool lossless = !OutputFormats::isConverted(m_format);
     show([total, lossless](ProgressView &v) {
         v.setTotalPercent(total);
@@ -434,26 +471,21 @@ void TRipJob::completeJob()
     m_total = 100;
     m_jobStage = jsIdle;
     m_running = false;
+    for (const QString &line : RipEndLines(m_summary))
+        addLine(line);
     show([](ProgressView &v) {
         v.setTotalPercent(100);
-        v.addLine(QStringLiteral("Completed!"));
         v.setCancelEnabled(false);
         v.setExitEnabled(true);
     });
-    m_summary.memo << QStringLiteral("Completed!");
     FinishJob();
     Q_EMIT ended();
 }
 
 void TRipJob::FinishJob()
 {
-    if (m_verifier) {
-        for (RipSummaryTrack &track : m_summary.tracks) {
-            track.sums = m_verifier->Sums(track.record.Number);
-            track.verdict = m_verifier->Verdict(track.record.Number);
-        }
-        m_summary.accurateRipIds = m_verifier->AccurateRipIds();
-    }
+    if (m_verifier)
+        m_verifier->FillSummary(m_summary);
     m_summary.playlistEntries = PlaylistEntries;
     m_summary.performer = m_verifyOptions.performer;
     m_summary.programVersion = m_verifyOptions.programVersion;
@@ -502,8 +534,8 @@ void TRipJob::CancelJob()
     if (!m_running || m_jobStage == jsIdle)
         return;
     guarded([this] {
-        // While the verdicts are awaited every track is already finished.
-        const int extracted = m_awaitingVerdicts ? m_currentOrdinal : m_currentOrdinal - 1;
+        // Failed tracks are no successes.
+        const int extracted = int(m_summary.tracks.size());
         const QString done = QString::asprintf("Done. %d track(s) were successfully extracted.",
                                                extracted);
         if (m_jobStage == jsWriting) {

@@ -5,7 +5,9 @@
 #include "job/ripreport.h"
 #include "job/temporarywav.h"
 #include "job/trackinfo.h"
+#include "job/trackreads.h"
 #include "lookup/accurateriplookup.h"
+#include "pipeline/cdinput.h"
 #include "pipeline/cdripbinding.h"
 
 #include <QList>
@@ -26,7 +28,8 @@ class TRipVerifier;
 class TCDIn;
 class TFLACOut;
 class TMACOut;
-class TPcmFileOut;
+class TPcmDiscardOut;
+class TPcmOutput;
 class TWaveOut;
 class WriterEvents;
 namespace AudioConvertLib {
@@ -48,6 +51,11 @@ class IAudioConvertInformation;
 //
 // A cancelled job leaves no temporary WAV behind and no partial file under
 // a final name; neither does one ended by Shutdown (the program closing).
+//
+// How a track is read follows the read options (TTrackReads): a test read
+// into TestOut first, copies read again until they are confirmed; a track
+// that fails stalls the job, or with "go on" leaves no file and the job
+// goes on with the next.
 class TRipJob : public QObject
 {
     Q_OBJECT
@@ -82,6 +90,9 @@ public:
         std::shared_ptr<AudioConvertLib::IAudioConvertInformation> Information;
         QTimer *Timer = nullptr;   // one-shot, 100 ms
         QTimer *TimeRip = nullptr; // one-shot, 200 ms
+        // The test reads of test & copy; null when no job asks for them.
+        TPcmDiscardOut *TestOut = nullptr;
+        WriterEvents *TestOutEvents = nullptr;
     };
 
     // The tag fields of the main window, which stay as they are during a
@@ -101,6 +112,7 @@ public:
         TAccurateRipSettings server;
         QString performer; // the disc's artist, for the log and the sheet
         QString programVersion;
+        TReadOptions reads; // re-reads only with verify
     };
 
     explicit TRipJob(const Components &components, QObject *parent = nullptr);
@@ -166,11 +178,22 @@ private:
     void WaveOutThreadException(const QString &message);
     void FLACOutDone();
     void FLACOutProgress(int percent);
-    void MACOutProgress(int percent);
     void TimerTimer();
     void TimeRipTimer();
     void ConvertBlock(int32_t Percent);
     void ConvertError(int32_t ErrorCode);
+    void TestOutDone();
+
+    // One read of the head track: a test read, or a copy into its file.
+    void startRead(TTrackReads::Read read);
+    // A copy read is over: its result shows, then it is kept (on to the
+    // conversion or the tags) or read again.
+    void copyReadEnded();
+    void keepOrReread();
+    // With "go on": the head track leaves no file and the next one starts.
+    void failTrack(const QString &message);
+    // After the head track finished or failed: the next, or the job's end.
+    void nextTrack();
 
     // The head track is finished: it leaves the queue for the playlist, and
     // the next one starts or the job completes.
@@ -178,9 +201,6 @@ private:
     // The last track is finished: the verdicts still owed come first.
     void lastTrackFinished();
     void completeJob();
-    // False when the "Write tags" switch is off.
-    bool writeTags(const TTrackInfo &track);
-    void writeLosslessTags(const TTrackInfo &track);
     void startVerifier();
     void clearTap();
     // The job stops advancing with "Error: " + message in the log; Cancel ends it.
@@ -213,7 +233,7 @@ private:
     int32_t m_convertPercent = 0;
     bool m_converting = false;
     int32_t m_convertErrorCode = 0;
-    TPcmFileOut *m_currentOutput = nullptr;
+    TPcmOutput *m_currentOutput = nullptr;
     int m_currentOrdinal = 1;
     int m_jobTrackCount = 0;
     bool m_running = false;
@@ -230,4 +250,8 @@ private:
     // tracks, the memo lines, the disc's table, the tags and end options.
     RipSummary m_summary;
     bool m_awaitingVerdicts = false;
+    TTrackReads m_reads{TReadOptions(), false};
+    // A copy waits for AccurateRip's answer before it is kept or read again.
+    bool m_awaitingCheck = false;
+    TTrackReadResult m_readResult; // of the last copy read
 };

@@ -32,12 +32,20 @@ QString RipLogText(const TRipLog &log)
           << QStringLiteral("AccurateRip disc id: %1").arg(orNone(log.AccurateRipIds));
     for (const TRipLogTrack &track : log.Tracks) {
         lines << QString() << QStringLiteral("Track %1").arg(track.Number, 2, 10, QLatin1Char('0'))
-              << QStringLiteral("  File: %1").arg(track.FileName);
-        if (track.Sums) {
+              << QStringLiteral("  File: %1")
+                     .arg(track.Failed ? QStringLiteral("none, the track failed") : track.FileName);
+        if (track.Reads > 0)
+            lines << QStringLiteral("  Reads: %1").arg(track.Reads);
+        if (!track.ReadResult.isEmpty())
+            lines << QStringLiteral("  Result: %1").arg(track.ReadResult);
+        if (track.TestCrc)
+            lines << QStringLiteral("  Test CRC32: %1").arg(hex8(*track.TestCrc));
+        // A failed track's sums are of audio no file holds.
+        if (track.Sums && !track.Failed) {
             lines << QStringLiteral("  CRC32: %1").arg(hex8(track.Sums->Crc32))
                   << QStringLiteral("  AccurateRip v1: %1").arg(hex8(track.Sums->AccurateRipV1))
                   << QStringLiteral("  AccurateRip v2: %1").arg(hex8(track.Sums->AccurateRipV2));
-        } else {
+        } else if (!track.Failed) {
             lines << QStringLiteral("  CRC32: not computed, the track was not read to its end");
         }
         if (!track.Verdict.isEmpty())

@@ -17,6 +17,10 @@ struct TRipLogTrack
     std::optional<TTrackChecksums> Sums; // none when the track was not read to its end
     QString Verdict;                     // the AccurateRip verdict, empty when not asked
     QStringList ReadErrors;              // the read's error messages
+    bool Failed = false;                 // no file was kept
+    int Reads = 0;                       // of the whole track; 0 when not counted
+    std::optional<uint32_t> TestCrc{};   // the test read's, with test & copy
+    QString ReadResult{};                // "read cleanly", "read, 4 positions re-read"
 };
 
 // What a rip log holds: the setting of the rip, the disc, each track, and

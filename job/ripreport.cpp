@@ -5,6 +5,72 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
+namespace {
+
+QString numbersOf(const std::vector<const RipSummaryTrack *> &tracks)
+{
+    QStringList numbers;
+    for (const RipSummaryTrack *track : tracks)
+        numbers << QString::number(track->record.Number);
+    return numbers.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+RipSummaryTrack RipTrackOf(const TTrackInfo &record,
+                           const TTrackReads &reads,
+                           const TTrackReadResult &result)
+{
+    RipSummaryTrack track{record, std::nullopt, QString()};
+    track.reads = reads.Reads();
+    track.testCrc = reads.TestCrc();
+    track.confirmed = reads.Confirmed();
+    track.readResult = result.Text();
+    return track;
+}
+
+RipSummaryTrack RipFailedTrackOf(const TTrackInfo &record,
+                                 const TTrackReads &reads,
+                                 const TTrackReadResult &result,
+                                 const QString &message)
+{
+    RipSummaryTrack track{record, std::nullopt, QString()};
+    track.reads = reads.Reads() + 1;
+    if (result.Uncorrectable == 0) {
+        track.readResult = QStringLiteral("failed: ") + message;
+        return track;
+    }
+    track.readResult = result.Text();
+    for (const QString &at : result.Positions)
+        track.readErrors << QStringLiteral("uncorrectable at %1").arg(at);
+    return track;
+}
+
+QStringList RipEndLines(const RipSummary &summary)
+{
+    QStringList lines;
+    std::vector<const RipSummaryTrack *> failed;
+    for (const RipSummaryTrack &track : summary.failedTracks)
+        failed.push_back(&track);
+    std::vector<const RipSummaryTrack *> differ;
+    for (const RipSummaryTrack &track : summary.tracks) {
+        if (summary.testAndCopy && !track.confirmed)
+            differ.push_back(&track);
+    }
+    if (!differ.empty())
+        lines << QStringLiteral("Test and copy differ, files kept: track(s) %1")
+                     .arg(numbersOf(differ));
+    if (failed.empty()) {
+        lines << QStringLiteral("Completed!");
+        return lines;
+    }
+    lines << QStringLiteral("Failed, no file: track(s) %1").arg(numbersOf(failed))
+          << QStringLiteral("Completed with %1 failed track(s)!").arg(failed.size());
+    return lines;
+}
+
 QString RipSideFilePath(const RipSummary &summary, const QString &extension)
 {
     // "<album>.log" names the pair.
@@ -22,13 +88,13 @@ QString cddbIdOf(const RipSummary &summary)
     return summary.accurateRipIds.section(QLatin1Char('-'), 3);
 }
 
-// A file holds its track up to the next entry of the table.
+// A file holds its track up to the track's end.
 uint32_t framesOf(const std::vector<TTocEntry> &toc, int trackNumber)
 {
     uint32_t frames = 0;
     for (size_t i = 0; i + 1 < toc.size(); ++i)
         if (toc[i].TrackNumber == trackNumber)
-            frames = toc[i + 1].StartSector - toc[i].StartSector;
+            frames = toc[i].EndSector - toc[i].StartSector;
     return frames;
 }
 
@@ -46,14 +112,26 @@ TRipLog RipLogOf(const RipSummary &summary)
     log.Album = summary.tags.album;
     log.AccurateRipIds = summary.accurateRipIds;
     log.CddbId = cddbIdOf(summary);
-    for (const RipSummaryTrack &track : summary.tracks) {
+    const auto add = [&log](const RipSummaryTrack &track, bool failed) {
         TRipLogTrack entry;
         entry.Number = track.record.Number;
         entry.FileName = QFileInfo(track.record.FileName).fileName();
         entry.Sums = track.sums;
         entry.Verdict = track.verdict;
+        entry.Failed = failed;
+        entry.Reads = track.reads;
+        entry.TestCrc = track.testCrc;
+        entry.ReadResult = track.readResult;
+        entry.ReadErrors = track.readErrors;
         log.Tracks.push_back(entry);
-    }
+    };
+    for (const RipSummaryTrack &track : summary.tracks)
+        add(track, false);
+    for (const RipSummaryTrack &track : summary.failedTracks)
+        add(track, true);
+    std::stable_sort(log.Tracks.begin(), log.Tracks.end(), [](const auto &a, const auto &b) {
+        return a.Number < b.Number;
+    });
     log.Memo = summary.memo;
     return log;
 }

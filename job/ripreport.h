@@ -4,6 +4,8 @@
 #include "job/riplog.h"
 #include "job/riptags.h"
 #include "job/trackinfo.h"
+#include "job/trackreads.h"
+#include "pipeline/cdinput.h"
 #include "pipeline/cdripbinding.h"
 #include "pipeline/trackchecksums.h"
 
@@ -24,12 +26,18 @@ struct RipEndOptions
     QString playlistFile;
 };
 
-// A track the job finished, with what its checksums said.
+// A track the job finished, with what its reads and checksums said; or one
+// that failed (the summary's failedTracks), which left no file.
 struct RipSummaryTrack
 {
     TTrackInfo record;
     std::optional<TTrackChecksums> sums; // none when incomplete or not computed
     QString verdict;                     // the AccurateRip verdict, empty when not asked
+    int reads = 1;                       // of the whole track, a test read included
+    std::optional<uint32_t> testCrc{};   // with test & copy
+    bool confirmed = false;              // with test & copy: another read agrees
+    QString readResult{};                // "read cleanly", from the read kept or failed
+    QStringList readErrors{};            // failed: the positions of the bad sectors
 };
 
 // What a completed job knows, for the files written at its end. Made by the
@@ -37,6 +45,8 @@ struct RipSummaryTrack
 struct RipSummary
 {
     std::vector<RipSummaryTrack> tracks; // in finishing order
+    std::vector<RipSummaryTrack> failedTracks;
+    bool testAndCopy = false;
     QStringList playlistEntries;
     QStringList memo;           // the job's lines, "Completed!" included
     std::vector<TTocEntry> toc; // the disc's table as the drive read it; may be empty
@@ -51,6 +61,24 @@ struct RipSummary
     bool writeLog = false;
     bool writeCue = false;
 };
+
+// The summary's entry of a finished track: its reads, and the result of the
+// read kept.
+RipSummaryTrack RipTrackOf(const TTrackInfo &record,
+                           const TTrackReads &reads,
+                           const TTrackReadResult &result);
+// The entry of a track that failed with `message`, its last read's result
+// being `result`: the read that failed counts, and its bad positions are
+// its read errors.
+RipSummaryTrack RipFailedTrackOf(const TTrackInfo &record,
+                                 const TTrackReads &reads,
+                                 const TTrackReadResult &result,
+                                 const QString &message);
+
+// The lines a completed job ends with: the failed tracks, the tracks whose
+// test and copy never agreed, then "Completed!", which names how many
+// tracks failed.
+QStringList RipEndLines(const RipSummary &summary);
 
 // The rip log's or CUE sheet's path: beside the first finished track's file,
 // named after the album as RipLogFileName names the log, with `extension`

@@ -19,3 +19,28 @@ void SetTrackTags(AudioConvertLib::IAudioConvertInformation &info,
     info.SetTagUrl(tags.url);
     info.SetTagEncodedBy(tags.encodedBy);
 }
+
+bool FillTrackTags(TAudioConvert *convert,
+                   AudioConvertLib::IAudioConvertInformation *info,
+                   const TTrackInfo &track,
+                   const RipTagFields &tags)
+{
+    if (!convert || !convert->WriteTags() || !info)
+        return false;
+    SetTrackTags(*info, track, tags);
+    return true;
+}
+
+void WriteFileTags(TAudioConvert *convert,
+                   AudioConvertLib::IAudioConvertInformation *info,
+                   const TTrackInfo &track,
+                   const RipTagFields &tags,
+                   bool flac)
+{
+    if (!FillTrackTags(convert, info, track, tags))
+        return;
+    using AudioConvertLib::TLosslessFormat;
+    AudioConvertLib::WriteLosslessTags(track.FileName,
+                                       flac ? TLosslessFormat::Flac : TLosslessFormat::Ape,
+                                       *info);
+}

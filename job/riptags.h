@@ -4,6 +4,7 @@
 
 #include <QString>
 
+class TAudioConvert;
 namespace AudioConvertLib {
 class IAudioConvertInformation;
 }
@@ -28,3 +29,18 @@ struct RipTagFields
 void SetTrackTags(AudioConvertLib::IAudioConvertInformation &info,
                   const TTrackInfo &track,
                   const RipTagFields &tags);
+
+// The converter's tag object filled for the track when the converter's
+// "Write tags" switch is on; false (and nothing filled) when it is off or
+// there is no converter or tag object.
+bool FillTrackTags(TAudioConvert *convert,
+                   AudioConvertLib::IAudioConvertInformation *info,
+                   const TTrackInfo &track,
+                   const RipTagFields &tags);
+// The same tags written into the track's FLAC or APE file, which its writer
+// has closed.
+void WriteFileTags(TAudioConvert *convert,
+                   AudioConvertLib::IAudioConvertInformation *info,
+                   const TTrackInfo &track,
+                   const RipTagFields &tags,
+                   bool flac);

@@ -8,6 +8,7 @@ struct TRipVerifier::Track
     int audioIndex = 0; // among the disc's audio tracks, from 0
     TTrackChecksummer sums;
     bool finished = false;
+    bool failed = false;
     std::optional<TTrackChecksums> result;
     AccurateRip::TrackVerdict verdict;
     QString verdictText; // "accurately ripped (confidence 12)"
@@ -52,7 +53,8 @@ void TRipVerifier::Start()
 TTrackChecksummer &TRipVerifier::BeginTrack(int trackNumber)
 {
     // The track's place among the audio tracks and its length as the CD
-    // input reads it: up to the next entry of the table.
+    // input reads it: up to the next entry of the table, or to the audio
+    // session's lead-out before a later session.
     int audioIndex = -1;
     int audioCount = 0;
     uint32_t samples = 0;
@@ -62,8 +64,10 @@ TTrackChecksummer &TRipVerifier::BeginTrack(int trackNumber)
             continue;
         if (tracks[i].number == trackNumber) {
             audioIndex = audioCount;
-            const uint32_t end = i + 1 < tracks.size() ? tracks[i + 1].startFrame
-                                                       : m_toc.leadOutFrame;
+            uint32_t end = i + 1 < tracks.size() ? tracks[i + 1].startFrame : m_toc.leadOutFrame;
+            const uint32_t sessionEnd = m_toc.sessionEndFrame;
+            if (sessionEnd > tracks[i].startFrame && sessionEnd < end)
+                end = sessionEnd;
             samples = (end - tracks[i].startFrame) * 588;
         }
         ++audioCount;
@@ -85,14 +89,32 @@ TTrackChecksummer *TRipVerifier::TapFor(int trackNumber)
     }
 }
 
-void TRipVerifier::EndTrack(int trackNumber)
+std::optional<TTrackChecksums> TRipVerifier::ReadSums(int trackNumber) const
+{
+    const auto it = m_tracks.find(trackNumber);
+    if (it == m_tracks.end() || !it->second->sums.Complete())
+        return std::nullopt;
+    return it->second->sums.Result();
+}
+
+std::optional<AccurateRip::TrackVerdict> TRipVerifier::Check(int trackNumber) const
+{
+    const auto it = m_tracks.find(trackNumber);
+    if (!m_answered || it == m_tracks.end())
+        return std::nullopt;
+    QString reason;
+    return verdictOf(*it->second, ReadSums(trackNumber), reason);
+}
+
+void TRipVerifier::EndTrack(int trackNumber, bool failed)
 {
     auto it = m_tracks.find(trackNumber);
     if (it == m_tracks.end() || it->second->finished)
         return;
     Track &track = *it->second;
     track.finished = true;
-    if (track.sums.Complete())
+    track.failed = failed;
+    if (!failed && track.sums.Complete())
         track.result = track.sums.Result();
     m_waiting.push_back(trackNumber);
     flush();
@@ -107,6 +129,7 @@ void TRipVerifier::Finish()
 void TRipVerifier::lookupFinished()
 {
     m_answered = true;
+    Q_EMIT Answer();
     flush();
 }
 
@@ -129,14 +152,15 @@ void TRipVerifier::flush()
     Q_EMIT Done();
 }
 
-void TRipVerifier::decide(Track &track)
+AccurateRip::TrackVerdict TRipVerifier::verdictOf(const Track &track,
+                                                  const std::optional<TTrackChecksums> &sums,
+                                                  QString &reason) const
 {
     using AccurateRip::TrackVerdict;
-    if (!m_verify)
-        return;
-    TrackVerdict &verdict = track.verdict;
-    QString reason;
-    if (!track.result) {
+    TrackVerdict verdict;
+    if (track.failed) {
+        reason = QStringLiteral("the track failed");
+    } else if (!sums) {
         reason = QStringLiteral("the track was not read to its end");
     } else if (!m_ids) {
         reason = m_idsError;
@@ -144,10 +168,7 @@ void TRipVerifier::decide(Track &track)
         const TAccurateRipOutcome &outcome = m_lookup.Outcome();
         switch (outcome.kind) {
         case TAccurateRipOutcome::Found:
-            verdict = AccurateRip::verdictFor(outcome.records,
-                                              *m_ids,
-                                              track.audioIndex,
-                                              *track.result);
+            verdict = AccurateRip::verdictFor(outcome.records, *m_ids, track.audioIndex, *sums);
             break;
         case TAccurateRipOutcome::NotInDatabase:
             verdict.kind = TrackVerdict::NotInDatabase;
@@ -157,10 +178,22 @@ void TRipVerifier::decide(Track &track)
             break;
         }
     }
-    m_verdicts.push_back(verdict);
-    track.verdictText = AccurateRip::verdictText(verdict, reason);
+    return verdict;
+}
+
+void TRipVerifier::decide(Track &track)
+{
+    if (!m_verify)
+        return;
+    QString reason;
+    track.verdict = verdictOf(track, track.result, reason);
+    m_verdicts.push_back(track.verdict);
+    track.verdictText = AccurateRip::verdictText(track.verdict, reason);
     track.memoLine = track.result
-                         ? AccurateRip::verdictLine(track.number, *track.result, verdict, reason)
+                         ? AccurateRip::verdictLine(track.number,
+                                                    *track.result,
+                                                    track.verdict,
+                                                    reason)
                          : QStringLiteral("Track %1: %2").arg(track.number).arg(track.verdictText);
 }
 
@@ -181,4 +214,15 @@ QString TRipVerifier::AccurateRipIds() const
     if (!m_ids)
         return QString();
     return AccurateRip::filePath(*m_ids).section(QLatin1Char('/'), 3).mid(5).chopped(4);
+}
+
+void TRipVerifier::FillSummary(RipSummary &summary) const
+{
+    for (auto *tracks : {&summary.tracks, &summary.failedTracks}) {
+        for (RipSummaryTrack &track : *tracks) {
+            track.sums = Sums(track.record.Number);
+            track.verdict = Verdict(track.record.Number);
+        }
+    }
+    summary.accurateRipIds = AccurateRipIds();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "job/ripreport.h"
 #include "lookup/accuraterip.h"
 #include "lookup/accurateriplookup.h"
 #include "pipeline/trackchecksums.h"
@@ -14,10 +15,11 @@
 #include <vector>
 
 // The checksums and AccurateRip verdicts of one rip job. The job asks it for
-// the tap of each track before the track's read starts (to set as the CD
-// input's tap), tells it when the track is finished, and shows the lines it
-// sends. The database is asked once, when the job starts; a verdict whose
-// answer has not come yet waits for it, in track order.
+// a tap before each read of a track starts (to set as the CD input's tap;
+// a track read again gets a new one, and the last read is the one judged),
+// tells it when the track is finished, and shows the lines it sends. The
+// database is asked once, when the job starts; a verdict whose answer has
+// not come yet waits for it, in track order.
 //
 // Window thread; the taps are fed on the reading worker between BeginTrack
 // and EndTrack.
@@ -45,10 +47,16 @@ public:
     // BeginTrack's tap, or null for a track the table does not list as audio,
     // which so gets no checksums and no verdict but "not verified".
     TTrackChecksummer *TapFor(int trackNumber);
+    // The sums of the track's read that ended last; none when it did not
+    // deliver every sample.
+    std::optional<TTrackChecksums> ReadSums(int trackNumber) const;
+    // The verdict on those sums; none until the database has answered.
+    std::optional<AccurateRip::TrackVerdict> Check(int trackNumber) const;
+    bool Answered() const { return m_answered; }
     // The track is finished; its verdict line follows (at once or when the
-    // answer comes). A track whose read did not deliver every sample gets
-    // no checksums and is never called accurate.
-    void EndTrack(int trackNumber);
+    // answer comes). A track whose read did not deliver every sample, or
+    // that failed, gets no checksums and is never called accurate.
+    void EndTrack(int trackNumber, bool failed = false);
     // No more tracks: the summary line follows the last verdict, then Done.
     void Finish();
     bool IsDone() const { return m_done; }
@@ -59,9 +67,13 @@ public:
     std::optional<TTrackChecksums> Sums(int trackNumber) const;
     QString Verdict(int trackNumber) const;
     QString AccurateRipIds() const;
+    // All three into the summary's finished and failed tracks.
+    void FillSummary(RipSummary &summary) const;
 
 Q_SIGNALS:
     void MemoLine(const QString &line);
+    // The database's answer is in (also when it could not be had).
+    void Answer();
     void Done();
 
 private:
@@ -71,6 +83,10 @@ private:
     void flush();
     // Sets the track's verdict and its line.
     void decide(Track &track);
+    // The verdict on `sums` of that track, with the reason of one not given.
+    AccurateRip::TrackVerdict verdictOf(const Track &track,
+                                        const std::optional<TTrackChecksums> &sums,
+                                        QString &reason) const;
 
     AccurateRip::Toc m_toc;
     bool m_verify;

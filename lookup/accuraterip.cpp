@@ -36,10 +36,14 @@ Toc tocOf(const std::vector<TTocEntry> &entries)
     Toc toc;
     if (entries.size() < 2)
         return toc;
-    for (size_t i = 0; i + 1 < entries.size(); ++i)
+    for (size_t i = 0; i + 1 < entries.size(); ++i) {
         toc.tracks.push_back({int(entries[i].TrackNumber),
                               entries[i].StartSector + LeadIn,
                               CDRip::IsDataFlag(entries[i].Flag)});
+        const uint32_t end = entries[i].EndSector;
+        if (end > entries[i].StartSector && end < entries[i + 1].StartSector)
+            toc.sessionEndFrame = end + LeadIn;
+    }
     toc.leadOutFrame = entries.back().StartSector + LeadIn;
     return toc;
 }

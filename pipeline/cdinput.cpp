@@ -12,12 +12,15 @@
 namespace {
 
 constexpr int32_t SectorBytes = 2352;
+// Positions a track's result names; a count says how many more there were.
+constexpr qsizetype MaxListedPositions = 10;
 
 const char *const BusyMessage = "The component is buisy";
 
 // The sectors of the disc that hold audio: from the start of the disc (or of
 // the first audio track after a leading data track) to the end of the last
-// audio track, which a trailing data track would otherwise extend.
+// audio track, which a trailing data track would otherwise extend (and which
+// lies before the session gap of an Enhanced CD).
 struct AudioSpan
 {
     int64_t first = 0;
@@ -36,11 +39,35 @@ AudioSpan audioSpanOf(const std::vector<TTocEntry> &toc)
     while (lastAudio > firstAudio && CDRip::IsDataFlag(toc[lastAudio].Flag))
         --lastAudio;
     span.first = firstAudio == 0 ? 0 : toc[firstAudio].StartSector;
-    span.end = toc[lastAudio + 1].StartSector;
+    span.end = toc[lastAudio].EndSector;
     return span;
 }
 
 } // namespace
+
+QString TTrackReadResult::Text() const
+{
+    const auto plural = [](int32_t n) { return n == 1 ? "" : "s"; };
+    if (Uncorrectable > 0) {
+        QString text = QStringLiteral("read with %1 uncorrectable error%2 at %3")
+                           .arg(Uncorrectable)
+                           .arg(plural(Uncorrectable))
+                           .arg(Positions.join(QStringLiteral(", ")));
+        if (Positions.size() < Uncorrectable)
+            text += QStringLiteral(" and %1 more").arg(Uncorrectable - Positions.size());
+        return text;
+    }
+    if (!Verified)
+        return QStringLiteral("read without cdparanoia's checks");
+    if (Corrected > 0)
+        return QStringLiteral("read, %1 position%2 re-read").arg(Corrected).arg(plural(Corrected));
+    return QStringLiteral("read cleanly");
+}
+
+QString TTrackReadResult::Line() const
+{
+    return QStringLiteral("Track %1: %2").arg(Track).arg(Text());
+}
 
 TTrackKind TrackKindOfFlag(uint8_t flag)
 {
@@ -149,10 +176,9 @@ TTrackEntryInfo TCDIn::GetTrackInfo(int32_t track)
         throw EPcmException("Track out of range.");
     DriveHold hold(*this);
     const TTocEntry a = CDRip::GetTocEntry(track - 1);
-    const TTocEntry b = CDRip::GetTocEntry(track);
     TTrackEntryInfo info;
     info.TrackKind = TrackKindOfFlag(a.Flag);
-    info.Length = FramesToMSF(b.StartSector >= a.StartSector ? b.StartSector - a.StartSector : 0);
+    info.Length = FramesToMSF(a.EndSector >= a.StartSector ? a.EndSector - a.StartSector : 0);
     return info;
 }
 
@@ -230,8 +256,12 @@ void TCDIn::rangeSectors(int64_t &start, int64_t &end) const
 {
     start = int64_t(CDRip::GetTocEntry(m_startPosition.Track - 1).StartSector)
             + MSFToFrames(m_startPosition.Time);
-    end = int64_t(CDRip::GetTocEntry(m_endPosition.Track - 1).StartSector)
-          + MSFToFrames(m_endPosition.Time);
+    // A read up to a track's start ends where the track before it does,
+    // short of an Enhanced CD's session gap.
+    const bool trackStart = MSFToFrames(m_endPosition.Time) == 0 && m_endPosition.Track >= 2;
+    end = trackStart ? int64_t(CDRip::GetTocEntry(m_endPosition.Track - 2).EndSector)
+                     : int64_t(CDRip::GetTocEntry(m_endPosition.Track - 1).StartSector)
+                           + MSFToFrames(m_endPosition.Time);
 }
 
 void TCDIn::BeginRead()
@@ -292,8 +322,15 @@ void TCDIn::BeginRead()
     m_skipBytes = rawFrom - firstSector * SectorBytes;
 
     m_ripStartSector = firstSector;
+    __atomic_store_n(&m_abort, 0, __ATOMIC_RELAXED);
     m_toc = std::move(toc);
     m_bufferSize = RipBufferSize;
+    {
+        std::lock_guard<std::mutex> lock(m_resultMutex);
+        m_result = TTrackReadResult();
+        m_result.Track = m_startPosition.Track;
+    }
+    CDRip::SetReadThrough(ReadThroughSectors);
     CDRip::OpenRipper(&m_bufferSize,
                       static_cast<int32_t>(firstSector),
                       static_cast<int32_t>(std::max(endSector, firstSector)));
@@ -331,13 +368,22 @@ void TCDIn::nextChunk()
         return silence(m_leadSilence);
     while (m_rawLeft > 0) {
         int32_t chunkEnd = 0;
-        int32_t abort = 0;
-        const int32_t rc = CDRip::RipChunk(RipBuffer.data(), &chunkEnd, &abort);
+        const int32_t rc = CDRip::RipChunk(RipBuffer.data(), &chunkEnd, &m_abort);
+        updateResult();
         // A failed read must not reach the file as a short or damaged chunk,
         // and a length beyond the buffer cannot be copied from it.
         if (rc != 0 || chunkEnd < 0 || chunkEnd > RipBufferSize) {
             m_chunkEnd = 0;
             throwReadError();
+        }
+        // Bad sectors read through: the last chunk is held back, so that
+        // the file they went into is never finished.
+        if (chunkEnd == 0 || chunkEnd - std::min<int64_t>(m_skipBytes, chunkEnd) >= m_rawLeft) {
+            const TTrackReadResult result = LastReadResult();
+            if (result.Uncorrectable > 0) {
+                m_chunkEnd = 0;
+                throw EPcmException(result.Line());
+            }
         }
         if (chunkEnd == 0) {
             // The library ended early: so does the data, with no silence
@@ -361,14 +407,10 @@ void TCDIn::nextChunk()
     m_chunkEnd = 0;
 }
 
-void TCDIn::throwReadError()
+QString TCDIn::positionOf(int64_t sector, int32_t &track) const
 {
-    int64_t sector = CDRip::GetReadErrorSector();
-    if (sector < 0)
-        sector = m_ripStartSector + m_position / SectorBytes;
-
     // The track holding the sector; before the first track counts as track 1.
-    int32_t track = m_toc.empty() ? 0 : m_toc.front().TrackNumber;
+    track = m_toc.empty() ? 0 : m_toc.front().TrackNumber;
     int64_t trackStart = m_toc.empty() ? 0 : m_toc.front().StartSector;
     for (size_t i = 0; i + 1 < m_toc.size(); ++i) {
         if (int64_t(m_toc[i].StartSector) <= sector) {
@@ -377,9 +419,44 @@ void TCDIn::throwReadError()
         }
     }
     const int64_t offset = std::max<int64_t>(0, sector - trackStart);
-    throw EPcmException(QStringLiteral("Read error in track %1 at %2")
-                            .arg(track)
-                            .arg(FormatMSF(FramesToMSF(static_cast<uint32_t>(offset)))));
+    return FormatMSF(FramesToMSF(static_cast<uint32_t>(offset)));
+}
+
+void TCDIn::throwReadError()
+{
+    int64_t sector = CDRip::GetReadErrorSector();
+    if (sector < 0)
+        sector = m_ripStartSector + m_position / SectorBytes;
+    int32_t track = 0;
+    const QString at = positionOf(sector, track);
+    throw EPcmException(QStringLiteral("Read error in track %1 at %2").arg(track).arg(at));
+}
+
+void TCDIn::updateResult()
+{
+    const TReadReport report = CDRip::GetReadReport();
+    std::lock_guard<std::mutex> lock(m_resultMutex);
+    m_result.Verified = report.verified;
+    m_result.Corrected = report.correctedSectors;
+    m_result.Uncorrectable = report.badSectors;
+    m_result.Positions.clear();
+    for (int32_t sector : report.sectors) {
+        if (m_result.Positions.size() == MaxListedPositions)
+            break;
+        int32_t track = 0;
+        m_result.Positions << positionOf(sector, track);
+    }
+}
+
+TTrackReadResult TCDIn::LastReadResult() const
+{
+    std::lock_guard<std::mutex> lock(m_resultMutex);
+    return m_result;
+}
+
+void TCDIn::AbortRead()
+{
+    __atomic_store_n(&m_abort, 1, __ATOMIC_RELAXED);
 }
 
 void TCDIn::EndRead()

@@ -6,6 +6,7 @@
 #include "pipeline/pcmtap.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <cstdint>
@@ -27,6 +28,22 @@ static_assert(sizeof(TTrackEntryInfo) == 4, "three bytes of time and one of kind
 // nibble's data bit (0x04) is set, so copy-permitted (0x12) and pre-emphasised
 // (0x11) audio stay audio.
 TTrackKind TrackKindOfFlag(uint8_t flag);
+
+// What the read of one track met, as the CD input reports it once the read
+// has ended: the positions count from the track's start.
+struct TTrackReadResult
+{
+    int32_t Track = 0;
+    bool Verified = false;     // cdparanoia checked every audio sector
+    int32_t Corrected = 0;     // sectors re-read or realigned, and then right
+    int32_t Uncorrectable = 0; // sectors that could not be read or verified
+    QStringList Positions;     // "01:23:45" of the first uncorrectable ones
+
+    // "read cleanly", "read, 4 positions re-read" or "read with 2
+    // uncorrectable errors at 01:23:45, 02:00:10"; Line() with "Track 3: ".
+    QString Text() const;
+    QString Line() const;
+};
 
 enum TDriveStatus { dsNotReady = 0, dsReady = 1, dsPlaying = 2 };
 
@@ -61,6 +78,10 @@ public:
     int32_t ReadData(void *buffer, int32_t size) override;
     void BeginRead() override;
     void EndRead() override;
+    // The chunk being read ends within one read command of the drive, and
+    // the data with it (cdparanoia's read-ahead takes seconds on a slow
+    // drive, longer than a Cancel may wait).
+    void AbortRead() override;
 
     int32_t GetDriveCount();
     // The drive's identification, or an image's file name.
@@ -101,6 +122,16 @@ public:
     TPcmTap *Tap() const { return m_tap; }
     void SetTap(TPcmTap *tap);
 
+    // What the last read met, up to where it got; after the read ended (the
+    // sink's done or failure), or from the sink's own thread.
+    TTrackReadResult LastReadResult() const;
+
+    // A read goes on past up to this many bad sectors, so that the track's
+    // result can list them, and then fails with that result as its message
+    // instead of handing over its last chunk: audio with bad sectors never
+    // reaches the end of a file. One more ends the read at once.
+    static constexpr int32_t ReadThroughSectors = 75;
+
     // The program's data folder, where cdr.ini lives; ends in '/'.
     static QString SettingsFolder();
 
@@ -115,6 +146,10 @@ private:
     // library's sectors, trailing silence; ChunkEnd 0 at the end.
     void nextChunk();
     [[noreturn]] void throwReadError();
+    // Takes the library's report of the open read into m_result.
+    void updateResult();
+    // The track holding a disc sector and the position in it ("01:23:45").
+    QString positionOf(int64_t sector, int32_t &track) const;
 
     static constexpr int32_t RipBufferSize = 176400; // 75 sectors, one second
 
@@ -141,7 +176,12 @@ private:
     int64_t m_skipBytes = 0;
     int64_t m_rawLeft = 0;
     int64_t m_tailSilence = 0;
+    // The library watches it during a chunk; set from any thread, so only
+    // through atomic builtins (the library's interface takes an int32_t *).
+    int32_t m_abort = 0;
     std::vector<TTocEntry> m_toc; // copy taken at BeginRead, for error positions
     std::array<uint8_t, RipBufferSize> RipBuffer{};
     int32_t m_bufferSize = RipBufferSize;
+    mutable std::mutex m_resultMutex;
+    TTrackReadResult m_result;
 };

@@ -8,6 +8,7 @@
 #include <QSaveFile>
 #include <QtGlobal>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <memory>
@@ -16,7 +17,8 @@ namespace {
 
 // The entry points, typed by the library's own header. Only these are
 // called; a library lacking one of them counts as not loaded, except for
-// CR_GetReadErrorSector and CR_SetReadSpeed, which are ours and optional.
+// CR_GetReadErrorSector, CR_SetReadSpeed, CR_GetTrackEnd, CR_SetReadThrough
+// and CR_GetReadReport, which are ours and optional.
 struct Api
 {
 #define SONDREL_CDRIP_REQUIRED(X) \
@@ -37,6 +39,9 @@ struct Api
     SONDREL_CDRIP_REQUIRED(SONDREL_ENTRY_POINT)
     SONDREL_ENTRY_POINT(CR_GetReadErrorSector)
     SONDREL_ENTRY_POINT(CR_SetReadSpeed)
+    SONDREL_ENTRY_POINT(CR_GetTrackEnd)
+    SONDREL_ENTRY_POINT(CR_SetReadThrough)
+    SONDREL_ENTRY_POINT(CR_GetReadReport)
 };
 
 // The library's one copy in this process. GUI thread, except that the entry
@@ -170,6 +175,9 @@ void LoadCDRipLibrary(const QString &folder)
 #undef SONDREL_CDRIP_REQUIRE
         library->optional(entries.CR_GetReadErrorSector, "CR_GetReadErrorSector");
         library->optional(entries.CR_SetReadSpeed, "CR_SetReadSpeed");
+        library->optional(entries.CR_GetTrackEnd, "CR_GetTrackEnd");
+        library->optional(entries.CR_SetReadThrough, "CR_SetReadThrough");
+        library->optional(entries.CR_GetReadReport, "CR_GetReadReport");
         if (!library->isLoaded()) {
             qWarning("%s: %s", CDRipLibraryFileName, qPrintable(library->errorText()));
             return;
@@ -231,6 +239,11 @@ TTocEntry GetTocEntry(int32_t index)
     entry.StartSector = raw.startSector;
     entry.Flag = raw.flags;
     entry.TrackNumber = raw.trackNumber;
+    entry.EndSector = raw.startSector;
+    if (index >= 0 && index < api().CR_GetNumTocEntries()) {
+        const int32_t end = api().CR_GetTrackEnd ? api().CR_GetTrackEnd(index) : -1;
+        entry.EndSector = end >= 0 ? uint32_t(end) : api().CR_GetTocEntry(index + 1).startSector;
+    }
     return entry;
 }
 
@@ -272,6 +285,25 @@ int32_t GetReadErrorSector()
 int32_t SetReadSpeed(int32_t speed)
 {
     return api().CR_SetReadSpeed ? api().CR_SetReadSpeed(speed) : CR_ERR_FAILED;
+}
+
+bool SetReadThrough(int32_t maxBadSectors)
+{
+    return api().CR_SetReadThrough && api().CR_SetReadThrough(maxBadSectors) == CR_OK;
+}
+
+TReadReport GetReadReport()
+{
+    TReadReport report;
+    CR_ReadReport raw{};
+    if (!api().CR_GetReadReport || api().CR_GetReadReport(&raw) != CR_OK)
+        return report;
+    report.verified = raw.verified != 0;
+    report.correctedSectors = raw.correctedSectors;
+    report.badSectors = raw.badSectors;
+    const int32_t listed = std::clamp<int32_t>(raw.listed, 0, CR_REPORT_SECTORS);
+    report.sectors.assign(raw.sectors, raw.sectors + listed);
+    return report;
 }
 
 bool IsDataFlag(uint8_t flag)

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <vector>
 
 // Run-time binding of the CD ripping library libcdrip.so: loading by plain
 // name, its settings file, and its entry points. The library is never
@@ -45,6 +46,20 @@ struct TTocEntry
     uint32_t StartSector = 0; // logical block address
     uint8_t Flag = 0;         // ADR << 4 | control; see IsDataFlag
     uint8_t TrackNumber = 0;
+    // The first sector after the track: the next entry's start, but the
+    // audio session's lead-out for the track before a later session (an
+    // Enhanced CD, on a drive); the lead-out's own start for the lead-out.
+    uint32_t EndSector = 0;
+};
+
+// What the reads of one open ripper met (CR_GetReadReport); all empty from a
+// library without that entry point of ours.
+struct TReadReport
+{
+    bool verified = false;        // cdparanoia checked the audio
+    int32_t correctedSectors = 0; // re-read or realigned, and then right
+    int32_t badSectors = 0;       // delivered unreadable or unverified
+    std::vector<int32_t> sectors; // the first bad ones, as disc sectors in order
 };
 
 // The library's entry points as the CD input calls them; each requires a
@@ -60,6 +75,8 @@ QString GetCDROMName();
 int32_t ReadToc();
 // The number of tracks of the table of contents last read.
 int32_t GetNumTocEntries();
+// The entry with its EndSector: CR_GetTrackEnd's answer, or the next
+// entry's start from a library without that entry point of ours.
 TTocEntry GetTocEntry(int32_t index);
 // *status is 0 when a readable disc is present.
 int32_t IsMediaLoaded(int32_t *status);
@@ -78,6 +95,12 @@ int32_t GetReadErrorSector();
 // speed in CD speed units, 0 for the fastest; non-zero when the drive
 // refused, also from a library without this entry point of ours.
 int32_t SetReadSpeed(int32_t speed);
+
+// Rippers opened from now on read past up to maxBadSectors bad sectors and
+// list them; false from a library without this entry point of ours, which
+// always stops at the first.
+bool SetReadThrough(int32_t maxBadSectors);
+TReadReport GetReadReport();
 
 // The data bit of a table-of-contents flag's control nibble is set.
 bool IsDataFlag(uint8_t flag);

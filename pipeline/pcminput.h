@@ -89,6 +89,10 @@ public:
     virtual void BeginRead() = 0;
     // Closes the read: IsBusy false.
     virtual void EndRead() = 0;
+    // A sink stops: a ReadData under way on the worker may end early with
+    // the end of the data rather than finish a slow read. BeginRead reads
+    // normally again. Any thread.
+    virtual void AbortRead() {}
 
     void addListener(TPcmInputListener *listener);
     void removeListener(TPcmInputListener *listener);

@@ -53,6 +53,11 @@ void TPcmOutput::StartOutput()
 void TPcmOutput::RequestStop()
 {
     m_thread->SetStopRequested(true);
+    // Not the step alone: the read it waits on stops too. An idle sink's
+    // source may be feeding another sink.
+    TPcmInput *input = m_input.get();
+    if (m_isBusy && input)
+        input->AbortRead();
 }
 
 int32_t TPcmOutput::ProgressPercent()

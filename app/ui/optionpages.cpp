@@ -6,6 +6,7 @@
 #include "app/ui/controlkit.h"
 #include "convert/outputformats.h"
 #include "convert/qualityrules.h"
+#include "job/trackreads.h"
 #include "pipeline/cdinput.h"
 
 #include <QAction>
@@ -136,7 +137,31 @@ QWidget *buildAdvancedPage(OptionControls &c)
     checks->addWidget(new QLabel(QStringLiteral("Drive read offset")), 3, 0);
     checks->addWidget(c.edtReadOffset, 3, 1);
     layout->addWidget(verify);
+
+    auto reading = named(new QGroupBox(QStringLiteral("Secure reading")), "grpSecureReading");
+    auto rows = new QGridLayout(reading);
+    c.chkTestCopy = named(new QCheckBox(QStringLiteral("Test && copy (read each track twice)")),
+                          "chkTestCopy");
+    c.chkReread = named(new QCheckBox(QStringLiteral("Re-read what does not match")), "chkReread");
+    c.chkReread->setToolTip(
+        QStringLiteral("A track that does not match AccurateRip, or whose test and copy differ, "
+                       "is read again until it matches or two reads agree"));
+    c.edtRereadLimit = named(new QSpinBox, "edtRereadLimit");
+    c.edtRereadLimit->setRange(1, TReadOptions::MaxRereadLimit);
+    c.edtRereadLimit->setValue(TReadOptions::DefaultRereadLimit);
+    c.edtRereadLimit->setSuffix(QStringLiteral(" extra reads at most"));
+    c.chkGoOn = named(new QCheckBox(QStringLiteral("Go on after a failed track")), "chkGoOn");
+    c.chkGoOn->setToolTip(QStringLiteral("A track that cannot be read or written leaves no file, "
+                                         "and the job goes on with the next one"));
+    rows->addWidget(c.chkTestCopy, 0, 0, 1, 2);
+    rows->addWidget(c.chkReread, 1, 0);
+    rows->addWidget(c.edtRereadLimit, 1, 1);
+    rows->addWidget(c.chkGoOn, 2, 0, 1, 2);
+    layout->addWidget(reading);
     layout->addStretch();
+    c.enableRereads();
+    for (QCheckBox *box : {c.chkAccurateRip, c.chkReread})
+        QObject::connect(box, &QCheckBox::toggled, page, [&c] { c.enableRereads(); });
     return page;
 }
 
@@ -173,6 +198,10 @@ void OptionControls::readChoices(RipChoices &c) const
     c.verify = chkAccurateRip->isChecked();
     c.writeLog = chkRipLog->isChecked();
     c.writeCue = chkCueSheet->isChecked();
+    c.testAndCopy = chkTestCopy->isChecked();
+    c.reread = chkReread->isChecked() && chkReread->isEnabled();
+    c.rereadLimit = edtRereadLimit->value();
+    c.goOn = chkGoOn->isChecked();
 }
 
 void OptionControls::showStored(const StoredOptions &stored)
@@ -193,10 +222,18 @@ void OptionControls::showStored(const StoredOptions &stored)
         {chkAccurateRip, stored.verifyAccurateRip},
         {chkRipLog, stored.writeRipLog},
         {chkCueSheet, stored.writeCueSheet},
+        {chkTestCopy, stored.testAndCopy},
+        {chkReread, stored.rereadMismatches},
+        {chkGoOn, stored.goOnAfterFailure},
     };
     for (const auto &[box, on] : verified) {
         if (on)
             box->setChecked(*on);
+    }
+    if (stored.rereadLimit) {
+        // Shown as stored, not stored again.
+        const QSignalBlocker quiet(edtRereadLimit);
+        edtRereadLimit->setValue(*stored.rereadLimit);
     }
     // Each selection runs the window's handler, which sends the quality on.
     const auto inList = [](const QComboBox *list, const std::optional<int> &index) {
@@ -234,6 +271,15 @@ void OptionControls::storeOutputChoices(SettingsStore &settings, QObject *contex
                      &QComboBox::currentTextChanged,
                      context,
                      [&settings](const QString &templ) { settings.StoreFilenameTemplate(templ); });
+    QObject::connect(edtRereadLimit, &QSpinBox::valueChanged, context, [&settings](int reads) {
+        settings.StoreRereadLimit(reads);
+    });
+}
+
+void OptionControls::enableRereads()
+{
+    chkReread->setEnabled(chkAccurateRip->isChecked());
+    edtRereadLimit->setEnabled(chkReread->isEnabled() && chkReread->isChecked());
 }
 
 void OptionControls::choosePlaylist(const QString &file)
@@ -282,6 +328,9 @@ void OptionControls::keepVerifiedRipFlags(QObject *context,
         {chkAccurateRip, StoredFlag::VerifyAccurateRip},
         {chkRipLog, StoredFlag::WriteRipLog},
         {chkCueSheet, StoredFlag::WriteCueSheet},
+        {chkTestCopy, StoredFlag::TestAndCopy},
+        {chkReread, StoredFlag::RereadMismatches},
+        {chkGoOn, StoredFlag::GoOnAfterFailure},
     };
     for (const auto &[box, flag] : kept) {
         QObject::connect(box, &QCheckBox::clicked, context, [store, flag = flag](bool checked) {

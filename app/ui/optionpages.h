@@ -47,12 +47,17 @@ struct OptionControls
     QCheckBox *chkRipLog = nullptr;
     QCheckBox *chkCueSheet = nullptr;
     QSpinBox *edtReadOffset = nullptr; // samples, for the drive chosen in cmbDevice
+    // "Advanced", secure reading
+    QCheckBox *chkTestCopy = nullptr;
+    QCheckBox *chkReread = nullptr; // needs chkAccurateRip
+    QSpinBox *edtRereadLimit = nullptr;
+    QCheckBox *chkGoOn = nullptr;
     // The user named the playlist file himself: it no longer follows the
     // output folder.
     bool playlistChosen = false;
 
-    // The verified-rip boxes only need keeping: each click goes to `store`
-    // for as long as `context` lives.
+    // The verified-rip and reading boxes only need keeping: each click goes
+    // to `store` for as long as `context` lives.
     void keepVerifiedRipFlags(QObject *context, const std::function<void(StoredFlag, bool)> &store);
     // The output, tag, end-of-job and verified-rip choices as shown now.
     void readChoices(RipChoices &choices) const;
@@ -60,8 +65,9 @@ struct OptionControls
     // follows "Make play list file when finished". A stored format, quality
     // entry or template that its list does not hold leaves the list as it is.
     void showStored(const StoredOptions &stored);
-    // From now on each change of the format, the quality entry or the
-    // template is stored, as long as `context` (the owner of `settings`) lives.
+    // From now on each change of the format, the quality entry, the
+    // template or the re-read limit is stored, as long as `context` (the
+    // owner of `settings`) lives.
     void storeOutputChoices(SettingsStore &settings, QObject *context);
     // A playlist file the user picked, which then stays as it is.
     void choosePlaylist(const QString &file);
@@ -69,6 +75,8 @@ struct OptionControls
     // one; an empty field (no playlist asked for yet) stays empty.
     void followOutputFolder();
     void setPlaylistFieldEnabled(bool enabled);
+    // Re-reads need AccurateRip, the limit re-reads.
+    void enableRereads();
     // A quality view into the quality list, the "..." action and the hint;
     // its message shows in an information box owned by `owner`.
     void showQuality(const QualityRules::QualityView &view, QAction *quality, QWidget *owner);

@@ -31,8 +31,9 @@ struct QueryState
     std::vector<Drive> drives;
     int32_t active = 0;
     bool paranoia = true;
-    CdIoPtr cdio; // the active drive, reopened for every fresh look at the disc
-    Toc toc;      // of the last CR_ReadToc
+    int32_t readThrough = 0; // bad sectors a ripper reads past
+    CdIoPtr cdio;            // the active drive, reopened for every fresh look at the disc
+    Toc toc;                 // of the last CR_ReadToc
 
     const Drive *activeDrive() const
     {
@@ -56,6 +57,7 @@ struct RipState
     std::unique_ptr<Ripper> ripper;
     int32_t errorSector = -1;
     int32_t jitterErrors = 0;
+    CR_ReadReport report{};
 };
 
 struct State
@@ -127,6 +129,7 @@ void CR_DeInit(void)
         r.ripper.reset();
         r.errorSector = -1;
         r.jitterErrors = 0;
+        r.report = CR_ReadReport{};
     }
     QueryState &q = queries();
     std::lock_guard<std::mutex> lock(q.mutex);
@@ -135,6 +138,7 @@ void CR_DeInit(void)
     q.drives.clear();
     q.active = 0;
     q.paranoia = true;
+    q.readThrough = 0;
     restoreLogHandler();
 }
 
@@ -214,6 +218,15 @@ CR_TocEntry CR_GetTocEntry(int32_t index)
     return q.toc.entries[size_t(index)];
 }
 
+int32_t CR_GetTrackEnd(int32_t index)
+{
+    QueryState &q = queries();
+    std::lock_guard<std::mutex> lock(q.mutex);
+    if (index < 0 || index >= int32_t(q.toc.ends.size()))
+        return -1;
+    return static_cast<int32_t>(q.toc.ends[size_t(index)]);
+}
+
 int32_t CR_IsMediaLoaded(int32_t *status)
 {
     if (!status)
@@ -283,6 +296,7 @@ int32_t CR_OpenRipper(int32_t *bufferSize, int32_t startSector, int32_t endSecto
 {
     Drive drive;
     bool paranoia = true;
+    int32_t readThrough = 0;
     {
         QueryState &q = queries();
         std::lock_guard<std::mutex> lock(q.mutex);
@@ -291,19 +305,23 @@ int32_t CR_OpenRipper(int32_t *bufferSize, int32_t startSector, int32_t endSecto
             return CR_ERR_FAILED;
         drive = *d;
         paranoia = q.paranoia;
+        readThrough = q.readThrough;
     }
     RipState &r = rip();
     std::lock_guard<std::mutex> lock(r.mutex);
     r.ripper.reset();
     r.errorSector = -1;
     r.jitterErrors = 0;
+    r.report = CR_ReadReport{};
     if (!bufferSize || *bufferSize < CDIO_CD_FRAMESIZE_RAW)
         return CR_ERR_FAILED;
     const int32_t sectors = *bufferSize / CDIO_CD_FRAMESIZE_RAW;
     int32_t error = CR_OK;
-    r.ripper = Ripper::open(drive, paranoia, startSector, endSector, sectors, error);
-    if (r.ripper)
+    r.ripper = Ripper::open(drive, paranoia, startSector, endSector, sectors, readThrough, error);
+    if (r.ripper) {
         *bufferSize = sectors * CDIO_CD_FRAMESIZE_RAW;
+        r.ripper->report(r.report);
+    }
     return error;
 }
 
@@ -318,11 +336,12 @@ int32_t CR_RipChunk(uint8_t *buffer, int32_t *numBytes, int32_t *abort)
         return CR_ERR_NOT_OPEN;
     if (!buffer)
         return CR_ERR_FAILED;
-    if (abort && *abort)
+    if (abort && __atomic_load_n(abort, __ATOMIC_RELAXED))
         return CR_OK;
-    const int32_t rc = r.ripper->ripChunk(buffer, numBytes);
+    const int32_t rc = r.ripper->ripChunk(buffer, numBytes, abort);
     r.errorSector = r.ripper->errorSector();
     r.jitterErrors = r.ripper->jitterErrors();
+    r.ripper->report(r.report);
     return rc;
 }
 
@@ -341,6 +360,26 @@ int32_t CR_GetReadErrorSector(void)
     RipState &r = rip();
     std::lock_guard<std::mutex> lock(r.mutex);
     return r.errorSector;
+}
+
+int32_t CR_SetReadThrough(int32_t maxBadSectors)
+{
+    if (maxBadSectors < 0)
+        return CR_ERR_FAILED;
+    QueryState &q = queries();
+    std::lock_guard<std::mutex> lock(q.mutex);
+    q.readThrough = maxBadSectors;
+    return CR_OK;
+}
+
+int32_t CR_GetReadReport(CR_ReadReport *report)
+{
+    if (!report)
+        return CR_ERR_FAILED;
+    RipState &r = rip();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    *report = r.report;
+    return CR_OK;
 }
 
 int32_t CR_GetNumberOfJitterErrors(void)

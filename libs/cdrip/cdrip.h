@@ -95,6 +95,13 @@ CDRIP_API int32_t CR_ReadToc(void);
  * all-zero entry. */
 CDRIP_API int32_t CR_GetNumTocEntries(void);
 CDRIP_API CR_TocEntry CR_GetTocEntry(int32_t index);
+/* The first sector after track entry `index` (0 .. n-1) of the last
+ * successful CR_ReadToc: the next entry's start, except on a drive's disc
+ * with a later session (an Enhanced CD), whose track before that session
+ * ends at the audio session's lead-out, 11,400 sectors before the session's
+ * first track (those sectors are no track's, and no drive reads them). -1
+ * for any other index. */
+CDRIP_API int32_t CR_GetTrackEnd(int32_t index);
 
 /* *status := 0 when a disc with a readable table of contents is present. */
 CDRIP_API int32_t CR_IsMediaLoaded(int32_t *status);
@@ -113,11 +120,35 @@ CDRIP_API int32_t CR_SetReadSpeed(int32_t speed);
  * sectors and that is the most one CR_RipChunk delivers. */
 CDRIP_API int32_t CR_OpenRipper(int32_t *bufferSize, int32_t startSector, int32_t endSector);
 /* Fills buffer with the next sectors and *numBytes with their length, 0 at the
- * end of the range or when *abort is non-zero. A sector that cannot be read
- * (or that cdparanoia could not verify) gives CR_ERR_READ, *numBytes 0, and
- * every later call fails the same way: nothing damaged is delivered. */
+ * end of the range or when *abort is non-zero. *abort is also watched during
+ * the call (another thread may set it, with an atomic store): the chunk then
+ * ends within one read command, delivering nothing (CR_OK, *numBytes 0). A
+ * sector that cannot be read (or that cdparanoia could not verify) gives
+ * CR_ERR_READ, *numBytes 0, and every later call fails the same way: nothing
+ * damaged is delivered. */
 CDRIP_API int32_t CR_RipChunk(uint8_t *buffer, int32_t *numBytes, int32_t *abort);
 CDRIP_API int32_t CR_CloseRipper(void);
+
+/* Read-through: rippers opened from now on read on past up to `maxBadSectors`
+ * sectors that cannot be read or that cdparanoia could not verify, delivering
+ * cdparanoia's best guess (silence for a plain read) in their place and
+ * listing them in the read report; one more ends the rip with CR_ERR_READ.
+ * 0, the default, ends the rip at the first (see CR_RipChunk). A caller that
+ * reads through decides from the report what the delivered audio is worth.
+ * CR_ERR_FAILED for a negative count. */
+CDRIP_API int32_t CR_SetReadThrough(int32_t maxBadSectors);
+
+/* What the reads since CR_OpenRipper met. */
+enum { CR_REPORT_SECTORS = 64 };
+typedef struct CR_ReadReport
+{
+    int32_t verified;         /* non-zero when cdparanoia checked the audio */
+    int32_t correctedSectors; /* sectors cdparanoia had to re-read or realign, and got */
+    int32_t badSectors;       /* sectors delivered unreadable or unverified */
+    int32_t listed;           /* how many of them `sectors` holds, in disc order */
+    int32_t sectors[CR_REPORT_SECTORS];
+} CR_ReadReport;
+CDRIP_API int32_t CR_GetReadReport(CR_ReadReport *report);
 
 /* The sector the last failed CR_RipChunk could not read, -1 when none failed
  * since CR_OpenRipper. */

@@ -15,6 +15,9 @@ namespace CdRip {
 namespace {
 
 constexpr uint8_t AdrPosition = 0x10; // Q sub-channel mode 1: position data
+// The audio session's lead-out (6,750 sectors), the next session's lead-in
+// (4,500) and its first track's pregap (150) lie between two sessions.
+constexpr lsn_t SessionGap = 11400;
 
 struct DeviceListDeleter
 {
@@ -284,7 +287,25 @@ bool readToc(CdIo_t *cdio, Toc &toc)
     end.flags = entries.back().flags;
     end.trackNumber = CDIO_CDROM_LEADOUT_TRACK;
     entries.push_back(end);
+
+    std::vector<uint32_t> ends;
+    for (size_t i = 0; i + 1 < entries.size(); ++i)
+        ends.push_back(entries[i + 1].startSector);
+    // The table of contents runs the track before a later session up to
+    // that session's first track; the sectors between belong to no track
+    // and no drive reads them. Images answer no such question: they keep
+    // their layout.
+    lsn_t lastSession = 0;
+    if (cdio_get_last_session(cdio, &lastSession) == DRIVER_OP_SUCCESS && lastSession > 0) {
+        for (size_t i = 1; i + 1 < entries.size(); ++i) {
+            const lsn_t gapStart = lastSession - SessionGap;
+            if (lsn_t(entries[i].startSector) == lastSession
+                && gapStart > lsn_t(entries[i - 1].startSector))
+                ends[i - 1] = static_cast<uint32_t>(gapStart);
+        }
+    }
     toc.entries = std::move(entries);
+    toc.ends = std::move(ends);
     return true;
 }
 

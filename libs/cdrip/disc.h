@@ -60,17 +60,21 @@ CdIoPtr openDrive(const Drive &drive);
 // defines CD audio), is little-endian.
 bool audioIsBigEndian(const Drive &drive);
 
-// Tracks then the lead-out, as CR_GetTocEntry returns them.
+// Tracks then the lead-out, as CR_GetTocEntry returns them, and where each
+// track ends (CR_GetTrackEnd).
 struct Toc
 {
     std::vector<CR_TocEntry> entries;
+    std::vector<uint32_t> ends; // per track
     int trackCount() const { return entries.empty() ? 0 : int(entries.size()) - 1; }
     bool isData(size_t entry) const { return (entries[entry].flags & CR_CONTROL_DATA) != 0; }
 };
 
 // False when the disc has no readable table of contents, or one with an
 // empty track (a start not after the one before, a lead-out not after the
-// last start): such a disc has no track anybody could read.
+// last start): such a disc has no track anybody could read. A drive's disc
+// with a later session (an Enhanced CD) has the track before that session
+// end at the audio session's lead-out: see CR_GetTrackEnd.
 bool readToc(CdIo_t *cdio, Toc &toc);
 
 } // namespace CdRip

@@ -3,8 +3,10 @@
 #include "libs/cdrip/cdiolog.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace CdRip {
@@ -22,10 +24,16 @@ constexpr int MaxRetries = 20;
 struct ParanoiaReport
 {
     int readErrors = 0;
-    lsn_t firstSkip = -1;
     int32_t fixups = 0;
+    std::vector<lsn_t> skips;    // given up: its best unverified data, or silence
+    std::vector<lsn_t> repaired; // re-read after a failure, or realigned
 };
 thread_local ParanoiaReport *t_report = nullptr;
+// The ripper whose chunk cdparanoia is reading on this thread, and the read
+// it would make without us.
+thread_local const Ripper *t_reading = nullptr;
+using DriveRead = long (*)(cdrom_drive_t *, void *, lsn_t, long);
+std::atomic<DriveRead> g_driveRead{nullptr};
 
 class ReportScope
 {
@@ -41,22 +49,22 @@ void paranoiaCallback(long position, paranoia_cb_mode_t mode)
     ParanoiaReport *report = t_report;
     if (!report)
         return;
+    const auto sector = static_cast<lsn_t>(position / SectorWords);
     switch (mode) {
     case PARANOIA_CB_READERR:
         ++report->readErrors;
+        report->repaired.push_back(sector);
         break;
-    case PARANOIA_CB_SKIP: {
-        const auto sector = static_cast<lsn_t>(position / SectorWords);
-        if (report->firstSkip < 0 || sector < report->firstSkip)
-            report->firstSkip = sector;
+    case PARANOIA_CB_SKIP:
+        report->skips.push_back(sector);
         break;
-    }
     case PARANOIA_CB_FIXUP_EDGE:
     case PARANOIA_CB_FIXUP_ATOM:
     case PARANOIA_CB_FIXUP_DROPPED:
     case PARANOIA_CB_FIXUP_DUPED:
     case PARANOIA_CB_DRIFT:
         ++report->fixups;
+        report->repaired.push_back(sector);
         break;
     default:
         break;
@@ -90,6 +98,7 @@ std::unique_ptr<Ripper> Ripper::open(const Drive &drive,
                                      int32_t startSector,
                                      int32_t endSector,
                                      int32_t chunkSectors,
+                                     int32_t badSectorLimit,
                                      int32_t &error)
 {
     std::unique_ptr<Ripper> r(new Ripper);
@@ -103,14 +112,16 @@ std::unique_ptr<Ripper> Ripper::open(const Drive &drive,
         error = CR_ERR_RANGE;
         return {};
     }
-    if (chunkSectors < 1) {
+    if (chunkSectors < 1 || badSectorLimit < 0) {
         error = CR_ERR_FAILED;
         return {};
     }
     r->m_image = drive.image;
     r->m_bigEndian = audioIsBigEndian(drive);
+    r->m_start = startSector;
     r->m_next = startSector;
     r->m_end = endSector;
+    r->m_badSectorLimit = badSectorLimit;
     r->m_chunkSectors = chunkSectors;
 
     bool anyAudio = false;
@@ -133,10 +144,15 @@ std::unique_ptr<Ripper> Ripper::open(const Drive &drive,
             if (cdio_cddap_open(r->m_cdda.get()) == 0)
                 r->m_paranoia.reset(cdio_paranoia_init(r->m_cdda.get()));
         }
-        if (r->m_paranoia)
+        if (r->m_paranoia) {
             cdio_paranoia_modeset(r->m_paranoia.get(), PARANOIA_MODE_FULL ^ PARANOIA_MODE_NEVERSKIP);
-        else
+            // The same function of libcdio-paranoia for every drive.
+            if (r->m_cdda->read_audio != &Ripper::abortableRead)
+                g_driveRead = r->m_cdda->read_audio;
+            r->m_cdda->read_audio = &Ripper::abortableRead;
+        } else {
             r->m_cdda.reset();
+        }
     }
     error = CR_OK;
     return r;
@@ -164,11 +180,31 @@ lsn_t Ripper::runEnd(lsn_t sector, lsn_t limit, bool &data) const
     return end;
 }
 
-int32_t Ripper::ripChunk(uint8_t *buffer, int32_t *numBytes)
+bool Ripper::aborted() const
+{
+    // Written by another thread while the chunk is read.
+    return m_abort && __atomic_load_n(m_abort, __ATOMIC_RELAXED) != 0;
+}
+
+long Ripper::abortableRead(cdrom_drive_t *drive, void *buffer, lsn_t begin, long sectors)
+{
+    const Ripper *r = t_reading;
+    if (r && r->aborted())
+        return -1;
+    return g_driveRead.load()(drive, buffer, begin, sectors);
+}
+
+int32_t Ripper::ripChunk(uint8_t *buffer, int32_t *numBytes, const int32_t *abort)
 {
     *numBytes = 0;
     if (m_errorSector >= 0)
         return CR_ERR_READ;
+    m_abort = abort;
+    struct AbortScope
+    {
+        const int32_t *&abort;
+        ~AbortScope() { abort = nullptr; }
+    } scope{m_abort};
     const lsn_t to = std::min<lsn_t>(m_end, m_next + m_chunkSectors);
     lsn_t s = m_next;
     while (s < to) {
@@ -177,6 +213,13 @@ int32_t Ripper::ripChunk(uint8_t *buffer, int32_t *numBytes)
         uint8_t *out = buffer + size_t(s - m_next) * SectorBytes;
         const bool ok = (data || !m_paranoia) ? readDirect(s, e, out, !data)
                                               : readParanoia(s, e, out);
+        if (aborted()) {
+            // What cdparanoia holds now is no use: the next chunk seeks.
+            m_paranoiaCursor = -1;
+            m_pendingSkips.clear();
+            m_errorSector = -1;
+            return CR_OK;
+        }
         if (!ok)
             return CR_ERR_READ;
         s = e;
@@ -202,8 +245,12 @@ bool Ripper::readDirect(lsn_t from, lsn_t to, uint8_t *out, bool audio)
                 && !watch.failed();
     }
     for (lsn_t s = from; s < to && !whole; ++s) {
-        if (!readSector(s, out + size_t(s - from) * SectorBytes))
-            return failAt(s);
+        uint8_t *sector = out + size_t(s - from) * SectorBytes;
+        if (!readSector(s, sector)) {
+            std::memset(sector, 0, SectorBytes);
+            if (!markBad(s))
+                return false;
+        }
     }
     if (audio && m_bigEndian)
         swapSampleBytes(out, size_t(to - from));
@@ -245,7 +292,14 @@ bool Ripper::readParanoia(lsn_t from, lsn_t to, uint8_t *out)
     const LogErrorWatch watch;
     {
         ReportScope scope(report);
-        for (lsn_t s = from; s < to; ++s) {
+        const Ripper *const outer = t_reading;
+        t_reading = this;
+        struct ReadingScope
+        {
+            const Ripper *outer;
+            ~ReadingScope() { t_reading = outer; }
+        } reading{outer};
+        for (lsn_t s = from; s < to && !aborted(); ++s) {
             const int16_t *samples = cdio_paranoia_read_limited(m_paranoia.get(),
                                                                 paranoiaCallback,
                                                                 MaxRetries);
@@ -256,32 +310,48 @@ bool Ripper::readParanoia(lsn_t from, lsn_t to, uint8_t *out)
             storeSamples(samples, out + size_t(s - from) * SectorBytes);
         }
     }
+    if (aborted()) {
+        m_paranoiaCursor = -1;
+        return false;
+    }
     m_paranoiaCursor = to;
     m_jitterErrors += report.fixups;
+    for (lsn_t sector : report.repaired) {
+        if (sector >= m_start && sector < m_end)
+            m_correctedSectors.insert(sector);
+    }
 
-    lsn_t skip = report.firstSkip;
-    if (m_pendingSkip >= 0 && (skip < 0 || m_pendingSkip < skip))
-        skip = m_pendingSkip;
-    m_pendingSkip = -1;
+    std::vector<lsn_t> skips = std::exchange(m_pendingSkips, {});
+    skips.insert(skips.end(), report.skips.begin(), report.skips.end());
     // An error libcdio only logged is a read error cdparanoia did not see.
     if (watch.failed())
         ++report.readErrors;
-    if (report.readErrors == 0 && skip < 0)
+    // An image cut short reads as success past its end, the same stale bytes
+    // every time, so cdparanoia sees nothing wrong: a run whose last sector
+    // is missing is checked, as is every run after a bad sector.
+    std::vector<uint8_t> probe(SectorBytes);
+    const bool cut = m_image && !readSector(to - 1, probe.data());
+    if (report.readErrors == 0 && skips.empty() && m_badSectors.empty() && !cut)
         return true;
 
     // cdparanoia reads ahead and reports in its own blocks, so its errors do
     // not say which of our sectors is bad. Read this run again plainly: a
-    // sector the drive cannot give is the error; otherwise a sector
-    // cdparanoia could not verify is.
-    std::vector<uint8_t> probe(SectorBytes);
+    // sector the drive cannot give is bad; otherwise a sector cdparanoia
+    // could not verify is.
     for (lsn_t s = from; s < to; ++s) {
-        if (!readSector(s, probe.data()))
-            return failAt(s);
+        if (!readSector(s, probe.data()) && !markBad(s))
+            return false;
     }
-    if (skip >= 0) {
-        if (skip < to)
-            return failAt(std::max(skip, from));
-        m_pendingSkip = skip;
+    for (lsn_t skip : skips) {
+        if (skip >= to) {
+            m_pendingSkips.push_back(skip);
+            continue;
+        }
+        // Without read-through nothing of this run is delivered, so the
+        // error belongs to it; read through, the sector itself is listed.
+        const lsn_t at = std::max(skip, m_badSectorLimit > 0 ? m_start : from);
+        if (!markBad(at))
+            return false;
     }
     return true;
 }
@@ -290,6 +360,28 @@ bool Ripper::failAt(lsn_t sector)
 {
     m_errorSector = static_cast<int32_t>(sector);
     return false;
+}
+
+bool Ripper::markBad(lsn_t sector)
+{
+    m_badSectors.insert(sector);
+    if (int32_t(m_badSectors.size()) > m_badSectorLimit)
+        return failAt(*m_badSectors.begin());
+    return true;
+}
+
+void Ripper::report(CR_ReadReport &report) const
+{
+    report = CR_ReadReport{};
+    report.verified = m_paranoia ? 1 : 0;
+    for (lsn_t sector : m_correctedSectors)
+        report.correctedSectors += m_badSectors.count(sector) ? 0 : 1;
+    report.badSectors = int32_t(m_badSectors.size());
+    for (lsn_t sector : m_badSectors) {
+        if (report.listed == CR_REPORT_SECTORS)
+            break;
+        report.sectors[report.listed++] = static_cast<int32_t>(sector);
+    }
 }
 
 } // namespace CdRip

@@ -23,6 +23,10 @@ struct DiscToc
 {
     std::vector<TocTrack> tracks;
     uint32_t leadOutFrame = 0; // the real lead-out (after a data session)
+    // The audio session's lead-out when the drive reports a later session
+    // (an Enhanced CD): where the track before that session ends. 0 when
+    // not known, and on a disc of one session.
+    uint32_t sessionEndFrame = 0;
 
     // "N frame1 ... frameN leadout": the disc's key in the disc library.
     std::string key() const;

@@ -167,6 +167,10 @@ void tst_MainWindow::inventory_data()
         {"chkRipLog", "QCheckBox"},
         {"chkCueSheet", "QCheckBox"},
         {"edtReadOffset", "QSpinBox"},
+        {"chkTestCopy", "QCheckBox"},
+        {"chkReread", "QCheckBox"},
+        {"edtRereadLimit", "QSpinBox"},
+        {"chkGoOn", "QCheckBox"},
         {"spTotal", "QLabel"},
         {"spTips", "QLabel"},
         {"PopupSelect", "QMenu"},
@@ -656,6 +660,16 @@ void tst_MainWindow::optionBoxesStoreBothWays_data()
                                << "VerifyAccurateRip"
                                << "Write CUE sheet"
                                << "tsAdvanced";
+    QTest::newRow("test & copy") << "chkTestCopy"
+                                 << "TestAndCopy"
+                                 << "GoOnAfterFailure"
+                                 << "Test && copy (read each track twice)"
+                                 << "tsAdvanced";
+    QTest::newRow("go on") << "chkGoOn"
+                           << "GoOnAfterFailure"
+                           << "TestAndCopy"
+                           << "Go on after a failed track"
+                           << "tsAdvanced";
 }
 
 void tst_MainWindow::optionBoxesStoreBothWays()

@@ -129,18 +129,22 @@ void tst_Settings::outputChoices_data()
     QTest::addColumn<int>("format"); // -1: left empty
     QTest::addColumn<int>("entry");  // -1: left empty
     QTest::addColumn<QVariant>("templ");
-    QTest::newRow("none stored") << QVariantMap() << -1 << -1 << QVariant();
+    QTest::addColumn<int>("rereads"); // -1: left empty
+    QTest::newRow("none stored") << QVariantMap() << -1 << -1 << QVariant() << -1;
     QTest::newRow("as stored") << QVariantMap{{"OutputFormat", 2},
                                               {"QualityEntry", " 5 "},
-                                              {"FilenameTemplate", "<title>"}}
-                               << 2 << 5 << QVariant("<title>");
+                                              {"FilenameTemplate", "<title>"},
+                                              {"RereadLimit", 10}}
+                               << 2 << 5 << QVariant("<title>") << 10;
     // Wrong types cost only their own value, and a bad flag before them none.
     QTest::newRow("wrong types") << QVariantMap{{"OutputFormat", "ogg"},
                                                 {"QualityEntry", QStringList{"1", "2"}},
-                                                {"FilenameTemplate", 7}}
-                                 << -1 << -1 << QVariant();
+                                                {"FilenameTemplate", 7},
+                                                {"RereadLimit", 11}}
+                                 << -1 << -1 << QVariant() << -1;
     QTest::newRow("read after a bad flag")
-        << QVariantMap{{"MakeList", "x"}, {"QualityEntry", 4}} << -1 << 4 << QVariant();
+        << QVariantMap{{"MakeList", "x"}, {"QualityEntry", 4}, {"RereadLimit", 0}} << -1 << 4
+        << QVariant() << -1;
 }
 
 void tst_Settings::outputChoices()
@@ -149,9 +153,11 @@ void tst_Settings::outputChoices()
     QFETCH(int, format);
     QFETCH(int, entry);
     QFETCH(QVariant, templ);
+    QFETCH(int, rereads);
     auto [store, mem] = memoryStore();
     mem->values = stored;
     const StoredOptions options = store.ReadOptions();
+    QCOMPARE(options.rereadLimit.value_or(-1), rereads);
     QCOMPARE(options.outputFormat.value_or(-1), format);
     QCOMPARE(options.qualityEntry.value_or(-1), entry);
     QCOMPARE(options.filenameTemplate.has_value(), templ.isValid());
@@ -163,11 +169,13 @@ void tst_Settings::outputChoices()
     store.StoreOutputFormat(6);
     store.StoreQualityEntry(0);
     store.StoreFilenameTemplate("<album>");
-    QCOMPARE(mem->writes, 3);
+    store.StoreRereadLimit(4);
+    QCOMPARE(mem->writes, 4);
     const StoredOptions again = store.ReadOptions();
     QCOMPARE(again.outputFormat, std::optional<int>(6));
     QCOMPARE(again.qualityEntry, std::optional<int>(0));
     QCOMPARE(again.filenameTemplate, std::optional<QString>("<album>"));
+    QCOMPARE(again.rereadLimit, std::optional<int>(4));
 }
 
 void tst_Settings::badFolderValue()
@@ -213,6 +221,14 @@ void tst_Settings::verifiedRipFlags()
     QCOMPARE(store.ReadOptionFlag(SettingsKeys::WriteRipLog), std::optional<bool>(false));
     QCOMPARE(store.ReadOptionFlag(SettingsKeys::WriteCueSheet), std::optional<bool>(true));
     QVERIFY(!store.ReadOptionFlag(SettingsKeys::EjectCD));
+    // The reading options are off until stored on.
+    QCOMPARE(store.ReadOptions().goOnAfterFailure, std::optional<bool>(false));
+    store.StoreFlag(StoredFlag::GoOnAfterFailure, true);
+    store.StoreFlag(StoredFlag::TestAndCopy, true);
+    const StoredOptions options = store.ReadOptions();
+    QCOMPARE(options.goOnAfterFailure, std::optional<bool>(true));
+    QCOMPARE(options.testAndCopy, std::optional<bool>(true));
+    QCOMPARE(options.rereadMismatches, std::optional<bool>(false));
 }
 
 void tst_Settings::readOffsetsPerDrive_data()

@@ -140,7 +140,11 @@ void tst_CueSheet::fromSummary()
     summary.tags.year = "1999";
     summary.accurateRipIds = "003-0000abcd-0001abcd-c60af50d";
     // Tracks 1 and 3 of a disc with a data track 4 after them.
-    summary.toc = {{0, 0x10, 1}, {300, 0x10, 2}, {700, 0x10, 3}, {900, 0x14, 4}, {5000, 0x14, 0xAA}};
+    summary.toc = {{0, 0x10, 1, 300},
+                   {300, 0x10, 2, 700},
+                   {700, 0x10, 3, 900},
+                   {900, 0x14, 4, 5000},
+                   {5000, 0x14, 0xAA, 5000}};
     summary.tracks = {{{1, "Åsa", "", "", "", "Żółć", "/m/Café Noir/01.flac"}, {}, {}},
                       {{3, "Ørn", "", "", "", "日本", "/m/Café Noir/cd/03.flac"}, {}, {}},
                       {{9, "", "", "", "", "", "/m/other/09.flac"}, {}, {}}};

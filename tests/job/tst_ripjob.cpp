@@ -390,13 +390,15 @@ void tst_RipJob::everyFormat()
     }
     const QStringList files = {trackPath(*r, 1, ext), trackPath(*r, 2, ext)};
     // With the verified-rip options off no verdict is shown.
-    QCOMPARE(r->ripAll(),
-             QStringList({"Initialization...",
-                          "Extracting Track 1...",
-                          "Create file: " + files[0],
-                          "Extracting Track 2...",
-                          "Create file: " + files[1],
-                          "Completed!"}));
+    // The read's result comes after the read; a converted track's file after it.
+    QStringList lines = {"Initialization..."};
+    for (int t = 1; t <= 2; ++t) {
+        const QStringList track = {"Create file: " + files[t - 1],
+                                   QString("Track %1: read cleanly").arg(t)};
+        lines << QString("Extracting Track %1...").arg(t);
+        lines << (OutputFormats::isConverted(format) ? QStringList({track[1], track[0]}) : track);
+    }
+    QCOMPARE(r->ripAll(), lines << "Completed!");
     QCOMPARE(r->job()->PlaylistEntries, files);
 
     for (int t = 1; t <= 2; ++t) {
@@ -485,6 +487,7 @@ void tst_RipJob::oneMp3Track()
     QCOMPARE(r->memo(),
              QStringList({"Initialization...",
                           "Extracting Track 1...",
+                          "Track 1: read cleanly",
                           "Create file: " + file,
                           "Completed!"}));
     QCOMPARE(child<QProgressBar>(first, "pbTotal")->value(), 100);
@@ -533,7 +536,8 @@ void tst_RipJob::threeFlacTracksIntoFolders()
             = r->out
               + QString("/%1/Live/%2. .flac").arg(folders.at(t - 1)).arg(t, 2, 10, QChar('0'));
         expected << file;
-        lines << QString("Extracting Track %1...").arg(t) << "Create file: " + file;
+        lines << QString("Extracting Track %1...").arg(t) << "Create file: " + file
+              << QString("Track %1: read cleanly").arg(t);
         QCOMPARE(ffmpegDecode(file),
                  readFile(QString::fromStdString(r->disc.trackFiles[size_t(t - 1)])));
         QCOMPARE(tagText(TagLib::FileRef(QFile::encodeName(file).constData()).tag()->artist()),

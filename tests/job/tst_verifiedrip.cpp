@@ -72,7 +72,7 @@ QStringList verdictLines(const QStringList &memo)
 {
     QStringList lines;
     for (const QString &line : memo)
-        if (line.startsWith("Track ") || line.startsWith("AccurateRip: "))
+        if (line.contains(": CRC32 ") || line.startsWith("AccurateRip: "))
             lines << line;
     return lines;
 }

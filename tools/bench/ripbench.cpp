@@ -10,7 +10,6 @@
 #include "app/sondrelcore.h"
 #include "convert/audioconvertclient.h"
 #include "convert/qualitysettings.h"
-#include "job/progressview.h"
 #include "job/ripjob.h"
 #include "pipeline/cdinput.h"
 #include "pipeline/cdripbinding.h"
@@ -20,6 +19,7 @@
 #include "pipeline/macwriter.h"
 #include "pipeline/wavewriter.h"
 #include "pipeline/writerevents.h"
+#include "tools/bench/benchjob.h"
 #include "tools/discgen/discimage.h"
 
 #include <QCoreApplication>
@@ -34,27 +34,6 @@
 #include <sys/resource.h>
 
 namespace {
-
-// The job's window, shown to nobody.
-class SilentView : public QObject, public ProgressView
-{
-public:
-    void setCaption(const QString &) override {}
-    void addLine(const QString &line) override
-    {
-        // A stalled job would wait for a Cancel that never comes.
-        if (line.startsWith(QLatin1String("Error: "))) {
-            std::fprintf(stderr, "%s\n", qPrintable(line));
-            QCoreApplication::exit(1);
-        }
-    }
-    void setRipPercent(int) override {}
-    void setConvertPercent(int) override {}
-    void setTotalPercent(int) override {}
-    void setCancelEnabled(bool) override {}
-    void setExitEnabled(bool) override {}
-    QObject *viewObject() override { return this; }
-};
 
 double peakMegabytes()
 {
@@ -120,23 +99,8 @@ int main(int argc, char **argv)
     QTemporaryDir work;
     if (!work.isValid())
         return 1;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(work.filePath("config")));
-    qputenv("TMPDIR", QFile::encodeName(work.filePath("tmp")));
-    QDir().mkpath(work.filePath("tmp"));
-    QDir().mkpath(TCDIn::SettingsFolder());
-
-    DiscGen::DiscSpec plan;
-    const uint32_t frames = uint32_t(minutes) * 60 * 75 / uint32_t(trackCount);
-    for (int t = 0; t < trackCount; ++t) {
-        DiscGen::TrackSpec track;
-        track.frames = frames;
-        plan.tracks.push_back(track);
-    }
-    std::printf("Writing a %d-minute disc of %d tracks...\n", minutes, trackCount);
-    const DiscGen::WrittenDisc disc = DiscGen::writeDisc(plan,
-                                                         work.path().toStdString(),
-                                                         "bench",
-                                                         false);
+    BenchJob::useHome(work);
+    const DiscGen::WrittenDisc disc = BenchJob::writeDisc(minutes, trackCount, work);
     QFile ini(TCDIn::SettingsFolder() + QLatin1String(CDRipSettingsFileName));
     if (!ini.open(QIODevice::WriteOnly))
         return 1;
@@ -147,14 +111,10 @@ int main(int argc, char **argv)
     Mac::LoadMACLibrary();
     int result = 0;
     {
-        SondrelCore core(std::make_unique<SettingsStore>(std::make_unique<QSettingsStorage>()));
-        core.CreateAudioConvert();
-        core.ConfigureAudioConvert();
-        for (const QString &message : core.takeStartupErrors())
-            std::fprintf(stderr, "%s\n", qPrintable(message));
-        if (!core.CDIn() || !core.FLACOut() || !core.Mp3Encoder())
+        const std::unique_ptr<SondrelCore> made = BenchJob::makeCore();
+        if (!made)
             return 1;
-        core.FillDriveList();
+        SondrelCore &core = *made;
         const int drive = int(core.disc()->drives().size()) - 1;
         core.CDIn()->SetCurrentDrive(drive);
         OutputQuality quality(*core.AudioConvert(),
@@ -198,40 +158,8 @@ int main(int argc, char **argv)
             }
             QDir(alone).removeRecursively();
 
-            QTimer timer;
-            timer.setSingleShot(true);
-            timer.setInterval(100);
-            QTimer timeRip;
-            timeRip.setSingleShot(true);
-            timeRip.setInterval(200);
-            TRipJob job({core.CDIn(),
-                         core.WaveOut(),
-                         core.FLACOut(),
-                         core.MACOut(),
-                         core.eventsOf(core.WaveOut()),
-                         core.eventsOf(core.FLACOut()),
-                         core.eventsOf(core.MACOut()),
-                         core.AudioConvert(),
-                         core.Information(),
-                         &timer,
-                         &timeRip});
-            QList<TTrackInfo> records;
-            for (int t = 1; t <= trackCount; ++t) {
-                TTrackInfo record;
-                record.Number = t;
-                record.FileName = byJob + QStringLiteral("/%1").arg(t) + QLatin1String(run.ext);
-                records << record;
-            }
-            SilentView view;
-            QEventLoop loop;
-            QObject::connect(&job, &TRipJob::ended, &loop, &QEventLoop::quit);
-            QElapsedTimer clock;
-            clock.start();
-            job.Start(view, run.format, records, {}, {});
-            if (job.Running())
-                loop.exec();
-            const double wall = clock.nsecsElapsed() / 1e9;
-            const bool complete = job.PlaylistEntries.size() == trackCount;
+            const double wall = BenchJob::rip(core, run.format, trackCount, byJob, run.ext);
+            const bool complete = wall >= 0;
             QDir(byJob).removeRecursively();
             if (!complete || sum < 0) {
                 std::printf("%-16s failed\n", run.name);
