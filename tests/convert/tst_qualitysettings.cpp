@@ -6,17 +6,15 @@
 #include "pipeline/macbinding.h"
 #include "pipeline/macwriter.h"
 #include "tests/support/mediaprobe.h"
-#include "tests/support/memoryinput.h"
-#include "tests/support/outputrun.h"
 #include "tests/support/pcmsignals.h"
 #include "tests/support/testsupport.h"
 #include "tests/support/wavefixture.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QtEndian>
 #include <QtTest>
 
+#include <map>
 #include <stdexcept>
 
 using namespace AudioConvertLib;
@@ -27,69 +25,6 @@ using QualityRules::QualityView;
 namespace {
 
 enum Mp3Kind { Bitrate, Vbr, Preset };
-
-struct WmaRow
-{
-    const char *text;
-    const char *profileText;
-};
-
-// The WMA list and the profile text the hint shows for each entry.
-// clang-format off
-constexpr WmaRow WmaRows[] = {
-    {"WMA 8,000 Hz; 16 Bit; Mono; 8 kbps", "Video for dial-up modems or single channel ISDN (28.8 to 56 Kbps)"},
-    {"WMA 32,000 Hz; 16 Bit; Stereo; 32 kbps", "Video for LAN, cable modem, or xDSL (100 to 768 Kbps)"},
-    {"WMA 8,000 Hz; 16 Bit; Mono; 8 kbps", "Video for dial-up modems or LAN (28.8 to 100 Kbps"},
-    {"WMA 8,000 Hz; 16 Bit; Mono; 4 kbps", "Video with voice emphasis for dial-up modems (28.8 Kbps)"},
-    {"WMA 8,000 Hz; 16 Bit; Mono; 8 kbps", "Video with audio emphasis for dial-up modems (28.8 Kbps)"},
-    {"WMA 8,000 Hz; 16 Bit; Mono; 8 kbps", "Video for Web servers (28.8 Kbps)"},
-    {"WMA 11,025 Hz; 16 Bit; Mono; 10 kbps", "Video for Web servers (56 Kbps)"},
-    {"WMA 11,025 Hz; 16 Bit; Mono; 10 kbps", "Video for single-channel ISDN (64 Kbps)"},
-    {"WMA 16,000 Hz; 16 Bit; Mono; 16 kbps", "Video for e-mail and dual-channel ISDN (128 Kbps)"},
-    {"WMA 32,000 Hz; 16 Bit; Stereo; 32 kbps", "Video for broadband NTSC (256 Kbps)"},
-    {"WMA 32,000 Hz; 16 Bit; Stereo; 32 kbps", "Video for broadband NTSC (384 Kbps)"},
-    {"WMA 44,100 Hz; 16 Bit; Stereo; 64 kbps", "Video for broadband NTSC (768 Kbps)"},
-    {"WMA 44,100 Hz; 16 Bit; Stereo; 128 kbps", "Video for broadband NTSC (1500 Kbps total)"},
-    {"WMA 44,100 Hz; 16 Bit; Stereo; 128 kbps", "Video for broadband NTSC (2 Mbps total)"},
-    {"WMA 44,100 Hz; 16 Bit; Stereo; 128 kbps", "Video for broadband film content (768 Kbps)"},
-    {"WMA 44,100 Hz; 16 Bit; Stereo; 128 kbps", "Video for broadband film content (1500 Kbps total)"},
-    {"WMA 8,000 Hz; 16 Bit; Mono; 6 kbps", "Audio for low bit rate voice-oriented content (6.5 Kbps)"},
-    {"WMA 22,050 Hz; 16 Bit; Mono; 20 kbps", "Audio for FM radio quality for dial-up modems (28.8 Kbps mono)"},
-    {"WMA 22,050 Hz; 16 Bit; Stereo; 20 kbps", "Audio for FM radio quality for dial-up modems (28.8 Kbps stereo)"},
-    {"WMA 32,000 Hz; 16 Bit; Stereo; 32 kbps", "Audio for dial-up modems (56 Kbps stereo)"},
-    {"WMA 32,000 Hz; 16 Bit; Stereo; 48 kbps", "Audio for single-channel ISDN (64 Kbps stereo)"},
-    {"WMA 44,100 Hz; 16 Bit; Stereo; 64 kbps", "Audio for near-CD quality (64 Kbps stereo)"},
-    {"WMA 44,100 Hz; 16 Bit; Stereo; 96 kbps", "Audio for CD-quality (96 Kbps stereo)"},
-    {"WMA 44,100 Hz; 16 Bit; Stereo; 128 kbps", "Audio for CD-quality transparency (128 Kbps stereo)"},
-    {"WMA 22,050 Hz; 16 Bit; Stereo; 32 kbps", "Video for color PDA devices (225 Kbps)"},
-    {"WMA 22,050 Hz; 16 Bit; Stereo; 32 kbps", "Video for color PDA devices (150 Kbps)"},
-    {"WMA 22,050 Hz; 16 Bit; Stereo; 32 kbps", "Windows Media Video 8 for Color Pocket PCs (225 Kbps)"},
-    {"WMA 22,050 Hz; 16 Bit; Stereo; 32 kbps", "Windows Media Video 8 for Color Pocket PCs (150 Kbps)"},
-    {"WMA 8,000 Hz; 16 Bit; Mono; 8 kbps", "Windows Media Video 8 for Dial-up Modems or Single-channel ISDN (28.8 to 56 Kbps)"},
-    {"WMA 32,000 Hz; 16 Bit; Stereo; 32 kbps", "Windows Media Video 8 for LAN, Cable Modem, or xDSL (100 to 768 Kbps)"},
-    {"WMA 8,000 Hz; 16 Bit; Mono; 8 kbps", "Windows Media Video 8 for Dial-up Modems or LAN (28.8 to 100 Kbps)"},
-    {"WMA 8,000 Hz; 16 Bit; Mono; 5 kbps", "Windows Media Video 8 for Dial-up Modems (28.8 Kbps)"},
-    {"WMA 11,025 Hz; 16 Bit; Mono; 10 kbps", "Windows Media Video 8 for Dial-up Modems (56 Kbps)"},
-    {"WMA 16,000 Hz; 16 Bit; Mono; 16 kbps", "Windows Media Video 8 for Local Area Network (100 Kbps)"},
-    {"WMA 32,000 Hz; 16 Bit; Stereo; 40 kbps", "Windows Media Video 8 for Local Area Network (256 Kbps)"},
-    {"WMA 32,000 Hz; 16 Bit; Stereo; 48 kbps", "Windows Media Video 8 for Local Area Network (384 Kbps)"},
-    {"WMA 44,100 Hz; 16 Bit; Stereo; 64 kbps", "Windows Media Video 8 for Local Area Network (768 Kbps)"},
-    {"WMA 44,100 Hz; 16 Bit; Stereo; 64 kbps", "Windows Media Video 8 for Broadband (NTSC, 700 Kbps)"},
-    {"WMA 44,100 Hz; 16 Bit; Stereo; 128 kbps", "Windows Media Video 8 for Broadband (NTSC, 1400 Kbps)"},
-    {"WMA 32,000 Hz; 16 Bit; Stereo; 48 kbps", "Windows Media Video 8 for Broadband (PAL, 384 Kbps)"},
-    {"WMA 44,000 Hz; 16 Bit; Stereo; 64 kbps", "Windows Media Video 8 for Broadband (PAL, 700 Kbps)"},
-    {"WMA 22,050 Hz; 16 Bit; Mono; 20 kbps", "Windows Media Audio 8 for Dial-up Modem (Mono, 28.8 Kbps)"},
-    {"WMA 22,050 Hz; 16 Bit; Stereo; 20 kbps", "Windows Media Audio 8 for Dial-up Modem (FM Radio Stereo, 28.8 Kbps)"},
-    {"WMA 32,000 Hz; 16 Bit; Stereo; 32 kbps", "Windows Media Audio 8 for Dial-up Modem (32 Kbps)"},
-    {"WMA 44,100 Hz; 16 Bit; Stereo; 48 kbps", "Windows Media Audio 8 for Dial-up Modem (Near CD quality, 48 Kbps)"},
-    {"WMA 44,100 Hz; 16 Bit; Stereo; 64 kbps", "Windows Media Audio 8 for Dial-up Modem (CD quality, 64 Kbps)"},
-    {"WMA 44,100 Hz; 16 Bit; Stereo; 96 kbps", "Windows Media Audio 8 for ISDN (Better than CD quality, 96 Kbps)"},
-    {"WMA 44,100 Hz; 16 Bit; Stereo; 128 kbps", "Windows Media Audio 8 for ISDN (Better than CD quality, 128 Kbps)"},
-    {"WMA 44,100 Hz; 16 Bit; Stereo; 64 kbps", "Windows Media 8 Fair Quality based VBR for Broadband"},
-    {"WMA 44,100 Hz; 16 Bit; Stereo; 64 kbps", "Windows Media 8 High Quality based VBR for Broadband"},
-    {"WMA 44,100 Hz; 16 Bit; Stereo; 64 kbps", "Windows Media 8 Best Quality based VBR for Broadband"},
-};
-// clang-format on
 
 QString stereoOrMono(int channels)
 {
@@ -143,8 +78,6 @@ private:
     // Converts the short input with the settings in force; the output's path,
     // or an empty text (the reason in the log) when the conversion failed.
     QString convert(Start start, const QString &name);
-    // Runs a writer over the input's samples; its file, or empty on failure.
-    QString write(TPcmFileOut &writer, const QString &name);
     // ffprobe finds the codec, rate and channels, and the bit rate within `tolerance`.
     static void expectStream(const QString &out,
                              const QString &codec,
@@ -155,7 +88,6 @@ private:
 
     QTemporaryDir m_dir;
     QString m_input;
-    QByteArray m_pcm; // the input's samples
     // A fresh component and writers for every test function and row.
     std::unique_ptr<TAudioConvert> m_convert;
     std::shared_ptr<IAudioConvertInformation> m_information;
@@ -169,7 +101,7 @@ void tst_QualitySettings::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     m_input = m_dir.filePath(QStringLiteral("input.wav"));
-    m_pcm = WaveFixture::writeWave(m_input, 8820); // 0.2 s
+    WaveFixture::writeWave(m_input, 8820); // 0.2 s
     QVERIFY2(Flac::LoadFLACLibrary(), qPrintable(Flac::Library::instance().errorText()));
     QVERIFY2(Mac::LoadMACLibrary(), qPrintable(Mac::Library::instance().errorText()));
 }
@@ -206,20 +138,6 @@ QString tst_QualitySettings::convert(Start start, const QString &name)
     m_convert->OnError = nullptr;
     if (!ended || error != 0) {
         qWarning("the conversion to %s ended with %d", qPrintable(name), ended ? error : -1);
-        return QString();
-    }
-    return out;
-}
-
-QString tst_QualitySettings::write(TPcmFileOut &writer, const QString &name)
-{
-    TMemoryInput input(m_pcm);
-    writer.SetInput(&input);
-    const QString out = m_dir.filePath(name);
-    writer.SetFileName(out);
-    OutputRun run(writer);
-    if (!run.startAndWait() || run.done() != 1) {
-        qWarning("writing %s failed: %s", qPrintable(name), qPrintable(run.message()));
         return QString();
     }
     return out;
@@ -331,29 +249,34 @@ void tst_QualitySettings::mp3Entries()
 void tst_QualitySettings::wmaEntries_data()
 {
     QTest::addColumn<int>("entry");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("profileText");
-    for (int n = 0; n < int(std::size(WmaRows)); ++n)
-        QTest::addRow("%d %s", n, WmaRows[n].text) << n << QString::fromLatin1(WmaRows[n].text)
-                                                   << QString::fromLatin1(WmaRows[n].profileText);
+    for (int n = 0; n < QualityLists::WmaCount; ++n)
+        QTest::addRow("%d", n) << n;
 }
 
 void tst_QualitySettings::wmaEntries()
 {
     QFETCH(int, entry);
-    QFETCH(QString, text);
-    QFETCH(QString, profileText);
-    QCOMPARE(QualityLists::texts(QualityLists::Wma).at(entry), text);
+    const QString text = QualityLists::texts(QualityLists::Wma).at(entry);
     const QualityView view = m_quality->apply(QualityLists::Wma, entry);
-    QCOMPARE(view.tips, std::optional<QString>(profileText));
     QCOMPARE(int(view.dialogPage), int(QualityRules::NoPage));
+    // The hint names the entry's own profile, which no other entry shares.
+    QVERIFY(view.tips && !view.tips->isEmpty());
+    const std::map<int, QString>
+        anchors{{0, "Video for dial-up modems or single channel ISDN (28.8 to 56 Kbps)"},
+                {23, "Audio for CD-quality transparency (128 Kbps stereo)"},
+                {50, "Windows Media 8 Best Quality based VBR for Broadband"}};
+    if (anchors.count(entry))
+        QCOMPARE(*view.tips, anchors.at(entry));
+    for (int other = 0; other < QualityLists::WmaCount; ++other)
+        QCOMPARE(QualityRules::entryView(QualityLists::Wma, other).tips == view.tips,
+                 other == entry);
 
     // The entry's text says what profile entry + 1 holds.
     const QRegularExpressionMatch m
         = QRegularExpression(
               QStringLiteral("^WMA ([\\d,]+) Hz; 16 Bit; (Mono|Stereo); (\\d+) kbps$"))
               .match(text);
-    QVERIFY(m.hasMatch());
+    QVERIFY2(m.hasMatch(), qPrintable(text));
     const TWmaProfile profile = wmaProfile(entry + 1);
     // "44,000 Hz" (entry 40) is a rounding of CD audio's rate.
     const int named = m.captured(1).remove(QLatin1Char(',')).toInt();
@@ -593,12 +516,10 @@ void tst_QualitySettings::encodes_data()
     QTest::newRow("mp3 128 kbit/s") << 0 << 7;
     // Profile 18: 22,050 Hz mono at 20 kbit/s, which FFmpeg raises to 24.
     QTest::newRow("wma profile 18") << 1 << 17;
-    QTest::newRow("ogg VBR Quality-10") << 2 << 10;
     QTest::newRow("wav 8-bit mono 48,000Hz") << 3 << 27;
     QTest::newRow("adpcm mono 22,050Hz") << 4 << 13;
-    QTest::newRow("flac level 8") << 5 << 8;
-    QTest::newRow("ape extra high") << 6 << 3;
-    QTest::newRow("opus VBR 64 kbit/s") << 7 << 0;
+    // Ogg Vorbis, FLAC, APE and Opus entries reach the files of a rip in
+    // tst_ripjob's everyFormat, header checks included.
 }
 
 void tst_QualitySettings::encodes()
@@ -620,31 +541,6 @@ void tst_QualitySettings::encodes()
         out = convert(&TAudioConvert::ConvertWaveToWma, QStringLiteral("entry.wma"));
         expectStream(out, QStringLiteral("wmav2"), 22050, 1, 24000, 1200);
         break;
-    case QualityLists::OggVorbis: {
-        out = convert(&TAudioConvert::ConvertWaveToOggVorbis, QStringLiteral("entry.ogg"));
-        QVERIFY(!out.isEmpty());
-        // The identification header: channels, rate, then maximum, nominal and
-        // minimum bitrate in bit/s.
-        const QByteArray head = readFile(out).left(4096);
-        const int at = head.indexOf("\x01vorbis");
-        QVERIFY(at >= 0);
-        QCOMPARE(int(head.at(at + 11)), 2);
-        QCOMPARE(int(le32At(head, at + 12)), 44100);
-        // The nominal within the range: libvorbisenc ignores a maximum under it.
-        QCOMPARE(qFromLittleEndian<int32_t>(head.constData() + at + 16), 56000);
-        QCOMPARE(qFromLittleEndian<int32_t>(head.constData() + at + 20), 56000);
-        QCOMPARE(qFromLittleEndian<int32_t>(head.constData() + at + 24), 56000);
-        break;
-    }
-    case QualityLists::Opus: {
-        out = convert(&TAudioConvert::ConvertWaveToOpus, QStringLiteral("entry.opus"));
-        QVERIFY(!out.isEmpty());
-        const Probe p = probe(out);
-        QCOMPARE(p.codec, QStringLiteral("opus"));
-        QCOMPARE(p.sampleRate, 48000);
-        QCOMPARE(p.channels, 2);
-        break;
-    }
     case QualityLists::Wave:
     case QualityLists::Adpcm: {
         const bool pcm = format == QualityLists::Wave;
@@ -661,12 +557,7 @@ void tst_QualitySettings::encodes()
         break;
     }
     default:
-        // Lossless at the entry's setting: bit for bit what went in.
-        out = format == QualityLists::Flac ? write(*m_flac, QStringLiteral("entry.flac"))
-                                           : write(*m_mac, QStringLiteral("entry.ape"));
-        QVERIFY(!out.isEmpty());
-        QCOMPARE(ffmpegDecode(out), m_pcm);
-        break;
+        QFAIL("no check for this format");
     }
 }
 
