@@ -41,6 +41,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 
 using namespace TestSupport;
 
@@ -50,6 +51,13 @@ class tst_MainWindow : public QObject
 
 private Q_SLOTS:
     void initTestCase();
+    // The window inventory looks at goes once its rows are done.
+    void init()
+    {
+        if (qstrcmp(QTest::currentTestFunction(), "inventory") != 0)
+            m_looked.reset();
+    }
+    void cleanupTestCase() { m_looked.reset(); }
     void inventory_data();
     void inventory();
     void windowAndLists();
@@ -101,6 +109,7 @@ private:
     static constexpr int ShortDisc = -1;
 
     TestHome m_home;
+    std::optional<Window> m_looked; // the window inventory looks at
 };
 
 void tst_MainWindow::initTestCase()
@@ -180,8 +189,10 @@ void tst_MainWindow::inventory()
 {
     QFETCH(QString, name);
     QFETCH(QString, className);
-    Window win = makeWindow();
-    QObject *found = win.w->findChild<QObject *>(name);
+    // One window for every row: looking does not change it.
+    if (!m_looked)
+        m_looked.emplace(makeWindow());
+    QObject *found = m_looked->w->findChild<QObject *>(name);
     QVERIFY2(found, qPrintable(name));
     QVERIFY2(found->inherits(className.toLatin1()), found->metaObject()->className());
 }
@@ -316,32 +327,12 @@ void tst_MainWindow::actionsAndComponents()
     QCOMPARE(cdIn->CurrentDrive(), 0);
     QCOMPARE(cdIn->StartTrack(), 0);
     QCOMPARE(cdIn->EndTrack(), 0);
-    auto flac = w->findChild<TFLACOut *>("FLACOut");
-    QVERIFY(flac);
-    QCOMPARE(flac->Input(), cdIn);
-    QVERIFY(flac->SuspendWhenIdle());
-    QCOMPARE(flac->FileMode(), foRewrite);
-    QCOMPARE(flac->BlockSize(), 4608);
-    QVERIFY(flac->EnableMidSideStereo());
-    QVERIFY(!flac->EnableLooseMidSideStereo());
-    QVERIFY(!flac->BestModelSearch());
-    QCOMPARE(flac->MaxLPCOrder(), 0);
-    QCOMPARE(flac->QLPCoeffPrecision(), 0);
-    QVERIFY(!flac->Verify());
-    auto wave = w->findChild<TWaveOut *>("WaveOut");
-    QVERIFY(wave);
-    QCOMPARE(wave->Input(), cdIn);
-    QVERIFY(wave->SuspendWhenIdle());
-    QCOMPARE(wave->FileMode(), foRewrite);
-    QCOMPARE(wave->WavType(), wtPCM);
-    QCOMPARE(wave->BlockSize(), 512);
-    auto ape = w->findChild<TMACOut *>("MACOut");
-    QVERIFY(ape);
-    QCOMPARE(ape->Input(), cdIn);
-    QVERIFY(ape->SuspendWhenIdle());
-    QCOMPARE(ape->FileMode(), foRewrite);
-    QCOMPARE(ape->CompressionLevel(), 2000);
-    QCOMPARE(ape->MaxAudioBytes(), -1);
+    // What the writers' settings make of a rip is tst_ripjob's everyFormat.
+    for (const char *name : {"FLACOut", "WaveOut", "MACOut"}) {
+        auto writer = w->findChild<TPcmOutput *>(QLatin1String(name));
+        QVERIFY2(writer, name);
+        QCOMPARE(writer->Input(), cdIn);
+    }
 
     auto save = child<QFileDialog>(w, "SaveDialog");
     QCOMPARE(save->windowTitle(), "Please input Playlist Filename");
