@@ -7,6 +7,8 @@
 #include <QUrl>
 #include <QtTest>
 
+// The store itself; what the window makes of stored values and of its
+// option boxes is tst_mainwindow's.
 class tst_Settings : public QObject
 {
     Q_OBJECT
@@ -21,7 +23,6 @@ private Q_SLOTS:
     void badFolderValue();
     void iniFileRoundTrip();
     void iniFileBadValue();
-    void verifiedRipFlags();
     void outputChoices_data();
     void outputChoices();
     void readOffsetsPerDrive_data();
@@ -199,20 +200,6 @@ void tst_Settings::iniFileRoundTrip()
     SettingsStore again(std::make_unique<QSettingsStorage>());
     QCOMPARE(again.ReadDestFolder(), QString::fromUtf8("/home/me/Musik/Björk"));
     QCOMPARE(again.ReadOptionFlag(SettingsKeys::MakeList), std::optional<bool>(true));
-}
-
-void tst_Settings::verifiedRipFlags()
-{
-    auto [store, mem] = memoryStore();
-    QVERIFY(!store.ReadOptionFlag(SettingsKeys::VerifyAccurateRip));
-    store.StoreOptionFlag(SettingsKeys::VerifyAccurateRip, true);
-    store.StoreOptionFlag(SettingsKeys::WriteCueSheet, true);
-    store.StoreOptionFlag(SettingsKeys::WriteRipLog, false);
-    QCOMPARE(mem->values.value("VerifyAccurateRip").toInt(), 1);
-    QCOMPARE(store.ReadOptionFlag(SettingsKeys::VerifyAccurateRip), std::optional<bool>(true));
-    QCOMPARE(store.ReadOptionFlag(SettingsKeys::WriteRipLog), std::optional<bool>(false));
-    QCOMPARE(store.ReadOptionFlag(SettingsKeys::WriteCueSheet), std::optional<bool>(true));
-    QVERIFY(!store.ReadOptionFlag(SettingsKeys::EjectCD));
 }
 
 void tst_Settings::readOffsetsPerDrive_data()
