@@ -55,12 +55,8 @@ private Q_SLOTS:
     void mp3Entries();
     void wmaEntries_data();
     void wmaEntries();
-    void oggEntries_data();
-    void oggEntries();
-    void opusEntries_data();
-    void opusEntries();
-    void waveEntries_data();
-    void waveEntries();
+    void entriesSendWhatTheyName_data();
+    void entriesSendWhatTheyName();
     void losslessEntries_data();
     void losslessEntries();
     void selectFormat_data();
@@ -284,132 +280,99 @@ void tst_QualitySettings::wmaEntries()
     QCOMPARE(profile.Bitrate, m.captured(3).toInt());
 }
 
-void tst_QualitySettings::oggEntries_data()
+void tst_QualitySettings::entriesSendWhatTheyName_data()
 {
-    QTest::addColumn<int>("entry");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("range");
-    QTest::addColumn<int>("bitrate");
-    QTest::addColumn<int>("dialogEntry");
-    const int kbps[] = {320, 256, 224, 192, 160, 128, 112, 96, 64, 56};
-    for (int n = 0; n < 10; ++n)
-        QTest::addRow("%d", n) << n
-                               << QStringLiteral("VBR Quality-%1 (%2 kbit/s)").arg(n).arg(kbps[n])
-                               << true << kbps[n] << 10 - n;
-    // It sends 56, but the dialog's lists show 48.
-    QTest::newRow("10") << 10 << "VBR Quality-10 (32-48 kbit/s)" << true << 56 << 0;
-    for (int n = 0; n < 11; ++n) {
-        const int fixed = n < 10 ? kbps[n] : 48;
-        QTest::addRow("%d", 11 + n)
-            << 11 + n << QStringLiteral("%1 kbit/s").arg(fixed) << false << fixed << 11 - n;
-    }
-}
-
-void tst_QualitySettings::oggEntries()
-{
-    QFETCH(int, entry);
-    QFETCH(QString, text);
-    QFETCH(bool, range);
-    QFETCH(int, bitrate);
-    QFETCH(int, dialogEntry);
-    QCOMPARE(QualityLists::texts(QualityLists::OggVorbis).at(entry), text);
-    const QualityView view = m_quality->apply(QualityLists::OggVorbis, entry);
-    const QString expected
-        = range ? QStringLiteral("Ogg Vorbis, 44100 Hz, Stereo, nominal %1 "
-                                 "kbit/s, min %1 kbit/s, max %1 kbit/s")
-                      .arg(bitrate)
-                : QStringLiteral("Ogg Vorbis, 44100 Hz, Stereo, nominal %1 kbit/s").arg(bitrate);
-    QCOMPARE(m_convert->OggVorbisFormatDescription(), expected);
-    QCOMPARE(view.tips, std::optional<QString>(expected));
-    QVERIFY(!view.message);
-    QCOMPARE(int(view.dialogPage), int(QualityRules::OggPage));
-    QVERIFY(view.oggPreset);
-    QCOMPARE(view.oggPreset->range, range);
-    QCOMPARE(view.oggPreset->bitrate, bitrate);
-    QCOMPARE(view.oggPreset->dialogEntry, dialogEntry);
-}
-
-void tst_QualitySettings::waveEntries_data()
-{
+    // Each entry of the Ogg Vorbis, WAV, ADPCM and Opus lists: its text, and
+    // the converter's description of what it sends, which the hint shows.
     QTest::addColumn<int>("format");
     QTest::addColumn<int>("entry");
     QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("rate");
-    QTest::addColumn<int>("channels");
-    QTest::addColumn<int>("bits");
-    // Wav: 16 and 8 bits, each stereo then mono, each at the nine rates; CD
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<int>("dialogEntry"); // Ogg Vorbis: where the dialog's page shows it
+    int entry = 0;
+    const auto row =
+        [&entry](int format, const QString &text, const QString &description, int dialogEntry = -1) {
+            const int n = entry++;
+            QTest::addRow("%d %d %s", format, n, qPrintable(text))
+                << format << n << text << description << dialogEntry;
+        };
+    const QString range = "Ogg Vorbis, 44100 Hz, Stereo, nominal %1 kbit/s, min %1 kbit/s, "
+                          "max %1 kbit/s";
+    const QString fixed = "Ogg Vorbis, 44100 Hz, Stereo, nominal %1 kbit/s";
+    const int kbps[] = {320, 256, 224, 192, 160, 128, 112, 96, 64, 56};
+    for (int n = 0; n < 10; ++n)
+        row(2,
+            QStringLiteral("VBR Quality-%1 (%2 kbit/s)").arg(n).arg(kbps[n]),
+            range.arg(kbps[n]),
+            10 - n);
+    // It sends 56, but the dialog's lists show 48.
+    row(2, "VBR Quality-10 (32-48 kbit/s)", range.arg(56), 0);
+    for (int n = 0; n < 11; ++n)
+        row(2,
+            QStringLiteral("%1 kbit/s").arg(n < 10 ? kbps[n] : 48),
+            fixed.arg(n < 10 ? kbps[n] : 48),
+            11 - n);
+    // WAV: 16 and 8 bits, each stereo then mono, each at the nine rates; CD
     // quality comes first.
-    int n = 0;
+    entry = 0;
     for (int bits : {16, 8}) {
         for (int channels : {2, 1}) {
             QList<int> rates(std::begin(ListRates), std::end(ListRates));
-            if (n == 0)
+            if (entry == 0)
                 rates.swapItemsAt(0, 1);
-            for (int rate : rates) {
-                const QString text = n == 0 ? QStringLiteral("16-bit Stereo 44,100Hz (CD Quality)")
-                                            : QStringLiteral("%1-bit %2 %3Hz")
-                                                  .arg(bits)
-                                                  .arg(stereoOrMono(channels), withComma(rate));
-                QTest::addRow("wav %d", n) << 3 << n << text << rate << channels << bits;
-                ++n;
-            }
+            for (int rate : rates)
+                row(3,
+                    entry == 0 ? QStringLiteral("16-bit Stereo 44,100Hz (CD Quality)")
+                               : QStringLiteral("%1-bit %2 %3Hz")
+                                     .arg(bits)
+                                     .arg(stereoOrMono(channels), withComma(rate)),
+                    QStringLiteral("PCM WAV, %1 bits, %2 Hz, %3")
+                        .arg(bits)
+                        .arg(rate)
+                        .arg(stereoOrMono(channels)));
         }
     }
-    n = 0;
-    for (int channels : {2, 1}) {
-        for (int rate : ListRates) {
-            const QString text = QStringLiteral("%1 %2Hz").arg(stereoOrMono(channels),
-                                                               withComma(rate));
-            QTest::addRow("adpcm %d", n) << 4 << n << text << rate << channels << 4;
-            ++n;
-        }
-    }
+    entry = 0;
+    for (int channels : {2, 1})
+        for (int rate : ListRates)
+            row(4,
+                QStringLiteral("%1 %2Hz").arg(stereoOrMono(channels), withComma(rate)),
+                QStringLiteral("IMA ADPCM WAV, 4 bits, %1 Hz, %2")
+                    .arg(rate)
+                    .arg(stereoOrMono(channels)));
+    entry = 0;
+    for (int rate : {64, 96, 128, 160, 192, 256})
+        row(7,
+            QStringLiteral("VBR %1 kbit/s").arg(rate),
+            QStringLiteral("Opus, 48,000 Hz, Stereo, VBR %1 kbit/s").arg(rate));
 }
 
-void tst_QualitySettings::waveEntries()
+void tst_QualitySettings::entriesSendWhatTheyName()
 {
     QFETCH(int, format);
     QFETCH(int, entry);
     QFETCH(QString, text);
-    QFETCH(int, rate);
-    QFETCH(int, channels);
-    QFETCH(int, bits);
+    QFETCH(QString, description);
+    QFETCH(int, dialogEntry);
     QCOMPARE(QualityLists::texts(format).at(entry), text);
     const QualityView view = m_quality->apply(format, entry);
-    const QString expected = format == QualityLists::Wave
-                                 ? QStringLiteral("PCM WAV, %1 bits, %2 Hz, %3")
-                                       .arg(bits)
-                                       .arg(rate)
-                                       .arg(stereoOrMono(channels))
-                                 : QStringLiteral("IMA ADPCM WAV, 4 bits, %1 Hz, %2")
-                                       .arg(rate)
-                                       .arg(stereoOrMono(channels));
-    QCOMPARE(format == QualityLists::Wave ? m_convert->WaveFormatDescription()
-                                          : m_convert->AdpcmFormatDescription(),
-             expected);
-    QCOMPARE(view.tips, std::optional<QString>(expected));
-}
-
-void tst_QualitySettings::opusEntries_data()
-{
-    QTest::addColumn<int>("entry");
-    QTest::addColumn<int>("kbps");
-    int entry = 0;
-    for (int kbps : {64, 96, 128, 160, 192, 256})
-        QTest::addRow("VBR %d kbit/s", kbps) << entry++ << kbps;
-}
-
-void tst_QualitySettings::opusEntries()
-{
-    QFETCH(int, entry);
-    QFETCH(int, kbps);
-    QCOMPARE(QualityLists::texts(QualityLists::Opus).at(entry),
-             QStringLiteral("VBR %1 kbit/s").arg(kbps));
-    const QualityView view = m_quality->apply(QualityLists::Opus, entry);
-    const QString expected = QStringLiteral("Opus, 48,000 Hz, Stereo, VBR %1 kbit/s").arg(kbps);
-    QCOMPARE(m_convert->OpusFormatDescription(), expected);
-    QCOMPARE(view.tips, std::optional<QString>(expected));
-    QCOMPARE(int(view.dialogPage), int(QualityRules::NoPage));
+    using Description = QString (TAudioConvert::*)();
+    const std::map<int, Description>
+        sent{{QualityLists::OggVorbis, &TAudioConvert::OggVorbisFormatDescription},
+             {QualityLists::Wave, &TAudioConvert::WaveFormatDescription},
+             {QualityLists::Adpcm, &TAudioConvert::AdpcmFormatDescription},
+             {QualityLists::Opus, &TAudioConvert::OpusFormatDescription}};
+    QCOMPARE((m_convert.get()->*sent.at(format))(), description);
+    QCOMPARE(view.tips, std::optional<QString>(description));
+    QVERIFY(!view.message);
+    const bool ogg = format == QualityLists::OggVorbis;
+    QCOMPARE(int(view.dialogPage), int(ogg ? QualityRules::OggPage : QualityRules::NoPage));
+    QCOMPARE(view.oggPreset.has_value(), ogg);
+    if (ogg) {
+        QCOMPARE(view.oggPreset->range, description.contains(QStringLiteral(" min ")));
+        QVERIFY(description.contains(QStringLiteral("nominal %1 ").arg(view.oggPreset->bitrate)));
+        QCOMPARE(view.oggPreset->dialogEntry, dialogEntry);
+    }
 }
 
 void tst_QualitySettings::losslessEntries_data()
