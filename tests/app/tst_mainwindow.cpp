@@ -622,31 +622,25 @@ void tst_MainWindow::optionBoxesStoreBothWays_data()
     QTest::addColumn<QString>("otherKey");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("page"); // the page holding it; empty: the panel
-    QTest::newRow("eject") << "chkEject"
-                           << "EjectCD"
-                           << "MakeList"
-                           << "Eject CD when finished"
-                           << "";
-    QTest::newRow("make list") << "chkmklist"
-                               << "MakeList"
-                               << "EjectCD"
-                               << "Make play list file when finished"
-                               << "";
-    QTest::newRow("AccurateRip") << "chkAccurateRip"
-                                 << "VerifyAccurateRip"
-                                 << "WriteRipLog"
-                                 << "Verify with AccurateRip"
-                                 << "tsAdvanced";
-    QTest::newRow("rip log") << "chkRipLog"
-                             << "WriteRipLog"
-                             << "WriteCueSheet"
-                             << "Write rip log"
-                             << "tsAdvanced";
-    QTest::newRow("CUE sheet") << "chkCueSheet"
-                               << "WriteCueSheet"
-                               << "VerifyAccurateRip"
-                               << "Write CUE sheet"
-                               << "tsAdvanced";
+    const char *const rows[][6] = {
+        {"eject", "chkEject", "EjectCD", "MakeList", "Eject CD when finished", ""},
+        {"make list", "chkmklist", "MakeList", "EjectCD", "Make play list file when finished", ""},
+        {"AccurateRip",
+         "chkAccurateRip",
+         "VerifyAccurateRip",
+         "WriteRipLog",
+         "Verify with AccurateRip",
+         "tsAdvanced"},
+        {"rip log", "chkRipLog", "WriteRipLog", "WriteCueSheet", "Write rip log", "tsAdvanced"},
+        {"CUE sheet",
+         "chkCueSheet",
+         "WriteCueSheet",
+         "VerifyAccurateRip",
+         "Write CUE sheet",
+         "tsAdvanced"},
+    };
+    for (const auto &r : rows)
+        QTest::newRow(r[0]) << r[1] << r[2] << r[3] << r[4] << r[5];
 }
 
 void tst_MainWindow::optionBoxesStoreBothWays()
