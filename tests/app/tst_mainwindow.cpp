@@ -329,9 +329,11 @@ void tst_MainWindow::actionsAndComponents()
     QCOMPARE(cdIn->EndTrack(), 0);
     // What the writers' settings make of a rip is tst_ripjob's everyFormat.
     for (const char *name : {"FLACOut", "WaveOut", "MACOut"}) {
-        auto writer = w->findChild<TPcmOutput *>(QLatin1String(name));
+        auto writer = w->findChild<TPcmFileOut *>(QLatin1String(name));
         QVERIFY2(writer, name);
         QCOMPARE(writer->Input(), cdIn);
+        QVERIFY(writer->SuspendWhenIdle());
+        QCOMPARE(writer->FileMode(), foRewrite);
     }
 
     auto save = child<QFileDialog>(w, "SaveDialog");
