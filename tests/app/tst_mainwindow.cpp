@@ -70,8 +70,6 @@ private Q_SLOTS:
     void unopenableSettings();
     void folderPicker();
     void playlistOption();
-    void outputChoicesAtShow_data();
-    void outputChoicesAtShow();
     void outputChoicesStoredAtChange();
     void optionBoxesStoreBothWays_data();
     void optionBoxesStoreBothWays();
@@ -364,39 +362,66 @@ void tst_MainWindow::storedSettingsAtShow_data()
 {
     QTest::addColumn<QVariantMap>("stored");
     QTest::addColumn<bool>("eject");
-    QTest::addColumn<bool>("playlistEnabled");
-    QTest::addColumn<QString>("playlist");
+    QTest::addColumn<QString>("playlist"); // empty: the field is off
     // A stored folder other than the one the field starts with is a change
     // of the field, which stores the same folder back; nothing else is written.
     QTest::addColumn<int>("writes");
-    QTest::newRow("first start") << QVariantMap() << false << false << "" << 0;
-    QTest::newRow("make list with folder") << QVariantMap{{"Folder", "/srv/music"}, {"MakeList", 1}}
-                                           << false << true << "/srv/music/Default.m3u" << 1;
-    QTest::newRow("make list off")
-        << QVariantMap{{"Folder", "/srv/music"}, {"MakeList", 0}} << false << false << "" << 1;
-    QTest::newRow("root folder joined as it stands")
-        << QVariantMap{{"Folder", "/"}, {"MakeList", 1}} << false << true << "//Default.m3u" << 1;
-    QTest::newRow("eject only") << QVariantMap{{"EjectCD", 1}} << true << false << "" << 0;
-    QTest::newRow("both flags, no folder")
-        << QVariantMap{{"EjectCD", 1}, {"MakeList", 1}} << true << true
-        << SettingsStore::defaultDestFolder() + "/Default.m3u" << 0;
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("entry");
+    QTest::addColumn<QString>("templ");
+    const QString first = "track <number>";
+    const auto row = [&first](const char *name,
+                              const QVariantMap &stored,
+                              bool eject,
+                              const QString &playlist,
+                              int writes,
+                              int format = 0,
+                              int entry = 0,
+                              const QString &templ = QString()) {
+        QTest::newRow(name) << stored << eject << playlist << writes << format << entry
+                            << (templ.isEmpty() ? first : templ);
+    };
+    // clang-format off
+    row("first start", {}, false, "", 0);
+    row("make list with folder", {{"Folder", "/srv/music"}, {"MakeList", 1}}, false, "/srv/music/Default.m3u", 1);
+    row("make list off", {{"Folder", "/srv/music"}, {"MakeList", 0}}, false, "", 1);
+    row("root folder joined as it stands", {{"Folder", "/"}, {"MakeList", 1}}, false, "//Default.m3u", 1);
+    row("eject only", {{"EjectCD", 1}}, true, "", 0);
+    row("both flags, no folder", {{"EjectCD", 1}, {"MakeList", 1}}, true,
+        SettingsStore::defaultDestFolder() + "/Default.m3u", 0);
+    // MP3 opens on its first entry, Ogg Vorbis on its fourth.
+    row("output choices as stored", {{"OutputFormat", 2}, {"QualityEntry", 5},
+        {"FilenameTemplate", "<artist> - <title>"}}, false, "", 0, 2, 5, "<artist> - <title>");
+    row("entry of the first format", {{"QualityEntry", 4}}, false, "", 0, 0, 4);
+    // Values no list holds leave the defaults.
+    row("format out of range, its entry unused", {{"OutputFormat", 99}, {"QualityEntry", 4}}, false, "", 0);
+    row("negative format", {{"OutputFormat", -1}}, false, "", 0);
+    row("entry out of range", {{"OutputFormat", 2}, {"QualityEntry", 999}}, false, "", 0, 2, 3);
+    row("not numbers", {{"OutputFormat", "ogg"}, {"QualityEntry", "best"}}, false, "", 0);
+    row("unknown template", {{"FilenameTemplate", "<disc>"}}, false, "", 0);
+    // clang-format on
 }
 
 void tst_MainWindow::storedSettingsAtShow()
 {
     QFETCH(QVariantMap, stored);
     QFETCH(bool, eject);
-    QFETCH(bool, playlistEnabled);
     QFETCH(QString, playlist);
     QFETCH(int, writes);
+    QFETCH(int, format);
+    QFETCH(int, entry);
+    QFETCH(QString, templ);
     Window win = makeWindow(stored);
     QVERIFY(win.show(0));
-    auto playlistField = child<QLineEdit>(win.w.get(), "edtFilename");
-    QCOMPARE(child<QCheckBox>(win.w.get(), "chkEject")->isChecked(), eject);
-    QCOMPARE(playlistField->isEnabled(), playlistEnabled);
+    auto playlistField = win.child<QLineEdit>("edtFilename");
+    QCOMPARE(win.child<QCheckBox>("chkEject")->isChecked(), eject);
+    QCOMPARE(playlistField->isEnabled(), !playlist.isEmpty());
     QCOMPARE(playlistField->text(), playlist);
-    QCOMPARE(child<QLineEdit>(win.w.get(), "edtDestFolder")->text(),
+    QCOMPARE(win.child<QLineEdit>("edtDestFolder")->text(),
              stored.value("Folder", SettingsStore::defaultDestFolder()).toString());
+    QCOMPARE(win.child<QComboBox>("cmbOutformat")->currentIndex(), format);
+    QCOMPARE(win.child<QComboBox>("edtQuality")->currentIndex(), entry);
+    QCOMPARE(win.child<QComboBox>("cmbRename")->currentText(), templ);
     // Reading back what is stored writes nothing new, and neither does closing.
     QCOMPARE(win.settings->values, stored);
     QCOMPARE(win.settings->writes, writes);
@@ -550,47 +575,6 @@ void tst_MainWindow::playlistOption()
     QCOMPARE(field->text(), named);
     folder->setText("/srv/third");
     QCOMPARE(field->text(), named);
-}
-
-void tst_MainWindow::outputChoicesAtShow_data()
-{
-    QTest::addColumn<QVariantMap>("stored");
-    QTest::addColumn<int>("format");
-    QTest::addColumn<int>("entry");
-    QTest::addColumn<QString>("templ");
-    // MP3 opens on its first entry, Ogg Vorbis on its fourth.
-    const QString first = "track <number>";
-    QTest::newRow("first start") << QVariantMap() << 0 << 0 << first;
-    QTest::newRow("as stored") << QVariantMap{{"OutputFormat", 2},
-                                              {"QualityEntry", 5},
-                                              {"FilenameTemplate", "<artist> - <title>"}}
-                               << 2 << 5 << "<artist> - <title>";
-    QTest::newRow("entry of the first format")
-        << QVariantMap{{"QualityEntry", 4}} << 0 << 4 << first;
-    // Values no list holds leave the defaults.
-    QTest::newRow("format out of range, its entry unused")
-        << QVariantMap{{"OutputFormat", 99}, {"QualityEntry", 4}} << 0 << 0 << first;
-    QTest::newRow("negative format") << QVariantMap{{"OutputFormat", -1}} << 0 << 0 << first;
-    QTest::newRow("entry out of range")
-        << QVariantMap{{"OutputFormat", 2}, {"QualityEntry", 999}} << 2 << 3 << first;
-    QTest::newRow("not numbers") << QVariantMap{{"OutputFormat", "ogg"}, {"QualityEntry", "best"}}
-                                 << 0 << 0 << first;
-    QTest::newRow("unknown template")
-        << QVariantMap{{"FilenameTemplate", "<disc>"}} << 0 << 0 << first;
-}
-
-void tst_MainWindow::outputChoicesAtShow()
-{
-    QFETCH(QVariantMap, stored);
-    QFETCH(int, format);
-    QFETCH(int, entry);
-    QFETCH(QString, templ);
-    Window win = makeWindow(stored);
-    QVERIFY(win.show(0));
-    QCOMPARE(win.child<QComboBox>("cmbOutformat")->currentIndex(), format);
-    QCOMPARE(win.child<QComboBox>("edtQuality")->currentIndex(), entry);
-    QCOMPARE(win.child<QComboBox>("cmbRename")->currentText(), templ);
-    QCOMPARE(win.settings->writes, 0);
 }
 
 void tst_MainWindow::outputChoicesStoredAtChange()

@@ -213,59 +213,46 @@ void tst_DiscDbReplies::cddbEntry_data()
     QTest::addColumn<QString>("year");
     QTest::addColumn<QString>("genre");
     QTest::addColumn<QStringList>("titles");
-
-    QTest::newRow("plain") << QByteArray("# xmcd\n# Disc length: 3826 seconds\nDISCID=920ef00b\n"
-                                         "DTITLE=Massive Attack / Mezzanine\nDYEAR=1998\n"
-                                         "DGENRE=Trip-Hop\nTTITLE0=Angel\nTTITLE1=Risingson\n"
-                                         "EXTD=\nEXTT0=\nPLAYORDER=\n")
-                           << "Massive Attack"
-                           << "Mezzanine"
-                           << "1998"
-                           << "Trip-Hop" << QStringList{"Angel", "Risingson"};
-    QTest::newRow("DTITLE without slash")
-        << QByteArray("DTITLE=Eponymous\nTTITLE0=One\n") << "Eponymous"
-        << "Eponymous"
-        << ""
-        << "" << QStringList{"One"};
-    QTest::newRow("slash without blanks is a name")
-        << QByteArray("DTITLE=AC/DC / Back in Black\nTTITLE0=Hells Bells\n") << "AC/DC"
-        << "Back in Black"
-        << ""
-        << "" << QStringList{"Hells Bells"};
-    QTest::newRow("titles over several lines")
-        << QByteArray("DTITLE=Various / Long \nDTITLE=Names\nTTITLE0=Part one, \nTTITLE0=part two, "
-                      "\nTTITLE0=part three\nTTITLE1=Short\n")
-        << "Various"
-        << "Long Names"
-        << ""
-        << "" << QStringList{"Part one, part two, part three", "Short"};
-    QTest::newRow("character split over two lines")
-        << QByteArray("DTITLE=A / B\nTTITLE0=Caf\xc3\nTTITLE0=\xa9 noir\n") << "A"
-        << "B"
-        << ""
-        << "" << QStringList{"Café noir"};
-    QTest::newRow("Latin-1 entry")
-        << QByteArray("DTITLE=Bj\xf6rk / Homogenic\nTTITLE0=J\xf3ga\n") << "Björk"
-        << "Homogenic"
-        << ""
-        << "" << QStringList{"Jóga"};
-    QTest::newRow("escapes") << QByteArray("DTITLE=A / B\nTTITLE0=One\\nTwo\\tThree\\\\Four\n")
-                             << "A"
-                             << "B"
-                             << ""
-                             << "" << QStringList{"One\nTwo\tThree\\Four"};
-    QTest::newRow("skipped and far track numbers")
-        << QByteArray("DTITLE=A / B\nTTITLE0=One\nTTITLE2=Three\nTTITLE99=Far\nTTITLE123=Farther\n"
-                      "TTITLEx=Nothing\n")
-        << "A"
-        << "B"
-        << ""
-        << "" << QStringList{"One", "", "Three"};
-    QTest::newRow("year that is not one")
-        << QByteArray("DTITLE=A / B\nDYEAR=98\nTTITLE0=One\n") << "A"
-        << "B"
-        << ""
-        << "" << QStringList{"One"};
+    // Artist and album "A / B", no year or genre, unless the row says otherwise.
+    const auto row = [](const char *name,
+                        const QByteArray &entry,
+                        const QStringList &titles,
+                        const QStringList &disc = {"A", "B", "", ""}) {
+        QTest::newRow(name) << entry << disc.at(0) << disc.at(1) << disc.at(2) << disc.at(3)
+                            << titles;
+    };
+    row("plain",
+        "# xmcd\n# Disc length: 3826 seconds\nDISCID=920ef00b\nDTITLE=Massive Attack / Mezzanine\n"
+        "DYEAR=1998\nDGENRE=Trip-Hop\nTTITLE0=Angel\nTTITLE1=Risingson\n"
+        "EXTD=\nEXTT0=\nPLAYORDER=\n",
+        {"Angel", "Risingson"},
+        {"Massive Attack", "Mezzanine", "1998", "Trip-Hop"});
+    row("DTITLE without slash",
+        "DTITLE=Eponymous\nTTITLE0=One\n",
+        {"One"},
+        {"Eponymous", "Eponymous", "", ""});
+    row("slash without blanks is a name",
+        "DTITLE=AC/DC / Back in Black\nTTITLE0=Hells Bells\n",
+        {"Hells Bells"},
+        {"AC/DC", "Back in Black", "", ""});
+    row("titles over several lines",
+        "DTITLE=Various / Long \nDTITLE=Names\nTTITLE0=Part one, \nTTITLE0=part two, \n"
+        "TTITLE0=part three\nTTITLE1=Short\n",
+        {"Part one, part two, part three", "Short"},
+        {"Various", "Long Names", "", ""});
+    row("character split over two lines",
+        "DTITLE=A / B\nTTITLE0=Caf\xc3\nTTITLE0=\xa9 noir\n",
+        {"Café noir"});
+    row("Latin-1 entry",
+        "DTITLE=Bj\xf6rk / Homogenic\nTTITLE0=J\xf3ga\n",
+        {"Jóga"},
+        {"Björk", "Homogenic", "", ""});
+    row("escapes", "DTITLE=A / B\nTTITLE0=One\\nTwo\\tThree\\\\Four\n", {"One\nTwo\tThree\\Four"});
+    row("skipped and far track numbers",
+        "DTITLE=A / B\nTTITLE0=One\nTTITLE2=Three\nTTITLE99=Far\nTTITLE123=Farther\n"
+        "TTITLEx=Nothing\n",
+        {"One", "", "Three"});
+    row("year that is not one", "DTITLE=A / B\nDYEAR=98\nTTITLE0=One\n", {"One"});
 }
 
 void tst_DiscDbReplies::cddbEntry()
