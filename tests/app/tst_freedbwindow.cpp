@@ -41,7 +41,6 @@ private Q_SLOTS:
     void windowGoesDuringLookup();
     void closeDuringLookupClosesAfterIt();
     void longMessageIsReadableWhole();
-    void throughTheLibrary_data();
     void throughTheLibrary();
 
 private:
@@ -345,45 +344,18 @@ void tst_FreedbWindow::longMessageIsReadableWhole()
     history->close();
 }
 
-void tst_FreedbWindow::throughTheLibrary_data()
+void tst_FreedbWindow::throughTheLibrary()
 {
-    QTest::addColumn<QByteArray>("query");
-    QTest::addColumn<QByteArray>("read");
-    QTest::addColumn<QStringList>("fields");
-    QTest::addColumn<QStringList>("names");
-    QTest::addColumn<QString>("tip");
-
-    const QByteArray entry
+    // What the window shows of no entry or an unreachable server is
+    // answerSpread's, what the library answers for them tst_disclookup's.
+    const QByteArray query = "200 rock 1a2b3c4d The Sockets / Loopback\r\n";
+    const QByteArray read
         = "210 rock 1a2b3c4d CD database entry follows (until terminating `.')\r\n"
           "DTITLE=The Sockets / Loopback\r\nDYEAR=1999\r\n"
           "TTITLE0=Listen\r\nTTITLE1=Accept: Now\r\nTTITLE2=Close\r\n.\r\n";
-    QTest::newRow("found") << QByteArray("200 rock 1a2b3c4d The Sockets / Loopback\r\n") << entry
-                           << QStringList{"Loopback", "The Sockets", "17 - Rock", "1999"}
-                           << QStringList{"/music/The Sockets/Loopback/01. Listen.ogg",
-                                          "/music/The Sockets/Loopback/02. Accept  Now.ogg",
-                                          "/music/The Sockets/Loopback/03. Close.ogg"}
-                           << "3 Tracks Selected";
-    QTest::newRow("no match") << QByteArray("202 No match found\r\n") << QByteArray()
-                              << QStringList{"", "", "", ""}
-                              << QStringList{"/music/_/_/01. .ogg",
-                                             "/music/_/_/02. .ogg",
-                                             "/music/_/_/03. .ogg"}
-                              << "No entry for this disc";
-    QTest::newRow("server error") << QByteArray("500 Internal error\r\n") << QByteArray()
-                                  << QStringList{"", "", "", ""}
-                                  << QStringList{"/music/_/_/01. .ogg",
-                                                 "/music/_/_/02. .ogg",
-                                                 "/music/_/_/03. .ogg"}
-                                  << "Disc database not reachable: CDDB: ";
-}
-
-void tst_FreedbWindow::throughTheLibrary()
-{
-    QFETCH(QByteArray, query);
-    QFETCH(QByteArray, read);
-    QFETCH(QStringList, fields);
-    QFETCH(QStringList, names);
-    QFETCH(QString, tip);
+    const QStringList names{"/music/The Sockets/Loopback/01. Listen.ogg",
+                            "/music/The Sockets/Loopback/02. Accept  Now.ogg",
+                            "/music/The Sockets/Loopback/03. Close.ogg"};
 
     LoopbackHttpServer server;
     server.route("cmd=cddb+query", LoopbackHttpServer::text(200, query));
@@ -398,9 +370,8 @@ void tst_FreedbWindow::throughTheLibrary()
 
     auto w = makeWindow();
     QVERIFY(lookUp(w.get()));
-    QCOMPARE(this->fields(w.get()), fields);
-    QVERIFY2(child<QLabel>(w.get(), "spTips")->text().startsWith(tip),
-             qPrintable(child<QLabel>(w.get(), "spTips")->text()));
+    QCOMPARE(fields(w.get()), QStringList({"Loopback", "The Sockets", "17 - Rock", "1999"}));
+    QCOMPARE(child<QLabel>(w.get(), "spTips")->text(), "3 Tracks Selected");
     QVERIFY(!server.requests().isEmpty());
 
     // A following rip names its files from what the lookup filled in.
@@ -415,8 +386,7 @@ void tst_FreedbWindow::throughTheLibrary()
                                     disc->track(2).artist,
                                     "03",
                                     disc->track(2).title),
-             names.at(2).startsWith("/music/The") ? QStringLiteral("/music/Loopback - Close.flac")
-                                                  : QStringLiteral("/music/ - .flac"));
+             QStringLiteral("/music/Loopback - Close.flac"));
 }
 
 QTEST_MAIN(tst_FreedbWindow)

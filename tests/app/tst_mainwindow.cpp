@@ -41,6 +41,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 
 using namespace TestSupport;
 
@@ -50,6 +51,13 @@ class tst_MainWindow : public QObject
 
 private Q_SLOTS:
     void initTestCase();
+    // The window inventory looks at goes once its rows are done.
+    void init()
+    {
+        if (qstrcmp(QTest::currentTestFunction(), "inventory") != 0)
+            m_looked.reset();
+    }
+    void cleanupTestCase() { m_looked.reset(); }
     void inventory_data();
     void inventory();
     void windowAndLists();
@@ -62,8 +70,6 @@ private Q_SLOTS:
     void unopenableSettings();
     void folderPicker();
     void playlistOption();
-    void outputChoicesAtShow_data();
-    void outputChoicesAtShow();
     void outputChoicesStoredAtChange();
     void optionBoxesStoreBothWays_data();
     void optionBoxesStoreBothWays();
@@ -101,6 +107,7 @@ private:
     static constexpr int ShortDisc = -1;
 
     TestHome m_home;
+    std::optional<Window> m_looked; // the window inventory looks at
 };
 
 void tst_MainWindow::initTestCase()
@@ -184,8 +191,10 @@ void tst_MainWindow::inventory()
 {
     QFETCH(QString, name);
     QFETCH(QString, className);
-    Window win = makeWindow();
-    QObject *found = win.w->findChild<QObject *>(name);
+    // One window for every row: looking does not change it.
+    if (!m_looked)
+        m_looked.emplace(makeWindow());
+    QObject *found = m_looked->w->findChild<QObject *>(name);
     QVERIFY2(found, qPrintable(name));
     QVERIFY2(found->inherits(className.toLatin1()), found->metaObject()->className());
 }
@@ -320,32 +329,14 @@ void tst_MainWindow::actionsAndComponents()
     QCOMPARE(cdIn->CurrentDrive(), 0);
     QCOMPARE(cdIn->StartTrack(), 0);
     QCOMPARE(cdIn->EndTrack(), 0);
-    auto flac = w->findChild<TFLACOut *>("FLACOut");
-    QVERIFY(flac);
-    QCOMPARE(flac->Input(), cdIn);
-    QVERIFY(flac->SuspendWhenIdle());
-    QCOMPARE(flac->FileMode(), foRewrite);
-    QCOMPARE(flac->BlockSize(), 4608);
-    QVERIFY(flac->EnableMidSideStereo());
-    QVERIFY(!flac->EnableLooseMidSideStereo());
-    QVERIFY(!flac->BestModelSearch());
-    QCOMPARE(flac->MaxLPCOrder(), 0);
-    QCOMPARE(flac->QLPCoeffPrecision(), 0);
-    QVERIFY(!flac->Verify());
-    auto wave = w->findChild<TWaveOut *>("WaveOut");
-    QVERIFY(wave);
-    QCOMPARE(wave->Input(), cdIn);
-    QVERIFY(wave->SuspendWhenIdle());
-    QCOMPARE(wave->FileMode(), foRewrite);
-    QCOMPARE(wave->WavType(), wtPCM);
-    QCOMPARE(wave->BlockSize(), 512);
-    auto ape = w->findChild<TMACOut *>("MACOut");
-    QVERIFY(ape);
-    QCOMPARE(ape->Input(), cdIn);
-    QVERIFY(ape->SuspendWhenIdle());
-    QCOMPARE(ape->FileMode(), foRewrite);
-    QCOMPARE(ape->CompressionLevel(), 2000);
-    QCOMPARE(ape->MaxAudioBytes(), -1);
+    // What the writers' settings make of a rip is tst_ripjob's everyFormat.
+    for (const char *name : {"FLACOut", "WaveOut", "MACOut"}) {
+        auto writer = w->findChild<TPcmFileOut *>(QLatin1String(name));
+        QVERIFY2(writer, name);
+        QCOMPARE(writer->Input(), cdIn);
+        QVERIFY(writer->SuspendWhenIdle());
+        QCOMPARE(writer->FileMode(), foRewrite);
+    }
 
     auto save = child<QFileDialog>(w, "SaveDialog");
     QCOMPARE(save->windowTitle(), "Please input Playlist Filename");
@@ -375,39 +366,66 @@ void tst_MainWindow::storedSettingsAtShow_data()
 {
     QTest::addColumn<QVariantMap>("stored");
     QTest::addColumn<bool>("eject");
-    QTest::addColumn<bool>("playlistEnabled");
-    QTest::addColumn<QString>("playlist");
+    QTest::addColumn<QString>("playlist"); // empty: the field is off
     // A stored folder other than the one the field starts with is a change
     // of the field, which stores the same folder back; nothing else is written.
     QTest::addColumn<int>("writes");
-    QTest::newRow("first start") << QVariantMap() << false << false << "" << 0;
-    QTest::newRow("make list with folder") << QVariantMap{{"Folder", "/srv/music"}, {"MakeList", 1}}
-                                           << false << true << "/srv/music/Default.m3u" << 1;
-    QTest::newRow("make list off")
-        << QVariantMap{{"Folder", "/srv/music"}, {"MakeList", 0}} << false << false << "" << 1;
-    QTest::newRow("root folder joined as it stands")
-        << QVariantMap{{"Folder", "/"}, {"MakeList", 1}} << false << true << "//Default.m3u" << 1;
-    QTest::newRow("eject only") << QVariantMap{{"EjectCD", 1}} << true << false << "" << 0;
-    QTest::newRow("both flags, no folder")
-        << QVariantMap{{"EjectCD", 1}, {"MakeList", 1}} << true << true
-        << SettingsStore::defaultDestFolder() + "/Default.m3u" << 0;
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("entry");
+    QTest::addColumn<QString>("templ");
+    const QString first = "track <number>";
+    const auto row = [&first](const char *name,
+                              const QVariantMap &stored,
+                              bool eject,
+                              const QString &playlist,
+                              int writes,
+                              int format = 0,
+                              int entry = 0,
+                              const QString &templ = QString()) {
+        QTest::newRow(name) << stored << eject << playlist << writes << format << entry
+                            << (templ.isEmpty() ? first : templ);
+    };
+    // clang-format off
+    row("first start", {}, false, "", 0);
+    row("make list with folder", {{"Folder", "/srv/music"}, {"MakeList", 1}}, false, "/srv/music/Default.m3u", 1);
+    row("make list off", {{"Folder", "/srv/music"}, {"MakeList", 0}}, false, "", 1);
+    row("root folder joined as it stands", {{"Folder", "/"}, {"MakeList", 1}}, false, "//Default.m3u", 1);
+    row("eject only", {{"EjectCD", 1}}, true, "", 0);
+    row("both flags, no folder", {{"EjectCD", 1}, {"MakeList", 1}}, true,
+        SettingsStore::defaultDestFolder() + "/Default.m3u", 0);
+    // MP3 opens on its first entry, Ogg Vorbis on its fourth.
+    row("output choices as stored", {{"OutputFormat", 2}, {"QualityEntry", 5},
+        {"FilenameTemplate", "<artist> - <title>"}}, false, "", 0, 2, 5, "<artist> - <title>");
+    row("entry of the first format", {{"QualityEntry", 4}}, false, "", 0, 0, 4);
+    // Values no list holds leave the defaults.
+    row("format out of range, its entry unused", {{"OutputFormat", 99}, {"QualityEntry", 4}}, false, "", 0);
+    row("negative format", {{"OutputFormat", -1}}, false, "", 0);
+    row("entry out of range", {{"OutputFormat", 2}, {"QualityEntry", 999}}, false, "", 0, 2, 3);
+    row("not numbers", {{"OutputFormat", "ogg"}, {"QualityEntry", "best"}}, false, "", 0);
+    row("unknown template", {{"FilenameTemplate", "<disc>"}}, false, "", 0);
+    // clang-format on
 }
 
 void tst_MainWindow::storedSettingsAtShow()
 {
     QFETCH(QVariantMap, stored);
     QFETCH(bool, eject);
-    QFETCH(bool, playlistEnabled);
     QFETCH(QString, playlist);
     QFETCH(int, writes);
+    QFETCH(int, format);
+    QFETCH(int, entry);
+    QFETCH(QString, templ);
     Window win = makeWindow(stored);
     QVERIFY(win.show(0));
-    auto playlistField = child<QLineEdit>(win.w.get(), "edtFilename");
-    QCOMPARE(child<QCheckBox>(win.w.get(), "chkEject")->isChecked(), eject);
-    QCOMPARE(playlistField->isEnabled(), playlistEnabled);
+    auto playlistField = win.child<QLineEdit>("edtFilename");
+    QCOMPARE(win.child<QCheckBox>("chkEject")->isChecked(), eject);
+    QCOMPARE(playlistField->isEnabled(), !playlist.isEmpty());
     QCOMPARE(playlistField->text(), playlist);
-    QCOMPARE(child<QLineEdit>(win.w.get(), "edtDestFolder")->text(),
+    QCOMPARE(win.child<QLineEdit>("edtDestFolder")->text(),
              stored.value("Folder", SettingsStore::defaultDestFolder()).toString());
+    QCOMPARE(win.child<QComboBox>("cmbOutformat")->currentIndex(), format);
+    QCOMPARE(win.child<QComboBox>("edtQuality")->currentIndex(), entry);
+    QCOMPARE(win.child<QComboBox>("cmbRename")->currentText(), templ);
     // Reading back what is stored writes nothing new, and neither does closing.
     QCOMPARE(win.settings->values, stored);
     QCOMPARE(win.settings->writes, writes);
@@ -563,47 +581,6 @@ void tst_MainWindow::playlistOption()
     QCOMPARE(field->text(), named);
 }
 
-void tst_MainWindow::outputChoicesAtShow_data()
-{
-    QTest::addColumn<QVariantMap>("stored");
-    QTest::addColumn<int>("format");
-    QTest::addColumn<int>("entry");
-    QTest::addColumn<QString>("templ");
-    // MP3 opens on its first entry, Ogg Vorbis on its fourth.
-    const QString first = "track <number>";
-    QTest::newRow("first start") << QVariantMap() << 0 << 0 << first;
-    QTest::newRow("as stored") << QVariantMap{{"OutputFormat", 2},
-                                              {"QualityEntry", 5},
-                                              {"FilenameTemplate", "<artist> - <title>"}}
-                               << 2 << 5 << "<artist> - <title>";
-    QTest::newRow("entry of the first format")
-        << QVariantMap{{"QualityEntry", 4}} << 0 << 4 << first;
-    // Values no list holds leave the defaults.
-    QTest::newRow("format out of range, its entry unused")
-        << QVariantMap{{"OutputFormat", 99}, {"QualityEntry", 4}} << 0 << 0 << first;
-    QTest::newRow("negative format") << QVariantMap{{"OutputFormat", -1}} << 0 << 0 << first;
-    QTest::newRow("entry out of range")
-        << QVariantMap{{"OutputFormat", 2}, {"QualityEntry", 999}} << 2 << 3 << first;
-    QTest::newRow("not numbers") << QVariantMap{{"OutputFormat", "ogg"}, {"QualityEntry", "best"}}
-                                 << 0 << 0 << first;
-    QTest::newRow("unknown template")
-        << QVariantMap{{"FilenameTemplate", "<disc>"}} << 0 << 0 << first;
-}
-
-void tst_MainWindow::outputChoicesAtShow()
-{
-    QFETCH(QVariantMap, stored);
-    QFETCH(int, format);
-    QFETCH(int, entry);
-    QFETCH(QString, templ);
-    Window win = makeWindow(stored);
-    QVERIFY(win.show(0));
-    QCOMPARE(win.child<QComboBox>("cmbOutformat")->currentIndex(), format);
-    QCOMPARE(win.child<QComboBox>("edtQuality")->currentIndex(), entry);
-    QCOMPARE(win.child<QComboBox>("cmbRename")->currentText(), templ);
-    QCOMPARE(win.settings->writes, 0);
-}
-
 void tst_MainWindow::outputChoicesStoredAtChange()
 {
     Window win = makeWindow();
@@ -635,41 +612,37 @@ void tst_MainWindow::optionBoxesStoreBothWays_data()
     QTest::addColumn<QString>("otherKey");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("page"); // the page holding it; empty: the panel
-    QTest::newRow("eject") << "chkEject"
-                           << "EjectCD"
-                           << "MakeList"
-                           << "Eject CD when finished"
-                           << "";
-    QTest::newRow("make list") << "chkmklist"
-                               << "MakeList"
-                               << "EjectCD"
-                               << "Make play list file when finished"
-                               << "";
-    QTest::newRow("AccurateRip") << "chkAccurateRip"
-                                 << "VerifyAccurateRip"
-                                 << "WriteRipLog"
-                                 << "Verify with AccurateRip"
-                                 << "tsAdvanced";
-    QTest::newRow("rip log") << "chkRipLog"
-                             << "WriteRipLog"
-                             << "WriteCueSheet"
-                             << "Write rip log"
-                             << "tsAdvanced";
-    QTest::newRow("CUE sheet") << "chkCueSheet"
-                               << "WriteCueSheet"
-                               << "VerifyAccurateRip"
-                               << "Write CUE sheet"
-                               << "tsAdvanced";
-    QTest::newRow("test & copy") << "chkTestCopy"
-                                 << "TestAndCopy"
-                                 << "GoOnAfterFailure"
-                                 << "Test && copy (read each track twice)"
-                                 << "tsAdvanced";
-    QTest::newRow("go on") << "chkGoOn"
-                           << "GoOnAfterFailure"
-                           << "TestAndCopy"
-                           << "Go on after a failed track"
-                           << "tsAdvanced";
+    const char *const rows[][6] = {
+        {"eject", "chkEject", "EjectCD", "MakeList", "Eject CD when finished", ""},
+        {"make list", "chkmklist", "MakeList", "EjectCD", "Make play list file when finished", ""},
+        {"AccurateRip",
+         "chkAccurateRip",
+         "VerifyAccurateRip",
+         "WriteRipLog",
+         "Verify with AccurateRip",
+         "tsAdvanced"},
+        {"rip log", "chkRipLog", "WriteRipLog", "WriteCueSheet", "Write rip log", "tsAdvanced"},
+        {"CUE sheet",
+         "chkCueSheet",
+         "WriteCueSheet",
+         "VerifyAccurateRip",
+         "Write CUE sheet",
+         "tsAdvanced"},
+        {"test & copy",
+         "chkTestCopy",
+         "TestAndCopy",
+         "GoOnAfterFailure",
+         "Test && copy (read each track twice)",
+         "tsAdvanced"},
+        {"go on",
+         "chkGoOn",
+         "GoOnAfterFailure",
+         "TestAndCopy",
+         "Go on after a failed track",
+         "tsAdvanced"},
+    };
+    for (const auto &r : rows)
+        QTest::newRow(r[0]) << r[1] << r[2] << r[3] << r[4] << r[5];
 }
 
 void tst_MainWindow::optionBoxesStoreBothWays()

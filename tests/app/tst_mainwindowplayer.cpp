@@ -378,8 +378,9 @@ void tst_MainWindowPlayer::noSoundOutputIsToldInTheTipPane()
     QVERIFY(m_w);
     action("ActcdPlay")->trigger();
     QCOMPARE(player()->State, TPlayerState::Stopped);
+    QCOMPARE(player()->CDPlayer->Status(), TCDStatus::Ready); // the drive was not started
     const QString tip = m_w->findChild<QLabel *>("spTips")->text();
-    QVERIFY2(tip.startsWith("No audio output: "), qPrintable(tip));
+    QVERIFY2(tip.startsWith("No audio output: ") && tip.size() > 17, qPrintable(tip));
 }
 
 void tst_MainWindowPlayer::closingStopsThePlay()

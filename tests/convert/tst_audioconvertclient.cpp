@@ -14,7 +14,6 @@ private Q_SLOTS:
     void initTestCase();
     void connectsOnFirstOperation();
     void startUpConfiguration();
-    void encoderChangesReachTheConverter();
     void eventsReachTheSlots();
     void errorReachesOnError();
     void emptySlotsAreSkipped();
@@ -89,21 +88,6 @@ void tst_AudioConvertClient::startUpConfiguration()
     QVERIFY(convert.WriteTags());
     QCOMPARE(convert.Mp3FormatDescription(),
              QStringLiteral("MPEG-1 Layer III, 32000 Hz, Mono, CBR 96 kbit/s"));
-}
-
-void tst_AudioConvertClient::encoderChangesReachTheConverter()
-{
-    TAudioConvert convert;
-    std::shared_ptr<IAudioConvertInformation> information;
-    std::shared_ptr<IAudioConvertLameMp3Encoder> encoder;
-    ConfigureAudioConvert(convert, information, encoder);
-    encoder->SetMp3SampleRate(32000);
-    encoder->SetMp3Channels(1);
-    encoder->SetMp3Bitrate(64);
-    QVERIFY(!convert.Mp3FormatDescription().contains(QStringLiteral("32000")));
-    CopyEncoderFormat(convert, *encoder);
-    QCOMPARE(convert.Mp3FormatDescription(),
-             QStringLiteral("MPEG-1 Layer III, 32000 Hz, Mono, CBR 64 kbit/s"));
 }
 
 void tst_AudioConvertClient::eventsReachTheSlots()

@@ -10,7 +10,6 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QStackedWidget>
-#include <QTimer>
 #include <QtTest>
 
 #include <tuple>
@@ -69,8 +68,6 @@ private Q_SLOTS:
     void vbrAndQualityExcludeEachOther();
     void oggPresetsPrepareThePage();
     void showingLoadsTheMp3PageOnly();
-    void cancelKeepsWhatTheMp3PageWrote();
-    void okReturnsTheOggChoice();
 
 private:
     std::unique_ptr<TfrmQuality> m_dialog;
@@ -569,33 +566,6 @@ void tst_QualityDialog::showingLoadsTheMp3PageOnly()
     dialog.setPage(TfrmQuality::pgMp3);
     dialog.show();
     QCOMPARE(child<QSlider>(&dialog, QStringLiteral("tkbBitrate"))->value(), 13);
-}
-
-void tst_QualityDialog::cancelKeepsWhatTheMp3PageWrote()
-{
-    m_dialog->setPage(TfrmQuality::pgMp3);
-    QTimer::singleShot(0, this, [this] {
-        get<QSlider>("tkbBitrate")->setValue(11);
-        QTest::mouseClick(get<QPushButton>("btnCancel"), Qt::LeftButton);
-    });
-    QCOMPARE(m_dialog->exec(), int(QDialog::Rejected));
-    QCOMPARE(m_encoder->Mp3Bitrate(), 192);
-}
-
-void tst_QualityDialog::okReturnsTheOggChoice()
-{
-    m_dialog->prepareOggPreset({true, 96, 3});
-    QTimer::singleShot(0, this, [this] {
-        get<QComboBox>("cmboggChannel")->setCurrentIndex(0);
-        get<QComboBox>("cmbMaxbitarte")->setCurrentIndex(10);
-        QTest::mouseClick(get<QPushButton>("btnOK"), Qt::LeftButton);
-    });
-    QCOMPARE(m_dialog->exec(), int(QDialog::Accepted));
-    const OggDialogChoice choice = m_dialog->oggChoice();
-    QCOMPARE(choice.channelIndex, 0);
-    QCOMPARE(choice.minimumText, QStringLiteral("96 kbit"));
-    QCOMPARE(choice.maximumText, QStringLiteral("320 kbit"));
-    QVERIFY(choice.vbr);
 }
 
 QTEST_MAIN(tst_QualityDialog)

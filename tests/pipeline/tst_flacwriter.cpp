@@ -1,23 +1,19 @@
-#include "pipeline/cdinput.h"
 #include "pipeline/flacwriter.h"
 #include "pipeline/pcmexception.h"
+#include "tests/support/filesizelimit.h"
 #include "tests/support/memoryinput.h"
 #include "tests/support/outputrun.h"
 #include "tests/support/pcmsignals.h"
 #include "tests/support/testsupport.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/resource.h>
-
 #include <cmath>
-#include <csignal>
 #include <map>
+#include <optional>
 #include <thread>
 
 using TestSupport::tones;
@@ -144,7 +140,6 @@ class tst_FlacWriter : public QObject
 
 private Q_SLOTS:
     void initTestCase();
-    void cleanupTestCase();
     void defaults_data();
     void defaults();
     void propertyRules_data();
@@ -165,8 +160,6 @@ private Q_SLOTS:
     void writeFailure();
     void missingLibrary_data();
     void missingLibrary();
-    void cdTracks_data();
-    void cdTracks();
 
 private:
     QTemporaryDir m_dir;
@@ -175,22 +168,8 @@ private:
 void tst_FlacWriter::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    // The CD input finds its settings file, and so the test disc, here.
-    qputenv("XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral("config")).toUtf8());
     QVERIFY2(Flac::LoadFLACLibrary(), qPrintable(Flac::Library::instance().errorText()));
     QVERIFY(Flac::FLACLoaded());
-}
-
-void tst_FlacWriter::cleanupTestCase()
-{
-    // libcdrip keeps the last disc image open until the next CR_Init; a
-    // fresh CD input without images lets go of it before the temporary
-    // folder holding its files is removed.
-    QFile ini(TCDIn::SettingsFolder() + QLatin1String(CDRipSettingsFileName));
-    if (ini.exists() && ini.open(QIODevice::WriteOnly)) {
-        ini.close();
-        TCDIn release;
-    }
 }
 
 void tst_FlacWriter::defaults_data()
@@ -596,19 +575,11 @@ void tst_FlacWriter::writeFailure()
     const bool regular = !target.startsWith('/');
     const QString path = regular ? m_dir.filePath(target) : target;
 
-    rlimit saved{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    std::optional<FileSizeLimit> limit;
     if (regular) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limited = saved;
-        limited.rlim_cur = 200 * 1024;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+        limit.emplace(200 * 1024);
+        QVERIFY(limit->isActive());
     }
-    struct Restore
-    {
-        rlimit r;
-        ~Restore() { setrlimit(RLIMIT_FSIZE, &r); }
-    } restore{saved};
 
     TMemoryInput in(tones(frames, 2));
     TFLACOut out;
@@ -646,56 +617,6 @@ void tst_FlacWriter::missingLibrary()
         message = e.message();
     }
     QCOMPARE(message, QStringLiteral("libFLAC.so.12 library could not be loaded."));
-}
-
-void tst_FlacWriter::cdTracks_data()
-{
-    QTest::addColumn<int>("startTrack");
-    QTest::addColumn<int>("endTrack");
-    QTest::newRow("first track") << 1 << 1;
-    QTest::newRow("track after a pregap") << 2 << 2;
-    QTest::newRow("short last track") << 3 << 3;
-    QTest::newRow("two tracks in one file") << 2 << 3;
-}
-
-void tst_FlacWriter::cdTracks()
-{
-    // The path of a rip: a generated disc read by the CD input, encoded and
-    // decoded again to exactly the bytes a reader of each track gets.
-    QFETCH(int, startTrack);
-    QFETCH(int, endTrack);
-    DiscGen::DiscSpec plan = TestSupport::audioDisc({150, 230, 77});
-    plan.tracks[1].pregapFrames = 32;
-    const QString discDir = m_dir.filePath(QStringLiteral("disc"));
-    QVERIFY(QDir().mkpath(discDir));
-    const DiscGen::WrittenDisc disc = TestSupport::makeDisc(discDir, plan);
-    QFile ini(TCDIn::SettingsFolder() + QLatin1String(CDRipSettingsFileName));
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write("[Images]\nImage1=" + QByteArray::fromStdString(disc.cuePath) + "\n");
-    ini.close();
-
-    TCDIn cd;
-    QVERIFY(cd.GetDriveCount() > 0);
-    cd.SetCurrentDrive(cd.GetDriveCount() - 1);
-    QCOMPARE(cd.GetTrackCount(), 3);
-    cd.SetStartTrack(startTrack);
-    cd.SetEndTrack(endTrack);
-    QByteArray expected;
-    for (int t = startTrack; t <= endTrack; ++t)
-        expected += TestSupport::readFile(QString::fromStdString(disc.trackFiles.at(t - 1)));
-    QVERIFY(!expected.isEmpty());
-
-    TFLACOut out;
-    const QString path = m_dir.filePath(
-        QStringLiteral("cd-%1-%2.flac").arg(startTrack).arg(endTrack));
-    Run run(out, cd, path);
-    out.SetMaxLPCOrder(8);
-    QVERIFY(run.encode());
-    QCOMPARE(run.message(), QString());
-    QCOMPARE(run.done(), 1);
-    const QString mismatch = decodesTo(path, expected);
-    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
-    QCOMPARE(streamInfoTotal(TestSupport::readFile(path)), expected.size() / 4);
 }
 
 QTEST_GUILESS_MAIN(tst_FlacWriter)

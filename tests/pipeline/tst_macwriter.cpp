@@ -1,14 +1,11 @@
-#include "pipeline/cdinput.h"
 #include "pipeline/macwriter.h"
 #include "pipeline/pcmexception.h"
-#include "tests/support/discdrive.h"
 #include "tests/support/filesizelimit.h"
 #include "tests/support/memoryinput.h"
 #include "tests/support/outputrun.h"
 #include "tests/support/pcmsignals.h"
 #include "tests/support/testsupport.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -73,7 +70,6 @@ class tst_MacWriter : public QObject
 
 private Q_SLOTS:
     void initTestCase();
-    void cleanupTestCase();
     void init();
     void compressionLevel_data();
     void compressionLevel();
@@ -81,8 +77,6 @@ private Q_SLOTS:
     void errorText();
     void roundTrip_data();
     void roundTrip();
-    void cdTracks_data();
-    void cdTracks();
     void roundsArriveInOrder();
     void libraryFailures_data();
     void libraryFailures();
@@ -100,23 +94,10 @@ private:
 void tst_MacWriter::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    // The CD input finds its settings file, and so the test disc, here.
-    qputenv("XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral("config")).toUtf8());
     QVERIFY2(Mac::LoadMACLibrary(), qPrintable(Mac::Library::instance().errorText()));
     QVERIFY(Mac::MACLoaded());
     m_fake = std::make_unique<Mac::Library>(QStringLiteral(FAKE_MACDLL_DIR "/libMACDll.so"));
     QVERIFY2(m_fake->isLoaded(), qPrintable(m_fake->errorText()));
-}
-
-void tst_MacWriter::cleanupTestCase()
-{
-    // libcdrip keeps the last disc image open until the next CR_Init; let go
-    // of it before the temporary folder goes.
-    QFile ini(TCDIn::SettingsFolder() + QLatin1String(CDRipSettingsFileName));
-    if (ini.exists() && ini.open(QIODevice::WriteOnly)) {
-        ini.close();
-        TCDIn release;
-    }
 }
 
 void tst_MacWriter::init()
@@ -227,38 +208,6 @@ void tst_MacWriter::roundTrip()
     if (QTest::currentTestFailed())
         return;
     QCOMPARE(input.endCalls.load(), input.beginCalls.load());
-}
-
-void tst_MacWriter::cdTracks_data()
-{
-    QTest::addColumn<int>("track");
-    QTest::addColumn<int>("level");
-    QTest::newRow("track 1, 2000") << 1 << 2000;
-    QTest::newRow("track 2 after a pregap, 4000") << 2 << 4000;
-}
-
-void tst_MacWriter::cdTracks()
-{
-    // The path of a rip: a generated disc read by the CD input, compressed
-    // and decoded again to exactly the bytes a reader of the track gets.
-    QFETCH(int, track);
-    QFETCH(int, level);
-    DiscGen::DiscSpec plan = TestSupport::audioDisc({300, 4400, 77});
-    plan.tracks[1].pregapFrames = 32;
-    const DiscGen::WrittenDisc disc = TestSupport::installDisc(m_dir.filePath(
-                                                                   QStringLiteral("disc")),
-                                                               plan);
-    TCDIn cd;
-    QVERIFY(cd.GetDriveCount() > 0);
-    TestSupport::selectInstalledDisc(cd);
-    QCOMPARE(cd.GetTrackCount(), 3);
-    cd.SetStartTrack(track);
-    cd.SetEndTrack(track);
-    const QByteArray expected = TestSupport::readFile(
-        QString::fromStdString(disc.trackFiles.at(size_t(track - 1))));
-    QVERIFY(!expected.isEmpty());
-
-    compressAndCompare(cd, level, expected, m_dir.filePath(QStringLiteral("cd-%1.ape").arg(track)));
 }
 
 void tst_MacWriter::roundsArriveInOrder()

@@ -27,13 +27,10 @@ private Q_SLOTS:
     void wholeTrackReachesTheOutputBitExact();
     void playRunsOnThroughTheNextTracksSkippingData();
     void refusedPlaysAndTheirMessages();
-    void noSoundOutputIsToldAndNothingPlays();
     void pauseAndResumeLoseAndRepeatNothing();
     void seekPlaysFromTheSoughtFrame();
     void skipsMove370FramesAndNotPastTheEnds();
     void nextAndPreviousStopAtTheDiscsEnds();
-    void nextAndPreviousAfterPauseAreFollowed_data();
-    void nextAndPreviousAfterPauseAreFollowed();
     void driveIsLeftAloneWhenThePlayEnds();
     void tickReportsPositionAndTheNextTrack();
     void volumeScalesEachChannel();
@@ -176,19 +173,6 @@ void tst_CDPlayer::refusedPlaysAndTheirMessages()
     QCOMPARE(empty.OpenCount(), 0);
 }
 
-void tst_CDPlayer::noSoundOutputIsToldAndNothingPlays()
-{
-    TAudioPlayer player(install(TestSupport::audioDisc({100})));
-    player.TrackCount = 1;
-    qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(m_home.filePath("no/such/folder/out.raw")));
-    QString told;
-    player.OnNoAudioOutput = [&](const QString &message) { told = message; };
-    player.PlayTrack(1);
-    QCOMPARE(player.State, TPlayerState::Stopped);
-    QVERIFY2(told.startsWith("No audio output: ") && told.size() > 17, qPrintable(told));
-    QCOMPARE(player.CDPlayer->Status(), TCDStatus::Ready);
-}
-
 void tst_CDPlayer::pauseAndResumeLoseAndRepeatNothing()
 {
     outputDelay(10); // about five times as fast as it would sound
@@ -296,40 +280,6 @@ void tst_CDPlayer::nextAndPreviousStopAtTheDiscsEnds()
     QVERIFY(waitUntilStopped(*player.CDPlayer));
     const QByteArray expected = track(2) + track(3);
     QCOMPARE(compare(played(), expected).bytes, expected.size());
-}
-
-void tst_CDPlayer::nextAndPreviousAfterPauseAreFollowed_data()
-{
-    QTest::addColumn<int>("from");
-    QTest::addColumn<bool>("next");
-    QTest::newRow("next, 2 -> 3") << 2 << true;
-    QTest::newRow("previous, 3 -> 2") << 3 << false;
-}
-
-void tst_CDPlayer::nextAndPreviousAfterPauseAreFollowed()
-{
-    QFETCH(int, from);
-    QFETCH(bool, next);
-    outputDelay(10);
-    TAudioPlayer player(install(TestSupport::audioDisc({100, 150, 150, 100})));
-    player.TrackCount = 4;
-    int reported = 0;
-    QList<int> changes;
-    player.OnPosition = [&](TAudioPlayer *, int32_t position) { reported = position; };
-    player.OnTrackChange = [&](TAudioPlayer *sender) { changes.append(sender->CurrentTrack); };
-    player.PlayTrack(from);
-    player.TogglePause();
-    QVERIFY(!player.Timer->isActive());
-    next ? player.NextTrack() : player.PreviousTrack();
-    const int to = next ? from + 1 : from - 1;
-    QCOMPARE(player.CurrentTrack, to);
-    QCOMPARE(player.State, TPlayerState::Playing);
-    QVERIFY(player.Timer->isActive());
-    // The ticks follow the new play: its position, then its next track.
-    QVERIFY(QTest::qWaitFor([&] { return reported > 0; }, 20000));
-    QVERIFY(QTest::qWaitFor([&] { return !changes.isEmpty(); }, 20000));
-    QCOMPARE(changes.first(), to + 1);
-    player.Stop();
 }
 
 void tst_CDPlayer::driveIsLeftAloneWhenThePlayEnds()
