@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QToolButton>
@@ -149,14 +150,15 @@ QWidget *buildAdvancedPage(OptionControls &c)
     c.edtRereadLimit = named(new QSpinBox, "edtRereadLimit");
     c.edtRereadLimit->setRange(1, TReadOptions::MaxRereadLimit);
     c.edtRereadLimit->setValue(TReadOptions::DefaultRereadLimit);
-    c.edtRereadLimit->setSuffix(QStringLiteral(" extra reads at most"));
+    c.edtRereadLimit->setToolTip(QStringLiteral("How many times a track is read again at most"));
     c.chkGoOn = named(new QCheckBox(QStringLiteral("Go on after a failed track")), "chkGoOn");
     c.chkGoOn->setToolTip(QStringLiteral("A track that cannot be read or written leaves no file, "
                                          "and the job goes on with the next one"));
     rows->addWidget(c.chkTestCopy, 0, 0, 1, 2);
-    rows->addWidget(c.chkReread, 1, 0);
-    rows->addWidget(c.edtRereadLimit, 1, 1);
-    rows->addWidget(c.chkGoOn, 2, 0, 1, 2);
+    rows->addWidget(c.chkReread, 1, 0, 1, 2);
+    rows->addWidget(new QLabel(QStringLiteral("Extra reads at most")), 2, 0);
+    rows->addWidget(c.edtRereadLimit, 2, 1);
+    rows->addWidget(c.chkGoOn, 3, 0, 1, 2);
     layout->addWidget(reading);
     layout->addStretch();
     c.enableRereads();
@@ -176,7 +178,14 @@ OptionPages::OptionPages(OptionControls &controls,
     setObjectName(QStringLiteral("PageControl"));
     addTab(buildGeneralPage(controls, enumRename, quality), QStringLiteral("General"));
     widget(0)->setObjectName(QStringLiteral("tsGeneral"));
-    addTab(buildAdvancedPage(controls), QStringLiteral("Advanced"));
+    // The Advanced page holds more than the window's default height shows:
+    // it scrolls rather than squeezing its boxes until their texts are cut.
+    auto advanced = new QScrollArea;
+    advanced->setWidget(buildAdvancedPage(controls));
+    advanced->setWidgetResizable(true);
+    advanced->setFrameShape(QFrame::NoFrame);
+    advanced->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    addTab(advanced, QStringLiteral("Advanced"));
     widget(1)->setObjectName(QStringLiteral("tsAdvanced"));
     connect(controls.edtDestFolder, &QLineEdit::textChanged, this, [&controls] {
         controls.followOutputFolder();
