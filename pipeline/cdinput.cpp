@@ -148,6 +148,14 @@ QString TCDIn::GetDriveName()
     return CDRip::GetCDROMName();
 }
 
+TCDIn::TDriveInquiry TCDIn::GetDriveInquiry()
+{
+    DriveHold hold(*this);
+    TDriveInquiry inquiry;
+    CDRip::GetCDROMInquiry(inquiry.Vendor, inquiry.Model);
+    return inquiry;
+}
+
 TDriveStatus TCDIn::GetDriveStatus()
 {
     int32_t status = 0;
@@ -245,6 +253,14 @@ void TCDIn::SetReadOffset(int32_t value)
         m_readOffset = value;
 }
 
+void TCDIn::SetReadMargin(int32_t sectors)
+{
+    if (IsBusy())
+        throw EPcmException(BusyMessage);
+    if (sectors >= 0 && sectors <= 75)
+        m_readMargin = sectors;
+}
+
 void TCDIn::SetTap(TPcmTap *tap)
 {
     if (IsBusy())
@@ -288,7 +304,7 @@ void TCDIn::BeginRead()
     // overflow the byte counters.
     if (e < s)
         throw EPcmException("The end track out of range");
-    if ((e - s) * SectorBytes > std::numeric_limits<int32_t>::max())
+    if ((e - s + 2 * m_readMargin) * SectorBytes > std::numeric_limits<int32_t>::max())
         throw EPcmException("The tracks are too long to read at once");
 
     std::vector<TTocEntry> toc;
@@ -296,20 +312,22 @@ void TCDIn::BeginRead()
     for (int32_t i = 0; i <= entries; ++i)
         toc.push_back(CDRip::GetTocEntry(i));
 
-    m_size = static_cast<int32_t>((e - s) * SectorBytes);
+    m_size = static_cast<int32_t>((e - s + 2 * m_readMargin) * SectorBytes);
     m_isBusy = true;
     m_chunkPos = 1;
     m_chunkEnd = 0;
     m_position = 0;
     AcquireDrive();
     rangeSectors(s, e);
-    m_ripSize = static_cast<int32_t>((e - s) * SectorBytes);
 
     // The bytes the drive is asked for, moved by the offset and kept on the
     // disc's audio (and the tracks asked for); what falls outside is silence.
     const AudioSpan span = audioSpanOf(toc);
     const int64_t lowest = std::min(s, span.first) * SectorBytes;
     const int64_t highest = std::max(e, span.end) * SectorBytes;
+    s -= m_readMargin;
+    e += m_readMargin;
+    m_ripSize = static_cast<int32_t>((e - s) * SectorBytes);
     const int64_t wantedFrom = s * SectorBytes + int64_t(m_readOffset) * 4;
     const int64_t wantedTo = e * SectorBytes + int64_t(m_readOffset) * 4;
     const int64_t rawFrom = std::clamp(wantedFrom, lowest, highest);

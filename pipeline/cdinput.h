@@ -86,6 +86,14 @@ public:
     int32_t GetDriveCount();
     // The drive's identification, or an image's file name.
     QString GetDriveName();
+    // The drive's vendor and model as its INQUIRY data gives them (padded
+    // with spaces); empty for an image.
+    struct TDriveInquiry
+    {
+        QString Vendor;
+        QString Model;
+    };
+    TDriveInquiry GetDriveInquiry();
     TDriveStatus GetDriveStatus();
     // Reads the table of contents again; -1 when it cannot be read.
     int32_t GetTrackCount();
@@ -117,6 +125,12 @@ public:
     // component is buisy" during a read.
     int32_t ReadOffset() const { return m_readOffset; }
     void SetReadOffset(int32_t value);
+    // Sectors read beyond both ends of the tracks asked for, 0 .. 75: a scan
+    // of read offsets sees the audio around the tracks. What lies outside
+    // the disc's audio is silence, as for the offset. Ignores other values;
+    // raises "The component is buisy" during a read.
+    int32_t ReadMargin() const { return m_readMargin; }
+    void SetReadMargin(int32_t sectors);
     // Sees every byte ReadData delivers, on the reader's thread; nullptr for
     // none. Raises "The component is buisy" during a read.
     TPcmTap *Tap() const { return m_tap; }
@@ -164,6 +178,7 @@ private:
     int32_t m_startTrack = 0;
     int32_t m_endTrack = 0;
     int32_t m_readOffset = 0;
+    int32_t m_readMargin = 0;
     std::atomic<TPcmTap *> m_tap{nullptr};
     TTrackPosition m_startPosition;
     TTrackPosition m_endPosition;

@@ -222,6 +222,15 @@ QString GetCDROMName()
     return QString::fromUtf8(record.id, int(qstrnlen(record.id, MaxNameLength)));
 }
 
+void GetCDROMInquiry(QString &vendor, QString &model)
+{
+    CR_CdromParameters record;
+    std::memset(&record, 0, sizeof record);
+    api().CR_GetCDROMParameters(&record);
+    vendor = QString::fromLatin1(record.vendor, int(qstrnlen(record.vendor, sizeof record.vendor)));
+    model = QString::fromLatin1(record.model, int(qstrnlen(record.model, sizeof record.model)));
+}
+
 int32_t ReadToc()
 {
     return api().CR_ReadToc();

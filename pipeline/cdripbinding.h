@@ -72,6 +72,9 @@ int32_t SetActiveCDROM(int32_t index);
 int32_t GetNumCDROM();
 // The active drive's identification text, or an image's file name.
 QString GetCDROMName();
+// The active drive's INQUIRY vendor and model as the drive gave them
+// (space-padded); empty for an image.
+void GetCDROMInquiry(QString &vendor, QString &model);
 int32_t ReadToc();
 // The number of tracks of the table of contents last read.
 int32_t GetNumTocEntries();

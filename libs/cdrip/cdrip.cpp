@@ -12,6 +12,7 @@
 #include <cdio/mmc_ll_cmds.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 
@@ -187,6 +188,8 @@ int32_t CR_GetCDROMParameters(CR_CdromParameters *parameters)
         return CR_ERR_FAILED;
     const size_t length = std::min(d->name.size(), size_t(CR_ID_TEXT_SIZE - 1));
     std::memcpy(parameters->id, d->name.data(), length);
+    std::snprintf(parameters->vendor, sizeof parameters->vendor, "%s", d->vendor.c_str());
+    std::snprintf(parameters->model, sizeof parameters->model, "%s", d->model.c_str());
     return CR_OK;
 }
 

@@ -54,14 +54,18 @@ typedef struct CR_TocEntry
     uint8_t reserved[2];
 } CR_TocEntry;
 
-/* The drive description record. Only the leading zero-terminated
- * identification text (at most 255 characters) has a meaning: "vendor model
- * revision" for a drive, the file name for an image. */
-enum { CR_ID_TEXT_SIZE = 256, CR_PARAMETERS_SIZE = 364 };
+/* The drive description record. The leading zero-terminated identification
+ * text (at most 255 characters) is "vendor model revision" for a drive, the
+ * file name for an image; after it come the drive's INQUIRY vendor and model
+ * as the drive gave them (space-padded, zero-terminated), both empty for an
+ * image. The rest is reserved (zero). */
+enum { CR_ID_TEXT_SIZE = 256, CR_PARAMETERS_SIZE = 364, CR_VENDOR_SIZE = 9, CR_MODEL_SIZE = 17 };
 typedef struct CR_CdromParameters
 {
     char id[CR_ID_TEXT_SIZE];
-    uint8_t reserved[CR_PARAMETERS_SIZE - CR_ID_TEXT_SIZE];
+    char vendor[CR_VENDOR_SIZE];
+    char model[CR_MODEL_SIZE];
+    uint8_t reserved[CR_PARAMETERS_SIZE - CR_ID_TEXT_SIZE - CR_VENDOR_SIZE - CR_MODEL_SIZE];
 } CR_CdromParameters;
 
 /* Reads the settings file: [CD-ROM] nActive (the drive made active),

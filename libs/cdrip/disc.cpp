@@ -52,18 +52,24 @@ std::string lowerExtension(const std::string &path)
     return ext;
 }
 
-std::string hardwareName(const std::string &device)
+// "vendor model revision" of the drive's INQUIRY data, and the vendor and
+// model as the drive gave them; the device's name when it tells nothing.
+void identify(Drive &drive)
 {
-    CdIoPtr cdio(cdio_open(device.c_str(), DRIVER_DEVICE));
+    drive.name = drive.source;
+    CdIoPtr cdio(cdio_open(drive.source.c_str(), DRIVER_DEVICE));
     cdio_hwinfo_t info{};
     if (!cdio || !cdio_get_hwinfo(cdio.get(), &info))
-        return device;
+        return;
+    drive.vendor = info.psz_vendor;
+    drive.model = info.psz_model;
     std::string name = info.psz_vendor;
     for (const char *part : {info.psz_model, info.psz_revision}) {
         if (*part)
             name += (name.empty() ? "" : " ") + std::string(part);
     }
-    return name.empty() ? device : name;
+    if (!name.empty())
+        drive.name = name;
 }
 
 bool isRegularFile(const std::string &path)
@@ -175,7 +181,7 @@ std::vector<Drive> listDrives(const std::vector<std::string> &images)
             seen.push_back(node);
             Drive drive;
             drive.source = *d;
-            drive.name = hardwareName(drive.source);
+            identify(drive);
             drives.push_back(drive);
         }
     }

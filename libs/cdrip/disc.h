@@ -38,6 +38,10 @@ struct Drive
     std::string source; // device node or image path
     bool image = false;
     std::string name; // "vendor model revision", or the image's file name
+    // A drive's INQUIRY vendor and model as it gave them (padded with
+    // spaces, as drives do); empty for an image.
+    std::string vendor;
+    std::string model;
 };
 
 // The machine's CD drives (libcdio's device list), then the images.
