@@ -284,6 +284,12 @@ int SettingsStore::ReadReadOffset(const QString &driveName)
     return samples;
 }
 
+bool SettingsStore::HasReadOffset(const QString &driveName)
+{
+    OpenedStorage opened(*m_storage);
+    return opened.ok() && m_storage->contains(readOffsetKey(driveName));
+}
+
 void SettingsStore::StoreReadOffset(const QString &driveName, int samples)
 {
     storeValue(readOffsetKey(driveName), samples);

@@ -154,6 +154,8 @@ public:
     // value that is not a whole number from -3000 to 3000.
     int ReadReadOffset(const QString &driveName);
     void StoreReadOffset(const QString &driveName, int samples);
+    // Whether an offset is stored for the drive, whatever its value.
+    bool HasReadOffset(const QString &driveName);
 
     // The AccurateRip server; the public one when none is stored.
     QString ReadAccurateRipServer();

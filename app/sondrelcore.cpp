@@ -3,12 +3,14 @@
 #include "app/choicelists.h"
 #include "app/devicemonitor.h"
 #include "app/discmodel.h"
+#include "app/offsetdetection.h"
 #include "app/ripsession.h"
 #include "app/settings.h"
 #include "app/trackformat.h"
 #include "convert/audioconvertclient.h"
 #include "convert/qualitysettings.h"
 #include "job/ripjob.h"
+#include "lookup/driveoffsets.h"
 #include "lookup/freedblookup.h"
 #include "pipeline/cdinput.h"
 #include "pipeline/discardout.h"
@@ -42,6 +44,16 @@ SondrelCore::SondrelCore(std::unique_ptr<SettingsStore> settings, QObject *paren
     m_freedbLookup = std::make_unique<TFreedbLookup>(this);
     m_freedbLookup->setObjectName(QStringLiteral("FreedbLookup"));
     connect(m_freedbLookup.get(), &TFreedbLookup::finished, this, &SondrelCore::lookupFinished);
+    m_driveOffsets = std::make_unique<TDriveOffsetList>(TCDIn::SettingsFolder(), this);
+    if (m_cdIn) {
+        m_offsetDetection = std::make_unique<TOffsetDetection>(*m_cdIn, this);
+        // Like a rip, the detection reads the CD library: device notices wait.
+        connect(m_offsetDetection.get(),
+                &TOffsetDetection::finished,
+                this,
+                &SondrelCore::replayDeviceNotices,
+                Qt::QueuedConnection);
+    }
 }
 
 SondrelCore::~SondrelCore()
@@ -50,6 +62,7 @@ SondrelCore::~SondrelCore()
     // by going away (a close during a rip) must not have that call reach a
     // core whose members are going too.
     m_heldDeviceEvents.clear();
+    m_offsetDetection.reset();
     m_session.reset();
     m_job.reset();
     QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
@@ -286,6 +299,46 @@ void SondrelCore::useReadOffset(int samples)
         m_cdIn->SetReadOffset(samples);
 }
 
+std::optional<int> SondrelCore::ListedReadOffset(int drive)
+{
+    if (!m_cdIn || drive < 0 || drive >= m_disc->drives().size())
+        return std::nullopt;
+    TCDIn::TDriveInquiry inquiry;
+    try {
+        TCDIn asker;
+        asker.SetCurrentDrive(drive);
+        inquiry = asker.GetDriveInquiry();
+    } catch (const EPcmException &) {
+        return std::nullopt;
+    }
+    if (inquiry.Model.trimmed().isEmpty())
+        return std::nullopt;
+    return DriveOffsets::offsetOf(m_driveOffsets->Entries(), inquiry.Vendor, inquiry.Model);
+}
+
+std::optional<int> SondrelCore::OffsetToOffer(int drive)
+{
+    if (drive < 0 || drive >= m_disc->drives().size()
+        || m_settings->HasReadOffset(m_disc->drives().at(drive)))
+        return std::nullopt;
+    TAccurateRipSettings server;
+    server.server = m_settings->ReadAccurateRipServer();
+    m_driveOffsets->Refresh(server);
+    return ListedReadOffset(drive);
+}
+
+void SondrelCore::StartOffsetDetection(int drive)
+{
+    if (!m_offsetDetection || m_offsetDetection->IsRunning())
+        return;
+    TAccurateRipSettings server;
+    server.server = m_settings->ReadAccurateRipServer();
+    m_driveOffsets->Refresh(server);
+    const std::optional<int> listed = ListedReadOffset(drive);
+    m_cdIn->SetCurrentDrive(drive);
+    m_offsetDetection->Start(server, listed, DriveOffsets::offsetsByUse(m_driveOffsets->Entries()));
+}
+
 void SondrelCore::StartLookup(int drive)
 {
     m_lookupRunning = m_freedbLookup->start(TFreedbLookup::LibraryPath(), drive)
@@ -294,7 +347,8 @@ void SondrelCore::StartLookup(int drive)
 
 bool SondrelCore::holdDeviceNotice(int eventCode)
 {
-    if (!m_lookupRunning && !(m_job && m_job->Running()))
+    if (!m_lookupRunning && !(m_job && m_job->Running())
+        && !(m_offsetDetection && m_offsetDetection->IsRunning()))
         return false;
     m_heldDeviceEvents << eventCode;
     return true;
@@ -309,7 +363,8 @@ void SondrelCore::lookupFinished(const FreedbReply &reply)
 
 void SondrelCore::replayDeviceNotices()
 {
-    if (m_lookupRunning || (m_job && m_job->Running()))
+    if (m_lookupRunning || (m_job && m_job->Running())
+        || (m_offsetDetection && m_offsetDetection->IsRunning()))
         return;
     for (int eventCode : std::exchange(m_heldDeviceEvents, {}))
         Q_EMIT deviceNotice(eventCode);

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace AudioConvertLib {
 class IAudioConvertInformation;
@@ -21,7 +22,9 @@ class RipSession;
 class SettingsStore;
 class TAudioConvert;
 class TCDIn;
+class TDriveOffsetList;
 class TFreedbLookup;
+class TOffsetDetection;
 class TFLACOut;
 class TMACOut;
 class TPcmDiscardOut;
@@ -128,6 +131,20 @@ public:
     // with it from now on.
     void StoreReadOffset(int drive, int samples);
 
+    // The read offset the AccurateRip drive list gives `drive`, looked up by
+    // its vendor and model in the copy kept; empty when the copy does not
+    // hold it (or there is none yet, or the drive is an image).
+    std::optional<int> ListedReadOffset(int drive);
+    // The listed offset to offer at the first rip of `drive`: only while no
+    // offset is stored for it. The drive list is fetched again meanwhile when
+    // it is missing or old, for the rips to come.
+    std::optional<int> OffsetToOffer(int drive);
+    // Finds the read offset of `drive` (see TOffsetDetection); its signals
+    // tell how it goes. Nothing is stored.
+    void StartOffsetDetection(int drive);
+    TOffsetDetection *OffsetDetection() const { return m_offsetDetection.get(); }
+    TDriveOffsetList *DriveOffsetList() const { return m_driveOffsets.get(); }
+
     // The disc lookup of `drive`; lookupDone() gives its reply. While it runs,
     // and while a rip job runs, the device notices are held back (both read
     // the CD library), and raised again as deviceNotice() once the reply is
@@ -177,6 +194,8 @@ private:
     std::unique_ptr<RipSession> m_session;
     std::unique_ptr<DeviceMonitor> m_deviceMonitor;
     std::unique_ptr<TFreedbLookup> m_freedbLookup;
+    std::unique_ptr<TDriveOffsetList> m_driveOffsets;
+    std::unique_ptr<TOffsetDetection> m_offsetDetection; // null without the CD library
     QList<int> m_heldDeviceEvents;
     bool m_lookupRunning = false;
     QStringList m_startupErrors;

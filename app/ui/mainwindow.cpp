@@ -10,6 +10,7 @@
 #include "app/ui/discpanel.h"
 #include "app/ui/folderpicker.h"
 #include "app/ui/mainactions.h"
+#include "app/ui/offsetdialog.h"
 #include "app/ui/optionpages.h"
 #include "app/ui/sidepanel.h"
 #include "app/ui/tippane.h"
@@ -20,6 +21,7 @@
 #include "job/ui/previewinfo.h"
 #include "job/ui/progresswindow.h"
 #include "lookup/freedblookup.h"
+#include "lookup/offsetscan.h"
 #include "lookup/ui/tipform.h"
 #include "player/ui/playercontrols.h"
 
@@ -180,6 +182,7 @@ QWidget *TfrmMain::buildOptionPages()
         m_core->settings().StoreFlag(flag, on);
     });
     connect(edtReadOffset, &QSpinBox::valueChanged, this, &TfrmMain::edtReadOffsetChange);
+    connect(btnDetectOffset, &QPushButton::clicked, this, &TfrmMain::btnDetectOffsetClick);
     connect(edtFilenameButton, &QToolButton::clicked, this, &TfrmMain::edtFilenameButtonClick);
     return pages;
 }
@@ -424,6 +427,7 @@ void TfrmMain::ActripExecute()
         showError(refused);
         return;
     }
+    offerListedReadOffset(choices.drive);
     frmProgress = new TfrmProgress;
     connect(frmProgress, &TfrmProgress::cancelRequested, ripJob(), &TRipJob::CancelJob);
     connect(frmProgress, &TfrmProgress::closing, this, [this] { setEnabled(true); });
@@ -540,6 +544,35 @@ void TfrmMain::showReadOffset()
     const QSignalBlocker quiet(edtReadOffset);
     edtReadOffset->setValue(offset.samples);
     edtReadOffset->setEnabled(cmbDevice->currentIndex() >= 0);
+    btnDetectOffset->setEnabled(cmbDevice->currentIndex() >= 0);
+}
+
+void TfrmMain::btnDetectOffsetClick()
+{
+    const int drive = cmbDevice->currentIndex();
+    if (drive < 0)
+        return;
+    stopPlayerIfPlaying();
+    TfrmDetectOffset dialog(*m_core, drive, cmbDevice->currentText(), this);
+    if (dialog.exec() != QDialog::Accepted || !dialog.ChosenOffset())
+        return;
+    m_core->StoreReadOffset(drive, *dialog.ChosenOffset());
+    showReadOffset();
+}
+
+void TfrmMain::offerListedReadOffset(int drive)
+{
+    const std::optional<int> listed = m_core->OffsetToOffer(drive);
+    if (!listed)
+        return;
+    const auto answer = QMessageBox::question(
+        this,
+        QStringLiteral("Orvanel Sondrel"),
+        QStringLiteral("This drive's read offset is %1 in the AccurateRip drive list: use it?")
+            .arg(OffsetScan::signedSamples(*listed)));
+    // Either answer is kept, so that the question comes once per drive.
+    m_core->StoreReadOffset(drive, answer == QMessageBox::Yes ? *listed : edtReadOffset->value());
+    showReadOffset();
 }
 
 void TfrmMain::edtFilenameButtonClick()

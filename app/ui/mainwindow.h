@@ -134,6 +134,12 @@ private:
     // Shows the stored offset of the drive chosen in cmbDevice, and reads
     // that drive with it.
     void showReadOffset();
+    // Finds the chosen drive's read offset from the disc in it, and keeps
+    // it when the user says so.
+    void btnDetectOffsetClick();
+    // Before the first rip of a drive without a stored offset: offers the
+    // AccurateRip drive list's offset, and keeps the answer.
+    void offerListedReadOffset(int drive);
     void edtFilenameButtonClick();
     void cmbOutformatChange();
     void edtQualityChange();

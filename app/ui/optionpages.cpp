@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -137,6 +138,10 @@ QWidget *buildAdvancedPage(OptionControls &c)
     checks->addWidget(c.chkCueSheet, 2, 0, 1, 2);
     checks->addWidget(new QLabel(QStringLiteral("Drive read offset")), 3, 0);
     checks->addWidget(c.edtReadOffset, 3, 1);
+    c.btnDetectOffset = named(new QPushButton(QStringLiteral("Detect...")), "btnDetectOffset");
+    c.btnDetectOffset->setToolTip(
+        QStringLiteral("Finds the drive's read offset from a disc that AccurateRip knows"));
+    checks->addWidget(c.btnDetectOffset, 3, 2);
     layout->addWidget(verify);
 
     auto reading = named(new QGroupBox(QStringLiteral("Secure reading")), "grpSecureReading");

@@ -15,6 +15,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QPushButton;
 class QSpinBox;
 class QToolButton;
 class QWidget;
@@ -47,6 +48,7 @@ struct OptionControls
     QCheckBox *chkRipLog = nullptr;
     QCheckBox *chkCueSheet = nullptr;
     QSpinBox *edtReadOffset = nullptr; // samples, for the drive chosen in cmbDevice
+    QPushButton *btnDetectOffset = nullptr;
     // "Advanced", secure reading
     QCheckBox *chkTestCopy = nullptr;
     QCheckBox *chkReread = nullptr; // needs chkAccurateRip
