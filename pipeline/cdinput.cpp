@@ -57,11 +57,17 @@ QString TTrackReadResult::Text() const
             text += QStringLiteral(" and %1 more").arg(Uncorrectable - Positions.size());
         return text;
     }
-    if (!Verified)
-        return QStringLiteral("read without cdparanoia's checks");
-    if (Corrected > 0)
-        return QStringLiteral("read, %1 position%2 re-read").arg(Corrected).arg(plural(Corrected));
-    return QStringLiteral("read cleanly");
+    QString text
+        = !Verified ? QStringLiteral("read without cdparanoia's checks")
+          : Corrected > 0
+              ? QStringLiteral("read, %1 position%2 re-read").arg(Corrected).arg(plural(Corrected))
+              : QStringLiteral("read cleanly");
+    if (SilencedSamples > 0)
+        text += QStringLiteral(", %1 sample%2 beyond the disc's edge silent (the drive does "
+                               "not read there)")
+                    .arg(SilencedSamples)
+                    .arg(plural(SilencedSamples));
+    return text;
 }
 
 QString TTrackReadResult::Line() const
@@ -338,6 +344,19 @@ void TCDIn::BeginRead()
     const int64_t firstSector = rawFrom / SectorBytes;
     const int64_t endSector = (rawTo + SectorBytes - 1) / SectorBytes;
     m_skipBytes = rawFrom - firstSector * SectorBytes;
+    // Beyond the disc's very ends (not a data track's) the drive may read.
+    const int64_t leadOut = int64_t(toc.back().StartSector) * SectorBytes;
+    m_leadBytes.clear();
+    m_tailBytes.clear();
+    int32_t silenced = 0;
+    if (m_leadSilence > 0 && rawFrom == 0) {
+        m_leadBytes = readOutside(wantedFrom, rawFrom);
+        silenced += m_leadBytes.empty() ? int32_t(m_leadSilence / 4) : 0;
+    }
+    if (m_tailSilence > 0 && rawTo == leadOut) {
+        m_tailBytes = readOutside(rawTo, wantedTo);
+        silenced += m_tailBytes.empty() ? int32_t(m_tailSilence / 4) : 0;
+    }
 
     m_ripStartSector = firstSector;
     __atomic_store_n(&m_abort, 0, __ATOMIC_RELAXED);
@@ -347,6 +366,7 @@ void TCDIn::BeginRead()
         std::lock_guard<std::mutex> lock(m_resultMutex);
         m_result = TTrackReadResult();
         m_result.Track = m_startPosition.Track;
+        m_result.SilencedSamples = silenced;
     }
     CDRip::SetReadThrough(ReadThroughSectors);
     CDRip::OpenRipper(&m_bufferSize,
@@ -376,14 +396,18 @@ int32_t TCDIn::ReadData(void *buffer, int32_t size)
 
 void TCDIn::nextChunk()
 {
-    const auto silence = [this](int64_t &left) {
+    // The drive's bytes beyond the disc where it gave them, else zeros.
+    const auto silence = [this](int64_t &left, const std::vector<uint8_t> &bytes) {
         const int32_t n = int32_t(std::min<int64_t>(left, RipBufferSize));
-        std::memset(RipBuffer.data(), 0, size_t(n));
+        if (bytes.empty())
+            std::memset(RipBuffer.data(), 0, size_t(n));
+        else
+            std::memcpy(RipBuffer.data(), bytes.data() + (int64_t(bytes.size()) - left), size_t(n));
         left -= n;
         m_chunkEnd = n;
     };
     if (m_leadSilence > 0)
-        return silence(m_leadSilence);
+        return silence(m_leadSilence, m_leadBytes);
     while (m_rawLeft > 0) {
         int32_t chunkEnd = 0;
         const int32_t rc = CDRip::RipChunk(RipBuffer.data(), &chunkEnd, &m_abort);
@@ -421,8 +445,22 @@ void TCDIn::nextChunk()
         }
     }
     if (m_tailSilence > 0)
-        return silence(m_tailSilence);
+        return silence(m_tailSilence, m_tailBytes);
     m_chunkEnd = 0;
+}
+
+std::vector<uint8_t> TCDIn::readOutside(int64_t from, int64_t to)
+{
+    const auto floorDiv = [](int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); };
+    const int64_t first = floorDiv(from, SectorBytes);
+    const int64_t end = floorDiv(to + SectorBytes - 1, SectorBytes);
+    std::vector<uint8_t> sectors(size_t(end - first) * SectorBytes);
+    DriveHold hold(*this);
+    if (!CDRip::ReadOutside(sectors.data(), int32_t(first), int32_t(end - first)))
+        return {};
+    const auto skip = size_t(from - first * SectorBytes);
+    return std::vector<uint8_t>(sectors.begin() + std::ptrdiff_t(skip),
+                                sectors.begin() + std::ptrdiff_t(skip + size_t(to - from)));
 }
 
 QString TCDIn::positionOf(int64_t sector, int32_t &track) const

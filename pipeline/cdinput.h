@@ -38,9 +38,13 @@ struct TTrackReadResult
     int32_t Corrected = 0;     // sectors re-read or realigned, and then right
     int32_t Uncorrectable = 0; // sectors that could not be read or verified
     QStringList Positions;     // "01:23:45" of the first uncorrectable ones
+    // Samples the offset moved beyond the disc's first or last sector that
+    // the drive would not read (an image never does): silence in their place.
+    int32_t SilencedSamples = 0;
 
     // "read cleanly", "read, 4 positions re-read" or "read with 2
-    // uncorrectable errors at 01:23:45, 02:00:10"; Line() with "Track 3: ".
+    // uncorrectable errors at 01:23:45, 02:00:10", and what was silenced;
+    // Line() with "Track 3: ".
     QString Text() const;
     QString Line() const;
 };
@@ -119,8 +123,11 @@ public:
     void SetEndTrack(int32_t value);
 
     // The drive's read offset in stereo samples: sample i of what the input
-    // delivers is sample i + ReadOffset of what the drive reads, and samples
-    // before the disc's first audio sector or after its last are silence.
+    // delivers is sample i + ReadOffset of what the drive reads. Samples
+    // before the disc's first sector or after its last are read from the
+    // drive's lead-in or lead-out side where it gives them, and are silence
+    // where it does not (see TTrackReadResult::SilencedSamples); samples of
+    // a data track beyond the audio are silence.
     // Ignores a value outside MinReadOffset .. MaxReadOffset; raises "The
     // component is buisy" during a read.
     int32_t ReadOffset() const { return m_readOffset; }
@@ -160,6 +167,9 @@ private:
     // library's sectors, trailing silence; ChunkEnd 0 at the end.
     void nextChunk();
     [[noreturn]] void throwReadError();
+    // The bytes [from, to) of the drive's sectors beyond the disc's ends
+    // (negative positions, or from the lead-out on); empty when refused.
+    std::vector<uint8_t> readOutside(int64_t from, int64_t to);
     // Takes the library's report of the open read into m_result.
     void updateResult();
     // The track holding a disc sector and the position in it ("01:23:45").
@@ -191,6 +201,10 @@ private:
     int64_t m_skipBytes = 0;
     int64_t m_rawLeft = 0;
     int64_t m_tailSilence = 0;
+    // What stands in the place of the lead and tail silence: the drive's
+    // sectors beyond the disc's ends, or nothing (zeros).
+    std::vector<uint8_t> m_leadBytes;
+    std::vector<uint8_t> m_tailBytes;
     // The library watches it during a chunk; set from any thread, so only
     // through atomic builtins (the library's interface takes an int32_t *).
     int32_t m_abort = 0;

@@ -17,8 +17,8 @@ namespace {
 
 // The entry points, typed by the library's own header. Only these are
 // called; a library lacking one of them counts as not loaded, except for
-// CR_GetReadErrorSector, CR_SetReadSpeed, CR_GetTrackEnd, CR_SetReadThrough
-// and CR_GetReadReport, which are ours and optional.
+// CR_GetReadErrorSector, CR_SetReadSpeed, CR_GetTrackEnd, CR_SetReadThrough,
+// CR_GetReadReport and CR_ReadOutside, which are ours and optional.
 struct Api
 {
 #define SONDREL_CDRIP_REQUIRED(X) \
@@ -42,6 +42,7 @@ struct Api
     SONDREL_ENTRY_POINT(CR_GetTrackEnd)
     SONDREL_ENTRY_POINT(CR_SetReadThrough)
     SONDREL_ENTRY_POINT(CR_GetReadReport)
+    SONDREL_ENTRY_POINT(CR_ReadOutside)
 };
 
 // The library's one copy in this process. GUI thread, except that the entry
@@ -178,6 +179,7 @@ void LoadCDRipLibrary(const QString &folder)
         library->optional(entries.CR_GetTrackEnd, "CR_GetTrackEnd");
         library->optional(entries.CR_SetReadThrough, "CR_SetReadThrough");
         library->optional(entries.CR_GetReadReport, "CR_GetReadReport");
+        library->optional(entries.CR_ReadOutside, "CR_ReadOutside");
         if (!library->isLoaded()) {
             qWarning("%s: %s", CDRipLibraryFileName, qPrintable(library->errorText()));
             return;
@@ -313,6 +315,11 @@ TReadReport GetReadReport()
     const int32_t listed = std::clamp<int32_t>(raw.listed, 0, CR_REPORT_SECTORS);
     report.sectors.assign(raw.sectors, raw.sectors + listed);
     return report;
+}
+
+bool ReadOutside(uint8_t *buffer, int32_t startSector, int32_t sectors)
+{
+    return api().CR_ReadOutside && api().CR_ReadOutside(buffer, startSector, sectors) == CR_OK;
 }
 
 bool IsDataFlag(uint8_t flag)

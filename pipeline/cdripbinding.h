@@ -105,6 +105,11 @@ int32_t SetReadSpeed(int32_t speed);
 bool SetReadThrough(int32_t maxBadSectors);
 TReadReport GetReadReport();
 
+// Sectors of the active drive before sector 0 or from the lead-out on,
+// straight from the drive; false when it refuses them (an image always
+// does), also from a library without this entry point of ours.
+bool ReadOutside(uint8_t *buffer, int32_t startSector, int32_t sectors);
+
 // The data bit of a table-of-contents flag's control nibble is set.
 bool IsDataFlag(uint8_t flag);
 

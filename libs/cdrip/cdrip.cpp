@@ -295,6 +295,41 @@ int32_t CR_SetReadSpeed(int32_t speed)
     return mmc_set_speed(cdio, kbs, 0) == DRIVER_OP_SUCCESS ? CR_OK : CR_ERR_FAILED;
 }
 
+int32_t CR_ReadOutside(uint8_t *buffer, int32_t startSector, int32_t sectors)
+{
+    constexpr int32_t Reach = 150;
+    if (!buffer || sectors < 1 || sectors > Reach)
+        return CR_ERR_FAILED;
+    Drive drive;
+    {
+        QueryState &q = queries();
+        std::lock_guard<std::mutex> lock(q.mutex);
+        const Drive *d = q.activeDrive();
+        if (!d)
+            return CR_ERR_FAILED;
+        drive = *d;
+    }
+    // A handle of its own, as for a rip: an open ripper's stays untouched.
+    const CdIoPtr cdio = openDrive(drive);
+    Toc toc;
+    if (!cdio || !readToc(cdio.get(), toc))
+        return CR_ERR_NO_DISC;
+    const auto leadOut = int64_t(toc.entries.back().startSector);
+    const int64_t first = startSector;
+    const int64_t end = first + sectors;
+    const bool before = first >= -Reach && end <= 0;
+    const bool after = first >= leadOut && end <= leadOut + Reach;
+    if (!before && !after)
+        return CR_ERR_RANGE;
+    if (drive.image)
+        return CR_ERR_READ;
+    const LogErrorWatch watch;
+    const bool read = cdio_read_audio_sectors(cdio.get(), buffer, startSector, uint32_t(sectors))
+                          == DRIVER_OP_SUCCESS
+                      && !watch.failed();
+    return read ? CR_OK : CR_ERR_READ;
+}
+
 int32_t CR_OpenRipper(int32_t *bufferSize, int32_t startSector, int32_t endSector)
 {
     Drive drive;

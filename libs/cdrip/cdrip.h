@@ -119,6 +119,15 @@ CDRIP_API int32_t CR_EjectCD(int32_t open);
  * speed it had) or there is no drive. */
 CDRIP_API int32_t CR_SetReadSpeed(int32_t speed);
 
+/* Reads `sectors` sectors from `startSector` of the active drive where no
+ * track lies, before sector 0 (the lead-in side, negative sectors) or from
+ * the lead-out on, straight from the drive: cdparanoia never reads there, and
+ * a read offset needs a few such sectors. CR_ERR_RANGE when a sector lies on
+ * the tracks or more than 150 sectors beyond either end; CR_ERR_READ when the
+ * drive refuses, as many do, and always for an image, which holds nothing
+ * there. */
+CDRIP_API int32_t CR_ReadOutside(uint8_t *buffer, int32_t startSector, int32_t sectors);
+
 /* Prepares reading sectors [startSector, endSector) of the active drive.
  * *bufferSize is the caller's buffer in bytes; it is rounded down to whole
  * sectors and that is the most one CR_RipChunk delivers. */

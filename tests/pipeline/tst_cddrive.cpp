@@ -95,36 +95,44 @@ void tst_CDDrive::readsBitExact_data()
     QTest::addColumn<int>("offset");
     QTest::addColumn<int>("jitter");
     QTest::addColumn<QByteArray>("damaged");
-    QTest::addColumn<int>("picked"); // damaged sectors besides, at random
+    QTest::addColumn<int>("picked");         // damaged sectors besides, at random
+    QTest::addColumn<QByteArray>("refused"); // the ends the drive does not read beyond
 
     // Sectors 300 .. 302 and 520 lie in track 2, 700 at the start of track 3.
-    QTest::newRow("clean, paranoia off") << false << 0 << 0 << QByteArray() << 0;
-    QTest::newRow("clean, paranoia on") << true << 0 << 0 << QByteArray() << 0;
-    QTest::newRow("jitter") << true << 0 << 24 << QByteArray() << 0;
+    QTest::newRow("clean, paranoia off") << false << 0 << 0 << QByteArray() << 0 << QByteArray();
+    QTest::newRow("clean, paranoia on") << true << 0 << 0 << QByteArray() << 0 << QByteArray();
+    QTest::newRow("jitter") << true << 0 << 24 << QByteArray() << 0 << QByteArray();
     QTest::newRow("damage that differs on each read")
-        << true << 0 << 0 << QByteArray("300-302 520 700") << 0;
-    QTest::newRow("damage at random sectors") << true << 0 << 0 << QByteArray() << 8;
-    QTest::newRow("offset +667") << true << 667 << 0 << QByteArray() << 0;
-    QTest::newRow("offset -1164") << true << -1164 << 0 << QByteArray() << 0;
-    QTest::newRow("offset +667, paranoia off") << false << 667 << 0 << QByteArray() << 0;
+        << true << 0 << 0 << QByteArray("300-302 520 700") << 0 << QByteArray();
+    QTest::newRow("damage at random sectors")
+        << true << 0 << 0 << QByteArray() << 8 << QByteArray();
+    QTest::newRow("offset +667") << true << 667 << 0 << QByteArray() << 0 << QByteArray();
+    QTest::newRow("offset -1164") << true << -1164 << 0 << QByteArray() << 0 << QByteArray();
+    QTest::newRow("offset +667, lead-out refused")
+        << true << 667 << 0 << QByteArray() << 0 << QByteArray("lead-out");
+    QTest::newRow("offset -1164, lead-in refused")
+        << true << -1164 << 0 << QByteArray() << 0 << QByteArray("lead-in");
+    QTest::newRow("offset +667, paranoia off")
+        << false << 667 << 0 << QByteArray() << 0 << QByteArray();
 }
 
 void tst_CDDrive::readsBitExact()
 {
     // With the drive's offset set in the program, every track reads as the
-    // disc holds it; the samples the offset moves off the disc's audio are
-    // silence.
+    // disc holds it.
     QFETCH(bool, paranoia);
     QFETCH(int, offset);
     QFETCH(int, jitter);
     QFETCH(QByteArray, damaged);
     QFETCH(int, picked);
+    QFETCH(QByteArray, refused);
     const DiscGen::WrittenDisc disc = makeDisc(m_home.path(), audioDisc({240, 450, 300}), "exact");
     DriveBehaviour behaviour;
     behaviour.offset = offset;
     behaviour.jitter = jitter;
     behaviour.damaged = damaged;
     behaviour.damagedCount = picked;
+    behaviour.refuseOverread = refused;
     auto in = inputOn(disc, behaviour, paranoia);
     in->SetReadOffset(offset);
     m_drive->resetCounters();
@@ -132,15 +140,21 @@ void tst_CDDrive::readsBitExact()
     QByteArray expected;
     for (const std::string &file : disc.trackFiles)
         expected += readFile(QString::fromStdString(file));
-    const int lost = 4 * std::abs(offset);
+    // What the offset moves beyond the disc's ends comes from the drive's
+    // lead-in or lead-out side, or is silence where the drive refuses it.
+    const int lost = refused.isEmpty() ? 0 : 4 * std::abs(offset);
     if (offset > 0)
         expected.replace(expected.size() - lost, lost, QByteArray(lost, '\0'));
     else
         expected.replace(0, lost, QByteArray(lost, '\0'));
 
     QByteArray got;
-    for (int t = 1; t <= 3; ++t)
+    int silenced = 0;
+    for (int t = 1; t <= 3; ++t) {
         QVERIFY_THROWS_NO_EXCEPTION(got += readTracks(*in, t, t));
+        silenced += in->LastReadResult().SilencedSamples;
+    }
+    QCOMPARE(silenced, lost / 4);
     QCOMPARE(got.size(), expected.size());
     QVERIFY(got == expected);
     // The drive did what the row says, and cdparanoia set it right.

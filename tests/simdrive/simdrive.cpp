@@ -39,6 +39,10 @@ constexpr lsn_t SessionGap = 11400;
 constexpr int BytesPerSecondAt1x = 176400;
 constexpr int QBytes = 16;
 constexpr int RawSubchannelBytes = 96;
+// How far beyond the disc's ends a drive that reads there goes: back to
+// 00:00:00, and the lead-out's 90 seconds.
+constexpr lsn_t LeadInReach = 150;
+constexpr lsn_t LeadOutReach = 6750;
 
 // ---------------------------------------------------------------------------
 // The real libcdio.
@@ -123,6 +127,9 @@ struct Config
     uint32_t seed = 1;
     bool qBinary = false;
     std::vector<Range> qCrcErrors;
+    // Sectors beyond the disc's ends the drive will not read.
+    bool refuseLeadIn = false;
+    bool refuseLeadOut = false;
 };
 
 std::string trimmed(const std::string &s)
@@ -217,7 +224,17 @@ std::shared_ptr<const Config> loadConfig()
                 c.qBinary = yes(value);
             else if (key == "q-crc-errors")
                 c.qCrcErrors = parseRanges(value);
-            else
+            else if (key == "refuse-overread") {
+                std::istringstream words(value);
+                for (std::string word; words >> word;) {
+                    if (word == "lead-in")
+                        c.refuseLeadIn = true;
+                    else if (word == "lead-out")
+                        c.refuseLeadOut = true;
+                    else if (word != "none")
+                        throw std::invalid_argument("refuse-overread: " + word);
+                }
+            } else
                 throw std::invalid_argument("unknown key " + key);
         }
     } catch (const std::exception &e) {
@@ -533,11 +550,16 @@ driver_return_code_t readSim(SimDisc &disc, uint8_t *out, lsn_t lsn, uint32_t bl
 {
     const Config &c = *disc.config;
     bool gap = false;
+    bool outside = false;
     bool unreadable = false;
     for (lsn_t s = lsn; s < lsn + lsn_t(blocks); ++s) {
         gap = gap || disc.inGap(s);
-        unreadable = unreadable || s < 0 || s >= disc.leadOut() || disc.inGap(s)
-                     || inRanges(c.unreadable, s);
+        const bool leadIn = s < 0;
+        const bool leadOut = s >= disc.leadOut();
+        outside = outside || leadIn || leadOut;
+        unreadable = unreadable || (leadIn && (c.refuseLeadIn || s < -LeadInReach))
+                     || (leadOut && (c.refuseLeadOut || s >= disc.leadOut() + LeadOutReach))
+                     || disc.inGap(s) || inRanges(c.unreadable, s);
     }
     {
         DriveState &d = drive();
@@ -545,6 +567,7 @@ driver_return_code_t readSim(SimDisc &disc, uint8_t *out, lsn_t lsn, uint32_t bl
         ++d.counters.reads;
         d.counters.sectors += blocks;
         d.counters.gapReads += gap ? 1 : 0;
+        d.counters.outsideReads += outside ? 1 : 0;
         d.counters.failedReads += unreadable ? 1 : 0;
     }
     throttle(std::max<uint32_t>(blocks, 1), effectiveSpeed(disc));

@@ -16,4 +16,5 @@ struct SondrelSimDriveCounters
     uint64_t subchannelReads = 0; // commands that asked for sub-channel data
     uint64_t jitteredReads = 0;   // reads that landed off
     uint64_t damagedSectors = 0;  // sectors delivered with damage
+    uint64_t outsideReads = 0;    // commands that asked for a sector beyond the disc's ends
 };
