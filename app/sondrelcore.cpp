@@ -301,19 +301,24 @@ void SondrelCore::useReadOffset(int samples)
 
 std::optional<int> SondrelCore::ListedReadOffset(int drive)
 {
-    if (!m_cdIn || drive < 0 || drive >= m_disc->drives().size())
-        return std::nullopt;
-    TCDIn::TDriveInquiry inquiry;
-    try {
-        TCDIn asker;
-        asker.SetCurrentDrive(drive);
-        inquiry = asker.GetDriveInquiry();
-    } catch (const EPcmException &) {
-        return std::nullopt;
-    }
+    const TCDIn::TDriveInquiry inquiry = inquiryOf(drive);
     if (inquiry.Model.trimmed().isEmpty())
         return std::nullopt;
     return DriveOffsets::offsetOf(m_driveOffsets->Entries(), inquiry.Vendor, inquiry.Model);
+}
+
+TCDIn::TDriveInquiry SondrelCore::inquiryOf(int drive) const
+{
+    if (!m_cdIn || drive < 0 || drive >= m_disc->drives().size())
+        return {};
+    try {
+        // A CD input of its own, as for the drive list: CDIn's drive stays.
+        TCDIn asker;
+        asker.SetCurrentDrive(drive);
+        return asker.GetDriveInquiry();
+    } catch (const EPcmException &) {
+        return {};
+    }
 }
 
 std::optional<int> SondrelCore::OffsetToOffer(int drive)
@@ -321,10 +326,14 @@ std::optional<int> SondrelCore::OffsetToOffer(int drive)
     if (drive < 0 || drive >= m_disc->drives().size()
         || m_settings->HasReadOffset(m_disc->drives().at(drive)))
         return std::nullopt;
+    // Only a drive has an entry in the list; an image never asks for it.
+    const TCDIn::TDriveInquiry inquiry = inquiryOf(drive);
+    if (inquiry.Model.trimmed().isEmpty())
+        return std::nullopt;
     TAccurateRipSettings server;
     server.server = m_settings->ReadAccurateRipServer();
     m_driveOffsets->Refresh(server);
-    return ListedReadOffset(drive);
+    return DriveOffsets::offsetOf(m_driveOffsets->Entries(), inquiry.Vendor, inquiry.Model);
 }
 
 void SondrelCore::StartOffsetDetection(int drive)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pipeline/cdinput.h"
+
 #include <QList>
 #include <QObject>
 #include <QStringList>
@@ -164,6 +166,8 @@ Q_SIGNALS:
 
 private:
     void createWriters();
+    // The drive's INQUIRY vendor and model; empty for an image.
+    TCDIn::TDriveInquiry inquiryOf(int drive) const;
     void readTracks(int drive, QList<DiscTrack> &rows);
     void useReadOffset(int samples);
     void lookupFinished(const FreedbReply &reply);

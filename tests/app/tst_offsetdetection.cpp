@@ -36,13 +36,15 @@ private Q_SLOTS:
     void init();
     void detects_data();
     void detects();
+    void cancelDoesNotWait();
     void dialogKeepsWhatTheUserChose();
     void firstRipOffersTheListedOffset();
 
 private:
     // The disc in the simulated drive; its AccurateRip file on the server
     // with records of the given kinds ("v1", "v2").
-    void insert(const DiscGen::WrittenDisc &disc, int driveOffset, const QStringList &records);
+    // Returns the file.
+    QByteArray insert(const DiscGen::WrittenDisc &disc, int driveOffset, const QStringList &records);
     void listDrive(int offset);
     int simIndex(SondrelCore &core) const;
 
@@ -126,13 +128,14 @@ void tst_OffsetDetection::init()
     QFile::remove(TCDIn::SettingsFolder() + QStringLiteral("DriveOffsets.bin"));
 }
 
-void tst_OffsetDetection::insert(const DiscGen::WrittenDisc &disc,
-                                 int driveOffset,
-                                 const QStringList &records)
+QByteArray tst_OffsetDetection::insert(const DiscGen::WrittenDisc &disc,
+                                       int driveOffset,
+                                       const QStringList &records)
 {
     DriveBehaviour behaviour;
     behaviour.offset = driveOffset;
-    QVERIFY(m_drive->insert(disc.cuePath, behaviour));
+    if (!m_drive->insert(disc.cuePath, behaviour))
+        qFatal("cannot write the drive's configuration");
     const AccurateRip::DiscIds ids = idsOf(disc);
     QByteArray file;
     for (const QString &kind : records) {
@@ -151,6 +154,7 @@ void tst_OffsetDetection::insert(const DiscGen::WrittenDisc &disc,
     }
     if (!records.isEmpty())
         m_server.route(AccurateRip::filePath(ids).toLatin1(), LoopbackHttpServer::text(200, file));
+    return file;
 }
 
 void tst_OffsetDetection::listDrive(int offset)
@@ -225,6 +229,37 @@ void tst_OffsetDetection::detects()
     QCOMPARE(core.CDIn()->ReadOffset(), -30);
     QCOMPARE(core.CDIn()->ReadMargin(), 0);
     QCOMPARE(core.CDIn()->Tap(), nullptr);
+}
+
+void tst_OffsetDetection::cancelDoesNotWait()
+{
+    // A slow server: Cancel does not wait for it, and its late answer
+    // starts no read; the next detection runs as ever.
+    const QByteArray file = insert(m_disc, 48, {"v1"});
+    const QByteArray path = AccurateRip::filePath(idsOf(m_disc)).toLatin1();
+    LoopbackHttpServer::Reply slow = LoopbackHttpServer::text(200, file);
+    slow.pieceDelayMs = 100;
+    m_server.reset();
+    m_server.route(path, {slow, LoopbackHttpServer::text(200, file)});
+    auto storage = std::make_unique<MemorySettingsStorage>();
+    storage->values[SettingsKeys::AccurateRipServer] = m_server.url(QString());
+    SondrelCore core(std::make_unique<SettingsStore>(std::move(storage)));
+    const int drive = simIndex(core);
+    QSignalSpy stage(core.OffsetDetection(), &TOffsetDetection::stage);
+    QSignalSpy done(core.OffsetDetection(), &TOffsetDetection::finished);
+    core.StartOffsetDetection(drive);
+    QCOMPARE(stage.size(), 1);
+    core.OffsetDetection()->Cancel();
+    QCOMPARE(done.size(), 1);
+    QCOMPARE(done.constFirst().constFirst().value<TOffsetDetectionResult>().kind,
+             TOffsetDetectionResult::Cancelled);
+    QVERIFY(!core.OffsetDetection()->IsRunning());
+    QTest::qWait(300);
+    QCOMPARE(stage.size(), 1);
+
+    const TOffsetDetectionResult again = detect(core, drive);
+    QCOMPARE(again.kind, TOffsetDetectionResult::Found);
+    QCOMPARE(again.offset, 48);
 }
 
 void tst_OffsetDetection::dialogKeepsWhatTheUserChose()

@@ -2,7 +2,11 @@
 // and the AccurateRip drive list with the names drives give.
 #include "lookup/driveoffsets.h"
 #include "lookup/offsetscan.h"
+#include "tests/support/loopbackhttpserver.h"
 
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
 
@@ -23,6 +27,7 @@ private Q_SLOTS:
     void driveList();
     void refusesBrokenDriveLists_data();
     void refusesBrokenDriveLists();
+    void driveListKeptAndRefreshed();
 };
 
 namespace {
@@ -176,6 +181,56 @@ void tst_OffsetScan::refusesBrokenDriveLists()
 {
     QFETCH(QByteArray, bytes);
     QVERIFY_THROWS_EXCEPTION(AccurateRip::MalformedFile, DriveOffsets::parseList(bytes));
+}
+
+void tst_OffsetScan::driveListKeptAndRefreshed()
+{
+    QTemporaryDir folder;
+    LoopbackHttpServer server;
+    const QByteArray first = driveRecord(6, "A - B", 1);
+    const QByteArray second = driveRecord(667, "A - B", 2);
+    server.route("/accuraterip/DriveOffsets.bin",
+                 {LoopbackHttpServer::text(200, first),
+                  LoopbackHttpServer::text(200, second),
+                  LoopbackHttpServer::text(500, "gone")});
+    TAccurateRipSettings settings;
+    settings.server = server.url(QStringLiteral("/"));
+    TDriveOffsetList list(folder.path());
+    const auto refresh = [&] {
+        QSignalSpy done(&list, &TDriveOffsetList::Refreshed);
+        list.Refresh(settings);
+        if (list.IsRefreshing())
+            QVERIFY(done.wait(10000));
+    };
+    const auto listed = [&] { return DriveOffsets::offsetOf(list.Entries(), "A", "B").value_or(0); };
+
+    // Missing: fetched and kept with its date.
+    QVERIFY(list.NeedsRefresh());
+    refresh();
+    QCOMPARE(listed(), 6);
+    QVERIFY(!list.NeedsRefresh());
+    QVERIFY(!list.NeedsRefresh(QDateTime::currentDateTimeUtc().addDays(9)));
+    QVERIFY(list.NeedsRefresh(QDateTime::currentDateTimeUtc().addDays(10)));
+    // Fresh: not asked again.
+    refresh();
+    QCOMPARE(server.requests().size(), 1);
+    // Ten days old: fetched again; a failed fetch keeps the copy.
+    QFile file(list.FilePath());
+    const auto age = [&file] {
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(QDateTime::currentDateTimeUtc().addDays(-11),
+                                 QFileDevice::FileModificationTime));
+        file.close();
+    };
+    age();
+    refresh();
+    QCOMPARE(server.requests().size(), 2);
+    QCOMPARE(listed(), 667);
+    age();
+    refresh();
+    QCOMPARE(server.requests().size(), 3);
+    QVERIFY(list.LastError().contains(QLatin1String("HTTP 500")));
+    QCOMPARE(listed(), 667);
 }
 
 QTEST_GUILESS_MAIN(tst_OffsetScan)
