@@ -189,8 +189,11 @@ bool Ripper::aborted() const
 long Ripper::abortableRead(cdrom_drive_t *drive, void *buffer, lsn_t begin, long sectors)
 {
     const Ripper *r = t_reading;
-    if (r && r->aborted())
-        return -1;
+    if (r && r->aborted()) {
+        if (buffer) // null: cdparanoia only moves the drive's head
+            std::memset(buffer, 0, size_t(sectors) * SectorBytes);
+        return sectors;
+    }
     return g_driveRead.load()(drive, buffer, begin, sectors);
 }
 

@@ -15,6 +15,7 @@
 #include "tests/support/testsupport.h"
 #include "tests/support/windowrig.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -37,6 +38,7 @@ private Q_SLOTS:
     void detects_data();
     void detects();
     void cancelDoesNotWait();
+    void cancelDuringRead();
     void dialogKeepsWhatTheUserChose();
     void firstRipOffersTheListedOffset();
 
@@ -260,6 +262,35 @@ void tst_OffsetDetection::cancelDoesNotWait()
     const TOffsetDetectionResult again = detect(core, drive);
     QCOMPARE(again.kind, TOffsetDetectionResult::Found);
     QCOMPARE(again.offset, 48);
+}
+
+void tst_OffsetDetection::cancelDuringRead()
+{
+    // At 4x the read takes seconds; Cancel ends it within a read command,
+    // and the input is as it was.
+    DriveBehaviour behaviour;
+    behaviour.offset = 48;
+    behaviour.speed = 4;
+    insert(m_disc, 48, {"v1"});
+    QVERIFY(m_drive->insert(m_disc.cuePath, behaviour));
+    auto storage = std::make_unique<MemorySettingsStorage>();
+    storage->values[SettingsKeys::AccurateRipServer] = m_server.url(QString());
+    SondrelCore core(std::make_unique<SettingsStore>(std::move(storage)));
+    const int drive = simIndex(core);
+    QSignalSpy progress(core.OffsetDetection(), &TOffsetDetection::progress);
+    QSignalSpy done(core.OffsetDetection(), &TOffsetDetection::finished);
+    core.StartOffsetDetection(drive);
+    QTRY_VERIFY_WITH_TIMEOUT(!progress.isEmpty(), 10000);
+    QTest::qWait(500);
+    QElapsedTimer clock;
+    clock.start();
+    core.OffsetDetection()->Cancel();
+    QVERIFY(done.wait(20000));
+    QVERIFY2(clock.elapsed() < 3000, "a cancelled read stops at once");
+    QCOMPARE(done.constFirst().constFirst().value<TOffsetDetectionResult>().kind,
+             TOffsetDetectionResult::Cancelled);
+    QCOMPARE(core.CDIn()->Tap(), nullptr);
+    QCOMPARE(core.CDIn()->ReadMargin(), 0);
 }
 
 void tst_OffsetDetection::dialogKeepsWhatTheUserChose()
