@@ -93,17 +93,17 @@ TOffsetDetection::~TOffsetDetection()
 }
 
 void TOffsetDetection::Start(const TAccurateRipSettings &settings,
-                             std::optional<int> listed,
+                             ListedOffset listed,
                              const std::vector<int> &moreCandidates)
 {
     if (m_running)
         return;
     m_running = true;
     m_cancelled = false;
-    m_listed = listed;
+    m_listed = std::move(listed);
     m_candidates = OffsetScan::commonOffsets();
-    if (listed)
-        m_candidates.insert(m_candidates.begin(), *listed);
+    if (const std::optional<int> known = m_listed ? m_listed() : std::nullopt)
+        m_candidates.insert(m_candidates.begin(), *known);
     m_candidates.insert(m_candidates.end(), moreCandidates.begin(), moreCandidates.end());
 
     TOffsetDetectionResult result;
@@ -282,6 +282,7 @@ void TOffsetDetection::finish(TOffsetDetectionResult result)
     m_running = false;
     if (m_in.Tap() != m_scanner.get())
         m_scanner.reset();
-    result.listed = m_listed;
+    if (result.kind == TOffsetDetectionResult::Found && m_listed)
+        result.listed = m_listed();
     Q_EMIT finished(result);
 }

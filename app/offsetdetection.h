@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -54,11 +55,13 @@ public:
     explicit TOffsetDetection(TCDIn &input, QObject *parent = nullptr);
     ~TOffsetDetection() override;
 
-    // Starts on CDIn's drive. `listed`: the drive list's offset for it, to
-    // compare with; `moreCandidates`: offsets whose v2 sums are worth
-    // working out besides the common ones. Ignored while running.
+    // The drive list's offset for the drive, asked when the detection ends
+    // (a list fetched meanwhile counts).
+    using ListedOffset = std::function<std::optional<int>()>;
+    // Starts on CDIn's drive. `moreCandidates`: offsets whose v2 sums are
+    // worth working out besides the common ones. Ignored while running.
     void Start(const TAccurateRipSettings &settings,
-               std::optional<int> listed,
+               ListedOffset listed,
                const std::vector<int> &moreCandidates);
     // The read ends within one read command; finished() follows with Cancelled.
     void Cancel();
@@ -87,7 +90,7 @@ private:
     bool m_running = false;
     bool m_cancelled = false;
     bool m_reading = false;
-    std::optional<int> m_listed;
+    ListedOffset m_listed;
     std::vector<int> m_candidates;
     AccurateRip::DiscIds m_ids;
     std::vector<TTocEntry> m_toc;

@@ -343,9 +343,11 @@ void SondrelCore::StartOffsetDetection(int drive)
     TAccurateRipSettings server;
     server.server = m_settings->ReadAccurateRipServer();
     m_driveOffsets->Refresh(server);
-    const std::optional<int> listed = ListedReadOffset(drive);
     m_cdIn->SetCurrentDrive(drive);
-    m_offsetDetection->Start(server, listed, DriveOffsets::offsetsByUse(m_driveOffsets->Entries()));
+    m_offsetDetection->Start(
+        server,
+        [this, drive] { return ListedReadOffset(drive); },
+        DriveOffsets::offsetsByUse(m_driveOffsets->Entries()));
 }
 
 void SondrelCore::StartLookup(int drive)

@@ -141,7 +141,7 @@ QWidget *buildAdvancedPage(OptionControls &c)
     c.btnDetectOffset = named(new QPushButton(QStringLiteral("Detect...")), "btnDetectOffset");
     c.btnDetectOffset->setToolTip(
         QStringLiteral("Finds the drive's read offset from a disc that AccurateRip knows"));
-    checks->addWidget(c.btnDetectOffset, 3, 2);
+    checks->addWidget(c.btnDetectOffset, 4, 1);
     layout->addWidget(verify);
 
     auto reading = named(new QGroupBox(QStringLiteral("Secure reading")), "grpSecureReading");
