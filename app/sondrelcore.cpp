@@ -23,6 +23,8 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#include <algorithm>
+
 SondrelCore::SondrelCore(std::unique_ptr<SettingsStore> settings, QObject *parent)
     : QObject(parent)
     , m_settings(std::move(settings))
@@ -344,10 +346,13 @@ void SondrelCore::StartOffsetDetection(int drive)
     server.server = m_settings->ReadAccurateRipServer();
     m_driveOffsets->Refresh(server);
     m_cdIn->SetCurrentDrive(drive);
+    // The offsets most drives of the list have are worth their v2 sums too;
+    // each one costs a pass over the read.
+    constexpr size_t ListedCandidates = 64;
+    std::vector<int> candidates = DriveOffsets::offsetsByUse(m_driveOffsets->Entries());
+    candidates.resize(std::min(candidates.size(), ListedCandidates));
     m_offsetDetection->Start(
-        server,
-        [this, drive] { return ListedReadOffset(drive); },
-        DriveOffsets::offsetsByUse(m_driveOffsets->Entries()));
+        server, [this, drive] { return ListedReadOffset(drive); }, candidates);
 }
 
 void SondrelCore::StartLookup(int drive)
