@@ -131,7 +131,7 @@ void Scanner::addWords(const uint8_t *bytes, int64_t count)
 uint32_t Scanner::V1(size_t track, int shift) const
 {
     const Track &t = m_tracks.at(track);
-    const auto at = size_t(shift + MaxShift);
+    const auto at = static_cast<size_t>(int64_t(shift) + MaxShift);
     const uint32_t weighted = t.high.weighted.at(at) - t.low.weighted.at(at);
     const uint32_t plain = t.high.plain.at(at) - t.low.plain.at(at);
     // Sample j of the stream is position j - begin - shift + 1 of the track.

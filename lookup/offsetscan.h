@@ -40,7 +40,7 @@ struct TrackSpan
 // every shift from -MaxShift to +MaxShift (v1 is linear in the samples, so
 // two running sums at each end of the track give it), and both sums at the
 // candidate shifts. Fed on the reading worker, read after the read ended.
-class Scanner : public TPcmTap
+class Scanner final : public TPcmTap
 {
 public:
     Scanner(std::vector<TrackSpan> tracks, std::vector<int> candidates);
