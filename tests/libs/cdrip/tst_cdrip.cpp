@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <vector>
+
 #include <unistd.h>
 
 using namespace TestSupport;
@@ -472,6 +474,13 @@ void tst_CdRip::imageDriveQueries()
     QCOMPARE(CR_SetReadSpeed(-1), int32_t(CR_ERR_FAILED));
     QCOMPARE(CR_ReadToc(), int32_t(CR_OK));
     QCOMPARE(CR_GetNumTocEntries(), 1);
+    // Nor anything beyond its ends; and the tracks are not read this way.
+    std::vector<uint8_t> sectors(2 * 2352);
+    QCOMPARE(CR_ReadOutside(sectors.data(), -2, 2), int32_t(CR_ERR_READ));
+    QCOMPARE(CR_ReadOutside(sectors.data(), 300, 2), int32_t(CR_ERR_READ));
+    QCOMPARE(CR_ReadOutside(sectors.data(), -1, 2), int32_t(CR_ERR_RANGE));
+    QCOMPARE(CR_ReadOutside(sectors.data(), 299, 1), int32_t(CR_ERR_RANGE));
+    QCOMPARE(CR_ReadOutside(sectors.data(), -151, 1), int32_t(CR_ERR_RANGE));
 
     // Named without a folder: beside the settings file.
     QCOMPARE(CR_SetActiveCDROM(drive + 2), int32_t(CR_OK));
