@@ -44,7 +44,7 @@ private Q_SLOTS:
 
 private:
     // The disc in the simulated drive; its AccurateRip file on the server
-    // with records of the given kinds ("v1", "v2").
+    // with records of the given kinds ("v1", "v2", "other").
     // Returns the file.
     QByteArray insert(const DiscGen::WrittenDisc &disc, int driveOffset, const QStringList &records);
     void listDrive(int offset);
@@ -149,8 +149,9 @@ QByteArray tst_OffsetDetection::insert(const DiscGen::WrittenDisc &disc,
             const auto [v1, v2] = sumsOf(readFile(QString::fromStdString(disc.trackFiles[t])),
                                          t == 0,
                                          t + 1 == n);
-            file.append(char(kind == QLatin1String("v1") ? 3 : 9));
-            put32(file, kind == QLatin1String("v1") ? v1 : v2);
+            // "other": sums of some other audio, which no shift gives.
+            file.append(char(kind == QLatin1String("v2") ? 9 : 3));
+            put32(file, kind == QLatin1String("v1") ? v1 : kind == QLatin1String("v2") ? v2 : ~v1);
             put32(file, 0);
         }
     }
@@ -192,6 +193,8 @@ void tst_OffsetDetection::detects_data()
     QTest::newRow("-472, both records") << false << -472 << both << 0 << found;
     QTest::newRow("+102, the drive list agrees") << false << 102 << both << 102 << found;
     QTest::newRow("+667, the drive list says +6") << false << 667 << both << 6 << found;
+    QTest::newRow("no offset matches")
+        << false << 6 << QStringList{"other"} << 0 << TOffsetDetectionResult::NoAgreement;
     QTest::newRow("one track") << true << 6 << both << 0 << TOffsetDetectionResult::TooFewTracks;
     QTest::newRow("not in the database")
         << false << 6 << QStringList() << 0 << TOffsetDetectionResult::NotInDatabase;
