@@ -17,8 +17,8 @@ namespace {
 
 // The entry points, typed by the library's own header. Only these are
 // called; a library lacking one of them counts as not loaded, except for
-// CR_GetReadErrorSector, CR_SetReadSpeed, CR_GetTrackEnd, CR_SetReadThrough
-// and CR_GetReadReport, which are ours and optional.
+// CR_GetReadErrorSector, CR_SetReadSpeed, CR_GetTrackEnd, CR_SetReadThrough,
+// CR_GetReadReport and the sub-channel's three, which are ours and optional.
 struct Api
 {
 #define SONDREL_CDRIP_REQUIRED(X) \
@@ -42,6 +42,9 @@ struct Api
     SONDREL_ENTRY_POINT(CR_GetTrackEnd)
     SONDREL_ENTRY_POINT(CR_SetReadThrough)
     SONDREL_ENTRY_POINT(CR_GetReadReport)
+    SONDREL_ENTRY_POINT(CR_OpenSubchannel)
+    SONDREL_ENTRY_POINT(CR_ReadSubchannelQ)
+    SONDREL_ENTRY_POINT(CR_CloseSubchannel)
 };
 
 // The library's one copy in this process. GUI thread, except that the entry
@@ -178,6 +181,9 @@ void LoadCDRipLibrary(const QString &folder)
         library->optional(entries.CR_GetTrackEnd, "CR_GetTrackEnd");
         library->optional(entries.CR_SetReadThrough, "CR_SetReadThrough");
         library->optional(entries.CR_GetReadReport, "CR_GetReadReport");
+        library->optional(entries.CR_OpenSubchannel, "CR_OpenSubchannel");
+        library->optional(entries.CR_ReadSubchannelQ, "CR_ReadSubchannelQ");
+        library->optional(entries.CR_CloseSubchannel, "CR_CloseSubchannel");
         if (!library->isLoaded()) {
             qWarning("%s: %s", CDRipLibraryFileName, qPrintable(library->errorText()));
             return;
@@ -304,6 +310,23 @@ TReadReport GetReadReport()
     const int32_t listed = std::clamp<int32_t>(raw.listed, 0, CR_REPORT_SECTORS);
     report.sectors.assign(raw.sectors, raw.sectors + listed);
     return report;
+}
+
+bool OpenSubchannel(int32_t index)
+{
+    return api().CR_OpenSubchannel && api().CR_ReadSubchannelQ && api().CR_CloseSubchannel
+           && api().CR_OpenSubchannel(index) == CR_OK;
+}
+
+bool ReadSubchannelQ(int32_t sector, uint8_t *q)
+{
+    return api().CR_ReadSubchannelQ && api().CR_ReadSubchannelQ(sector, 1, q) == CR_OK;
+}
+
+void CloseSubchannel()
+{
+    if (api().CR_CloseSubchannel)
+        api().CR_CloseSubchannel();
 }
 
 bool IsDataFlag(uint8_t flag)

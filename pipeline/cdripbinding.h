@@ -102,6 +102,14 @@ int32_t SetReadSpeed(int32_t speed);
 bool SetReadThrough(int32_t maxBadSectors);
 TReadReport GetReadReport();
 
+// The Q sub-channel of drive `index`, for one search at a time: false for an
+// image, a drive that cannot be opened, and from a library without these
+// entry points of ours. ReadSubchannelQ gives one sector's 16 bytes, false
+// when the drive fails the read.
+bool OpenSubchannel(int32_t index);
+bool ReadSubchannelQ(int32_t sector, uint8_t *q);
+void CloseSubchannel();
+
 // The data bit of a table-of-contents flag's control nibble is set.
 bool IsDataFlag(uint8_t flag);
 

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 using namespace CdRip;
 
@@ -60,10 +61,19 @@ struct RipState
     CR_ReadReport report{};
 };
 
+// The drive a sub-channel search reads, opened for it alone. Guarded by
+// `mutex`, never held together with the others.
+struct SubchannelState
+{
+    std::mutex mutex;
+    CdIoPtr cdio;
+};
+
 struct State
 {
     QueryState queries;
     RipState rip;
+    SubchannelState subchannel;
 };
 
 // Made on first use and freed when the library is unloaded, by freeState
@@ -85,6 +95,11 @@ QueryState &queries()
 RipState &rip()
 {
     return state().rip;
+}
+
+SubchannelState &subchannel()
+{
+    return state().subchannel;
 }
 
 // Runs at dlclose, or at exit after every exit-time destructor; a library
@@ -123,6 +138,7 @@ int32_t CR_Init(const char *settingsPath)
 
 void CR_DeInit(void)
 {
+    CR_CloseSubchannel();
     {
         RipState &r = rip();
         std::lock_guard<std::mutex> lock(r.mutex);
@@ -387,6 +403,68 @@ int32_t CR_GetNumberOfJitterErrors(void)
     RipState &r = rip();
     std::lock_guard<std::mutex> lock(r.mutex);
     return r.jitterErrors;
+}
+
+int32_t CR_OpenSubchannel(int32_t index)
+{
+    Drive drive;
+    {
+        QueryState &q = queries();
+        std::lock_guard<std::mutex> lock(q.mutex);
+        if (index < 0 || index >= int32_t(q.drives.size()))
+            return CR_ERR_FAILED;
+        drive = q.drives[size_t(index)];
+    }
+    SubchannelState &s = subchannel();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.cdio.reset();
+    if (drive.image)
+        return CR_ERR_FAILED;
+    s.cdio = openDrive(drive);
+    return s.cdio ? CR_OK : CR_ERR_NO_DISC;
+}
+
+int32_t CR_ReadSubchannelQ(int32_t sector, int32_t count, uint8_t *q)
+{
+    // Audio and formatted Q: 2352 + 16 bytes a sector.
+    constexpr uint16_t BlockBytes = CDIO_CD_FRAMESIZE_RAW + CR_Q_BYTES;
+    constexpr uint8_t FormattedQ = 2;
+    constexpr int32_t MaxSectors = 75;
+    if (!q || count < 1 || count > MaxSectors || sector < 0)
+        return CR_ERR_FAILED;
+    SubchannelState &s = subchannel();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (!s.cdio)
+        return CR_ERR_NOT_OPEN;
+    std::vector<uint8_t> blocks(size_t(count) * BlockBytes);
+    const driver_return_code_t rc = mmc_read_cd(s.cdio.get(),
+                                                blocks.data(),
+                                                sector,
+                                                CDIO_MMC_READ_TYPE_CDDA,
+                                                false,
+                                                false,
+                                                0,
+                                                true,
+                                                false,
+                                                0,
+                                                FormattedQ,
+                                                BlockBytes,
+                                                uint32_t(count));
+    if (rc != DRIVER_OP_SUCCESS)
+        return CR_ERR_READ;
+    for (int32_t i = 0; i < count; ++i)
+        std::memcpy(q + size_t(i) * CR_Q_BYTES,
+                    blocks.data() + size_t(i) * BlockBytes + CDIO_CD_FRAMESIZE_RAW,
+                    CR_Q_BYTES);
+    return CR_OK;
+}
+
+int32_t CR_CloseSubchannel(void)
+{
+    SubchannelState &s = subchannel();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.cdio.reset();
+    return CR_OK;
 }
 
 } // extern "C"

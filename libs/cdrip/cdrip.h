@@ -156,6 +156,23 @@ CDRIP_API int32_t CR_GetReadErrorSector(void);
 /* Sectors cdparanoia had to repair (re-read or realign) since CR_OpenRipper. */
 CDRIP_API int32_t CR_GetNumberOfJitterErrors(void);
 
+/* The Q sub-channel of a drive, for the positions the table of contents does
+ * not hold (INDEX 00, INDEX 02 and up) and the flags only the sub-channel may
+ * carry. CR_OpenSubchannel opens drive `index` for CR_ReadSubchannelQ, apart
+ * from the queries and the ripper (so a search may run on a thread of its
+ * own), closing what was open: CR_ERR_FAILED for an image, which has no
+ * sub-channel, or no such drive; CR_ERR_NO_DISC when the drive cannot be
+ * opened. */
+enum { CR_Q_BYTES = 16 };
+CDRIP_API int32_t CR_OpenSubchannel(int32_t index);
+/* The formatted Q (16 bytes each: CONTROL << 4 | ADR, track, index, relative
+ * M:S:F, 0, absolute M:S:F, CRC big-endian, as the drive gives them,
+ * unchecked) of `count` (1 .. 75) sectors from `sector`, read with their
+ * audio (READ CD), into q. CR_ERR_READ when the drive fails the command,
+ * CR_ERR_NOT_OPEN without CR_OpenSubchannel. */
+CDRIP_API int32_t CR_ReadSubchannelQ(int32_t sector, int32_t count, uint8_t *q);
+CDRIP_API int32_t CR_CloseSubchannel(void);
+
 #ifdef __cplusplus
 }
 #endif

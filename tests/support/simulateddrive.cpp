@@ -46,6 +46,8 @@ QByteArray DriveBehaviour::configText(const std::string &cuePath) const
     line("seed", QByteArray::number(seed));
     line("q-binary", qBinary ? "yes" : "no");
     line("q-crc-errors", qCrcErrors);
+    line("q-unreadable", qUnreadable);
+    line("q-pre-emphasis", qPreEmphasis);
     return text;
 }
 

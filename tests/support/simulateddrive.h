@@ -32,8 +32,10 @@ struct DriveBehaviour
     QByteArray model = "SIMULATED DRIVE";
     QByteArray revision = "1.0";
     uint32_t seed = 1;
-    bool qBinary = false;  // Q sub-channel numbers in binary instead of BCD
-    QByteArray qCrcErrors; // sectors whose Q has a wrong CRC
+    bool qBinary = false;    // Q sub-channel numbers in binary instead of BCD
+    QByteArray qCrcErrors;   // sectors whose Q has a wrong CRC
+    QByteArray qUnreadable;  // sectors whose reads with the sub-channel fail
+    QByteArray qPreEmphasis; // tracks pre-emphasised in the Q CONTROL field alone
 
     QByteArray configText(const std::string &cuePath) const;
     // "vendor model revision", as the CD library names the drive.

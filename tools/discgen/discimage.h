@@ -28,6 +28,8 @@ struct TrackSpec
     bool data = false;              // a MODE1/2352 data track instead of audio
     std::vector<std::string> flags; // CUE FLAGS: "DCP", "PRE", "4CH", "SCMS"
     AudioContent content = AudioContent::Tones;
+    std::vector<uint32_t> subIndexes; // INDEX 02, 03 ...: sectors after INDEX 01, ascending
+    bool silentPregap = false;        // INDEX 00 .. INDEX 01 holds digital silence
 };
 
 struct DiscSpec
