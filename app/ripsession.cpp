@@ -113,6 +113,8 @@ QString RipSession::start(const RipChoices &choices, ProgressView &view)
     verify.writeLog = choices.writeLog;
     verify.writeCue = choices.writeCue;
     verify.reads = {choices.testAndCopy, choices.reread, choices.rereadLimit, choices.goOn};
+    verify.detectGaps = choices.detectGaps;
+    verify.cueLayout = TCueLayout(std::clamp(choices.cueLayout, 0, 2));
     verify.performer = choices.artist;
     verify.programVersion = QCoreApplication::applicationVersion();
     if (verify.verify) {

@@ -67,6 +67,7 @@ TRipJob::TRipJob(const Components &components, QObject *parent)
 TRipJob::~TRipJob()
 {
     Shutdown();
+    stopGapSearch();
     if (m_c.AudioConvert) {
         m_c.AudioConvert->OnConvertBlock = nullptr;
         m_c.AudioConvert->OnError = nullptr;
@@ -104,6 +105,8 @@ void TRipJob::Start(ProgressView &view,
                     const TagFields &tags,
                     const EndOptions &options)
 {
+    // A search of a cancelled job may still be on its way out.
+    stopGapSearch();
     m_view = &view;
     m_viewObject = view.viewObject();
     m_format = format;
@@ -128,10 +131,76 @@ void TRipJob::Start(ProgressView &view,
     m_awaitingCheck = false;
     m_reads = TTrackReads(m_verifyOptions.reads, m_verifyOptions.verify);
     m_summary.testAndCopy = m_verifyOptions.reads.testAndCopy;
+    m_summary.cueLayout = m_verifyOptions.cueLayout;
     if (m_running) {
         startVerifier();
-        StartNextTrack();
+        if ((m_verifyOptions.detectGaps || m_verifyOptions.writeCue) && m_c.CDIn
+            && !m_summary.toc.empty())
+            startGapSearch();
+        else
+            StartNextTrack();
     }
+}
+
+void TRipJob::startGapSearch()
+{
+    // Cancel stops it as it stops a read.
+    m_jobStage = jsWriting;
+    addLine(QStringLiteral("Detecting gaps..."));
+    m_gapCancel = false;
+    auto result = std::make_shared<TDiscIndexes>();
+    m_gapResult = result;
+    const std::vector<TTocEntry> toc = m_summary.toc;
+    const int32_t drive = m_c.CDIn->CurrentDrive();
+    m_gapThread.reset(QThread::create([result, toc, drive, cancel = &m_gapCancel] {
+        *result = FindDiscIndexes(drive, toc, cancel);
+    }));
+    connect(m_gapThread.get(), &QThread::finished, this, &TRipJob::gapSearchDone);
+    m_gapThread->start();
+}
+
+void TRipJob::gapSearchDone()
+{
+    if (!m_gapThread || !m_gapThread->isFinished())
+        return;
+    m_gapThread.reset();
+    if (!m_running || m_aborted || m_jobQueue.isEmpty())
+        return;
+    m_summary.indexes = *m_gapResult;
+    const TDiscIndexes &found = m_summary.indexes;
+    if (!found.Searched)
+        addLine(QStringLiteral("Gaps: this drive gives no sub-channel to find them in."));
+    for (const TTrackInfo &record : m_jobQueue) {
+        const TTrackIndexes *track = found.find(record.Number);
+        if (!track)
+            continue;
+        QStringList parts;
+        if (!track->PregapText().isEmpty())
+            parts << track->PregapText();
+        for (size_t i = 0; i < track->SubIndexes.size(); ++i)
+            parts << QStringLiteral("index %1 at %2")
+                         .arg(int(i) + 2, 2, 10, QLatin1Char('0'))
+                         .arg(FormatMSF(FramesToMSF(track->SubIndexes[i] - track->Start)));
+        if (track->PreEmphasis)
+            parts << QStringLiteral("pre-emphasis");
+        if (!parts.isEmpty())
+            addLine(QStringLiteral("Track %1: %2")
+                        .arg(record.Number)
+                        .arg(parts.join(QStringLiteral(", "))));
+    }
+    if (found.GaveUp)
+        addLine(QStringLiteral("Gaps: the search gave up after %1 failed sub-channel reads.")
+                    .arg(found.FailedReads));
+    StartNextTrack();
+}
+
+void TRipJob::stopGapSearch()
+{
+    if (!m_gapThread)
+        return;
+    m_gapCancel = true;
+    m_gapThread->wait();
+    m_gapThread.reset();
 }
 
 void TRipJob::startVerifier()
@@ -538,6 +607,7 @@ void TRipJob::CancelJob()
         const int extracted = int(m_summary.tracks.size());
         const QString done = QString::asprintf("Done. %d track(s) were successfully extracted.",
                                                extracted);
+        m_gapCancel = true;
         if (m_jobStage == jsWriting) {
             if (m_currentOutput && !m_awaitingVerdicts)
                 m_currentOutput->RequestStop();
@@ -573,6 +643,7 @@ void TRipJob::Shutdown()
         if (converting)
             m_c.AudioConvert->Abort();
     });
+    stopGapSearch();
     waitForWriter();
     clearTap();
     m_tempWav.remove();

@@ -16,12 +16,14 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
 
 class ProgressView;
+class QThread;
 class QTimer;
 class TAudioConvert;
 class TRipVerifier;
@@ -113,6 +115,11 @@ public:
         QString performer; // the disc's artist, for the log and the sheet
         QString programVersion;
         TReadOptions reads; // re-reads only with verify
+        // Pregaps, sub-indexes and pre-emphasis from the drive's sub-channel
+        // before the first track (also whenever a CUE sheet is written), and
+        // how the sheet's files hold the gaps.
+        bool detectGaps = false;
+        TCueLayout cueLayout = TCueLayout::GapsAppended;
     };
 
     explicit TRipJob(const Components &components, QObject *parent = nullptr);
@@ -202,6 +209,10 @@ private:
     void lastTrackFinished();
     void completeJob();
     void startVerifier();
+    // The gap search on a thread of its own, then the first track.
+    void startGapSearch();
+    void gapSearchDone();
+    void stopGapSearch();
     void clearTap();
     // The job stops advancing with "Error: " + message in the log; Cancel ends it.
     void stall(const QString &message);
@@ -254,4 +265,9 @@ private:
     // A copy waits for AccurateRip's answer before it is kept or read again.
     bool m_awaitingCheck = false;
     TTrackReadResult m_readResult; // of the last copy read
+    // The gap search running before the first track, and what it found
+    // (written by its thread, read once it has finished).
+    std::unique_ptr<QThread> m_gapThread;
+    std::atomic<bool> m_gapCancel{false};
+    std::shared_ptr<TDiscIndexes> m_gapResult;
 };

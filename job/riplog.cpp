@@ -50,6 +50,14 @@ QString RipLogText(const TRipLog &log)
         }
         if (!track.Verdict.isEmpty())
             lines << QStringLiteral("  AccurateRip: %1").arg(track.Verdict);
+        if (!track.Pregap.isEmpty())
+            lines << QStringLiteral("  Pregap: %1").arg(track.Pregap);
+        for (int i = 0; i < track.SubIndexes.size(); ++i)
+            lines << QStringLiteral("  Index %1: %2")
+                         .arg(i + 2, 2, 10, QLatin1Char('0'))
+                         .arg(track.SubIndexes[i]);
+        if (track.PreEmphasis)
+            lines << QStringLiteral("  Pre-emphasis: yes (the file holds the audio as read)");
         if (track.ReadErrors.isEmpty())
             lines << QStringLiteral("  Read errors: none");
         for (const QString &error : track.ReadErrors)

@@ -50,6 +50,9 @@ struct RipSummary
     QStringList playlistEntries;
     QStringList memo;           // the job's lines, "Completed!" included
     std::vector<TTocEntry> toc; // the disc's table as the drive read it; may be empty
+    TDiscIndexes indexes;       // what the gap search found; no tracks when it did not run
+    TCueLayout cueLayout = TCueLayout::GapsAppended;
+    QString hiddenTrackFile; // the hidden audio before track 1, when it was ripped
     RipTagFields tags;
     QString performer; // the disc's artist
     QString programVersion;

@@ -22,11 +22,11 @@ struct TTrackIndexes
 
     int32_t Track = 0;
     TPregap Pregap = pgNotSearched;
-    uint32_t PregapStart = 0;         // with pgFound; 0 for track 1 when it starts after 0
-    uint32_t Start = 0;               // INDEX 01, as the table of contents gives it
-    std::vector<uint32_t> SubIndexes; // INDEX 02, 03 ..., a sector each
-    bool PreEmphasis = false;         // in the table of contents or the Q CONTROL field
-    bool CopyPermitted = false;       // the table of contents' DCP flag
+    uint32_t PregapStart = 0;           // with pgFound; 0 for track 1 when it starts after 0
+    uint32_t Start = 0;                 // INDEX 01, as the table of contents gives it
+    std::vector<uint32_t> SubIndexes{}; // INDEX 02, 03 ..., a sector each
+    bool PreEmphasis = false;           // in the table of contents or the Q CONTROL field
+    bool CopyPermitted = false;         // the table of contents' DCP flag
 
     uint32_t PregapFrames() const { return Pregap == pgFound ? Start - PregapStart : 0; }
     // "pregap 00:02:00", "no pregap", "no pregap detected"; empty when not searched.
