@@ -260,18 +260,31 @@ void TRipJob::startRead(TTrackReads::Read read)
     const TTrackInfo &head = m_jobQueue.constFirst();
     guarded([&] {
         // Each read has sums of its own; the copy kept has the last.
-        TPcmOutput &sink = PrepareRead({m_c.CDIn, m_c.TestOut, m_c.WaveOut, m_c.FLACOut, m_c.MACOut},
-                                       read,
-                                       m_format,
-                                       head,
-                                       m_verifier ? m_verifier->TapFor(head.Number) : nullptr,
-                                       m_reads.FirstCopy(),
-                                       m_tempWav,
-                                       m_partialOutput,
-                                       [this](const QString &line) { addLine(line); });
+        TPcmOutput &sink = PrepareRead(
+            {m_c.CDIn, m_c.TestOut, m_c.WaveOut, m_c.FLACOut, m_c.MACOut},
+            read,
+            m_format,
+            head,
+            m_verifier ? m_verifier->TapFor(head.Number) : nullptr,
+            m_reads.FirstCopy(),
+            m_tempWav,
+            m_partialOutput,
+            [this](const QString &line) { addLine(line); },
+            readRangeOf(head.Number));
         m_currentOutput = &sink;
         sink.StartOutput();
     });
+}
+
+TReadRange TRipJob::readRangeOf(int track) const
+{
+    TReadRange range;
+    if (m_summary.indexes.Tracks.empty())
+        return range;
+    range.file = TrackFileRange(m_summary.cueLayout, m_summary.toc, m_summary.indexes, track);
+    range.tapped = TrackFileRange(TCueLayout::GapsAppended, m_summary.toc, m_summary.indexes, track);
+    range.wholeTrack = range.file.First == range.tapped.First && range.file.End == range.tapped.End;
+    return range;
 }
 
 void TRipJob::TestOutDone()

@@ -2,6 +2,7 @@
 
 #include "convert/converterrors.h"
 #include "convert/outputformats.h"
+#include "job/readsinks.h"
 #include "job/ripreport.h"
 #include "job/temporarywav.h"
 #include "job/trackinfo.h"
@@ -191,6 +192,8 @@ private:
     void ConvertError(int32_t ErrorCode);
     void TestOutDone();
 
+    // The sectors a read of `track` covers in the layout of the CUE sheet.
+    TReadRange readRangeOf(int track) const;
     // One read of the head track: a test read, or a copy into its file.
     void startRead(TTrackReads::Read read);
     // A copy read is over: its result shows, then it is kept (on to the

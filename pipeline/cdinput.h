@@ -115,6 +115,12 @@ public:
     // before the disc's first audio sector or after its last are silence.
     // Ignores a value outside MinReadOffset .. MaxReadOffset; raises "The
     // component is buisy" during a read.
+    // From the next BeginRead on, the disc's sectors [first, end) instead of
+    // whole tracks, while the tap sees sectors [tapFirst, tapEnd) (the
+    // track's own, for its checksums; those outside the delivered ones are
+    // read besides and not delivered). Set*Track goes back to whole tracks.
+    // Raises "The component is buisy" during a read.
+    void SetSectorRange(int64_t first, int64_t end, int64_t tapFirst, int64_t tapEnd);
     int32_t ReadOffset() const { return m_readOffset; }
     void SetReadOffset(int32_t value);
     // Sees every byte ReadData delivers, on the reader's thread; nullptr for
@@ -164,6 +170,18 @@ private:
     int32_t m_startTrack = 0;
     int32_t m_endTrack = 0;
     int32_t m_readOffset = 0;
+    // SetSectorRange's, while set; and for the open read, the bytes of its
+    // stream (read offset applied) delivered and tapped, and how far it got.
+    bool m_rangeSet = false;
+    int64_t m_rangeFirst = 0;
+    int64_t m_rangeEnd = 0;
+    int64_t m_tapFirst = 0;
+    int64_t m_tapEnd = 0;
+    int64_t m_deliverFrom = 0;
+    int64_t m_deliverTo = 0;
+    int64_t m_tapFrom = 0;
+    int64_t m_tapTo = 0;
+    int64_t m_streamPos = 0;
     std::atomic<TPcmTap *> m_tap{nullptr};
     TTrackPosition m_startPosition;
     TTrackPosition m_endPosition;
