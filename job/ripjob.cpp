@@ -134,12 +134,46 @@ void TRipJob::Start(ProgressView &view,
     m_summary.cueLayout = m_verifyOptions.cueLayout;
     if (m_running) {
         startVerifier();
+        addHiddenTrack();
         if ((m_verifyOptions.detectGaps || m_verifyOptions.writeCue) && m_c.CDIn
             && !m_summary.toc.empty())
             startGapSearch();
         else
             StartNextTrack();
     }
+}
+
+bool TRipJob::hiddenHead() const
+{
+    return !m_jobQueue.isEmpty() && m_jobQueue.constFirst().Number == 0;
+}
+
+void TRipJob::SilenceTap::PcmDelivered(const uint8_t *data, int32_t size)
+{
+    if (sound)
+        return;
+    for (int32_t i = 0; i < size; ++i) {
+        if (data[i] != 0) {
+            sound = true;
+            return;
+        }
+    }
+}
+
+void TRipJob::addHiddenTrack()
+{
+    const std::vector<TTocEntry> &toc = m_summary.toc;
+    if (!m_verifyOptions.hiddenTrack || toc.size() < 2 || CDRip::IsDataFlag(toc[0].Flag)
+        || toc[0].StartSector == 0)
+        return;
+    const int first = toc[0].TrackNumber;
+    if (std::none_of(m_jobQueue.cbegin(), m_jobQueue.cend(), [first](const TTrackInfo &t) {
+            return t.Number == first;
+        }))
+        return;
+    m_jobQueue.prepend(*m_verifyOptions.hiddenTrack);
+    m_jobTrackCount = int(m_jobQueue.size());
+    m_totalStep = 100 / m_jobTrackCount;
 }
 
 void TRipJob::startGapSearch()
@@ -249,8 +283,14 @@ void TRipJob::StartNextTrack()
                                        m_jobTrackCount,
                                        head.Number));
     });
-    addLine(QStringLiteral("Extracting Track %1...").arg(head.Number));
     m_reads.Begin(head.Number);
+    if (hiddenHead()) {
+        addLine(QStringLiteral("Extracting the hidden audio before track 1..."));
+        m_hiddenTap.sound = false;
+        startRead(TTrackReads::Read::Copy);
+        return;
+    }
+    addLine(QStringLiteral("Extracting Track %1...").arg(head.Number));
     startRead(m_reads.FirstRead());
 }
 
@@ -260,13 +300,19 @@ void TRipJob::startRead(TTrackReads::Read read)
     const TTrackInfo &head = m_jobQueue.constFirst();
     guarded([&] {
         // Each read has sums of its own; the copy kept has the last.
+        // AccurateRip never sees the hidden audio; only whether it is silent counts.
+        TPcmTap *tap = nullptr;
+        if (hiddenHead())
+            tap = &m_hiddenTap;
+        else if (m_verifier)
+            tap = m_verifier->TapFor(head.Number);
         TPcmOutput &sink = PrepareRead(
             {m_c.CDIn, m_c.TestOut, m_c.WaveOut, m_c.FLACOut, m_c.MACOut},
             read,
             m_format,
             head,
-            m_verifier ? m_verifier->TapFor(head.Number) : nullptr,
-            m_reads.FirstCopy(),
+            tap,
+            hiddenHead() || m_reads.FirstCopy(),
             m_tempWav,
             m_partialOutput,
             [this](const QString &line) { addLine(line); },
@@ -279,6 +325,12 @@ void TRipJob::startRead(TTrackReads::Read read)
 TReadRange TRipJob::readRangeOf(int track) const
 {
     TReadRange range;
+    if (track == 0 && !m_summary.toc.empty()) {
+        range.wholeTrack = false;
+        range.file = {0, m_summary.toc.front().StartSector};
+        range.tapped = range.file;
+        return range;
+    }
     if (m_summary.indexes.Tracks.empty())
         return range;
     range.file = TrackFileRange(m_summary.cueLayout, m_summary.toc, m_summary.indexes, track);
@@ -299,6 +351,23 @@ void TRipJob::copyReadEnded()
 {
     // A read was made, so there are a CD input and a verifier.
     m_readResult = m_c.CDIn->LastReadResult();
+    if (hiddenHead()) {
+        m_readResult.Track = 0;
+        addLine(m_readResult.Line());
+        if (m_hiddenTap.sound) {
+            (OutputFormats::isConverted(m_format) ? m_c.Timer : m_c.TimeRip)->start();
+            return;
+        }
+        // Silence: nothing is written, and track 1's sheet entry says PREGAP.
+        m_jobQueue.removeFirst();
+        m_tempWav.remove();
+        removePartialOutput();
+        m_partialOutput.clear();
+        addLine(QStringLiteral(
+            "Track 0: the audio before track 1 is digital silence; no file is kept."));
+        guarded([this] { nextTrack(); });
+        return;
+    }
     addLine(m_readResult.Line());
     guarded([this] { keepOrReread(); });
 }
@@ -493,10 +562,14 @@ void TRipJob::trackFinished()
     // The conversion route lists only a file the component left behind.
     if (!OutputFormats::isConverted(m_format) || QFileInfo(track.FileName).isFile())
         PlaylistEntries << track.FileName;
-    m_summary.tracks.push_back(RipTrackOf(track, m_reads, m_readResult));
     clearTap();
-    if (m_verifier)
-        m_verifier->EndTrack(track.Number);
+    if (track.Number == 0) {
+        m_summary.hiddenTrackFile = track.FileName;
+    } else {
+        m_summary.tracks.push_back(RipTrackOf(track, m_reads, m_readResult));
+        if (m_verifier)
+            m_verifier->EndTrack(track.Number);
+    }
     nextTrack();
 }
 
@@ -510,7 +583,7 @@ void TRipJob::failTrack(const QString &message)
         RipFailedTrackOf(track, m_reads, m_c.CDIn->LastReadResult(), message));
     addLine(QStringLiteral("Track %1 failed: no file is kept; the job goes on.").arg(track.Number));
     clearTap();
-    if (m_verifier)
+    if (m_verifier && track.Number != 0)
         m_verifier->EndTrack(track.Number, true);
     nextTrack();
 }

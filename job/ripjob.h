@@ -10,6 +10,7 @@
 #include "lookup/accurateriplookup.h"
 #include "pipeline/cdinput.h"
 #include "pipeline/cdripbinding.h"
+#include "pipeline/pcmtap.h"
 
 #include <QList>
 #include <QObject>
@@ -21,6 +22,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class ProgressView;
@@ -121,6 +123,11 @@ public:
         // how the sheet's files hold the gaps.
         bool detectGaps = false;
         TCueLayout cueLayout = TCueLayout::GapsAppended;
+        // The record of the hidden audio before track 1 (number 0), ripped
+        // first when track 1 is ripped and starts after the disc's first
+        // sector; its file is kept unless the audio is digital silence, and
+        // AccurateRip never checks it.
+        std::optional<TTrackInfo> hiddenTrack;
     };
 
     explicit TRipJob(const Components &components, QObject *parent = nullptr);
@@ -273,4 +280,14 @@ private:
     std::unique_ptr<QThread> m_gapThread;
     std::atomic<bool> m_gapCancel{false};
     std::shared_ptr<TDiscIndexes> m_gapResult;
+    // Sees the hidden audio's read: whether any sample is not zero.
+    struct SilenceTap : TPcmTap
+    {
+        std::atomic<bool> sound{false};
+        void PcmDelivered(const uint8_t *data, int32_t size) override;
+    };
+    SilenceTap m_hiddenTap;
+    // The head is the hidden audio before track 1.
+    bool hiddenHead() const;
+    void addHiddenTrack();
 };

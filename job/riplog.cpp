@@ -30,6 +30,10 @@ QString RipLogText(const TRipLog &log)
           << QStringLiteral("Album: %1").arg(log.Album)
           << QStringLiteral("CDDB disc id: %1").arg(orNone(log.CddbId))
           << QStringLiteral("AccurateRip disc id: %1").arg(orNone(log.AccurateRipIds));
+    if (!log.HiddenTrackFile.isEmpty())
+        lines << QString() << QStringLiteral("Hidden audio before track 1")
+              << QStringLiteral("  File: %1").arg(log.HiddenTrackFile)
+              << QStringLiteral("  AccurateRip: not checked (no database holds it)");
     for (const TRipLogTrack &track : log.Tracks) {
         lines << QString() << QStringLiteral("Track %1").arg(track.Number, 2, 10, QLatin1Char('0'))
               << QStringLiteral("  File: %1")

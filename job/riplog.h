@@ -40,6 +40,7 @@ struct TRipLog
     QString CddbId;
     QString AccurateRipIds; // "012-0013bd5a-00b8d489-c60af50d"; empty when unknown
     std::vector<TRipLogTrack> Tracks;
+    QString HiddenTrackFile; // the hidden audio before track 1, when a file holds it
     QStringList Memo;
 };
 

@@ -153,6 +153,8 @@ TRipLog RipLogOf(const RipSummary &summary)
     std::stable_sort(log.Tracks.begin(), log.Tracks.end(), [](const auto &a, const auto &b) {
         return a.Number < b.Number;
     });
+    if (!summary.hiddenTrackFile.isEmpty())
+        log.HiddenTrackFile = QFileInfo(summary.hiddenTrackFile).fileName();
     log.Memo = summary.memo;
     return log;
 }
@@ -181,6 +183,9 @@ TCueSheet CueSheetOf(const RipSummary &summary, const QString &path)
             entry.PreEmphasis = (toc->Flag & 0x01) != 0;
             entry.CopyPermitted = (toc->Flag & 0x02) != 0;
         }
+        // Before the first track lies its own INDEX 00, found or not.
+        if (!summary.toc.empty() && summary.toc.front().TrackNumber == number)
+            entry.PregapFrames = summary.toc.front().StartSector;
         if (const TTrackIndexes *found = summary.indexes.find(number)) {
             entry.PregapFrames = found->PregapFrames();
             entry.SubIndexes = found->SubIndexes;

@@ -32,6 +32,8 @@ private Q_SLOTS:
     void reads();
     void gaps_data();
     void gaps();
+    void hiddenAudio_data();
+    void hiddenAudio();
 
 private:
     struct Rig : WindowRig
@@ -271,6 +273,60 @@ void tst_SecureRip::gaps()
     const QString log = r->log();
     QVERIFY2(log.contains("Track 02\n") && log.contains("  Pregap: 00:00:30\n"), qPrintable(log));
     QVERIFY(log.contains("  Pre-emphasis: yes (the file holds the audio as read)\n"));
+}
+
+void tst_SecureRip::hiddenAudio_data()
+{
+    // Track 1 starts at sector 32; before it lie tones, or silence.
+    QTest::addColumn<bool>("ripIt");
+    QTest::addColumn<bool>("silent");
+    QTest::addColumn<QStringList>("sheet"); // its first lines
+    const QStringList notKept = {"FILE \"track 01.flac\" WAVE",
+                                 "  TRACK 01 AUDIO",
+                                 "    PREGAP 00:00:32",
+                                 "    INDEX 01 00:00:00"};
+    QTest::newRow("not asked for") << false << false << notKept;
+    QTest::newRow("silent") << true << true << notKept;
+    QTest::newRow("ripped") << true << false
+                            << QStringList{"FILE \"track 00.flac\" WAVE",
+                                           "  TRACK 01 AUDIO",
+                                           "    INDEX 00 00:00:00",
+                                           "FILE \"track 01.flac\" WAVE",
+                                           "    INDEX 01 00:00:00"};
+}
+
+void tst_SecureRip::hiddenAudio()
+{
+    QFETCH(bool, ripIt);
+    QFETCH(bool, silent);
+    QFETCH(QStringList, sheet);
+    DiscGen::DiscSpec plan = audioDisc({150, 150, 150});
+    plan.tracks[0].pregapFrames = 32;
+    plan.tracks[0].silentPregap = silent;
+    QStringList options = {"chkCueSheet"};
+    if (ripIt)
+        options << "chkHiddenAudio";
+    auto r = rig(DriveBehaviour(), options, plan);
+    const QStringList memo = r->ripAll();
+    QCOMPARE(memo.constLast(), "Completed!");
+    // AccurateRip checks the three tracks, never the hidden audio.
+    QCOMPARE(memo.filter("accurately ripped").size(), 3 + 1);
+    QVERIFY2(memo.contains("AccurateRip: 3 of 3 tracks accurately ripped"),
+             qPrintable(memo.join('\n')));
+    const bool kept = ripIt && !silent;
+    QCOMPARE(QFileInfo::exists(r->trackFile(0)), kept);
+    QCOMPARE(memo.contains(
+                 "Track 0: the audio before track 1 is digital silence; no file is kept."),
+             ripIt && silent);
+    if (kept) {
+        const QByteArray bin = readFile(QString::fromStdString(r->disc.binPath));
+        QCOMPARE(ffmpegDecode(r->trackFile(0)), bin.left(32 * 2352));
+        QVERIFY(readFile(r->out + "/Default.m3u").startsWith((r->trackFile(0) + "\r\n").toUtf8()));
+        QVERIFY(r->log().contains("Hidden audio before track 1\n  File: track 00.flac\n"));
+    }
+    QStringList cue = QString::fromUtf8(readFile(r->out + "/rip.cue")).split("\r\n");
+    cue = cue.filter(QRegularExpression("^(FILE|  TRACK|    (INDEX|PREGAP|FLAGS))"));
+    QCOMPARE(cue.mid(0, sheet.size()), sheet);
 }
 
 QTEST_MAIN(tst_SecureRip)
