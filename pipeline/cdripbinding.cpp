@@ -18,7 +18,8 @@ namespace {
 // The entry points, typed by the library's own header. Only these are
 // called; a library lacking one of them counts as not loaded, except for
 // CR_GetReadErrorSector, CR_SetReadSpeed, CR_GetTrackEnd, CR_SetReadThrough,
-// CR_GetReadReport and the sub-channel's three, which are ours and optional.
+// CR_GetReadReport, the sub-channel's three and CR_GetImageIndexes, which are
+// ours and optional.
 struct Api
 {
 #define SONDREL_CDRIP_REQUIRED(X) \
@@ -45,6 +46,7 @@ struct Api
     SONDREL_ENTRY_POINT(CR_OpenSubchannel)
     SONDREL_ENTRY_POINT(CR_ReadSubchannelQ)
     SONDREL_ENTRY_POINT(CR_CloseSubchannel)
+    SONDREL_ENTRY_POINT(CR_GetImageIndexes)
 };
 
 // The library's one copy in this process. GUI thread, except that the entry
@@ -184,6 +186,7 @@ void LoadCDRipLibrary(const QString &folder)
         library->optional(entries.CR_OpenSubchannel, "CR_OpenSubchannel");
         library->optional(entries.CR_ReadSubchannelQ, "CR_ReadSubchannelQ");
         library->optional(entries.CR_CloseSubchannel, "CR_CloseSubchannel");
+        library->optional(entries.CR_GetImageIndexes, "CR_GetImageIndexes");
         if (!library->isLoaded()) {
             qWarning("%s: %s", CDRipLibraryFileName, qPrintable(library->errorText()));
             return;
@@ -327,6 +330,19 @@ void CloseSubchannel()
 {
     if (api().CR_CloseSubchannel)
         api().CR_CloseSubchannel();
+}
+
+std::vector<int32_t> GetImageIndexes(int32_t index, int32_t track)
+{
+    constexpr int32_t MaxIndexes = 100; // INDEX 00 to 99
+    std::vector<int32_t> positions(MaxIndexes);
+    const int32_t written = api().CR_GetImageIndexes ? api().CR_GetImageIndexes(index,
+                                                                                track,
+                                                                                positions.data(),
+                                                                                MaxIndexes)
+                                                     : -1;
+    positions.resize(size_t(std::max(written, 0)));
+    return positions;
 }
 
 bool IsDataFlag(uint8_t flag)

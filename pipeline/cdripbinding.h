@@ -109,6 +109,10 @@ TReadReport GetReadReport();
 bool OpenSubchannel(int32_t index);
 bool ReadSubchannelQ(int32_t sector, uint8_t *q);
 void CloseSubchannel();
+// What image `index` says of a track's indexes (CR_GetImageIndexes): INDEX
+// 00 or -1, INDEX 01, INDEX 02 and up; empty for a drive, and from a library
+// without this entry point of ours.
+std::vector<int32_t> GetImageIndexes(int32_t index, int32_t track);
 
 // The data bit of a table-of-contents flag's control nibble is set.
 bool IsDataFlag(uint8_t flag);

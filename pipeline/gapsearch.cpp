@@ -300,6 +300,27 @@ TDiscIndexes fromTable(const std::vector<TTocEntry> &toc)
     return disc;
 }
 
+// What an image says; every track not searched when it says nothing.
+TDiscIndexes imageIndexes(int32_t drive, const std::vector<TTocEntry> &toc)
+{
+    TDiscIndexes disc = fromTable(toc);
+    for (size_t i = 0; i < disc.Tracks.size(); ++i) {
+        TTrackIndexes &t = disc.Tracks[i];
+        const std::vector<int32_t> positions = CDRip::GetImageIndexes(drive, t.Track);
+        if (positions.size() < 2 || CDRip::IsDataFlag(toc[i].Flag))
+            continue;
+        disc.Searched = true;
+        const int32_t pregap = i == 0 ? (t.Start > 0 ? 0 : -1) : positions[0];
+        t.Pregap = pregap >= 0 ? TTrackIndexes::pgFound : TTrackIndexes::pgNone;
+        t.PregapStart = pregap >= 0 ? uint32_t(pregap) : 0;
+        for (size_t k = 2; k < positions.size(); ++k) {
+            if (positions[k] > int32_t(t.Start))
+                t.SubIndexes.push_back(uint32_t(positions[k]));
+        }
+    }
+    return disc;
+}
+
 } // namespace
 
 TDiscIndexes SearchIndexes(const std::vector<TTocEntry> &toc,
@@ -350,7 +371,7 @@ TDiscIndexes FindDiscIndexes(int32_t drive,
                              const std::atomic<bool> *cancel)
 {
     if (!CDRip::OpenSubchannel(drive))
-        return fromTable(toc);
+        return imageIndexes(drive, toc);
     struct Close
     {
         ~Close() { CDRip::CloseSubchannel(); }

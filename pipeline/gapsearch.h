@@ -68,8 +68,9 @@ TDiscIndexes SearchIndexes(const std::vector<TTocEntry> &toc,
                            const std::atomic<bool> *cancel = nullptr);
 
 // The search on drive `drive` of the library's list, whose table is `toc`.
-// A drive whose sub-channel cannot be opened (an image) gives every track as
-// not searched, with only the table's flags. Any thread.
+// An image gives what it says (CDRip::GetImageIndexes); a drive whose
+// sub-channel cannot be opened every track as not searched, with only the
+// table's flags. Any thread.
 TDiscIndexes FindDiscIndexes(int32_t drive,
                              const std::vector<TTocEntry> &toc,
                              const std::atomic<bool> *cancel = nullptr);

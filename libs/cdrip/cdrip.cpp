@@ -459,6 +459,36 @@ int32_t CR_ReadSubchannelQ(int32_t sector, int32_t count, uint8_t *q)
     return CR_OK;
 }
 
+int32_t CR_GetImageIndexes(int32_t index, int32_t track, int32_t *positions, int32_t max)
+{
+    if (!positions || max < 2)
+        return -1;
+    Drive drive;
+    {
+        QueryState &q = queries();
+        std::lock_guard<std::mutex> lock(q.mutex);
+        if (index < 0 || index >= int32_t(q.drives.size()) || !q.drives[size_t(index)].image)
+            return -1;
+        drive = q.drives[size_t(index)];
+    }
+    const CdIoPtr cdio = openDrive(drive);
+    if (!cdio || track < 1 || track > 99)
+        return -1;
+    const lsn_t start = cdio_get_track_lsn(cdio.get(), track_t(track));
+    if (start == CDIO_INVALID_LSN)
+        return -1;
+    const lsn_t pregap = cdio_get_track_pregap_lsn(cdio.get(), track_t(track));
+    positions[0] = pregap == CDIO_INVALID_LSN || pregap >= start ? -1 : pregap;
+    positions[1] = start;
+    int32_t written = 2;
+    for (const uint32_t at : cueSubIndexes(drive, track)) {
+        if (written == max)
+            break;
+        positions[written++] = int32_t(at);
+    }
+    return written;
+}
+
 int32_t CR_CloseSubchannel(void)
 {
     SubchannelState &s = subchannel();

@@ -172,6 +172,13 @@ CDRIP_API int32_t CR_OpenSubchannel(int32_t index);
  * CR_ERR_NOT_OPEN without CR_OpenSubchannel. */
 CDRIP_API int32_t CR_ReadSubchannelQ(int32_t sector, int32_t count, uint8_t *q);
 CDRIP_API int32_t CR_CloseSubchannel(void);
+/* What a disc image says of track `track`'s indexes (a drive's are in its
+ * sub-channel): positions[0] its INDEX 00 (-1 without one), positions[1]
+ * its INDEX 01, then INDEX 02 and up, as the disc's sectors. Returns how
+ * many it wrote (at most max), -1 for a drive, a track the image lacks or
+ * an image that cannot be read. INDEX 00 comes from libcdio; INDEX 02 and up,
+ * which libcdio drops, from the CUE sheet's own lines when it has one FILE. */
+CDRIP_API int32_t CR_GetImageIndexes(int32_t index, int32_t track, int32_t *positions, int32_t max);
 
 #ifdef __cplusplus
 }

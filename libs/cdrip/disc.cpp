@@ -253,6 +253,38 @@ bool audioIsBigEndian(const Drive &drive)
     return false;
 }
 
+std::vector<uint32_t> cueSubIndexes(const Drive &drive, int track)
+{
+    std::vector<uint32_t> found;
+    if (!drive.image || lowerExtension(drive.source) != "cue")
+        return found;
+    std::ifstream in(drive.source);
+    std::string line;
+    int files = 0;
+    int current = 0;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string keyword;
+        words >> keyword;
+        keyword = upper(keyword);
+        if (keyword == "FILE") {
+            ++files;
+        } else if (keyword == "TRACK") {
+            words >> current;
+        } else if (keyword == "INDEX" && current == track) {
+            int number = 0;
+            unsigned m = 0, s = 0, f = 0;
+            char colon1 = 0, colon2 = 0;
+            if (words >> number >> m >> colon1 >> s >> colon2 >> f && number >= 2 && colon1 == ':'
+                && colon2 == ':')
+                found.push_back((m * 60 + s) * 75 + f);
+        }
+    }
+    if (files != 1)
+        found.clear();
+    return found;
+}
+
 bool readToc(CdIo_t *cdio, Toc &toc)
 {
     toc.entries.clear();

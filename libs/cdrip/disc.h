@@ -77,4 +77,9 @@ struct Toc
 // end at the audio session's lead-out: see CR_GetTrackEnd.
 bool readToc(CdIo_t *cdio, Toc &toc);
 
+// INDEX 02 and up of a track of a CUE sheet with one FILE, whose times are
+// then the disc's sectors (libcdio keeps none of them); empty for any other
+// image or sheet.
+std::vector<uint32_t> cueSubIndexes(const Drive &drive, int track);
+
 } // namespace CdRip
