@@ -131,7 +131,9 @@ void TRipJob::Start(ProgressView &view,
     m_awaitingCheck = false;
     m_reads = TTrackReads(m_verifyOptions.reads, m_verifyOptions.verify);
     m_summary.testAndCopy = m_verifyOptions.reads.testAndCopy;
-    m_summary.cueLayout = m_verifyOptions.cueLayout;
+    // Files without the sheet that says where the gaps went hold whole tracks.
+    m_summary.cueLayout = m_verifyOptions.writeCue ? m_verifyOptions.cueLayout
+                                                   : TCueLayout::GapsAppended;
     if (m_running) {
         startVerifier();
         addHiddenTrack();
@@ -247,6 +249,15 @@ void TRipJob::startVerifier()
     try {
         m_summary.toc = m_c.CDIn->GetToc();
         m_summary.drive = m_c.CDIn->GetDriveName();
+        // A drive asks the disc for each: only for the sheet that shows them.
+        if (m_verifyOptions.writeCue && !m_summary.toc.empty()) {
+            m_summary.catalog = m_c.CDIn->GetCatalog();
+            for (const TTrackInfo &record : m_jobQueue) {
+                const QString isrc = m_c.CDIn->GetTrackIsrc(record.Number);
+                if (!isrc.isEmpty())
+                    m_summary.isrcs[record.Number] = isrc;
+            }
+        }
     } catch (const std::exception &) {
         m_summary.toc.clear();
     }

@@ -168,6 +168,7 @@ TCueSheet CueSheetOf(const RipSummary &summary, const QString &path)
     sheet.Genre = summary.tags.genre.section(QStringLiteral(" - "), -1);
     sheet.Year = summary.tags.year.toInt();
     sheet.DiscId = cddbIdOf(summary);
+    sheet.Catalog = summary.catalog;
     if (!summary.hiddenTrackFile.isEmpty())
         sheet.HiddenFileName = folder.relativeFilePath(summary.hiddenTrackFile);
     for (const RipSummaryTrack &track : summary.tracks) {
@@ -177,6 +178,8 @@ TCueSheet CueSheetOf(const RipSummary &summary, const QString &path)
         entry.Title = track.record.Title;
         entry.Performer = track.record.Artist;
         const int number = track.record.Number;
+        if (const auto isrc = summary.isrcs.find(number); isrc != summary.isrcs.end())
+            entry.Isrc = isrc->second;
         entry.File = TrackFileRange(summary.cueLayout, summary.toc, summary.indexes, number);
         if (const TTocEntry *toc = entryOf(summary.toc, number)) {
             entry.Start = toc->StartSector;

@@ -194,6 +194,18 @@ std::vector<TTocEntry> TCDIn::GetToc()
     return toc;
 }
 
+QString TCDIn::GetCatalog()
+{
+    DriveHold hold(*this);
+    return CDRip::GetCatalog();
+}
+
+QString TCDIn::GetTrackIsrc(int32_t track)
+{
+    DriveHold hold(*this);
+    return CDRip::GetTrackIsrc(track);
+}
+
 void TCDIn::EjectDisc()
 {
     if (IsBusy())

@@ -94,6 +94,10 @@ public:
     // The table of contents read again: tracks 1 .. n, then the lead-out;
     // empty when it cannot be read.
     std::vector<TTocEntry> GetToc();
+    // The disc's media catalogue number and a track's ISRC, empty when it
+    // carries none.
+    QString GetCatalog();
+    QString GetTrackIsrc(int32_t track);
 
     // Raise "The component is buisy" during a read.
     void EjectDisc();

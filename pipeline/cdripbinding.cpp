@@ -18,8 +18,8 @@ namespace {
 // The entry points, typed by the library's own header. Only these are
 // called; a library lacking one of them counts as not loaded, except for
 // CR_GetReadErrorSector, CR_SetReadSpeed, CR_GetTrackEnd, CR_SetReadThrough,
-// CR_GetReadReport, the sub-channel's three and CR_GetImageIndexes, which are
-// ours and optional.
+// CR_GetReadReport, the sub-channel's three, CR_GetImageIndexes, CR_GetCatalog
+// and CR_GetTrackIsrc, which are ours and optional.
 struct Api
 {
 #define SONDREL_CDRIP_REQUIRED(X) \
@@ -47,6 +47,8 @@ struct Api
     SONDREL_ENTRY_POINT(CR_ReadSubchannelQ)
     SONDREL_ENTRY_POINT(CR_CloseSubchannel)
     SONDREL_ENTRY_POINT(CR_GetImageIndexes)
+    SONDREL_ENTRY_POINT(CR_GetCatalog)
+    SONDREL_ENTRY_POINT(CR_GetTrackIsrc)
 };
 
 // The library's one copy in this process. GUI thread, except that the entry
@@ -187,6 +189,8 @@ void LoadCDRipLibrary(const QString &folder)
         library->optional(entries.CR_ReadSubchannelQ, "CR_ReadSubchannelQ");
         library->optional(entries.CR_CloseSubchannel, "CR_CloseSubchannel");
         library->optional(entries.CR_GetImageIndexes, "CR_GetImageIndexes");
+        library->optional(entries.CR_GetCatalog, "CR_GetCatalog");
+        library->optional(entries.CR_GetTrackIsrc, "CR_GetTrackIsrc");
         if (!library->isLoaded()) {
             qWarning("%s: %s", CDRipLibraryFileName, qPrintable(library->errorText()));
             return;
@@ -343,6 +347,22 @@ std::vector<int32_t> GetImageIndexes(int32_t index, int32_t track)
                                                      : -1;
     positions.resize(size_t(std::max(written, 0)));
     return positions;
+}
+
+QString GetCatalog()
+{
+    char text[CR_CODE_TEXT_SIZE] = {};
+    if (!api().CR_GetCatalog || api().CR_GetCatalog(text) != CR_OK)
+        return QString();
+    return QString::fromLatin1(text, int(qstrnlen(text, sizeof text)));
+}
+
+QString GetTrackIsrc(int32_t track)
+{
+    char text[CR_CODE_TEXT_SIZE] = {};
+    if (!api().CR_GetTrackIsrc || api().CR_GetTrackIsrc(track, text) != CR_OK)
+        return QString();
+    return QString::fromLatin1(text, int(qstrnlen(text, sizeof text)));
 }
 
 bool IsDataFlag(uint8_t flag)

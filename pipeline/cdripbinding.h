@@ -113,6 +113,10 @@ void CloseSubchannel();
 // 00 or -1, INDEX 01, INDEX 02 and up; empty for a drive, and from a library
 // without this entry point of ours.
 std::vector<int32_t> GetImageIndexes(int32_t index, int32_t track);
+// The active drive's disc's catalogue number and a track's ISRC; empty when
+// the disc has none, and from a library without these entry points of ours.
+QString GetCatalog();
+QString GetTrackIsrc(int32_t track);
 
 // The data bit of a table-of-contents flag's control nibble is set.
 bool IsDataFlag(uint8_t flag);

@@ -12,6 +12,7 @@
 #include <cdio/mmc_ll_cmds.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -100,6 +101,26 @@ RipState &rip()
 SubchannelState &subchannel()
 {
     return state().subchannel;
+}
+
+// libcdio's malloc()ed answer into text: only digits and capitals, which is
+// all the codes hold.
+int32_t codeText(char *answer, size_t length, char *text)
+{
+    const std::unique_ptr<char, void (*)(void *)> owned(answer, std::free);
+    std::memset(text, 0, CR_CODE_TEXT_SIZE);
+    if (!answer || std::strlen(answer) != length)
+        return CR_ERR_FAILED;
+    for (size_t i = 0; i < length; ++i) {
+        const char c = answer[i];
+        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z')))
+            return CR_ERR_FAILED;
+    }
+    // A disc without a catalogue number may answer all zeros.
+    if (std::strspn(answer, "0") == length)
+        return CR_ERR_FAILED;
+    std::memcpy(text, answer, length);
+    return CR_OK;
 }
 
 // Runs at dlclose, or at exit after every exit-time destructor; a library
@@ -487,6 +508,30 @@ int32_t CR_GetImageIndexes(int32_t index, int32_t track, int32_t *positions, int
         positions[written++] = int32_t(at);
     }
     return written;
+}
+
+int32_t CR_GetCatalog(char *text)
+{
+    constexpr size_t Digits = 13;
+    if (!text)
+        return CR_ERR_FAILED;
+    QueryState &q = queries();
+    std::lock_guard<std::mutex> lock(q.mutex);
+    CdIo_t *cdio = q.current();
+    const LogErrorWatch watch;
+    return codeText(cdio ? cdio_get_mcn(cdio) : nullptr, Digits, text);
+}
+
+int32_t CR_GetTrackIsrc(int32_t track, char *text)
+{
+    constexpr size_t Characters = 12;
+    if (!text || track < 1 || track > 99)
+        return CR_ERR_FAILED;
+    QueryState &q = queries();
+    std::lock_guard<std::mutex> lock(q.mutex);
+    CdIo_t *cdio = q.current();
+    const LogErrorWatch watch;
+    return codeText(cdio ? cdio_get_track_isrc(cdio, track_t(track)) : nullptr, Characters, text);
 }
 
 int32_t CR_CloseSubchannel(void)

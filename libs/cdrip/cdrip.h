@@ -179,6 +179,13 @@ CDRIP_API int32_t CR_CloseSubchannel(void);
  * an image that cannot be read. INDEX 00 comes from libcdio; INDEX 02 and up,
  * which libcdio drops, from the CUE sheet's own lines when it has one FILE. */
 CDRIP_API int32_t CR_GetImageIndexes(int32_t index, int32_t track, int32_t *positions, int32_t max);
+/* The active drive's media catalogue number (13 digits) and the ISRC of
+ * track `track` (12 characters), as libcdio reads them from the disc (or the
+ * sheet's CATALOG and ISRC lines): zero-terminated into text (at least 16
+ * bytes). CR_ERR_FAILED when the disc carries none. */
+enum { CR_CODE_TEXT_SIZE = 16 };
+CDRIP_API int32_t CR_GetCatalog(char *text);
+CDRIP_API int32_t CR_GetTrackIsrc(int32_t track, char *text);
 
 #ifdef __cplusplus
 }

@@ -247,6 +247,8 @@ void tst_SecureRip::gaps()
     QFETCH(QStringList, sheet);
     DiscGen::DiscSpec plan = audioDisc({150, 150, 150});
     plan.tracks[1].pregapFrames = 30;
+    plan.tracks[1].isrc = "GBAYE9900001";
+    plan.catalog = "0123456789012";
     DriveBehaviour drive;
     drive.qPreEmphasis = "3";
     auto r = rig(drive, {"chkCueSheet"}, plan);
@@ -268,6 +270,8 @@ void tst_SecureRip::gaps()
         QCOMPARE(ffmpegDecode(r->trackFile(t++)), bin.mid(first * 2352, (end - first) * 2352));
     }
     QStringList cue = QString::fromUtf8(readFile(r->out + "/rip.cue")).split("\r\n");
+    QVERIFY(cue.contains("CATALOG 0123456789012"));
+    QCOMPARE(cue.filter("ISRC"), QStringList{"    ISRC GBAYE9900001"});
     cue = cue.filter(QRegularExpression("^(FILE|  TRACK|    (INDEX|PREGAP|FLAGS))"));
     QCOMPARE(cue, sheet);
     const QString log = r->log();

@@ -195,6 +195,8 @@ std::string cueSheet(const DiscSpec &plan, const std::string &binFileName)
 {
     const DiscLayout layout = layoutOf(plan);
     std::ostringstream cue;
+    if (!plan.catalog.empty())
+        cue << "CATALOG " << plan.catalog << "\r\n";
     cue << "FILE \"" << binFileName << "\" " << (plan.motorola ? "MOTOROLA" : "BINARY") << "\r\n";
     for (size_t i = 0; i < plan.tracks.size(); ++i) {
         const TrackSpec &t = plan.tracks[i];
@@ -207,6 +209,8 @@ std::string cueSheet(const DiscSpec &plan, const std::string &binFileName)
                 cue << ' ' << f;
             cue << "\r\n";
         }
+        if (!t.isrc.empty())
+            cue << "    ISRC " << t.isrc << "\r\n";
         if (t.pregapFrames > 0)
             cue << "    INDEX 00 " << formatMsf(l.pregapStart) << "\r\n";
         cue << "    INDEX 01 " << formatMsf(l.start) << "\r\n";
