@@ -232,7 +232,7 @@ int32_t CR_ReadToc(void)
     QueryState &q = queries();
     std::lock_guard<std::mutex> lock(q.mutex);
     CdIo_t *cdio = q.reopen();
-    if (!cdio || !readToc(cdio, q.toc)) {
+    if (!cdio || !readDiscToc(*q.activeDrive(), cdio, q.toc)) {
         q.toc = Toc();
         return CR_ERR_NO_DISC;
     }
@@ -496,16 +496,30 @@ int32_t CR_GetImageIndexes(int32_t index, int32_t track, int32_t *positions, int
     if (!cdio || track < 1 || track > 99)
         return -1;
     const lsn_t start = cdio_get_track_lsn(cdio.get(), track_t(track));
-    if (start == CDIO_INVALID_LSN)
+    Toc toc;
+    if (start == CDIO_INVALID_LSN || !readDiscToc(drive, cdio.get(), toc))
         return -1;
+    // The image's positions, moved on by the generated gaps before them.
+    lsn_t shift = -1;
+    for (size_t i = 0; i + 1 < toc.entries.size(); ++i) {
+        if (toc.entries[i].trackNumber == track)
+            shift = lsn_t(toc.entries[i].startSector) - start;
+    }
+    if (shift < 0)
+        return -1;
+    const GeneratedGaps gaps = cuePregaps(drive);
+    const auto generated = gaps.find(track);
     const lsn_t pregap = cdio_get_track_pregap_lsn(cdio.get(), track_t(track));
-    positions[0] = pregap == CDIO_INVALID_LSN || pregap >= start ? -1 : pregap;
-    positions[1] = start;
+    if (generated != gaps.end())
+        positions[0] = start + shift - lsn_t(generated->second);
+    else
+        positions[0] = pregap == CDIO_INVALID_LSN || pregap >= start ? -1 : pregap + shift;
+    positions[1] = start + shift;
     int32_t written = 2;
     for (const uint32_t at : cueSubIndexes(drive, track)) {
         if (written == max)
             break;
-        positions[written++] = int32_t(at);
+        positions[written++] = int32_t(at) + shift;
     }
     return written;
 }

@@ -253,6 +253,69 @@ bool audioIsBigEndian(const Drive &drive)
     return false;
 }
 
+GeneratedGaps cuePregaps(const Drive &drive)
+{
+    GeneratedGaps gaps;
+    if (!drive.image || lowerExtension(drive.source) != "cue")
+        return gaps;
+    std::ifstream in(drive.source);
+    std::string line;
+    int current = 0;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string keyword;
+        words >> keyword;
+        keyword = upper(keyword);
+        if (keyword == "TRACK") {
+            words >> current;
+        } else if (keyword == "PREGAP" && current > 0) {
+            unsigned m = 0, s = 0, f = 0;
+            char colon1 = 0, colon2 = 0;
+            if (words >> m >> colon1 >> s >> colon2 >> f && colon1 == ':' && colon2 == ':'
+                && (m * 60 + s) * 75 + f > 0)
+                gaps[current] = (m * 60 + s) * 75 + f;
+        }
+    }
+    return gaps;
+}
+
+bool readDiscToc(const Drive &drive, CdIo_t *cdio, Toc &toc)
+{
+    if (!readToc(cdio, toc))
+        return false;
+    const GeneratedGaps gaps = cuePregaps(drive);
+    if (gaps.empty())
+        return true;
+    uint32_t shift = 0;
+    for (size_t i = 0; i < toc.entries.size(); ++i) {
+        const bool track = i + 1 < toc.entries.size();
+        const auto gap = track ? gaps.find(toc.entries[i].trackNumber) : gaps.end();
+        if (gap != gaps.end())
+            shift += gap->second;
+        toc.entries[i].startSector += shift;
+    }
+    for (size_t i = 0; i < toc.ends.size(); ++i)
+        toc.ends[i] = toc.entries[i + 1].startSector;
+    return true;
+}
+
+lsn_t imageSectorOf(const Toc &toc, const GeneratedGaps &gaps, lsn_t sector)
+{
+    lsn_t shift = 0;
+    for (size_t i = 0; i + 1 < toc.entries.size(); ++i) {
+        const auto gap = gaps.find(toc.entries[i].trackNumber);
+        if (gap == gaps.end())
+            continue;
+        const auto start = lsn_t(toc.entries[i].startSector);
+        if (sector < start - lsn_t(gap->second))
+            return sector - shift;
+        if (sector < start)
+            return -1;
+        shift += lsn_t(gap->second);
+    }
+    return sector - shift;
+}
+
 std::vector<uint32_t> cueSubIndexes(const Drive &drive, int track)
 {
     std::vector<uint32_t> found;
