@@ -197,8 +197,10 @@ void TRipJob::startGapSearch()
 
 void TRipJob::gapSearchDone()
 {
-    if (!m_gapThread || !m_gapThread->isFinished())
+    // Emitted as its thread ends, which may take a moment more.
+    if (!m_gapThread)
         return;
+    m_gapThread->wait();
     m_gapThread.reset();
     if (!m_running || m_aborted || m_jobQueue.isEmpty())
         return;

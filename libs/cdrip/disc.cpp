@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include <sys/stat.h>
@@ -142,6 +143,38 @@ bool imageFilesAreRegular(const Drive &drive)
     return true;
 }
 
+// Each line of a drive's CUE sheet: its keyword in capitals, the number of
+// the TRACK it belongs to (0 before the first) and the rest of its words.
+void forEachCueLine(const Drive &drive,
+                    const std::function<void(const std::string &, int, std::istream &)> &line)
+{
+    if (!drive.image || lowerExtension(drive.source) != "cue")
+        return;
+    std::ifstream in(drive.source);
+    std::string text;
+    int track = 0;
+    while (std::getline(in, text)) {
+        std::istringstream words(text);
+        std::string keyword;
+        words >> keyword;
+        keyword = upper(keyword);
+        if (keyword == "TRACK")
+            words >> track;
+        line(keyword, track, words);
+    }
+}
+
+// "mm:ss:ff" as frames.
+bool readMsf(std::istream &words, uint32_t &frames)
+{
+    unsigned m = 0, s = 0, f = 0;
+    char colon1 = 0, colon2 = 0;
+    if (!(words >> m >> colon1 >> s >> colon2 >> f) || colon1 != ':' || colon2 != ':')
+        return false;
+    frames = (m * 60 + s) * 75 + f;
+    return true;
+}
+
 uint8_t controlOf(CdIo_t *cdio, track_t track)
 {
     uint8_t control = 0;
@@ -256,26 +289,11 @@ bool audioIsBigEndian(const Drive &drive)
 GeneratedGaps cuePregaps(const Drive &drive)
 {
     GeneratedGaps gaps;
-    if (!drive.image || lowerExtension(drive.source) != "cue")
-        return gaps;
-    std::ifstream in(drive.source);
-    std::string line;
-    int current = 0;
-    while (std::getline(in, line)) {
-        std::istringstream words(line);
-        std::string keyword;
-        words >> keyword;
-        keyword = upper(keyword);
-        if (keyword == "TRACK") {
-            words >> current;
-        } else if (keyword == "PREGAP" && current > 0) {
-            unsigned m = 0, s = 0, f = 0;
-            char colon1 = 0, colon2 = 0;
-            if (words >> m >> colon1 >> s >> colon2 >> f && colon1 == ':' && colon2 == ':'
-                && (m * 60 + s) * 75 + f > 0)
-                gaps[current] = (m * 60 + s) * 75 + f;
-        }
-    }
+    forEachCueLine(drive, [&gaps](const std::string &keyword, int track, std::istream &rest) {
+        uint32_t frames = 0;
+        if (keyword == "PREGAP" && track > 0 && readMsf(rest, frames) && frames > 0)
+            gaps[track] = frames;
+    });
     return gaps;
 }
 
@@ -319,30 +337,16 @@ lsn_t imageSectorOf(const Toc &toc, const GeneratedGaps &gaps, lsn_t sector)
 std::vector<uint32_t> cueSubIndexes(const Drive &drive, int track)
 {
     std::vector<uint32_t> found;
-    if (!drive.image || lowerExtension(drive.source) != "cue")
-        return found;
-    std::ifstream in(drive.source);
-    std::string line;
     int files = 0;
-    int current = 0;
-    while (std::getline(in, line)) {
-        std::istringstream words(line);
-        std::string keyword;
-        words >> keyword;
-        keyword = upper(keyword);
-        if (keyword == "FILE") {
+    forEachCueLine(drive, [&](const std::string &keyword, int current, std::istream &rest) {
+        int number = 0;
+        uint32_t frames = 0;
+        if (keyword == "FILE")
             ++files;
-        } else if (keyword == "TRACK") {
-            words >> current;
-        } else if (keyword == "INDEX" && current == track) {
-            int number = 0;
-            unsigned m = 0, s = 0, f = 0;
-            char colon1 = 0, colon2 = 0;
-            if (words >> number >> m >> colon1 >> s >> colon2 >> f && number >= 2 && colon1 == ':'
-                && colon2 == ':')
-                found.push_back((m * 60 + s) * 75 + f);
-        }
-    }
+        else if (keyword == "INDEX" && current == track && rest >> number && number >= 2
+                 && readMsf(rest, frames))
+            found.push_back(frames);
+    });
     if (files != 1)
         found.clear();
     return found;
