@@ -113,6 +113,22 @@ QString RipSession::start(const RipChoices &choices, ProgressView &view)
     verify.writeLog = choices.writeLog;
     verify.writeCue = choices.writeCue;
     verify.reads = {choices.testAndCopy, choices.reread, choices.rereadLimit, choices.goOn};
+    verify.detectGaps = choices.detectGaps;
+    if (choices.ripHiddenAudio) {
+        // Named like the tracks, with the number 00.
+        const QString title = QStringLiteral("Hidden track");
+        const QString templ = choices.filenameTemplate + OutputFormats::extensionOf(choices.format);
+        verify.hiddenTrack
+            = TTrackInfo{0,
+                         choices.artist,
+                         choices.album,
+                         choices.genre,
+                         choices.year,
+                         title,
+                         outputName(choices, templ, choices.artist, QStringLiteral("00"), title),
+                         false};
+    }
+    verify.cueLayout = TCueLayout(std::clamp(choices.cueLayout, 0, 2));
     verify.performer = choices.artist;
     verify.programVersion = QCoreApplication::applicationVersion();
     if (verify.verify) {

@@ -50,6 +50,10 @@ struct RipChoices
     bool reread = false;
     int rereadLimit = TReadOptions::DefaultRereadLimit;
     bool goOn = false;
+    // Pregaps and the CUE sheet's layout (a TCueLayout).
+    bool detectGaps = false;
+    bool ripHiddenAudio = false;
+    int cueLayout = 0;
 };
 
 // Turns the user's choices and the disc's ticked rows into a running rip

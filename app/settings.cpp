@@ -169,6 +169,10 @@ QString SettingsStore::keyOf(StoredFlag flag)
         return SettingsKeys::RereadMismatches;
     case StoredFlag::GoOnAfterFailure:
         return SettingsKeys::GoOnAfterFailure;
+    case StoredFlag::DetectGaps:
+        return SettingsKeys::DetectGaps;
+    case StoredFlag::RipHiddenAudio:
+        return SettingsKeys::RipHiddenAudio;
     }
     return QString();
 }
@@ -192,6 +196,8 @@ StoredOptions SettingsStore::ReadOptions()
         options.testAndCopy = ReadOptionFlag(SettingsKeys::TestAndCopy).value_or(false);
         options.rereadMismatches = ReadOptionFlag(SettingsKeys::RereadMismatches).value_or(false);
         options.goOnAfterFailure = ReadOptionFlag(SettingsKeys::GoOnAfterFailure).value_or(false);
+        options.detectGaps = ReadOptionFlag(SettingsKeys::DetectGaps).value_or(false);
+        options.ripHiddenAudio = ReadOptionFlag(SettingsKeys::RipHiddenAudio).value_or(false);
     } catch (const ESettingsError &e) {
         options.error = e.message();
     }
@@ -202,6 +208,9 @@ StoredOptions SettingsStore::ReadOptions()
     if (options.rereadLimit
         && (*options.rereadLimit < 1 || *options.rereadLimit > TReadOptions::MaxRereadLimit))
         options.rereadLimit.reset();
+    options.cueLayout = readNumber(SettingsKeys::CueLayout);
+    if (options.cueLayout && (*options.cueLayout < 0 || *options.cueLayout > 2))
+        options.cueLayout.reset();
     OpenedStorage opened(*m_storage);
     const QVariant templ = opened.ok() ? m_storage->value(SettingsKeys::FilenameTemplate)
                                        : QVariant();
@@ -228,6 +237,11 @@ void SettingsStore::StoreFilenameTemplate(const QString &templ)
 void SettingsStore::StoreRereadLimit(int reads)
 {
     storeValue(SettingsKeys::RereadLimit, reads);
+}
+
+void SettingsStore::StoreCueLayout(int layout)
+{
+    storeValue(SettingsKeys::CueLayout, layout);
 }
 
 void SettingsStore::storeValue(const QString &name, const QVariant &value)

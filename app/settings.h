@@ -25,6 +25,13 @@ inline const QString TestAndCopy = QStringLiteral("TestAndCopy");
 inline const QString RereadMismatches = QStringLiteral("RereadMismatches");
 inline const QString RereadLimit = QStringLiteral("RereadLimit");
 inline const QString GoOnAfterFailure = QStringLiteral("GoOnAfterFailure");
+// Pregaps: finding them before a rip and ripping the hidden audio before
+// track 1, integers 0 or 1 (off when missing); where the CUE sheet's files
+// hold the gaps, an integer 0 appended, 1 prepended, 2 left out (0 when
+// missing).
+inline const QString DetectGaps = QStringLiteral("DetectGaps");
+inline const QString RipHiddenAudio = QStringLiteral("RipHiddenAudio");
+inline const QString CueLayout = QStringLiteral("CueLayout");
 // string: the AccurateRip server, "http://host[:port]"
 inline const QString AccurateRipServer = QStringLiteral("AccurateRipServer");
 // The output choices of the "General" page as last made: the format and its
@@ -88,6 +95,8 @@ enum class StoredFlag {
     TestAndCopy,
     RereadMismatches,
     GoOnAfterFailure,
+    DetectGaps,
+    RipHiddenAudio,
 };
 
 // The side panel's stored options as read at start. Each value was read in an
@@ -107,6 +116,8 @@ struct StoredOptions
     std::optional<bool> testAndCopy;
     std::optional<bool> rereadMismatches;
     std::optional<bool> goOnAfterFailure;
+    std::optional<bool> detectGaps;
+    std::optional<bool> ripHiddenAudio;
     QString error;
     // Read whatever happened before; a value of the wrong type is left
     // empty, and whether a list holds it is the window's to check.
@@ -115,6 +126,8 @@ struct StoredOptions
     std::optional<QString> filenameTemplate;
     // 1 .. TReadOptions::MaxRereadLimit; empty when not stored or out of range.
     std::optional<int> rereadLimit;
+    // 0 .. 2 (TCueLayout); empty when not stored or out of range.
+    std::optional<int> cueLayout;
 };
 
 // Typed access to the settings with the program's rules.
@@ -147,6 +160,7 @@ public:
     void StoreQualityEntry(int entry);
     void StoreFilenameTemplate(const QString &templ);
     void StoreRereadLimit(int reads);
+    void StoreCueLayout(int layout);
     static QString keyOf(StoredFlag flag);
 
     // The read offset of the drive of that name in samples; 0 when none is

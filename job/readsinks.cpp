@@ -57,13 +57,19 @@ TPcmOutput &PrepareRead(const TReadSinks &sinks,
                         bool firstCopy,
                         TemporaryWavFile &tempWav,
                         QString &partialOutput,
-                        const std::function<void(const QString &)> &show)
+                        const std::function<void(const QString &)> &show,
+                        const TReadRange &range)
 {
     TPcmOutput &sink = sinkOf(sinks, read, format, track, firstCopy, tempWav, partialOutput, show);
     if (!sinks.cd)
         throw EPcmException(CDRipMissingMessage);
     sinks.cd->SetStartTrack(track.Number);
     sinks.cd->SetEndTrack(sinks.cd->StartTrack());
+    if (!range.wholeTrack)
+        sinks.cd->SetSectorRange(range.file.First,
+                                 range.file.End,
+                                 range.tapped.First,
+                                 range.tapped.End);
     sinks.cd->SetTap(tap);
     return sink;
 }

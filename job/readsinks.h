@@ -1,5 +1,6 @@
 #pragma once
 
+#include "job/cuesheet.h"
 #include "job/temporarywav.h"
 #include "job/trackinfo.h"
 #include "job/trackreads.h"
@@ -28,8 +29,17 @@ struct TReadSinks
     TMACOut *mac = nullptr;
 };
 
+// What a read covers: the whole track, or the sectors of its file with the
+// tap on the track's own (see TCDIn::SetSectorRange).
+struct TReadRange
+{
+    bool wholeTrack = true;
+    TSectorRange file;
+    TSectorRange tapped;
+};
+
 // One read of `track` in output format `format` made ready: the CD input set
-// to the track with `tap`, and the sink returned to be started. A test read
+// to the track (or `range`) with `tap`, and the sink returned to be started. A test read
 // goes nowhere; a copy of a converted format goes into a new temporary WAV
 // (tempWav), one of FLAC or APE into the track's file, whose folders are made
 // and which becomes partialOutput. `show` gets what the job shows ("Create
@@ -43,4 +53,5 @@ TPcmOutput &PrepareRead(const TReadSinks &sinks,
                         bool firstCopy,
                         TemporaryWavFile &tempWav,
                         QString &partialOutput,
-                        const std::function<void(const QString &)> &show);
+                        const std::function<void(const QString &)> &show,
+                        const TReadRange &range = {});

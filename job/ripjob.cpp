@@ -67,6 +67,7 @@ TRipJob::TRipJob(const Components &components, QObject *parent)
 TRipJob::~TRipJob()
 {
     Shutdown();
+    stopGapSearch();
     if (m_c.AudioConvert) {
         m_c.AudioConvert->OnConvertBlock = nullptr;
         m_c.AudioConvert->OnError = nullptr;
@@ -104,6 +105,8 @@ void TRipJob::Start(ProgressView &view,
                     const TagFields &tags,
                     const EndOptions &options)
 {
+    // A search of a cancelled job may still be on its way out.
+    stopGapSearch();
     m_view = &view;
     m_viewObject = view.viewObject();
     m_format = format;
@@ -128,10 +131,114 @@ void TRipJob::Start(ProgressView &view,
     m_awaitingCheck = false;
     m_reads = TTrackReads(m_verifyOptions.reads, m_verifyOptions.verify);
     m_summary.testAndCopy = m_verifyOptions.reads.testAndCopy;
+    // Files without the sheet that says where the gaps went hold whole tracks.
+    m_summary.cueLayout = m_verifyOptions.writeCue ? m_verifyOptions.cueLayout
+                                                   : TCueLayout::GapsAppended;
     if (m_running) {
         startVerifier();
-        StartNextTrack();
+        addHiddenTrack();
+        if ((m_verifyOptions.detectGaps || m_verifyOptions.writeCue) && m_c.CDIn
+            && !m_summary.toc.empty())
+            startGapSearch();
+        else
+            StartNextTrack();
     }
+}
+
+bool TRipJob::hiddenHead() const
+{
+    return !m_jobQueue.isEmpty() && m_jobQueue.constFirst().Number == 0;
+}
+
+void TRipJob::SilenceTap::PcmDelivered(const uint8_t *data, int32_t size)
+{
+    if (sound)
+        return;
+    for (int32_t i = 0; i < size; ++i) {
+        if (data[i] != 0) {
+            sound = true;
+            return;
+        }
+    }
+}
+
+void TRipJob::addHiddenTrack()
+{
+    const std::vector<TTocEntry> &toc = m_summary.toc;
+    if (!m_verifyOptions.hiddenTrack || toc.size() < 2 || CDRip::IsDataFlag(toc[0].Flag)
+        || toc[0].StartSector == 0)
+        return;
+    const int first = toc[0].TrackNumber;
+    if (std::none_of(m_jobQueue.cbegin(), m_jobQueue.cend(), [first](const TTrackInfo &t) {
+            return t.Number == first;
+        }))
+        return;
+    m_jobQueue.prepend(*m_verifyOptions.hiddenTrack);
+    m_jobTrackCount = int(m_jobQueue.size());
+    m_totalStep = 100 / m_jobTrackCount;
+}
+
+void TRipJob::startGapSearch()
+{
+    // Cancel stops it as it stops a read.
+    m_jobStage = jsWriting;
+    addLine(QStringLiteral("Detecting gaps..."));
+    m_gapCancel = false;
+    auto result = std::make_shared<TDiscIndexes>();
+    m_gapResult = result;
+    const std::vector<TTocEntry> toc = m_summary.toc;
+    const int32_t drive = m_c.CDIn->CurrentDrive();
+    m_gapThread.reset(QThread::create([result, toc, drive, cancel = &m_gapCancel] {
+        *result = FindDiscIndexes(drive, toc, cancel);
+    }));
+    connect(m_gapThread.get(), &QThread::finished, this, &TRipJob::gapSearchDone);
+    m_gapThread->start();
+}
+
+void TRipJob::gapSearchDone()
+{
+    // Emitted as its thread ends, which may take a moment more.
+    if (!m_gapThread)
+        return;
+    m_gapThread->wait();
+    m_gapThread.reset();
+    if (!m_running || m_aborted || m_jobQueue.isEmpty())
+        return;
+    m_summary.indexes = *m_gapResult;
+    const TDiscIndexes &found = m_summary.indexes;
+    if (!found.Searched)
+        addLine(QStringLiteral("Gaps: this drive gives no sub-channel to find them in."));
+    for (const TTrackInfo &record : m_jobQueue) {
+        const TTrackIndexes *track = found.find(record.Number);
+        if (!track)
+            continue;
+        QStringList parts;
+        if (!track->PregapText().isEmpty())
+            parts << track->PregapText();
+        for (size_t i = 0; i < track->SubIndexes.size(); ++i)
+            parts << QStringLiteral("index %1 at %2")
+                         .arg(int(i) + 2, 2, 10, QLatin1Char('0'))
+                         .arg(FormatMSF(FramesToMSF(track->SubIndexes[i] - track->Start)));
+        if (track->PreEmphasis)
+            parts << QStringLiteral("pre-emphasis");
+        if (!parts.isEmpty())
+            addLine(QStringLiteral("Track %1: %2")
+                        .arg(record.Number)
+                        .arg(parts.join(QStringLiteral(", "))));
+    }
+    if (found.GaveUp)
+        addLine(QStringLiteral("Gaps: the search gave up after %1 failed sub-channel reads.")
+                    .arg(found.FailedReads));
+    StartNextTrack();
+}
+
+void TRipJob::stopGapSearch()
+{
+    if (!m_gapThread)
+        return;
+    m_gapCancel = true;
+    m_gapThread->wait();
+    m_gapThread.reset();
 }
 
 void TRipJob::startVerifier()
@@ -144,6 +251,15 @@ void TRipJob::startVerifier()
     try {
         m_summary.toc = m_c.CDIn->GetToc();
         m_summary.drive = m_c.CDIn->GetDriveName();
+        // A drive asks the disc for each: only for the sheet that shows them.
+        if (m_verifyOptions.writeCue && !m_summary.toc.empty()) {
+            m_summary.catalog = m_c.CDIn->GetCatalog();
+            for (const TTrackInfo &record : m_jobQueue) {
+                const QString isrc = m_c.CDIn->GetTrackIsrc(record.Number);
+                if (!isrc.isEmpty())
+                    m_summary.isrcs[record.Number] = isrc;
+            }
+        }
     } catch (const std::exception &) {
         m_summary.toc.clear();
     }
@@ -180,8 +296,14 @@ void TRipJob::StartNextTrack()
                                        m_jobTrackCount,
                                        head.Number));
     });
-    addLine(QStringLiteral("Extracting Track %1...").arg(head.Number));
     m_reads.Begin(head.Number);
+    if (hiddenHead()) {
+        addLine(QStringLiteral("Extracting the hidden audio before track 1..."));
+        m_hiddenTap.sound = false;
+        startRead(TTrackReads::Read::Copy);
+        return;
+    }
+    addLine(QStringLiteral("Extracting Track %1...").arg(head.Number));
     startRead(m_reads.FirstRead());
 }
 
@@ -191,18 +313,43 @@ void TRipJob::startRead(TTrackReads::Read read)
     const TTrackInfo &head = m_jobQueue.constFirst();
     guarded([&] {
         // Each read has sums of its own; the copy kept has the last.
-        TPcmOutput &sink = PrepareRead({m_c.CDIn, m_c.TestOut, m_c.WaveOut, m_c.FLACOut, m_c.MACOut},
-                                       read,
-                                       m_format,
-                                       head,
-                                       m_verifier ? m_verifier->TapFor(head.Number) : nullptr,
-                                       m_reads.FirstCopy(),
-                                       m_tempWav,
-                                       m_partialOutput,
-                                       [this](const QString &line) { addLine(line); });
+        // AccurateRip never sees the hidden audio; only whether it is silent counts.
+        TPcmTap *tap = nullptr;
+        if (hiddenHead())
+            tap = &m_hiddenTap;
+        else if (m_verifier)
+            tap = m_verifier->TapFor(head.Number);
+        TPcmOutput &sink = PrepareRead(
+            {m_c.CDIn, m_c.TestOut, m_c.WaveOut, m_c.FLACOut, m_c.MACOut},
+            read,
+            m_format,
+            head,
+            tap,
+            hiddenHead() || m_reads.FirstCopy(),
+            m_tempWav,
+            m_partialOutput,
+            [this](const QString &line) { addLine(line); },
+            readRangeOf(head.Number));
         m_currentOutput = &sink;
         sink.StartOutput();
     });
+}
+
+TReadRange TRipJob::readRangeOf(int track) const
+{
+    TReadRange range;
+    if (track == 0 && !m_summary.toc.empty()) {
+        range.wholeTrack = false;
+        range.file = {0, m_summary.toc.front().StartSector};
+        range.tapped = range.file;
+        return range;
+    }
+    if (m_summary.indexes.Tracks.empty())
+        return range;
+    range.file = TrackFileRange(m_summary.cueLayout, m_summary.toc, m_summary.indexes, track);
+    range.tapped = TrackFileRange(TCueLayout::GapsAppended, m_summary.toc, m_summary.indexes, track);
+    range.wholeTrack = range.file.First == range.tapped.First && range.file.End == range.tapped.End;
+    return range;
 }
 
 void TRipJob::TestOutDone()
@@ -217,6 +364,23 @@ void TRipJob::copyReadEnded()
 {
     // A read was made, so there are a CD input and a verifier.
     m_readResult = m_c.CDIn->LastReadResult();
+    if (hiddenHead()) {
+        m_readResult.Track = 0;
+        addLine(m_readResult.Line());
+        if (m_hiddenTap.sound) {
+            (OutputFormats::isConverted(m_format) ? m_c.Timer : m_c.TimeRip)->start();
+            return;
+        }
+        // Silence: nothing is written, and track 1's sheet entry says PREGAP.
+        m_jobQueue.removeFirst();
+        m_tempWav.remove();
+        removePartialOutput();
+        m_partialOutput.clear();
+        addLine(QStringLiteral(
+            "Track 0: the audio before track 1 is digital silence; no file is kept."));
+        guarded([this] { nextTrack(); });
+        return;
+    }
     addLine(m_readResult.Line());
     guarded([this] { keepOrReread(); });
 }
@@ -411,10 +575,14 @@ void TRipJob::trackFinished()
     // The conversion route lists only a file the component left behind.
     if (!OutputFormats::isConverted(m_format) || QFileInfo(track.FileName).isFile())
         PlaylistEntries << track.FileName;
-    m_summary.tracks.push_back(RipTrackOf(track, m_reads, m_readResult));
     clearTap();
-    if (m_verifier)
-        m_verifier->EndTrack(track.Number);
+    if (track.Number == 0) {
+        m_summary.hiddenTrackFile = track.FileName;
+    } else {
+        m_summary.tracks.push_back(RipTrackOf(track, m_reads, m_readResult));
+        if (m_verifier)
+            m_verifier->EndTrack(track.Number);
+    }
     nextTrack();
 }
 
@@ -428,7 +596,7 @@ void TRipJob::failTrack(const QString &message)
         RipFailedTrackOf(track, m_reads, m_c.CDIn->LastReadResult(), message));
     addLine(QStringLiteral("Track %1 failed: no file is kept; the job goes on.").arg(track.Number));
     clearTap();
-    if (m_verifier)
+    if (m_verifier && track.Number != 0)
         m_verifier->EndTrack(track.Number, true);
     nextTrack();
 }
@@ -538,6 +706,7 @@ void TRipJob::CancelJob()
         const int extracted = int(m_summary.tracks.size());
         const QString done = QString::asprintf("Done. %d track(s) were successfully extracted.",
                                                extracted);
+        m_gapCancel = true;
         if (m_jobStage == jsWriting) {
             if (m_currentOutput && !m_awaitingVerdicts)
                 m_currentOutput->RequestStop();
@@ -573,6 +742,7 @@ void TRipJob::Shutdown()
         if (converting)
             m_c.AudioConvert->Abort();
     });
+    stopGapSearch();
     waitForWriter();
     clearTap();
     m_tempWav.remove();

@@ -2,6 +2,7 @@
 
 #include "convert/converterrors.h"
 #include "convert/outputformats.h"
+#include "job/readsinks.h"
 #include "job/ripreport.h"
 #include "job/temporarywav.h"
 #include "job/trackinfo.h"
@@ -9,6 +10,7 @@
 #include "lookup/accurateriplookup.h"
 #include "pipeline/cdinput.h"
 #include "pipeline/cdripbinding.h"
+#include "pipeline/pcmtap.h"
 
 #include <QList>
 #include <QObject>
@@ -16,12 +18,15 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class ProgressView;
+class QThread;
 class QTimer;
 class TAudioConvert;
 class TRipVerifier;
@@ -113,6 +118,16 @@ public:
         QString performer; // the disc's artist, for the log and the sheet
         QString programVersion;
         TReadOptions reads; // re-reads only with verify
+        // Pregaps, sub-indexes and pre-emphasis from the drive's sub-channel
+        // before the first track (also whenever a CUE sheet is written), and
+        // how the sheet's files hold the gaps.
+        bool detectGaps = false;
+        TCueLayout cueLayout = TCueLayout::GapsAppended;
+        // The record of the hidden audio before track 1 (number 0), ripped
+        // first when track 1 is ripped and starts after the disc's first
+        // sector; its file is kept unless the audio is digital silence, and
+        // AccurateRip never checks it.
+        std::optional<TTrackInfo> hiddenTrack;
     };
 
     explicit TRipJob(const Components &components, QObject *parent = nullptr);
@@ -184,6 +199,8 @@ private:
     void ConvertError(int32_t ErrorCode);
     void TestOutDone();
 
+    // The sectors a read of `track` covers in the layout of the CUE sheet.
+    TReadRange readRangeOf(int track) const;
     // One read of the head track: a test read, or a copy into its file.
     void startRead(TTrackReads::Read read);
     // A copy read is over: its result shows, then it is kept (on to the
@@ -202,6 +219,10 @@ private:
     void lastTrackFinished();
     void completeJob();
     void startVerifier();
+    // The gap search on a thread of its own, then the first track.
+    void startGapSearch();
+    void gapSearchDone();
+    void stopGapSearch();
     void clearTap();
     // The job stops advancing with "Error: " + message in the log; Cancel ends it.
     void stall(const QString &message);
@@ -254,4 +275,19 @@ private:
     // A copy waits for AccurateRip's answer before it is kept or read again.
     bool m_awaitingCheck = false;
     TTrackReadResult m_readResult; // of the last copy read
+    // The gap search running before the first track, and what it found
+    // (written by its thread, read once it has finished).
+    std::unique_ptr<QThread> m_gapThread;
+    std::atomic<bool> m_gapCancel{false};
+    std::shared_ptr<TDiscIndexes> m_gapResult;
+    // Sees the hidden audio's read: whether any sample is not zero.
+    struct SilenceTap : TPcmTap
+    {
+        std::atomic<bool> sound{false};
+        void PcmDelivered(const uint8_t *data, int32_t size) override;
+    };
+    SilenceTap m_hiddenTap;
+    // The head is the hidden audio before track 1.
+    bool hiddenHead() const;
+    void addHiddenTrack();
 };

@@ -30,6 +30,10 @@ QString RipLogText(const TRipLog &log)
           << QStringLiteral("Album: %1").arg(log.Album)
           << QStringLiteral("CDDB disc id: %1").arg(orNone(log.CddbId))
           << QStringLiteral("AccurateRip disc id: %1").arg(orNone(log.AccurateRipIds));
+    if (!log.HiddenTrackFile.isEmpty())
+        lines << QString() << QStringLiteral("Hidden audio before track 1")
+              << QStringLiteral("  File: %1").arg(log.HiddenTrackFile)
+              << QStringLiteral("  AccurateRip: not checked (no database holds it)");
     for (const TRipLogTrack &track : log.Tracks) {
         lines << QString() << QStringLiteral("Track %1").arg(track.Number, 2, 10, QLatin1Char('0'))
               << QStringLiteral("  File: %1")
@@ -50,6 +54,14 @@ QString RipLogText(const TRipLog &log)
         }
         if (!track.Verdict.isEmpty())
             lines << QStringLiteral("  AccurateRip: %1").arg(track.Verdict);
+        if (!track.Pregap.isEmpty())
+            lines << QStringLiteral("  Pregap: %1").arg(track.Pregap);
+        for (int i = 0; i < track.SubIndexes.size(); ++i)
+            lines << QStringLiteral("  Index %1: %2")
+                         .arg(i + 2, 2, 10, QLatin1Char('0'))
+                         .arg(track.SubIndexes[i]);
+        if (track.PreEmphasis)
+            lines << QStringLiteral("  Pre-emphasis: yes (the file holds the audio as read)");
         if (track.ReadErrors.isEmpty())
             lines << QStringLiteral("  Read errors: none");
         for (const QString &error : track.ReadErrors)

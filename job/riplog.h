@@ -21,6 +21,9 @@ struct TRipLogTrack
     int Reads = 0;                       // of the whole track; 0 when not counted
     std::optional<uint32_t> TestCrc{};   // the test read's, with test & copy
     QString ReadResult{};                // "read cleanly", "read, 4 positions re-read"
+    QString Pregap{};                    // "00:02:00", "none", "not detected"; empty: not searched
+    QStringList SubIndexes{};            // INDEX 02 and up, as times in the track
+    bool PreEmphasis = false;
 };
 
 // What a rip log holds: the setting of the rip, the disc, each track, and
@@ -37,6 +40,7 @@ struct TRipLog
     QString CddbId;
     QString AccurateRipIds; // "012-0013bd5a-00b8d489-c60af50d"; empty when unknown
     std::vector<TRipLogTrack> Tracks;
+    QString HiddenTrackFile; // the hidden audio before track 1, when a file holds it
     QStringList Memo;
 };
 

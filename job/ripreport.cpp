@@ -88,14 +88,14 @@ QString cddbIdOf(const RipSummary &summary)
     return summary.accurateRipIds.section(QLatin1Char('-'), 3);
 }
 
-// A file holds its track up to the track's end.
-uint32_t framesOf(const std::vector<TTocEntry> &toc, int trackNumber)
+// The table's entry of a track, null when it holds none.
+const TTocEntry *entryOf(const std::vector<TTocEntry> &toc, int trackNumber)
 {
-    uint32_t frames = 0;
-    for (size_t i = 0; i + 1 < toc.size(); ++i)
+    for (size_t i = 0; i + 1 < toc.size(); ++i) {
         if (toc[i].TrackNumber == trackNumber)
-            frames = toc[i].EndSector - toc[i].StartSector;
-    return frames;
+            return &toc[i];
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -112,7 +112,7 @@ TRipLog RipLogOf(const RipSummary &summary)
     log.Album = summary.tags.album;
     log.AccurateRipIds = summary.accurateRipIds;
     log.CddbId = cddbIdOf(summary);
-    const auto add = [&log](const RipSummaryTrack &track, bool failed) {
+    const auto add = [&log, &summary](const RipSummaryTrack &track, bool failed) {
         TRipLogTrack entry;
         entry.Number = track.record.Number;
         entry.FileName = QFileInfo(track.record.FileName).fileName();
@@ -123,6 +123,27 @@ TRipLog RipLogOf(const RipSummary &summary)
         entry.TestCrc = track.testCrc;
         entry.ReadResult = track.readResult;
         entry.ReadErrors = track.readErrors;
+        const int number = track.record.Number;
+        if (const TTocEntry *toc = entryOf(summary.toc, number))
+            entry.PreEmphasis = (toc->Flag & 0x01) != 0;
+        if (const TTrackIndexes *found = summary.indexes.find(number)) {
+            entry.PreEmphasis = entry.PreEmphasis || found->PreEmphasis;
+            switch (found->Pregap) {
+            case TTrackIndexes::pgNotSearched:
+                break;
+            case TTrackIndexes::pgNone:
+                entry.Pregap = QStringLiteral("none");
+                break;
+            case TTrackIndexes::pgFound:
+                entry.Pregap = FormatMSF(FramesToMSF(found->PregapFrames()));
+                break;
+            case TTrackIndexes::pgNotDetected:
+                entry.Pregap = QStringLiteral("not detected");
+                break;
+            }
+            for (const uint32_t at : found->SubIndexes)
+                entry.SubIndexes << FormatMSF(FramesToMSF(at - found->Start));
+        }
         log.Tracks.push_back(entry);
     };
     for (const RipSummaryTrack &track : summary.tracks)
@@ -132,6 +153,8 @@ TRipLog RipLogOf(const RipSummary &summary)
     std::stable_sort(log.Tracks.begin(), log.Tracks.end(), [](const auto &a, const auto &b) {
         return a.Number < b.Number;
     });
+    if (!summary.hiddenTrackFile.isEmpty())
+        log.HiddenTrackFile = QFileInfo(summary.hiddenTrackFile).fileName();
     log.Memo = summary.memo;
     return log;
 }
@@ -145,13 +168,32 @@ TCueSheet CueSheetOf(const RipSummary &summary, const QString &path)
     sheet.Genre = summary.tags.genre.section(QStringLiteral(" - "), -1);
     sheet.Year = summary.tags.year.toInt();
     sheet.DiscId = cddbIdOf(summary);
+    sheet.Catalog = summary.catalog;
+    if (!summary.hiddenTrackFile.isEmpty())
+        sheet.HiddenFileName = folder.relativeFilePath(summary.hiddenTrackFile);
     for (const RipSummaryTrack &track : summary.tracks) {
         TCueTrack entry;
         entry.Number = track.record.Number;
         entry.FileName = folder.relativeFilePath(track.record.FileName);
         entry.Title = track.record.Title;
         entry.Performer = track.record.Artist;
-        entry.Frames = framesOf(summary.toc, track.record.Number);
+        const int number = track.record.Number;
+        if (const auto isrc = summary.isrcs.find(number); isrc != summary.isrcs.end())
+            entry.Isrc = isrc->second;
+        entry.File = TrackFileRange(summary.cueLayout, summary.toc, summary.indexes, number);
+        if (const TTocEntry *toc = entryOf(summary.toc, number)) {
+            entry.Start = toc->StartSector;
+            entry.PreEmphasis = (toc->Flag & 0x01) != 0;
+            entry.CopyPermitted = (toc->Flag & 0x02) != 0;
+        }
+        // Before the first track lies its own INDEX 00, found or not.
+        if (!summary.toc.empty() && summary.toc.front().TrackNumber == number)
+            entry.PregapFrames = summary.toc.front().StartSector;
+        if (const TTrackIndexes *found = summary.indexes.find(number)) {
+            entry.PregapFrames = found->PregapFrames();
+            entry.SubIndexes = found->SubIndexes;
+            entry.PreEmphasis = entry.PreEmphasis || found->PreEmphasis;
+        }
         sheet.Tracks.push_back(entry);
     }
     return sheet;

@@ -14,6 +14,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -50,6 +51,11 @@ struct RipSummary
     QStringList playlistEntries;
     QStringList memo;           // the job's lines, "Completed!" included
     std::vector<TTocEntry> toc; // the disc's table as the drive read it; may be empty
+    TDiscIndexes indexes;       // what the gap search found; no tracks when it did not run
+    TCueLayout cueLayout = TCueLayout::GapsAppended;
+    QString hiddenTrackFile;      // the hidden audio before track 1, when it was ripped
+    QString catalog;              // the disc's media catalogue number, empty when unknown
+    std::map<int, QString> isrcs; // per track number, those the disc carries
     RipTagFields tags;
     QString performer; // the disc's artist
     QString programVersion;

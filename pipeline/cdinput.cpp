@@ -208,6 +208,18 @@ std::vector<TTocEntry> TCDIn::GetToc()
     return toc;
 }
 
+QString TCDIn::GetCatalog()
+{
+    DriveHold hold(*this);
+    return CDRip::GetCatalog();
+}
+
+QString TCDIn::GetTrackIsrc(int32_t track)
+{
+    DriveHold hold(*this);
+    return CDRip::GetTrackIsrc(track);
+}
+
 void TCDIn::EjectDisc()
 {
     if (IsBusy())
@@ -239,6 +251,7 @@ void TCDIn::SetStartTrack(int32_t value)
 {
     if (IsBusy())
         throw EPcmException(BusyMessage);
+    m_rangeSet = false;
     m_startTrack = value;
     m_startPosition = TTrackPosition{value, TTrackTime()};
 }
@@ -247,8 +260,20 @@ void TCDIn::SetEndTrack(int32_t value)
 {
     if (IsBusy())
         throw EPcmException(BusyMessage);
+    m_rangeSet = false;
     m_endTrack = value;
     m_endPosition = TTrackPosition{value + 1, TTrackTime()};
+}
+
+void TCDIn::SetSectorRange(int64_t first, int64_t end, int64_t tapFirst, int64_t tapEnd)
+{
+    if (IsBusy())
+        throw EPcmException(BusyMessage);
+    m_rangeSet = true;
+    m_rangeFirst = first;
+    m_rangeEnd = end;
+    m_tapFirst = tapFirst;
+    m_tapEnd = tapEnd;
 }
 
 void TCDIn::SetReadOffset(int32_t value)
@@ -276,6 +301,11 @@ void TCDIn::SetTap(TPcmTap *tap)
 
 void TCDIn::rangeSectors(int64_t &start, int64_t &end) const
 {
+    if (m_rangeSet) {
+        start = std::min(m_rangeFirst, m_tapFirst);
+        end = std::max(m_rangeEnd, m_tapEnd);
+        return;
+    }
     start = int64_t(CDRip::GetTocEntry(m_startPosition.Track - 1).StartSector)
             + MSFToFrames(m_startPosition.Time);
     // A read up to a track's start ends where the track before it does,
@@ -293,10 +323,17 @@ void TCDIn::BeginRead()
     if (GetDriveStatus() == dsNotReady)
         throw EPcmException("The drive is not ready");
     const int32_t n = GetTrackCount();
-    if (m_startPosition.Track < 1 || m_startPosition.Track > n)
-        throw EPcmException("The start track out of range");
-    if (m_endPosition.Track < 1 || m_endPosition.Track > n + 1)
-        throw EPcmException("The end track out of range");
+    if (m_rangeSet) {
+        if (n < 1 || m_rangeFirst < 0 || m_rangeEnd <= m_rangeFirst || m_tapFirst < 0
+            || m_tapEnd < m_tapFirst
+            || std::max(m_rangeEnd, m_tapEnd) > int64_t(CDRip::GetTocEntry(n).StartSector))
+            throw EPcmException("The sectors to read are not on the disc");
+    } else {
+        if (m_startPosition.Track < 1 || m_startPosition.Track > n)
+            throw EPcmException("The start track out of range");
+        if (m_endPosition.Track < 1 || m_endPosition.Track > n + 1)
+            throw EPcmException("The end track out of range");
+    }
 
     int64_t s = 0;
     int64_t e = 0;
@@ -318,7 +355,16 @@ void TCDIn::BeginRead()
     for (int32_t i = 0; i <= entries; ++i)
         toc.push_back(CDRip::GetTocEntry(i));
 
-    m_size = static_cast<int32_t>((e - s + 2 * m_readMargin) * SectorBytes);
+    // What of the stream is delivered and what the tap sees, in bytes; the
+    // stream starts m_readMargin sectors before s.
+    const int64_t margin = m_readMargin;
+    m_deliverFrom = m_rangeSet ? (m_rangeFirst - s + margin) * SectorBytes : 0;
+    m_deliverTo = m_rangeSet ? (m_rangeEnd - s + margin) * SectorBytes
+                             : (e - s + 2 * margin) * SectorBytes;
+    m_tapFrom = m_rangeSet ? (m_tapFirst - s + margin) * SectorBytes : m_deliverFrom;
+    m_tapTo = m_rangeSet ? (m_tapEnd - s + margin) * SectorBytes : m_deliverTo;
+    m_streamPos = 0;
+    m_size = static_cast<int32_t>(m_deliverTo - m_deliverFrom);
     m_isBusy = true;
     m_chunkPos = 1;
     m_chunkEnd = 0;
@@ -365,7 +411,10 @@ void TCDIn::BeginRead()
     {
         std::lock_guard<std::mutex> lock(m_resultMutex);
         m_result = TTrackReadResult();
-        m_result.Track = m_startPosition.Track;
+        int32_t track = m_startPosition.Track;
+        if (m_rangeSet)
+            positionOf(m_rangeFirst, track);
+        m_result.Track = track;
         m_result.SilencedSamples = silenced;
     }
     CDRip::SetReadThrough(ReadThroughSectors);
@@ -378,20 +427,40 @@ int32_t TCDIn::ReadData(void *buffer, int32_t size)
 {
     if (!IsBusy())
         throw EPcmException("The Stream is not opened");
-    if (m_chunkPos > m_chunkEnd) {
-        m_chunkPos = 1;
-        nextChunk();
-    }
-    const int32_t n = std::min(std::max(size, 0), m_chunkEnd - m_chunkPos + 1);
-    if (n > 0) {
+    // The stream's bytes outside the delivered ones go to the tap alone.
+    for (;;) {
+        if (m_chunkPos > m_chunkEnd) {
+            m_chunkPos = 1;
+            nextChunk();
+        }
+        const int32_t available = m_chunkEnd - m_chunkPos + 1;
+        if (available <= 0)
+            return 0;
         const uint8_t *from = RipBuffer.data() + (m_chunkPos - 1);
-        std::memcpy(buffer, from, size_t(n));
+        const bool delivered = m_streamPos >= m_deliverFrom && m_streamPos < m_deliverTo;
+        const int64_t edge = m_streamPos < m_deliverFrom ? m_deliverFrom
+                             : delivered                 ? m_deliverTo
+                                                         : std::numeric_limits<int64_t>::max();
+        int32_t n = int32_t(std::min<int64_t>(available, edge - m_streamPos));
+        if (delivered)
+            n = std::min(n, std::max(size, 0));
+        if (n <= 0)
+            return 0;
+        if (delivered)
+            std::memcpy(buffer, from, size_t(n));
+        if (TPcmTap *tap = m_tap) {
+            const int64_t lo = std::max(m_streamPos, m_tapFrom);
+            const int64_t hi = std::min(m_streamPos + n, m_tapTo);
+            if (lo < hi)
+                tap->PcmDelivered(from + (lo - m_streamPos), int32_t(hi - lo));
+        }
         m_chunkPos += n;
-        m_position += n;
-        if (TPcmTap *tap = m_tap)
-            tap->PcmDelivered(from, n);
+        m_streamPos += n;
+        if (delivered) {
+            m_position += n;
+            return n;
+        }
     }
-    return n;
 }
 
 void TCDIn::nextChunk()
@@ -482,7 +551,7 @@ void TCDIn::throwReadError()
 {
     int64_t sector = CDRip::GetReadErrorSector();
     if (sector < 0)
-        sector = m_ripStartSector + m_position / SectorBytes;
+        sector = m_ripStartSector + m_streamPos / SectorBytes;
     int32_t track = 0;
     const QString at = positionOf(sector, track);
     throw EPcmException(QStringLiteral("Read error in track %1 at %2").arg(track).arg(at));

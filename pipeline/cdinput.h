@@ -106,6 +106,10 @@ public:
     // The table of contents read again: tracks 1 .. n, then the lead-out;
     // empty when it cannot be read.
     std::vector<TTocEntry> GetToc();
+    // The disc's media catalogue number and a track's ISRC, empty when it
+    // carries none.
+    QString GetCatalog();
+    QString GetTrackIsrc(int32_t track);
 
     // Raise "The component is buisy" during a read.
     void EjectDisc();
@@ -121,6 +125,13 @@ public:
     void SetStartTrack(int32_t value);
     int32_t EndTrack() const { return m_endTrack; }
     void SetEndTrack(int32_t value);
+
+    // From the next BeginRead on, the disc's sectors [first, end) instead of
+    // whole tracks, while the tap sees sectors [tapFirst, tapEnd) (the
+    // track's own, for its checksums; those outside the delivered ones are
+    // read besides and not delivered). Set*Track goes back to whole tracks.
+    // Raises "The component is buisy" during a read.
+    void SetSectorRange(int64_t first, int64_t end, int64_t tapFirst, int64_t tapEnd);
 
     // The drive's read offset in stereo samples: sample i of what the input
     // delivers is sample i + ReadOffset of what the drive reads. Samples
@@ -189,6 +200,18 @@ private:
     int32_t m_endTrack = 0;
     int32_t m_readOffset = 0;
     int32_t m_readMargin = 0;
+    // SetSectorRange's, while set; and for the open read, the bytes of its
+    // stream (read offset applied) delivered and tapped, and how far it got.
+    bool m_rangeSet = false;
+    int64_t m_rangeFirst = 0;
+    int64_t m_rangeEnd = 0;
+    int64_t m_tapFirst = 0;
+    int64_t m_tapEnd = 0;
+    int64_t m_deliverFrom = 0;
+    int64_t m_deliverTo = 0;
+    int64_t m_tapFrom = 0;
+    int64_t m_tapTo = 0;
+    int64_t m_streamPos = 0;
     std::atomic<TPcmTap *> m_tap{nullptr};
     TTrackPosition m_startPosition;
     TTrackPosition m_endPosition;

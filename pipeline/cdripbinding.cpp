@@ -18,7 +18,9 @@ namespace {
 // The entry points, typed by the library's own header. Only these are
 // called; a library lacking one of them counts as not loaded, except for
 // CR_GetReadErrorSector, CR_SetReadSpeed, CR_GetTrackEnd, CR_SetReadThrough,
-// CR_GetReadReport and CR_ReadOutside, which are ours and optional.
+// CR_GetReadReport, CR_ReadOutside, the sub-channel's three,
+// CR_GetImageIndexes, CR_GetCatalog and CR_GetTrackIsrc, which are ours and
+// optional.
 struct Api
 {
 #define SONDREL_CDRIP_REQUIRED(X) \
@@ -43,6 +45,12 @@ struct Api
     SONDREL_ENTRY_POINT(CR_SetReadThrough)
     SONDREL_ENTRY_POINT(CR_GetReadReport)
     SONDREL_ENTRY_POINT(CR_ReadOutside)
+    SONDREL_ENTRY_POINT(CR_OpenSubchannel)
+    SONDREL_ENTRY_POINT(CR_ReadSubchannelQ)
+    SONDREL_ENTRY_POINT(CR_CloseSubchannel)
+    SONDREL_ENTRY_POINT(CR_GetImageIndexes)
+    SONDREL_ENTRY_POINT(CR_GetCatalog)
+    SONDREL_ENTRY_POINT(CR_GetTrackIsrc)
 };
 
 // The library's one copy in this process. GUI thread, except that the entry
@@ -180,6 +188,12 @@ void LoadCDRipLibrary(const QString &folder)
         library->optional(entries.CR_SetReadThrough, "CR_SetReadThrough");
         library->optional(entries.CR_GetReadReport, "CR_GetReadReport");
         library->optional(entries.CR_ReadOutside, "CR_ReadOutside");
+        library->optional(entries.CR_OpenSubchannel, "CR_OpenSubchannel");
+        library->optional(entries.CR_ReadSubchannelQ, "CR_ReadSubchannelQ");
+        library->optional(entries.CR_CloseSubchannel, "CR_CloseSubchannel");
+        library->optional(entries.CR_GetImageIndexes, "CR_GetImageIndexes");
+        library->optional(entries.CR_GetCatalog, "CR_GetCatalog");
+        library->optional(entries.CR_GetTrackIsrc, "CR_GetTrackIsrc");
         if (!library->isLoaded()) {
             qWarning("%s: %s", CDRipLibraryFileName, qPrintable(library->errorText()));
             return;
@@ -320,11 +334,56 @@ TReadReport GetReadReport()
 bool ReadOutside(uint8_t *buffer, int32_t startSector, int32_t sectors)
 {
     return api().CR_ReadOutside && api().CR_ReadOutside(buffer, startSector, sectors) == CR_OK;
-}
+    bool OpenSubchannel(int32_t index)
+    {
+        return api().CR_OpenSubchannel && api().CR_ReadSubchannelQ && api().CR_CloseSubchannel
+               && api().CR_OpenSubchannel(index) == CR_OK;
+    }
 
-bool IsDataFlag(uint8_t flag)
-{
-    return (flag & CR_CONTROL_DATA) != 0;
-}
+    bool ReadSubchannelQ(int32_t sector, uint8_t * q)
+    {
+        return api().CR_ReadSubchannelQ && api().CR_ReadSubchannelQ(sector, 1, q) == CR_OK;
+    }
+
+    void CloseSubchannel()
+    {
+        if (api().CR_CloseSubchannel)
+            api().CR_CloseSubchannel();
+    }
+
+    std::vector<int32_t> GetImageIndexes(int32_t index, int32_t track)
+    {
+        constexpr int32_t MaxIndexes = 100; // INDEX 00 to 99
+        std::vector<int32_t> positions(MaxIndexes);
+        const int32_t written = api().CR_GetImageIndexes
+                                    ? api().CR_GetImageIndexes(index,
+                                                               track,
+                                                               positions.data(),
+                                                               MaxIndexes)
+                                    : -1;
+        positions.resize(size_t(std::max(written, 0)));
+        return positions;
+    }
+
+    QString GetCatalog()
+    {
+        char text[CR_CODE_TEXT_SIZE] = {};
+        if (!api().CR_GetCatalog || api().CR_GetCatalog(text) != CR_OK)
+            return QString();
+        return QString::fromLatin1(text, int(qstrnlen(text, sizeof text)));
+    }
+
+    QString GetTrackIsrc(int32_t track)
+    {
+        char text[CR_CODE_TEXT_SIZE] = {};
+        if (!api().CR_GetTrackIsrc || api().CR_GetTrackIsrc(track, text) != CR_OK)
+            return QString();
+        return QString::fromLatin1(text, int(qstrnlen(text, sizeof text)));
+    }
+
+    bool IsDataFlag(uint8_t flag)
+    {
+        return (flag & CR_CONTROL_DATA) != 0;
+    }
 
 } // namespace CDRip

@@ -109,6 +109,21 @@ TReadReport GetReadReport();
 // straight from the drive; false when it refuses them (an image always
 // does), also from a library without this entry point of ours.
 bool ReadOutside(uint8_t *buffer, int32_t startSector, int32_t sectors);
+// The Q sub-channel of drive `index`, for one search at a time: false for an
+// image, a drive that cannot be opened, and from a library without these
+// entry points of ours. ReadSubchannelQ gives one sector's 16 bytes, false
+// when the drive fails the read.
+bool OpenSubchannel(int32_t index);
+bool ReadSubchannelQ(int32_t sector, uint8_t *q);
+void CloseSubchannel();
+// What image `index` says of a track's indexes (CR_GetImageIndexes): INDEX
+// 00 or -1, INDEX 01, INDEX 02 and up; empty for a drive, and from a library
+// without this entry point of ours.
+std::vector<int32_t> GetImageIndexes(int32_t index, int32_t track);
+// The active drive's disc's catalogue number and a track's ISRC; empty when
+// the disc has none, and from a library without these entry points of ours.
+QString GetCatalog();
+QString GetTrackIsrc(int32_t track);
 
 // The data bit of a table-of-contents flag's control nibble is set.
 bool IsDataFlag(uint8_t flag);

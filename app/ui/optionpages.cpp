@@ -165,6 +165,26 @@ QWidget *buildAdvancedPage(OptionControls &c)
     rows->addWidget(c.edtRereadLimit, 2, 1);
     rows->addWidget(c.chkGoOn, 3, 0, 1, 2);
     layout->addWidget(reading);
+
+    auto gaps = named(new QGroupBox(QStringLiteral("Pregaps and CUE sheets")), "grpPregaps");
+    auto gapRows = new QGridLayout(gaps);
+    c.chkDetectGaps = named(new QCheckBox(QStringLiteral("Detect gaps")), "chkDetectGaps");
+    c.chkDetectGaps->setToolTip(
+        QStringLiteral("Before a rip, find each track's pregap, sub-indexes and pre-emphasis in "
+                       "the drive's sub-channel (always done for a CUE sheet)"));
+    c.chkHiddenAudio = named(new QCheckBox(QStringLiteral("Rip hidden audio before track 1")),
+                             "chkHiddenAudio");
+    c.chkHiddenAudio->setToolTip(
+        QStringLiteral("Audio before track 1's start is ripped as track 00, unless it is silent"));
+    c.cmbCueLayout = named(new QComboBox, "cmbCueLayout");
+    c.cmbCueLayout->addItems({QStringLiteral("gaps appended to the previous track"),
+                              QStringLiteral("gaps prepended to the next track"),
+                              QStringLiteral("gaps left out")});
+    gapRows->addWidget(c.chkDetectGaps, 0, 0, 1, 2);
+    gapRows->addWidget(c.chkHiddenAudio, 1, 0, 1, 2);
+    gapRows->addWidget(new QLabel(QStringLiteral("CUE sheet")), 2, 0);
+    gapRows->addWidget(c.cmbCueLayout, 2, 1);
+    layout->addWidget(gaps);
     layout->addStretch();
     c.enableRereads();
     for (QCheckBox *box : {c.chkAccurateRip, c.chkReread})
@@ -216,6 +236,9 @@ void OptionControls::readChoices(RipChoices &c) const
     c.reread = chkReread->isChecked() && chkReread->isEnabled();
     c.rereadLimit = edtRereadLimit->value();
     c.goOn = chkGoOn->isChecked();
+    c.detectGaps = chkDetectGaps->isChecked();
+    c.ripHiddenAudio = chkHiddenAudio->isChecked();
+    c.cueLayout = cmbCueLayout->currentIndex();
 }
 
 void OptionControls::showStored(const StoredOptions &stored)
@@ -239,10 +262,16 @@ void OptionControls::showStored(const StoredOptions &stored)
         {chkTestCopy, stored.testAndCopy},
         {chkReread, stored.rereadMismatches},
         {chkGoOn, stored.goOnAfterFailure},
+        {chkDetectGaps, stored.detectGaps},
+        {chkHiddenAudio, stored.ripHiddenAudio},
     };
     for (const auto &[box, on] : verified) {
         if (on)
             box->setChecked(*on);
+    }
+    if (stored.cueLayout) {
+        const QSignalBlocker quiet(cmbCueLayout);
+        cmbCueLayout->setCurrentIndex(*stored.cueLayout);
     }
     if (stored.rereadLimit) {
         // Shown as stored, not stored again.
@@ -288,6 +317,10 @@ void OptionControls::storeOutputChoices(SettingsStore &settings, QObject *contex
     QObject::connect(edtRereadLimit, &QSpinBox::valueChanged, context, [&settings](int reads) {
         settings.StoreRereadLimit(reads);
     });
+    QObject::connect(cmbCueLayout,
+                     &QComboBox::currentIndexChanged,
+                     context,
+                     [&settings](int layout) { settings.StoreCueLayout(layout); });
 }
 
 void OptionControls::enableRereads()
@@ -345,6 +378,8 @@ void OptionControls::keepVerifiedRipFlags(QObject *context,
         {chkTestCopy, StoredFlag::TestAndCopy},
         {chkReread, StoredFlag::RereadMismatches},
         {chkGoOn, StoredFlag::GoOnAfterFailure},
+        {chkDetectGaps, StoredFlag::DetectGaps},
+        {chkHiddenAudio, StoredFlag::RipHiddenAudio},
     };
     for (const auto &[box, flag] : kept) {
         QObject::connect(box, &QCheckBox::clicked, context, [store, flag = flag](bool checked) {

@@ -54,6 +54,10 @@ struct OptionControls
     QCheckBox *chkReread = nullptr; // needs chkAccurateRip
     QSpinBox *edtRereadLimit = nullptr;
     QCheckBox *chkGoOn = nullptr;
+    // "Advanced", pregaps and CUE sheets
+    QCheckBox *chkDetectGaps = nullptr;
+    QCheckBox *chkHiddenAudio = nullptr;
+    QComboBox *cmbCueLayout = nullptr; // item index = TCueLayout
     // The user named the playlist file himself: it no longer follows the
     // output folder.
     bool playlistChosen = false;

@@ -13,8 +13,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 using namespace CdRip;
 
@@ -61,10 +63,19 @@ struct RipState
     CR_ReadReport report{};
 };
 
+// The drive a sub-channel search reads, opened for it alone. Guarded by
+// `mutex`, never held together with the others.
+struct SubchannelState
+{
+    std::mutex mutex;
+    CdIoPtr cdio;
+};
+
 struct State
 {
     QueryState queries;
     RipState rip;
+    SubchannelState subchannel;
 };
 
 // Made on first use and freed when the library is unloaded, by freeState
@@ -86,6 +97,31 @@ QueryState &queries()
 RipState &rip()
 {
     return state().rip;
+}
+
+SubchannelState &subchannel()
+{
+    return state().subchannel;
+}
+
+// libcdio's malloc()ed answer into text: only digits and capitals, which is
+// all the codes hold.
+int32_t codeText(char *answer, size_t length, char *text)
+{
+    const std::unique_ptr<char, void (*)(void *)> owned(answer, std::free);
+    std::memset(text, 0, CR_CODE_TEXT_SIZE);
+    if (!answer || std::strlen(answer) != length)
+        return CR_ERR_FAILED;
+    for (size_t i = 0; i < length; ++i) {
+        const char c = answer[i];
+        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z')))
+            return CR_ERR_FAILED;
+    }
+    // A disc without a catalogue number may answer all zeros.
+    if (std::strspn(answer, "0") == length)
+        return CR_ERR_FAILED;
+    std::memcpy(text, answer, length);
+    return CR_OK;
 }
 
 // Runs at dlclose, or at exit after every exit-time destructor; a library
@@ -124,6 +160,7 @@ int32_t CR_Init(const char *settingsPath)
 
 void CR_DeInit(void)
 {
+    CR_CloseSubchannel();
     {
         RipState &r = rip();
         std::lock_guard<std::mutex> lock(r.mutex);
@@ -198,7 +235,7 @@ int32_t CR_ReadToc(void)
     QueryState &q = queries();
     std::lock_guard<std::mutex> lock(q.mutex);
     CdIo_t *cdio = q.reopen();
-    if (!cdio || !readToc(cdio, q.toc)) {
+    if (!cdio || !readDiscToc(*q.activeDrive(), cdio, q.toc)) {
         q.toc = Toc();
         return CR_ERR_NO_DISC;
     }
@@ -425,6 +462,136 @@ int32_t CR_GetNumberOfJitterErrors(void)
     RipState &r = rip();
     std::lock_guard<std::mutex> lock(r.mutex);
     return r.jitterErrors;
+}
+
+int32_t CR_OpenSubchannel(int32_t index)
+{
+    Drive drive;
+    {
+        QueryState &q = queries();
+        std::lock_guard<std::mutex> lock(q.mutex);
+        if (index < 0 || index >= int32_t(q.drives.size()))
+            return CR_ERR_FAILED;
+        drive = q.drives[size_t(index)];
+    }
+    SubchannelState &s = subchannel();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.cdio.reset();
+    if (drive.image)
+        return CR_ERR_FAILED;
+    s.cdio = openDrive(drive);
+    return s.cdio ? CR_OK : CR_ERR_NO_DISC;
+}
+
+int32_t CR_ReadSubchannelQ(int32_t sector, int32_t count, uint8_t *q)
+{
+    // Audio and formatted Q: 2352 + 16 bytes a sector.
+    constexpr uint16_t BlockBytes = CDIO_CD_FRAMESIZE_RAW + CR_Q_BYTES;
+    constexpr uint8_t FormattedQ = 2;
+    constexpr int32_t MaxSectors = 75;
+    if (!q || count < 1 || count > MaxSectors || sector < 0)
+        return CR_ERR_FAILED;
+    SubchannelState &s = subchannel();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (!s.cdio)
+        return CR_ERR_NOT_OPEN;
+    std::vector<uint8_t> blocks(size_t(count) * BlockBytes);
+    const driver_return_code_t rc = mmc_read_cd(s.cdio.get(),
+                                                blocks.data(),
+                                                sector,
+                                                CDIO_MMC_READ_TYPE_CDDA,
+                                                false,
+                                                false,
+                                                0,
+                                                true,
+                                                false,
+                                                0,
+                                                FormattedQ,
+                                                BlockBytes,
+                                                uint32_t(count));
+    if (rc != DRIVER_OP_SUCCESS)
+        return CR_ERR_READ;
+    for (int32_t i = 0; i < count; ++i)
+        std::memcpy(q + size_t(i) * CR_Q_BYTES,
+                    blocks.data() + size_t(i) * BlockBytes + CDIO_CD_FRAMESIZE_RAW,
+                    CR_Q_BYTES);
+    return CR_OK;
+}
+
+int32_t CR_GetImageIndexes(int32_t index, int32_t track, int32_t *positions, int32_t max)
+{
+    if (!positions || max < 2)
+        return -1;
+    Drive drive;
+    {
+        QueryState &q = queries();
+        std::lock_guard<std::mutex> lock(q.mutex);
+        if (index < 0 || index >= int32_t(q.drives.size()) || !q.drives[size_t(index)].image)
+            return -1;
+        drive = q.drives[size_t(index)];
+    }
+    const CdIoPtr cdio = openDrive(drive);
+    if (!cdio || track < 1 || track > 99)
+        return -1;
+    const lsn_t start = cdio_get_track_lsn(cdio.get(), track_t(track));
+    Toc toc;
+    if (start == CDIO_INVALID_LSN || !readDiscToc(drive, cdio.get(), toc))
+        return -1;
+    // The image's positions, moved on by the generated gaps before them.
+    lsn_t shift = -1;
+    for (size_t i = 0; i + 1 < toc.entries.size(); ++i) {
+        if (toc.entries[i].trackNumber == track)
+            shift = lsn_t(toc.entries[i].startSector) - start;
+    }
+    if (shift < 0)
+        return -1;
+    const GeneratedGaps gaps = cuePregaps(drive);
+    const auto generated = gaps.find(track);
+    const lsn_t pregap = cdio_get_track_pregap_lsn(cdio.get(), track_t(track));
+    if (generated != gaps.end())
+        positions[0] = start + shift - lsn_t(generated->second);
+    else
+        positions[0] = pregap == CDIO_INVALID_LSN || pregap >= start ? -1 : pregap + shift;
+    positions[1] = start + shift;
+    int32_t written = 2;
+    for (const uint32_t at : cueSubIndexes(drive, track)) {
+        if (written == max)
+            break;
+        positions[written++] = int32_t(at) + shift;
+    }
+    return written;
+}
+
+int32_t CR_GetCatalog(char *text)
+{
+    constexpr size_t Digits = 13;
+    if (!text)
+        return CR_ERR_FAILED;
+    QueryState &q = queries();
+    std::lock_guard<std::mutex> lock(q.mutex);
+    CdIo_t *cdio = q.current();
+    const LogErrorWatch watch;
+    return codeText(cdio ? cdio_get_mcn(cdio) : nullptr, Digits, text);
+}
+
+int32_t CR_GetTrackIsrc(int32_t track, char *text)
+{
+    constexpr size_t Characters = 12;
+    if (!text || track < 1 || track > 99)
+        return CR_ERR_FAILED;
+    QueryState &q = queries();
+    std::lock_guard<std::mutex> lock(q.mutex);
+    CdIo_t *cdio = q.current();
+    const LogErrorWatch watch;
+    return codeText(cdio ? cdio_get_track_isrc(cdio, track_t(track)) : nullptr, Characters, text);
+}
+
+int32_t CR_CloseSubchannel(void)
+{
+    SubchannelState &s = subchannel();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.cdio.reset();
+    return CR_OK;
 }
 
 } // extern "C"

@@ -169,6 +169,37 @@ CDRIP_API int32_t CR_GetReadErrorSector(void);
 /* Sectors cdparanoia had to repair (re-read or realign) since CR_OpenRipper. */
 CDRIP_API int32_t CR_GetNumberOfJitterErrors(void);
 
+/* The Q sub-channel of a drive, for the positions the table of contents does
+ * not hold (INDEX 00, INDEX 02 and up) and the flags only the sub-channel may
+ * carry. CR_OpenSubchannel opens drive `index` for CR_ReadSubchannelQ, apart
+ * from the queries and the ripper (so a search may run on a thread of its
+ * own), closing what was open: CR_ERR_FAILED for an image, which has no
+ * sub-channel, or no such drive; CR_ERR_NO_DISC when the drive cannot be
+ * opened. */
+enum { CR_Q_BYTES = 16 };
+CDRIP_API int32_t CR_OpenSubchannel(int32_t index);
+/* The formatted Q (16 bytes each: CONTROL << 4 | ADR, track, index, relative
+ * M:S:F, 0, absolute M:S:F, CRC big-endian, as the drive gives them,
+ * unchecked) of `count` (1 .. 75) sectors from `sector`, read with their
+ * audio (READ CD), into q. CR_ERR_READ when the drive fails the command,
+ * CR_ERR_NOT_OPEN without CR_OpenSubchannel. */
+CDRIP_API int32_t CR_ReadSubchannelQ(int32_t sector, int32_t count, uint8_t *q);
+CDRIP_API int32_t CR_CloseSubchannel(void);
+/* What a disc image says of track `track`'s indexes (a drive's are in its
+ * sub-channel): positions[0] its INDEX 00 (-1 without one), positions[1]
+ * its INDEX 01, then INDEX 02 and up, as the disc's sectors. Returns how
+ * many it wrote (at most max), -1 for a drive, a track the image lacks or
+ * an image that cannot be read. INDEX 00 comes from libcdio; INDEX 02 and up,
+ * which libcdio drops, from the CUE sheet's own lines when it has one FILE. */
+CDRIP_API int32_t CR_GetImageIndexes(int32_t index, int32_t track, int32_t *positions, int32_t max);
+/* The active drive's media catalogue number (13 digits) and the ISRC of
+ * track `track` (12 characters), as libcdio reads them from the disc (or the
+ * sheet's CATALOG and ISRC lines): zero-terminated into text (at least 16
+ * bytes). CR_ERR_FAILED when the disc carries none. */
+enum { CR_CODE_TEXT_SIZE = 16 };
+CDRIP_API int32_t CR_GetCatalog(char *text);
+CDRIP_API int32_t CR_GetTrackIsrc(int32_t track, char *text);
+
 #ifdef __cplusplus
 }
 #endif

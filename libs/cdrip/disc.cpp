@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include <sys/stat.h>
@@ -148,6 +149,38 @@ bool imageFilesAreRegular(const Drive &drive)
     return true;
 }
 
+// Each line of a drive's CUE sheet: its keyword in capitals, the number of
+// the TRACK it belongs to (0 before the first) and the rest of its words.
+void forEachCueLine(const Drive &drive,
+                    const std::function<void(const std::string &, int, std::istream &)> &line)
+{
+    if (!drive.image || lowerExtension(drive.source) != "cue")
+        return;
+    std::ifstream in(drive.source);
+    std::string text;
+    int track = 0;
+    while (std::getline(in, text)) {
+        std::istringstream words(text);
+        std::string keyword;
+        words >> keyword;
+        keyword = upper(keyword);
+        if (keyword == "TRACK")
+            words >> track;
+        line(keyword, track, words);
+    }
+}
+
+// "mm:ss:ff" as frames.
+bool readMsf(std::istream &words, uint32_t &frames)
+{
+    unsigned m = 0, s = 0, f = 0;
+    char colon1 = 0, colon2 = 0;
+    if (!(words >> m >> colon1 >> s >> colon2 >> f) || colon1 != ':' || colon2 != ':')
+        return false;
+    frames = (m * 60 + s) * 75 + f;
+    return true;
+}
+
 uint8_t controlOf(CdIo_t *cdio, track_t track)
 {
     uint8_t control = 0;
@@ -257,6 +290,72 @@ bool audioIsBigEndian(const Drive &drive)
         return upper(type) == "MOTOROLA";
     }
     return false;
+}
+
+GeneratedGaps cuePregaps(const Drive &drive)
+{
+    GeneratedGaps gaps;
+    forEachCueLine(drive, [&gaps](const std::string &keyword, int track, std::istream &rest) {
+        uint32_t frames = 0;
+        if (keyword == "PREGAP" && track > 0 && readMsf(rest, frames) && frames > 0)
+            gaps[track] = frames;
+    });
+    return gaps;
+}
+
+bool readDiscToc(const Drive &drive, CdIo_t *cdio, Toc &toc)
+{
+    if (!readToc(cdio, toc))
+        return false;
+    const GeneratedGaps gaps = cuePregaps(drive);
+    if (gaps.empty())
+        return true;
+    uint32_t shift = 0;
+    for (size_t i = 0; i < toc.entries.size(); ++i) {
+        const bool track = i + 1 < toc.entries.size();
+        const auto gap = track ? gaps.find(toc.entries[i].trackNumber) : gaps.end();
+        if (gap != gaps.end())
+            shift += gap->second;
+        toc.entries[i].startSector += shift;
+    }
+    for (size_t i = 0; i < toc.ends.size(); ++i)
+        toc.ends[i] = toc.entries[i + 1].startSector;
+    return true;
+}
+
+lsn_t imageSectorOf(const Toc &toc, const GeneratedGaps &gaps, lsn_t sector)
+{
+    lsn_t shift = 0;
+    for (size_t i = 0; i + 1 < toc.entries.size(); ++i) {
+        const auto gap = gaps.find(toc.entries[i].trackNumber);
+        if (gap == gaps.end())
+            continue;
+        const auto start = lsn_t(toc.entries[i].startSector);
+        if (sector < start - lsn_t(gap->second))
+            return sector - shift;
+        if (sector < start)
+            return -1;
+        shift += lsn_t(gap->second);
+    }
+    return sector - shift;
+}
+
+std::vector<uint32_t> cueSubIndexes(const Drive &drive, int track)
+{
+    std::vector<uint32_t> found;
+    int files = 0;
+    forEachCueLine(drive, [&](const std::string &keyword, int current, std::istream &rest) {
+        int number = 0;
+        uint32_t frames = 0;
+        if (keyword == "FILE")
+            ++files;
+        else if (keyword == "INDEX" && current == track && rest >> number && number >= 2
+                 && readMsf(rest, frames))
+            found.push_back(frames);
+    });
+    if (files != 1)
+        found.clear();
+    return found;
 }
 
 bool readToc(CdIo_t *cdio, Toc &toc)

@@ -6,6 +6,7 @@
 #include <cdio/paranoia/cdda.h>
 #include <cdio/paranoia/paranoia.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -80,5 +81,25 @@ struct Toc
 // with a later session (an Enhanced CD) has the track before that session
 // end at the audio session's lead-out: see CR_GetTrackEnd.
 bool readToc(CdIo_t *cdio, Toc &toc);
+
+// A CUE sheet's PREGAP lines: silence generated before a track's INDEX 01
+// that no file holds and libcdio leaves out of every position. Per track
+// number, in sectors; empty for any other image and for a drive.
+using GeneratedGaps = std::map<int, uint32_t>;
+GeneratedGaps cuePregaps(const Drive &drive);
+
+// readToc, with every track of an image after a generated gap moved on by
+// it, the lead-out by all of them: the positions of the disc the sheet
+// describes, which its ids are made of.
+bool readDiscToc(const Drive &drive, CdIo_t *cdio, Toc &toc);
+
+// Where sector `sector` of such a disc (toc as readDiscToc gives it) lies
+// in the image; -1 inside a generated gap, which reads as silence.
+lsn_t imageSectorOf(const Toc &toc, const GeneratedGaps &gaps, lsn_t sector);
+
+// INDEX 02 and up of a track of a CUE sheet with one FILE, whose times are
+// then the disc's sectors (libcdio keeps none of them); empty for any other
+// image or sheet.
+std::vector<uint32_t> cueSubIndexes(const Drive &drive, int track);
 
 } // namespace CdRip

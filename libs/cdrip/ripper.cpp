@@ -103,7 +103,7 @@ std::unique_ptr<Ripper> Ripper::open(const Drive &drive,
 {
     std::unique_ptr<Ripper> r(new Ripper);
     r->m_cdio = openDrive(drive);
-    if (!r->m_cdio || !readToc(r->m_cdio.get(), r->m_toc)) {
+    if (!r->m_cdio || !readDiscToc(drive, r->m_cdio.get(), r->m_toc)) {
         error = CR_ERR_NO_DISC;
         return {};
     }
@@ -117,6 +117,7 @@ std::unique_ptr<Ripper> Ripper::open(const Drive &drive,
         return {};
     }
     r->m_image = drive.image;
+    r->m_gaps = cuePregaps(drive);
     r->m_bigEndian = audioIsBigEndian(drive);
     r->m_start = startSector;
     r->m_next = startSector;
@@ -130,7 +131,9 @@ std::unique_ptr<Ripper> Ripper::open(const Drive &drive,
         s = r->runEnd(s, endSector, data);
         anyAudio = !data;
     }
-    if (paranoia && anyAudio) {
+    // cdparanoia knows the image's positions only; an image has no jitter
+    // for it to catch anyway.
+    if (paranoia && anyAudio && r->m_gaps.empty()) {
         // Without cdparanoia the reads are still checked sector by sector, so
         // a drive it cannot handle is read directly rather than refused.
         r->m_cdda.reset(cdio_cddap_identify_cdio(r->m_cdio.get(), CDDA_MESSAGE_FORGETIT, nullptr));
@@ -262,6 +265,13 @@ bool Ripper::readDirect(lsn_t from, lsn_t to, uint8_t *out, bool audio)
 
 bool Ripper::readSector(lsn_t sector, uint8_t *out)
 {
+    if (!m_gaps.empty()) {
+        sector = imageSectorOf(m_toc, m_gaps, sector);
+        if (sector < 0) {
+            std::memset(out, 0, SectorBytes);
+            return true;
+        }
+    }
     const LogErrorWatch watch;
     auto read = [&] {
         return cdio_read_audio_sector(m_cdio.get(), out, sector) == DRIVER_OP_SUCCESS

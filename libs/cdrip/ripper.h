@@ -72,6 +72,7 @@ private:
     Toc m_toc;
     bool m_image = false;
     bool m_bigEndian = false; // the image stores its audio samples big-endian
+    GeneratedGaps m_gaps;     // a CUE sheet's PREGAP silence, read as zeros
     lsn_t m_start = 0;
     lsn_t m_next = 0;
     lsn_t m_end = 0;

@@ -178,6 +178,9 @@ void tst_MainWindow::inventory_data()
         {"chkReread", "QCheckBox"},
         {"edtRereadLimit", "QSpinBox"},
         {"chkGoOn", "QCheckBox"},
+        {"chkDetectGaps", "QCheckBox"},
+        {"chkHiddenAudio", "QCheckBox"},
+        {"cmbCueLayout", "QComboBox"},
         {"spTotal", "QLabel"},
         {"spTips", "QLabel"},
         {"PopupSelect", "QMenu"},
@@ -595,6 +598,11 @@ void tst_MainWindow::outputChoicesStoredAtChange()
     win.child<QComboBox>("cmbRename")->setCurrentIndex(11);
     QCOMPARE(win.settings->values.value("FilenameTemplate"), QVariant("<title>"));
     QCOMPARE(win.settings->writes, 4);
+    QCOMPARE(win.child<QComboBox>("cmbCueLayout")->currentText(),
+             "gaps appended to the previous track");
+    win.child<QComboBox>("cmbCueLayout")->setCurrentIndex(2);
+    QCOMPARE(win.settings->values.value("CueLayout"), QVariant(2));
+    QCOMPARE(win.settings->writes, 5);
 
     // The next start sends the stored quality on, as the choice did.
     Window next = makeWindow(win.settings->values);
@@ -603,6 +611,7 @@ void tst_MainWindow::outputChoicesStoredAtChange()
              win.child<QComboBox>("edtQuality")->currentText());
     QCOMPARE(next.child<QLabel>("lblTips")->text(), win.child<QLabel>("lblTips")->text());
     QCOMPARE(next.child<QComboBox>("cmbRename")->currentText(), "<title>");
+    QCOMPARE(next.child<QComboBox>("cmbCueLayout")->currentIndex(), 2);
 }
 
 void tst_MainWindow::optionBoxesStoreBothWays_data()
@@ -639,6 +648,13 @@ void tst_MainWindow::optionBoxesStoreBothWays_data()
          "GoOnAfterFailure",
          "TestAndCopy",
          "Go on after a failed track",
+         "tsAdvanced"},
+        {"detect gaps", "chkDetectGaps", "DetectGaps", "RipHiddenAudio", "Detect gaps", "tsAdvanced"},
+        {"hidden audio",
+         "chkHiddenAudio",
+         "RipHiddenAudio",
+         "DetectGaps",
+         "Rip hidden audio before track 1",
          "tsAdvanced"},
     };
     for (const auto &r : rows)

@@ -13,7 +13,9 @@
 #include "tests/support/windowrig.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QtTest>
 
 using namespace TestSupport;
@@ -28,6 +30,10 @@ private Q_SLOTS:
     void failedTrack();
     void reads_data();
     void reads();
+    void gaps_data();
+    void gaps();
+    void hiddenAudio_data();
+    void hiddenAudio();
 
 private:
     struct Rig : WindowRig
@@ -41,7 +47,9 @@ private:
     // A window over a three-track disc in the simulated drive behaving as
     // `drive`, FLAC, every track ticked, AccurateRip holding the disc's own
     // sums, the rip log and these options of the "Advanced" page ticked.
-    std::unique_ptr<Rig> rig(const DriveBehaviour &drive, const QStringList &options);
+    std::unique_ptr<Rig> rig(const DriveBehaviour &drive,
+                             const QStringList &options,
+                             const DiscGen::DiscSpec &plan = audioDisc({150, 150, 150}));
 
     TestHome m_home;
     std::unique_ptr<SimulatedDrive> m_drive;
@@ -67,12 +75,13 @@ QString tst_SecureRip::Rig::trackFile(int track) const
 }
 
 std::unique_ptr<tst_SecureRip::Rig> tst_SecureRip::rig(const DriveBehaviour &drive,
-                                                       const QStringList &options)
+                                                       const QStringList &options,
+                                                       const DiscGen::DiscSpec &plan)
 {
-    // Tracks at sectors 0, 150 and 300.
+    // Tracks at sectors 0, 150 and 300 unless `plan` says otherwise.
     const QString folder = m_home.filePath(QString("disc%1").arg(++m_rigs));
     QDir().mkpath(folder);
-    DiscGen::WrittenDisc disc = makeDisc(folder, audioDisc({150, 150, 150}), "secure");
+    DiscGen::WrittenDisc disc = makeDisc(folder, plan, "secure");
     if (!m_drive->insert(disc.cuePath, drive))
         qFatal("cannot write the drive's settings");
     m_server.reset();
@@ -188,6 +197,140 @@ void tst_SecureRip::reads()
     const QString log = r->log();
     for (const QString &line : logLines)
         QVERIFY2(log.contains(filled(line)), qPrintable(filled(line) + "\n" + log));
+}
+
+void tst_SecureRip::gaps_data()
+{
+    // Track 2's pregap is 180 .. 179 + 30; track 3 is pre-emphasised in its
+    // Q alone. The sectors each file holds, and the sheet's lines without
+    // its titles and performers.
+    QTest::addColumn<int>("layout");
+    QTest::addColumn<QString>("files");
+    QTest::addColumn<QStringList>("sheet");
+    const QStringList ends = {"FILE \"track 03.flac\" WAVE",
+                              "  TRACK 03 AUDIO",
+                              "    FLAGS PRE",
+                              "    INDEX 01 00:00:00"};
+    QTest::newRow("gaps appended") << 0 << "0-180 180-330 330-480"
+                                   << QStringList{"FILE \"track 01.flac\" WAVE",
+                                                  "  TRACK 01 AUDIO",
+                                                  "    INDEX 01 00:00:00",
+                                                  "  TRACK 02 AUDIO",
+                                                  "    INDEX 00 00:02:00",
+                                                  "FILE \"track 02.flac\" WAVE",
+                                                  "    INDEX 01 00:00:00"}
+                                          + ends;
+    QTest::newRow("gaps prepended") << 1 << "0-150 150-330 330-480"
+                                    << QStringList{"FILE \"track 01.flac\" WAVE",
+                                                   "  TRACK 01 AUDIO",
+                                                   "    INDEX 01 00:00:00",
+                                                   "FILE \"track 02.flac\" WAVE",
+                                                   "  TRACK 02 AUDIO",
+                                                   "    INDEX 00 00:00:00",
+                                                   "    INDEX 01 00:00:30"}
+                                           + ends;
+    QTest::newRow("gaps left out") << 2 << "0-150 180-330 330-480"
+                                   << QStringList{"FILE \"track 01.flac\" WAVE",
+                                                  "  TRACK 01 AUDIO",
+                                                  "    INDEX 01 00:00:00",
+                                                  "FILE \"track 02.flac\" WAVE",
+                                                  "  TRACK 02 AUDIO",
+                                                  "    PREGAP 00:00:30",
+                                                  "    INDEX 01 00:00:00"}
+                                          + ends;
+}
+
+void tst_SecureRip::gaps()
+{
+    QFETCH(int, layout);
+    QFETCH(QString, files);
+    QFETCH(QStringList, sheet);
+    DiscGen::DiscSpec plan = audioDisc({150, 150, 150});
+    plan.tracks[1].pregapFrames = 30;
+    plan.tracks[1].isrc = "GBAYE9900001";
+    plan.catalog = "0123456789012";
+    DriveBehaviour drive;
+    drive.qPreEmphasis = "3";
+    auto r = rig(drive, {"chkCueSheet"}, plan);
+    r->child<QComboBox>("cmbCueLayout")->setCurrentIndex(layout);
+    const QStringList memo = r->ripAll();
+    QCOMPARE(memo.constLast(), "Completed!");
+    for (const QString line : {"Detecting gaps...",
+                               "Track 1: no pregap",
+                               "Track 2: pregap 00:00:30",
+                               "Track 3: no pregap, pre-emphasis"})
+        QVERIFY2(memo.contains(line), qPrintable(line + "\n" + memo.join('\n')));
+    // The files hold the layout's sectors; AccurateRip checks the tracks'.
+    QCOMPARE(memo.filter("accurately ripped").size(), 3 + 1);
+    const QByteArray bin = readFile(QString::fromStdString(r->disc.binPath));
+    int t = 1;
+    for (const QString &range : files.split(' ')) {
+        const int first = range.section('-', 0, 0).toInt();
+        const int end = range.section('-', 1).toInt();
+        QCOMPARE(ffmpegDecode(r->trackFile(t++)), bin.mid(first * 2352, (end - first) * 2352));
+    }
+    QStringList cue = QString::fromUtf8(readFile(r->out + "/rip.cue")).split("\r\n");
+    QVERIFY(cue.contains("CATALOG 0123456789012"));
+    QCOMPARE(cue.filter("ISRC"), QStringList{"    ISRC GBAYE9900001"});
+    cue = cue.filter(QRegularExpression("^(FILE|  TRACK|    (INDEX|PREGAP|FLAGS))"));
+    QCOMPARE(cue, sheet);
+    const QString log = r->log();
+    QVERIFY2(log.contains("Track 02\n") && log.contains("  Pregap: 00:00:30\n"), qPrintable(log));
+    QVERIFY(log.contains("  Pre-emphasis: yes (the file holds the audio as read)\n"));
+}
+
+void tst_SecureRip::hiddenAudio_data()
+{
+    // Track 1 starts at sector 32; before it lie tones, or silence.
+    QTest::addColumn<bool>("ripIt");
+    QTest::addColumn<bool>("silent");
+    QTest::addColumn<QStringList>("sheet"); // its first lines
+    const QStringList notKept = {"FILE \"track 01.flac\" WAVE",
+                                 "  TRACK 01 AUDIO",
+                                 "    PREGAP 00:00:32",
+                                 "    INDEX 01 00:00:00"};
+    QTest::newRow("not asked for") << false << false << notKept;
+    QTest::newRow("silent") << true << true << notKept;
+    QTest::newRow("ripped") << true << false
+                            << QStringList{"FILE \"track 00.flac\" WAVE",
+                                           "  TRACK 01 AUDIO",
+                                           "    INDEX 00 00:00:00",
+                                           "FILE \"track 01.flac\" WAVE",
+                                           "    INDEX 01 00:00:00"};
+}
+
+void tst_SecureRip::hiddenAudio()
+{
+    QFETCH(bool, ripIt);
+    QFETCH(bool, silent);
+    QFETCH(QStringList, sheet);
+    DiscGen::DiscSpec plan = audioDisc({150, 150, 150});
+    plan.tracks[0].pregapFrames = 32;
+    plan.tracks[0].silentPregap = silent;
+    QStringList options = {"chkCueSheet"};
+    if (ripIt)
+        options << "chkHiddenAudio";
+    auto r = rig(DriveBehaviour(), options, plan);
+    const QStringList memo = r->ripAll();
+    QCOMPARE(memo.constLast(), "Completed!");
+    // AccurateRip checks the three tracks, never the hidden audio.
+    QCOMPARE(memo.filter("accurately ripped").size(), 3 + 1);
+    QVERIFY2(memo.contains("AccurateRip: 3 of 3 tracks accurately ripped"),
+             qPrintable(memo.join('\n')));
+    const bool kept = ripIt && !silent;
+    QCOMPARE(QFileInfo::exists(r->trackFile(0)), kept);
+    QCOMPARE(memo.contains(
+                 "Track 0: the audio before track 1 is digital silence; no file is kept."),
+             ripIt && silent);
+    if (kept) {
+        const QByteArray bin = readFile(QString::fromStdString(r->disc.binPath));
+        QCOMPARE(ffmpegDecode(r->trackFile(0)), bin.left(32 * 2352));
+        QVERIFY(readFile(r->out + "/Default.m3u").startsWith((r->trackFile(0) + "\r\n").toUtf8()));
+        QVERIFY(r->log().contains("Hidden audio before track 1\n  File: track 00.flac\n"));
+    }
+    QStringList cue = QString::fromUtf8(readFile(r->out + "/rip.cue")).split("\r\n");
+    cue = cue.filter(QRegularExpression("^(FILE|  TRACK|    (INDEX|PREGAP|FLAGS))"));
+    QCOMPARE(cue.mid(0, sheet.size()), sheet);
 }
 
 QTEST_MAIN(tst_SecureRip)

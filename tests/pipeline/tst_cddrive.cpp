@@ -5,6 +5,7 @@
 #include "libs/disclookup/drivetoc.h"
 #include "lookup/accuraterip.h"
 #include "pipeline/cdinput.h"
+#include "pipeline/gapsearch.h"
 #include "tests/support/disclayouts.h"
 #include "tests/support/memoryoutput.h"
 #include "tests/support/simulateddrive.h"
@@ -34,6 +35,8 @@ private Q_SLOTS:
     void readsAtTheDrivesPace();
     void subChannelQ_data();
     void subChannelQ();
+    void findsIndexes_data();
+    void findsIndexes();
 
 private:
     // A CD input on the simulated drive holding `disc`.
@@ -321,9 +324,99 @@ void tst_CDDrive::subChannelQ()
     const QByteArray got = block.mid(2352, 10);
     QCOMPARE(got.toHex(), q);
     const uint16_t stored = uint16_t(uint8_t(block[2362]) << 8 | uint8_t(block[2363]));
-    QCOMPARE(stored == crc(got), !badCrc);
+    // A binary drive passes the disc's CRC on, which is over the BCD numbers.
+    const QByteArray onDisc = binary ? QByteArray::fromHex("01010100001000000210") : got;
+    QCOMPARE(stored == crc(onDisc), !badCrc);
     QVERIFY(block.left(2352)
             == readFile(QString::fromStdString(disc.binPath)).mid(sector * 2352, 2352));
+}
+
+void tst_CDDrive::findsIndexes_data()
+{
+    // Tracks of 600 sectors: track 1 after 32 sectors of hidden audio, then
+    // pregaps of 0, 1, 75 (with INDEX 02 and 03) and 150 sectors. Each track
+    // shows as number:INDEX 00 ("none", "?" for not detected), its
+    // sub-indexes and P when pre-emphasised; track 5 is so in its Q alone.
+    QTest::addColumn<bool>("binary");
+    QTest::addColumn<QByteArray>("badCrc");
+    QTest::addColumn<QByteArray>("unreadable");
+    QTest::addColumn<QString>("found");
+    const QString exact = "1:0 2:none 3:1232 4:1833[2008,2158] 5:2508P";
+    QTest::newRow("BCD") << false << QByteArray() << QByteArray() << exact;
+    QTest::newRow("binary") << true << QByteArray() << QByteArray() << exact;
+    // The image itself as a drive: its sheet says all but the Q's flag.
+    QTest::newRow("image") << false << QByteArray("image") << QByteArray()
+                           << "1:0 2:none 3:1232 4:1833[2008,2158] 5:2508";
+    // Sectors the search reads on its way, but none that alone tells a boundary.
+    QTest::newRow("bad frames apart")
+        << true << QByteArray("1758 1795") << QByteArray("1907 2207") << exact;
+    // Around a boundary only unreadable sectors: nothing is guessed.
+    QTest::newRow("bad at a boundary") << false << QByteArray("1832") << QByteArray("1833")
+                                       << "1:0 2:none 3:1232 4:?[2008,2158] 5:2508P";
+    QTest::newRow("no Q at all") << false << QByteArray() << QByteArray("0-3300")
+                                 << "1:0 2:? 3:? 4:? 5:?";
+}
+
+void tst_CDDrive::findsIndexes()
+{
+    QFETCH(bool, binary);
+    QFETCH(QByteArray, badCrc);
+    QFETCH(QByteArray, unreadable);
+    QFETCH(QString, found);
+    DiscGen::DiscSpec plan = audioDisc({600, 600, 600, 600, 600});
+    const uint32_t pregaps[] = {32, 0, 1, 75, 150};
+    for (size_t i = 0; i < 5; ++i)
+        plan.tracks[i].pregapFrames = pregaps[i];
+    plan.tracks[3].subIndexes = {100, 250};
+    const DiscGen::WrittenDisc disc = makeDisc(m_home.path(), plan, "gaps");
+    DriveBehaviour behaviour;
+    behaviour.qBinary = binary;
+    behaviour.qCrcErrors = badCrc;
+    behaviour.qUnreadable = unreadable;
+    behaviour.qPreEmphasis = "5";
+    const bool image = badCrc == "image";
+    if (image) {
+        behaviour.qCrcErrors.clear();
+        QVERIFY(DiscLayouts::writeText(TCDIn::SettingsFolder() + CDRipSettingsFileName,
+                                       "[Images]\nImage1=" + QByteArray::fromStdString(disc.cuePath)
+                                           + '\n'));
+    }
+    const std::unique_ptr<TCDIn> in = image ? std::make_unique<TCDIn>()
+                                            : inputOn(disc, behaviour, false);
+    if (image) {
+        in->SetCurrentDrive(in->GetDriveCount() - 1);
+        m_drive->resetCounters();
+    }
+    const std::vector<TTocEntry> toc = in->GetToc();
+    QCOMPARE(toc.size(), size_t(6));
+
+    const TDiscIndexes indexes = FindDiscIndexes(in->CurrentDrive(), toc);
+    QVERIFY(indexes.Searched);
+    QStringList shown;
+    for (const TTrackIndexes &t : indexes.Tracks) {
+        QString text = QString::number(t.Track) + ':';
+        if (t.Pregap == TTrackIndexes::pgFound)
+            text += QString::number(t.PregapStart);
+        else
+            text += t.Pregap == TTrackIndexes::pgNone ? "none" : "?";
+        QStringList subs;
+        for (const uint32_t at : t.SubIndexes)
+            subs << QString::number(at);
+        if (!subs.isEmpty())
+            text += '[' + subs.join(',') + ']';
+        shown << text + (t.PreEmphasis ? "P" : "");
+    }
+    const SimDriveCounters counters = m_drive->counters();
+    qInfo("%d sub-channel reads, %d failed", int(counters.subchannelReads), indexes.FailedReads);
+    QCOMPARE(shown.join(' '), found);
+    QCOMPARE(indexes.FailedReads > 0, (!badCrc.isEmpty() && !image) || !unreadable.isEmpty());
+    // A disc without a readable Q costs the reads the search may fail, no more.
+    QVERIFY(counters.subchannelReads <= 400);
+    QCOMPARE(counters.subchannelReads == 0, image);
+    if (unreadable == "0-3300") {
+        QVERIFY(indexes.GaveUp);
+        QCOMPARE(int(counters.subchannelReads), GapSearch::MaxFailedReads);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_CDDrive)

@@ -130,6 +130,8 @@ struct Config
     // Sectors beyond the disc's ends the drive will not read.
     bool refuseLeadIn = false;
     bool refuseLeadOut = false;
+    std::vector<Range> qUnreadable;
+    std::vector<Range> qPreEmphasis; // tracks
 };
 
 std::string trimmed(const std::string &s)
@@ -234,7 +236,11 @@ std::shared_ptr<const Config> loadConfig()
                     else if (word != "none")
                         throw std::invalid_argument("refuse-overread: " + word);
                 }
-            } else
+            } else if (key == "q-unreadable")
+                c.qUnreadable = parseRanges(value);
+            else if (key == "q-pre-emphasis")
+                c.qPreEmphasis = parseRanges(value);
+            else
                 throw std::invalid_argument("unknown key " + key);
         }
     } catch (const std::exception &e) {
@@ -663,13 +669,22 @@ bool positionQ(const SimDisc &disc, lsn_t sector, uint8_t *q, bool &pause)
         if (!found)
             return false;
     }
+    if (track != CDIO_CDROM_LEADOUT_TRACK && inRanges(disc.config->qPreEmphasis, track))
+        control |= 0x01;
     pause = index == 0;
-    q[0] = uint8_t(control << 4 | 0x01);
-    q[1] = track == CDIO_CDROM_LEADOUT_TRACK ? uint8_t(track) : bcd(track, binary);
-    q[2] = bcd(index, binary);
-    putMsf(q + 3, relative, binary);
-    putMsf(q + 7, sector + CDIO_PREGAP_SECTORS, binary);
+    // The disc's Q is BCD, its CRC too; a drive that gives the numbers in
+    // binary passes that CRC on unchanged.
+    const auto fill = [&](bool inBinary) {
+        q[0] = uint8_t(control << 4 | 0x01);
+        q[1] = track == CDIO_CDROM_LEADOUT_TRACK ? uint8_t(track) : bcd(track, inBinary);
+        q[2] = bcd(index, inBinary);
+        putMsf(q + 3, relative, inBinary);
+        putMsf(q + 7, sector + CDIO_PREGAP_SECTORS, inBinary);
+    };
+    fill(false);
     uint16_t crc = qCrc(q);
+    if (binary)
+        fill(true);
     if (inRanges(disc.config->qCrcErrors, sector))
         crc ^= 0x5a5a;
     q[10] = uint8_t(crc >> 8);
@@ -963,7 +978,8 @@ SIMDRIVE_EXPORT driver_return_code_t mmc_read_cd(const CdIo_t *cdio,
             continue;
         uint8_t q[QBytes];
         bool pause = false;
-        if (!positionQ(*disc, lsn + lsn_t(b), q, pause))
+        if (!positionQ(*disc, lsn + lsn_t(b), q, pause)
+            || inRanges(disc->config->qUnreadable, lsn + lsn_t(b)))
             return DRIVER_OP_ERROR;
         if (subchannel == 2)
             std::memcpy(block + audioBytes, q, QBytes);

@@ -47,6 +47,8 @@ QByteArray DriveBehaviour::configText(const std::string &cuePath) const
     line("q-binary", qBinary ? "yes" : "no");
     line("q-crc-errors", qCrcErrors);
     line("refuse-overread", refuseOverread);
+    line("q-unreadable", qUnreadable);
+    line("q-pre-emphasis", qPreEmphasis);
     return text;
 }
 

@@ -35,6 +35,8 @@ struct DriveBehaviour
     bool qBinary = false;      // Q sub-channel numbers in binary instead of BCD
     QByteArray qCrcErrors;     // sectors whose Q has a wrong CRC
     QByteArray refuseOverread; // "lead-in", "lead-out" or both: not read beyond that end
+    QByteArray qUnreadable;    // sectors whose reads with the sub-channel fail
+    QByteArray qPreEmphasis;   // tracks pre-emphasised in the Q CONTROL field alone
 
     QByteArray configText(const std::string &cuePath) const;
     // "vendor model revision", as the CD library names the drive.

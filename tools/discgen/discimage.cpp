@@ -164,6 +164,12 @@ DiscLayout layoutOf(const DiscSpec &plan)
     for (const TrackSpec &t : plan.tracks) {
         if (t.frames == 0)
             throw std::invalid_argument("a track needs at least one sector");
+        uint32_t previous = 0;
+        for (const uint32_t index : t.subIndexes) {
+            if (index <= previous || index >= t.frames)
+                throw std::invalid_argument("sub-indexes lie inside their track, ascending");
+            previous = index;
+        }
         TrackLayout l;
         l.pregapStart = cursor;
         l.start = cursor + t.pregapFrames;
@@ -189,6 +195,8 @@ std::string cueSheet(const DiscSpec &plan, const std::string &binFileName)
 {
     const DiscLayout layout = layoutOf(plan);
     std::ostringstream cue;
+    if (!plan.catalog.empty())
+        cue << "CATALOG " << plan.catalog << "\r\n";
     cue << "FILE \"" << binFileName << "\" " << (plan.motorola ? "MOTOROLA" : "BINARY") << "\r\n";
     for (size_t i = 0; i < plan.tracks.size(); ++i) {
         const TrackSpec &t = plan.tracks[i];
@@ -201,9 +209,14 @@ std::string cueSheet(const DiscSpec &plan, const std::string &binFileName)
                 cue << ' ' << f;
             cue << "\r\n";
         }
+        if (!t.isrc.empty())
+            cue << "    ISRC " << t.isrc << "\r\n";
         if (t.pregapFrames > 0)
             cue << "    INDEX 00 " << formatMsf(l.pregapStart) << "\r\n";
         cue << "    INDEX 01 " << formatMsf(l.start) << "\r\n";
+        for (size_t k = 0; k < t.subIndexes.size(); ++k)
+            cue << "    INDEX " << twoDigits(uint32_t(k + 2)) << ' '
+                << formatMsf(l.start + t.subIndexes[k]) << "\r\n";
     }
     return cue.str();
 }
@@ -213,7 +226,10 @@ void fillSector(
 {
     const TrackSpec &t = plan.tracks.at(size_t(track - 1));
     if (!t.data) {
-        fillAudio(t.content, track, sectorInTrack, out);
+        if (t.silentPregap && sectorInTrack < t.pregapFrames)
+            std::memset(out, 0, SectorBytes);
+        else
+            fillAudio(t.content, track, sectorInTrack, out);
         return;
     }
     // MODE1/2352: sync pattern, BCD address (with the 2-second lead-in), mode,

@@ -28,12 +28,16 @@ struct TrackSpec
     bool data = false;              // a MODE1/2352 data track instead of audio
     std::vector<std::string> flags; // CUE FLAGS: "DCP", "PRE", "4CH", "SCMS"
     AudioContent content = AudioContent::Tones;
+    std::vector<uint32_t> subIndexes{}; // INDEX 02, 03 ...: sectors after INDEX 01, ascending
+    bool silentPregap = false;          // INDEX 00 .. INDEX 01 holds digital silence
+    std::string isrc{};                 // the sheet's ISRC line, none when empty
 };
 
 struct DiscSpec
 {
     std::vector<TrackSpec> tracks; // 1 to 99 tracks
     bool motorola = false;         // the BIN holds big-endian samples (FILE ... MOTOROLA)
+    std::string catalog{};         // the sheet's CATALOG line, none when empty
 };
 
 // Where each track lies in the BIN file, in sectors from the file's start.

@@ -27,6 +27,7 @@ private Q_SLOTS:
     void unreadableSettings();
     void tableOfContents_data();
     void tableOfContents();
+    void generatedPregap();
     void readsEveryTrack_data();
     void readsEveryTrack();
     void readsAnyAudioExactly_data();
@@ -207,6 +208,47 @@ void tst_CdRip::tableOfContents()
     const CR_TocEntry beyond = CR_GetTocEntry(n + 1);
     QCOMPARE(beyond.startSector, 0u);
     QCOMPARE(int(beyond.flags), 0);
+}
+
+void tst_CdRip::generatedPregap()
+{
+    // libcdio leaves a sheet's PREGAP out of every position; the disc the
+    // sheet describes holds its silence before INDEX 01, and every track
+    // after it starts later.
+    const DiscGen::DiscSpec plan = DiscLayouts::plan("lengths ending in 37 and 38 frames");
+    const DiscGen::WrittenDisc disc = DiscGen::writeDisc(plan,
+                                                         m_dir.path().toStdString(),
+                                                         "pregap",
+                                                         false);
+    const QString cuePath = QString::fromStdString(disc.cuePath);
+    QByteArray sheet = readFile(cuePath);
+    const QByteArray two = "  TRACK 02 ";
+    const int at = int(sheet.indexOf('\n', sheet.indexOf(two))) + 1;
+    QVERIFY(at > 0);
+    sheet.insert(at, "    PREGAP 00:00:10\r\n");
+    QVERIFY(DiscLayouts::writeText(cuePath, sheet));
+    const int drive = initWith(DiscLayouts::imagesSection({cuePath}));
+    QCOMPARE(CR_SetActiveCDROM(drive), int32_t(CR_OK));
+    QCOMPARE(CR_ReadToc(), int32_t(CR_OK));
+    const int n = int(plan.tracks.size());
+    for (int i = 0; i < n; ++i)
+        QCOMPARE(CR_GetTocEntry(i).startSector, disc.layout.tracks[size_t(i)].start + (i ? 10 : 0));
+    QCOMPARE(CR_GetTocEntry(n).startSector, disc.layout.totalFrames + 10);
+    QCOMPARE(CR_GetTrackEnd(0), int32_t(disc.layout.tracks[1].start + 10));
+
+    // Track 1's end, the silence, then track 2 as the image holds it.
+    const uint32_t second = disc.layout.tracks[1].start;
+    const QByteArray bin = readFile(QString::fromStdString(disc.binPath));
+    const QByteArray read = readRange(int32_t(second - 2), int32_t(second + 10 + 3), 8 * 2352);
+    QCOMPARE(read.size(), 15 * 2352);
+    QVERIFY(read.left(2 * 2352) == bin.mid(int(second - 2) * 2352, 2 * 2352));
+    QVERIFY(read.mid(2 * 2352, 10 * 2352) == QByteArray(10 * 2352, '\0'));
+    QVERIFY(read.mid(12 * 2352) == bin.mid(int(second) * 2352, 3 * 2352));
+
+    int32_t positions[8] = {};
+    QCOMPARE(CR_GetImageIndexes(drive, 2, positions, 8), 2);
+    QCOMPARE(positions[0], int32_t(second));
+    QCOMPARE(positions[1], int32_t(second + 10));
 }
 
 void tst_CdRip::readsEveryTrack_data()
