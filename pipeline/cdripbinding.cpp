@@ -334,56 +334,57 @@ TReadReport GetReadReport()
 bool ReadOutside(uint8_t *buffer, int32_t startSector, int32_t sectors)
 {
     return api().CR_ReadOutside && api().CR_ReadOutside(buffer, startSector, sectors) == CR_OK;
-    bool OpenSubchannel(int32_t index)
-    {
-        return api().CR_OpenSubchannel && api().CR_ReadSubchannelQ && api().CR_CloseSubchannel
-               && api().CR_OpenSubchannel(index) == CR_OK;
-    }
+}
 
-    bool ReadSubchannelQ(int32_t sector, uint8_t * q)
-    {
-        return api().CR_ReadSubchannelQ && api().CR_ReadSubchannelQ(sector, 1, q) == CR_OK;
-    }
+bool OpenSubchannel(int32_t index)
+{
+    return api().CR_OpenSubchannel && api().CR_ReadSubchannelQ && api().CR_CloseSubchannel
+           && api().CR_OpenSubchannel(index) == CR_OK;
+}
 
-    void CloseSubchannel()
-    {
-        if (api().CR_CloseSubchannel)
-            api().CR_CloseSubchannel();
-    }
+bool ReadSubchannelQ(int32_t sector, uint8_t *q)
+{
+    return api().CR_ReadSubchannelQ && api().CR_ReadSubchannelQ(sector, 1, q) == CR_OK;
+}
 
-    std::vector<int32_t> GetImageIndexes(int32_t index, int32_t track)
-    {
-        constexpr int32_t MaxIndexes = 100; // INDEX 00 to 99
-        std::vector<int32_t> positions(MaxIndexes);
-        const int32_t written = api().CR_GetImageIndexes
-                                    ? api().CR_GetImageIndexes(index,
-                                                               track,
-                                                               positions.data(),
-                                                               MaxIndexes)
-                                    : -1;
-        positions.resize(size_t(std::max(written, 0)));
-        return positions;
-    }
+void CloseSubchannel()
+{
+    if (api().CR_CloseSubchannel)
+        api().CR_CloseSubchannel();
+}
 
-    QString GetCatalog()
-    {
-        char text[CR_CODE_TEXT_SIZE] = {};
-        if (!api().CR_GetCatalog || api().CR_GetCatalog(text) != CR_OK)
-            return QString();
-        return QString::fromLatin1(text, int(qstrnlen(text, sizeof text)));
-    }
+std::vector<int32_t> GetImageIndexes(int32_t index, int32_t track)
+{
+    constexpr int32_t MaxIndexes = 100; // INDEX 00 to 99
+    std::vector<int32_t> positions(MaxIndexes);
+    const int32_t written = api().CR_GetImageIndexes ? api().CR_GetImageIndexes(index,
+                                                                                track,
+                                                                                positions.data(),
+                                                                                MaxIndexes)
+                                                     : -1;
+    positions.resize(size_t(std::max(written, 0)));
+    return positions;
+}
 
-    QString GetTrackIsrc(int32_t track)
-    {
-        char text[CR_CODE_TEXT_SIZE] = {};
-        if (!api().CR_GetTrackIsrc || api().CR_GetTrackIsrc(track, text) != CR_OK)
-            return QString();
-        return QString::fromLatin1(text, int(qstrnlen(text, sizeof text)));
-    }
+QString GetCatalog()
+{
+    char text[CR_CODE_TEXT_SIZE] = {};
+    if (!api().CR_GetCatalog || api().CR_GetCatalog(text) != CR_OK)
+        return QString();
+    return QString::fromLatin1(text, int(qstrnlen(text, sizeof text)));
+}
 
-    bool IsDataFlag(uint8_t flag)
-    {
-        return (flag & CR_CONTROL_DATA) != 0;
-    }
+QString GetTrackIsrc(int32_t track)
+{
+    char text[CR_CODE_TEXT_SIZE] = {};
+    if (!api().CR_GetTrackIsrc || api().CR_GetTrackIsrc(track, text) != CR_OK)
+        return QString();
+    return QString::fromLatin1(text, int(qstrnlen(text, sizeof text)));
+}
+
+bool IsDataFlag(uint8_t flag)
+{
+    return (flag & CR_CONTROL_DATA) != 0;
+}
 
 } // namespace CDRip
