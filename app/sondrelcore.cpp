@@ -283,6 +283,9 @@ SondrelCore::DriveOffset SondrelCore::UseStoredReadOffset(int drive)
         offset.error = e.message();
     }
     useReadOffset(offset.samples);
+    // A drive without an offset yet gets the drive list fetched now, so that
+    // its first rip can offer the listed one.
+    OffsetToOffer(drive);
     return offset;
 }
 

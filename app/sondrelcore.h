@@ -122,7 +122,8 @@ public:
 
     // The read offset stored for `drive` (an index of the drive list), which
     // CDIn reads with from now on. `error` is the message of a stored value
-    // that cannot be read; 0 is used then.
+    // that cannot be read; 0 is used then. For a drive without one the
+    // drive list is refreshed (see OffsetToOffer).
     struct DriveOffset
     {
         int samples = 0;

@@ -174,6 +174,7 @@ void tst_MainWindow::inventory_data()
         {"chkRipLog", "QCheckBox"},
         {"chkCueSheet", "QCheckBox"},
         {"edtReadOffset", "QSpinBox"},
+        {"btnDetectOffset", "QPushButton"},
         {"chkTestCopy", "QCheckBox"},
         {"chkReread", "QCheckBox"},
         {"edtRereadLimit", "QSpinBox"},

@@ -160,14 +160,23 @@ QByteArray tst_OffsetDetection::insert(const DiscGen::WrittenDisc &disc,
     return file;
 }
 
-void tst_OffsetDetection::listDrive(int offset)
+namespace {
+
+QByteArray driveList(int offset)
 {
     QByteArray record(69, '\0');
     qToLittleEndian(int16_t(offset), record.data());
     record.replace(2, 25, "SONDREL - SIMULATED DRIVE");
+    return record;
+}
+
+} // namespace
+
+void tst_OffsetDetection::listDrive(int offset)
+{
     QFile list(TCDIn::SettingsFolder() + QStringLiteral("DriveOffsets.bin"));
     QVERIFY(list.open(QIODevice::WriteOnly));
-    list.write(record);
+    list.write(driveList(offset));
 }
 
 int tst_OffsetDetection::simIndex(SondrelCore &core) const
@@ -323,10 +332,12 @@ void tst_OffsetDetection::dialogKeepsWhatTheUserChose()
 
 void tst_OffsetDetection::firstRipOffersTheListedOffset()
 {
+    // The list is fetched when the drive without an offset is chosen.
     insert(m_disc, 6, {});
-    listDrive(6);
+    m_server.route("/accuraterip/DriveOffsets.bin", LoopbackHttpServer::text(200, driveList(6)));
     WindowRig rig({{SettingsKeys::AccurateRipServer, m_server.url(QString())}});
     QVERIFY(rig.show(0));
+    QTRY_VERIFY(QFile::exists(TCDIn::SettingsFolder() + QStringLiteral("DriveOffsets.bin")));
     rig.prepareRip(m_home.filePath("out"), 3);
     QString question;
     onNextModal([&question](QWidget *box) {
