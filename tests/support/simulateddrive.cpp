@@ -48,6 +48,7 @@ QByteArray DriveBehaviour::configText(const std::string &cuePath) const
     line("q-crc-errors", qCrcErrors);
     line("q-unreadable", qUnreadable);
     line("q-pre-emphasis", qPreEmphasis);
+    line("q-wrong-sector", qWrongSector);
     return text;
 }
 

@@ -36,6 +36,7 @@ struct DriveBehaviour
     QByteArray qCrcErrors;   // sectors whose Q has a wrong CRC
     QByteArray qUnreadable;  // sectors whose reads with the sub-channel fail
     QByteArray qPreEmphasis; // tracks pre-emphasised in the Q CONTROL field alone
+    QByteArray qWrongSector; // sectors whose Q is the next one's, CRC and all
 
     QByteArray configText(const std::string &cuePath) const;
     // "vendor model revision", as the CD library names the drive.
