@@ -350,6 +350,12 @@ void tst_CDDrive::findsIndexes_data()
     // Sectors the search reads on its way, but none that alone tells a boundary.
     QTest::newRow("bad frames apart")
         << true << QByteArray("1758 1795") << QByteArray("1907 2207") << exact;
+    // Good frames of the next sector, right before two boundaries: they
+    // would put the pregaps one sector early; taken for no frame at all,
+    // the boundaries cannot be told.
+    QTest::newRow("frames of other sectors")
+        << false << QByteArray("wrong:1231 1832") << QByteArray()
+        << "1:0 2:none 3:? 4:?[2008,2158] 5:2508P";
     // Around a boundary only unreadable sectors: nothing is guessed.
     QTest::newRow("bad at a boundary") << false << QByteArray("1832") << QByteArray("1833")
                                        << "1:0 2:none 3:1232 4:?[2008,2158] 5:2508P";
@@ -372,6 +378,10 @@ void tst_CDDrive::findsIndexes()
     DriveBehaviour behaviour;
     behaviour.qBinary = binary;
     behaviour.qCrcErrors = badCrc;
+    if (badCrc.startsWith("wrong:")) {
+        behaviour.qWrongSector = badCrc.mid(6);
+        behaviour.qCrcErrors.clear();
+    }
     behaviour.qUnreadable = unreadable;
     behaviour.qPreEmphasis = "5";
     const bool image = badCrc == "image";

@@ -132,6 +132,7 @@ struct Config
     bool refuseLeadOut = false;
     std::vector<Range> qUnreadable;
     std::vector<Range> qPreEmphasis; // tracks
+    std::vector<Range> qWrongSector;
 };
 
 std::string trimmed(const std::string &s)
@@ -240,6 +241,8 @@ std::shared_ptr<const Config> loadConfig()
                 c.qUnreadable = parseRanges(value);
             else if (key == "q-pre-emphasis")
                 c.qPreEmphasis = parseRanges(value);
+            else if (key == "q-wrong-sector")
+                c.qWrongSector = parseRanges(value);
             else
                 throw std::invalid_argument("unknown key " + key);
         }
@@ -978,7 +981,10 @@ SIMDRIVE_EXPORT driver_return_code_t mmc_read_cd(const CdIo_t *cdio,
             continue;
         uint8_t q[QBytes];
         bool pause = false;
-        if (!positionQ(*disc, lsn + lsn_t(b), q, pause)
+        // A drive that gives a good Q of the next sector instead.
+        const lsn_t qSector = lsn + lsn_t(b)
+                              + (inRanges(disc->config->qWrongSector, lsn + lsn_t(b)) ? 1 : 0);
+        if (!positionQ(*disc, qSector, q, pause)
             || inRanges(disc->config->qUnreadable, lsn + lsn_t(b)))
             return DRIVER_OP_ERROR;
         if (subchannel == 2)

@@ -49,6 +49,7 @@ QByteArray DriveBehaviour::configText(const std::string &cuePath) const
     line("refuse-overread", refuseOverread);
     line("q-unreadable", qUnreadable);
     line("q-pre-emphasis", qPreEmphasis);
+    line("q-wrong-sector", qWrongSector);
     return text;
 }
 

@@ -37,6 +37,7 @@ struct DriveBehaviour
     QByteArray refuseOverread; // "lead-in", "lead-out" or both: not read beyond that end
     QByteArray qUnreadable;    // sectors whose reads with the sub-channel fail
     QByteArray qPreEmphasis;   // tracks pre-emphasised in the Q CONTROL field alone
+    QByteArray qWrongSector;   // sectors whose Q is the next one's, CRC and all
 
     QByteArray configText(const std::string &cuePath) const;
     // "vendor model revision", as the CD library names the drive.
