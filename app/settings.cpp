@@ -169,6 +169,10 @@ QString SettingsStore::keyOf(StoredFlag flag)
         return SettingsKeys::RereadMismatches;
     case StoredFlag::GoOnAfterFailure:
         return SettingsKeys::GoOnAfterFailure;
+    case StoredFlag::WriteMusicBrainzIds:
+        return SettingsKeys::WriteMusicBrainzIds;
+    case StoredFlag::FillFromCdText:
+        return SettingsKeys::FillFromCdText;
     }
     return QString();
 }
@@ -192,6 +196,9 @@ StoredOptions SettingsStore::ReadOptions()
         options.testAndCopy = ReadOptionFlag(SettingsKeys::TestAndCopy).value_or(false);
         options.rereadMismatches = ReadOptionFlag(SettingsKeys::RereadMismatches).value_or(false);
         options.goOnAfterFailure = ReadOptionFlag(SettingsKeys::GoOnAfterFailure).value_or(false);
+        options.writeMusicBrainzIds = ReadOptionFlag(SettingsKeys::WriteMusicBrainzIds)
+                                          .value_or(true);
+        options.fillFromCdText = ReadOptionFlag(SettingsKeys::FillFromCdText).value_or(true);
     } catch (const ESettingsError &e) {
         options.error = e.message();
     }

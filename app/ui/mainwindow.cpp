@@ -411,6 +411,7 @@ RipChoices TfrmMain::ripChoices() const
     RipChoices c;
     OptionControls::readChoices(c);
     DiscControls::readChoices(c);
+    c.albumArtist = disc()->albumArtist();
     return c;
 }
 

@@ -99,6 +99,23 @@ QWidget *buildAdvancedPage(OptionControls &c)
     }
     layout->addWidget(meta);
 
+    auto sources = named(new QGroupBox(QStringLiteral("Metadata sources")), "grpMetadataSources");
+    auto sourceChecks = new QVBoxLayout(sources);
+    c.chkMusicBrainzIds = named(new QCheckBox(QStringLiteral("Write MusicBrainz identifiers")),
+                                "chkMusicBrainzIds");
+    c.chkMusicBrainzIds->setChecked(true);
+    c.chkMusicBrainzIds->setToolTip(
+        QStringLiteral("The release, recording, artist and disc ids go into the tags, so that "
+                       "library tools need not look the files up again"));
+    c.chkCdText = named(new QCheckBox(QStringLiteral("Fill in CD-Text when a disc arrives")),
+                        "chkCdText");
+    c.chkCdText->setChecked(true);
+    c.chkCdText->setToolTip(QStringLiteral("The titles and performers the disc carries fill "
+                                           "empty fields before any lookup"));
+    sourceChecks->addWidget(c.chkMusicBrainzIds);
+    sourceChecks->addWidget(c.chkCdText);
+    layout->addWidget(sources);
+
     auto other = named(new QGroupBox(QStringLiteral("Other options")), "grpOtherOptions");
     auto opts = new QVBoxLayout(other);
     c.chkEject = named(new QCheckBox(QStringLiteral("Eject CD when finished")), "chkEject");
@@ -211,6 +228,7 @@ void OptionControls::readChoices(RipChoices &c) const
     c.reread = chkReread->isChecked() && chkReread->isEnabled();
     c.rereadLimit = edtRereadLimit->value();
     c.goOn = chkGoOn->isChecked();
+    c.writeMusicBrainzIds = chkMusicBrainzIds->isChecked();
 }
 
 void OptionControls::showStored(const StoredOptions &stored)
@@ -234,6 +252,8 @@ void OptionControls::showStored(const StoredOptions &stored)
         {chkTestCopy, stored.testAndCopy},
         {chkReread, stored.rereadMismatches},
         {chkGoOn, stored.goOnAfterFailure},
+        {chkMusicBrainzIds, stored.writeMusicBrainzIds},
+        {chkCdText, stored.fillFromCdText},
     };
     for (const auto &[box, on] : verified) {
         if (on)
@@ -340,6 +360,8 @@ void OptionControls::keepVerifiedRipFlags(QObject *context,
         {chkTestCopy, StoredFlag::TestAndCopy},
         {chkReread, StoredFlag::RereadMismatches},
         {chkGoOn, StoredFlag::GoOnAfterFailure},
+        {chkMusicBrainzIds, StoredFlag::WriteMusicBrainzIds},
+        {chkCdText, StoredFlag::FillFromCdText},
     };
     for (const auto &[box, flag] : kept) {
         QObject::connect(box, &QCheckBox::clicked, context, [store, flag = flag](bool checked) {

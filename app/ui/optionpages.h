@@ -52,6 +52,9 @@ struct OptionControls
     QCheckBox *chkReread = nullptr; // needs chkAccurateRip
     QSpinBox *edtRereadLimit = nullptr;
     QCheckBox *chkGoOn = nullptr;
+    // "Advanced", metadata (both on by default)
+    QCheckBox *chkMusicBrainzIds = nullptr;
+    QCheckBox *chkCdText = nullptr;
     // The user named the playlist file himself: it no longer follows the
     // output folder.
     bool playlistChosen = false;
