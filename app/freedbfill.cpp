@@ -2,6 +2,7 @@
 
 #include "app/discmodel.h"
 #include "lookup/freedbanswer.h"
+#include "lookup/freedbcandidates.h"
 #include "lookup/freedblookup.h"
 
 QString FillFromFreedb(DiscModel &disc, const FreedbReply &reply)
@@ -35,4 +36,50 @@ QString FillFromFreedb(DiscModel &disc, const FreedbReply &reply)
         disc.setTrackTitle(row, titles.at(row));
     }
     return reply.message;
+}
+
+QString FillFromCandidate(DiscModel &disc,
+                          const FreedbCandidate &candidate,
+                          const FreedbReply &reply)
+{
+    FreedbReply chosen = reply;
+    chosen.answered = true;
+    chosen.answer = candidate.answer;
+    const QString tip = FillFromFreedb(disc, chosen);
+    if (!FreedbAnswer::read(candidate.answer))
+        return tip;
+
+    disc.setAlbumArtist(candidate.albumArtist);
+    disc.setDiscNumber(candidate.discNumber > 0 ? QString::number(candidate.discNumber) : QString());
+    disc.setDiscTotal(candidate.discNumber > 0 && candidate.discTotal > 0
+                          ? QString::number(candidate.discTotal)
+                          : QString());
+    AudioConvertLib::TReleaseTags release;
+    release.barcode = candidate.barcode;
+    release.label = candidate.label;
+    release.catalogNumber = candidate.catalogNumber;
+    release.releaseCountry = candidate.country;
+    release.media = candidate.media;
+    release.releaseId = candidate.releaseId;
+    release.releaseGroupId = candidate.releaseGroupId;
+    release.discId = candidate.discId;
+    release.albumArtistIds = candidate.albumArtistIds;
+    disc.setRelease(release);
+
+    // A data track after the audio has no entry of its own in MusicBrainz.
+    const bool perRow = candidate.tracks.size() == disc.rowCount()
+                        || (candidate.tracks.size() == disc.rowCount() - 1
+                            && disc.track(disc.rowCount() - 1).kind == ctData);
+    for (int row = 0; row < disc.rowCount(); ++row) {
+        if (!perRow || row >= candidate.tracks.size()) {
+            disc.setTrackIds(row, QString(), QString(), QString(), QStringList());
+            continue;
+        }
+        const FreedbCandidateTrack &t = candidate.tracks.at(row);
+        if (!t.artist.isEmpty())
+            disc.setTrackArtist(row, t.artist);
+        disc.setTrackTitle(row, t.title);
+        disc.setTrackIds(row, t.isrc, t.recordingId, t.releaseTrackId, t.artistIds);
+    }
+    return tip;
 }

@@ -19,7 +19,9 @@
 #include "job/ripjob.h"
 #include "job/ui/previewinfo.h"
 #include "job/ui/progresswindow.h"
+#include "lookup/freedbcandidates.h"
 #include "lookup/freedblookup.h"
+#include "lookup/ui/candidatechooser.h"
 #include "lookup/ui/tipform.h"
 #include "player/ui/playercontrols.h"
 
@@ -474,13 +476,30 @@ void TfrmMain::ActFreeDBExecute()
 
 void TfrmMain::ActFreeDBDone(const FreedbReply &reply)
 {
-    guarded([this, &reply] {
-        const QString tip = FillFromFreedb(*disc(), reply);
+    const FreedbCandidates found = FreedbCandidates::read(reply.candidates);
+    // The chooser comes after the wait form, with the windows enabled again.
+    m_freedbWait.reset();
+    guarded([this, &reply, &found] {
+        if (found.list.isEmpty()) {
+            const QString tip = FillFromFreedb(*disc(), reply);
+            if (!tip.isEmpty())
+                spTips->setText(tip);
+            return;
+        }
+        const int chosen = found.list.size() == 1 ? 0 : TfrmCandidates::choose(found, this);
+        if (chosen < 0)
+            return;
+        QString tip = FillFromCandidate(*disc(), found.list.at(chosen), reply);
+        if (found.list.size() > 1) {
+            const QString kept = FreedbLib::Setfreedbchoice(TFreedbLookup::LibraryPath(),
+                                                            found.toc,
+                                                            found.list.at(chosen).key);
+            if (!kept.isEmpty())
+                tip = kept;
+        }
         if (!tip.isEmpty())
             spTips->setText(tip);
     });
-    // The notices held back meanwhile follow from the core.
-    m_freedbWait.reset();
 }
 
 void TfrmMain::PelListResize()
