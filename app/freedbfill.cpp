@@ -1,6 +1,7 @@
 #include "app/freedbfill.h"
 
 #include "app/discmodel.h"
+#include "lookup/cdtext.h"
 #include "lookup/freedbanswer.h"
 #include "lookup/freedbcandidates.h"
 #include "lookup/freedblookup.h"
@@ -82,4 +83,45 @@ QString FillFromCandidate(DiscModel &disc,
         disc.setTrackIds(row, t.isrc, t.recordingId, t.releaseTrackId, t.artistIds);
     }
     return tip;
+}
+
+FreedbCandidate CdTextCandidate(const CdText::Texts &texts, int rows)
+{
+    FreedbCandidate c;
+    c.key = QStringLiteral("cdtext");
+    c.source = QStringLiteral("CD-Text");
+    c.album = texts.title;
+    c.artist = texts.performer;
+    c.albumArtist = texts.performer;
+    c.barcode = texts.upc;
+    c.trackCount = int(texts.tracks.size());
+    const auto line = [](const QString &value) {
+        return value.isEmpty() ? QStringLiteral("nil") : value;
+    };
+    c.answer = line(c.album) + '\n' + line(c.artist) + QStringLiteral("\nnil\nnil\n");
+    // Titles only when the CD-Text starts at the first track and covers every row.
+    const bool everyRow = texts.firstTrack == 1 && texts.tracks.size() == rows && rows > 0;
+    if (!everyRow) {
+        c.answer += QStringLiteral("no titles\n");
+        return c;
+    }
+    c.answer += QStringLiteral("nil\n");
+    for (const CdText::Track &t : texts.tracks) {
+        c.answer += QString(t.title).replace(u'\n', u' ') + '\n';
+        c.tracks.append({t.title, t.performer, QString(), QString(), t.isrc, QStringList()});
+    }
+    return c;
+}
+
+bool FillFromCdText(DiscModel &disc, const CdText::Texts &texts)
+{
+    if (texts.isEmpty() || !disc.album().isEmpty() || !disc.artist().isEmpty())
+        return false;
+    for (const DiscTrack &t : disc.tracks()) {
+        if (!t.artist.isEmpty() || !t.title.isEmpty())
+            return false;
+    }
+    FillFromCandidate(disc, CdTextCandidate(texts, disc.rowCount()), FreedbReply());
+    disc.setMcn(texts.upc);
+    return true;
 }

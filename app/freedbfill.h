@@ -2,6 +2,9 @@
 
 #include <QString>
 
+namespace CdText {
+struct Texts;
+}
 class DiscModel;
 struct FreedbCandidate;
 struct FreedbReply;
@@ -21,3 +24,12 @@ QString FillFromFreedb(DiscModel &disc, const FreedbReply &reply);
 QString FillFromCandidate(DiscModel &disc,
                           const FreedbCandidate &candidate,
                           const FreedbReply &reply);
+
+// The disc's CD-Text as an entry to choose or fill from: album, artist and,
+// when it names every one of `rows` tracks, their titles and performers
+// with their ISRCs.
+FreedbCandidate CdTextCandidate(const CdText::Texts &texts, int rows);
+
+// At a disc's arrival: the CD-Text fills the fields when every one is still
+// empty (the album, the artist and each row's artist and title); true when it did.
+bool FillFromCdText(DiscModel &disc, const CdText::Texts &texts);

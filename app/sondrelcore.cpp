@@ -3,12 +3,14 @@
 #include "app/choicelists.h"
 #include "app/devicemonitor.h"
 #include "app/discmodel.h"
+#include "app/freedbfill.h"
 #include "app/ripsession.h"
 #include "app/settings.h"
 #include "app/trackformat.h"
 #include "convert/audioconvertclient.h"
 #include "convert/qualitysettings.h"
 #include "job/ripjob.h"
+#include "lookup/cdtext.h"
 #include "lookup/freedblookup.h"
 #include "pipeline/cdinput.h"
 #include "pipeline/discardout.h"
@@ -25,6 +27,7 @@ SondrelCore::SondrelCore(std::unique_ptr<SettingsStore> settings, QObject *paren
     : QObject(parent)
     , m_settings(std::move(settings))
     , m_disc(std::make_unique<DiscModel>(this))
+    , m_cdText(std::make_unique<CdText::Texts>())
 {
     setObjectName(QStringLiteral("Core"));
     // A missing CD library leaves the program without CD access, not without
@@ -234,6 +237,38 @@ void SondrelCore::FillTrackList(int drive)
         }
     }
     m_disc->setTracks(rows);
+    readCdText();
+}
+
+const CdText::Texts &SondrelCore::cdText() const
+{
+    return *m_cdText;
+}
+
+void SondrelCore::readCdText()
+{
+    *m_cdText = CdText::Texts();
+    m_disc->setMcn(QString());
+    if (!m_cdIn || m_disc->rowCount() == 0)
+        return;
+    const CDRip::CdTextBytes bytes = m_cdIn->GetCDText();
+    if (!bytes.packs.isEmpty()) {
+        const QList<CdText::Texts> blocks = CdText::parsePacks(bytes.packs);
+        if (!blocks.isEmpty())
+            *m_cdText = blocks.first();
+    } else if (!bytes.cueSheet.isEmpty()) {
+        *m_cdText = CdText::parseCue(bytes.cueSheet);
+    }
+    bool fill = true;
+    try {
+        fill = m_settings->ReadOptionFlag(SettingsKeys::FillFromCdText).value_or(true);
+    } catch (const ESettingsError &) {
+        // The default stands when the stored value cannot be read.
+    }
+    if (fill)
+        FillFromCdText(*m_disc, *m_cdText);
+    else
+        m_disc->setMcn(m_cdText->upc);
 }
 
 void SondrelCore::readTracks(int drive, QList<DiscTrack> &rows)

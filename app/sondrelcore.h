@@ -7,6 +7,9 @@
 #include <functional>
 #include <memory>
 
+namespace CdText {
+struct Texts;
+}
 namespace AudioConvertLib {
 class IAudioConvertInformation;
 class IAudioConvertLameMp3Encoder;
@@ -101,6 +104,11 @@ public:
     // disc or without the CD library; the tracks read so far when the CD
     // input raises, which is passed on.
     void FillTrackList(int drive);
+    // The CD-Text of the disc the rows were last filled from (the default
+    // block), empty when it has none. With "Fill in CD-Text when a disc
+    // arrives" stored on (the default), FillTrackList fills the empty fields
+    // from it.
+    const CdText::Texts &cdText() const;
     // A disc or drive went: no rows, and the disc's artist, genre, album and
     // year emptied.
     void DiscRemoved();
@@ -148,6 +156,7 @@ Q_SIGNALS:
 private:
     void createWriters();
     void readTracks(int drive, QList<DiscTrack> &rows);
+    void readCdText();
     void useReadOffset(int samples);
     void lookupFinished(const FreedbReply &reply);
     // The notices held back, once neither a lookup nor a rip job runs.
@@ -158,6 +167,7 @@ private:
     // the core, so that they are found by name beneath the window.
     std::unique_ptr<SettingsStore> m_settings;
     std::unique_ptr<DiscModel> m_disc;
+    std::unique_ptr<CdText::Texts> m_cdText;
     std::unique_ptr<TCDIn> m_cdIn;
     std::unique_ptr<TWaveOut> m_waveOut;
     std::unique_ptr<TFLACOut> m_flacOut;

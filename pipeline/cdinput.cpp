@@ -148,6 +148,12 @@ QString TCDIn::GetDriveName()
     return CDRip::GetCDROMName();
 }
 
+CDRip::CdTextBytes TCDIn::GetCDText()
+{
+    DriveHold hold(*this);
+    return CDRip::GetCDText();
+}
+
 TDriveStatus TCDIn::GetDriveStatus()
 {
     int32_t status = 0;

@@ -86,6 +86,9 @@ public:
     int32_t GetDriveCount();
     // The drive's identification, or an image's file name.
     QString GetDriveName();
+    // The current drive's CD-Text as the disc carries it (raw packs, or an
+    // image's CUE sheet); both empty when it has none.
+    CDRip::CdTextBytes GetCDText();
     TDriveStatus GetDriveStatus();
     // Reads the table of contents again; -1 when it cannot be read.
     int32_t GetTrackCount();

@@ -42,6 +42,7 @@ struct Api
     SONDREL_ENTRY_POINT(CR_GetTrackEnd)
     SONDREL_ENTRY_POINT(CR_SetReadThrough)
     SONDREL_ENTRY_POINT(CR_GetReadReport)
+    SONDREL_ENTRY_POINT(CR_GetCDText)
 };
 
 // The library's one copy in this process. GUI thread, except that the entry
@@ -178,6 +179,7 @@ void LoadCDRipLibrary(const QString &folder)
         library->optional(entries.CR_GetTrackEnd, "CR_GetTrackEnd");
         library->optional(entries.CR_SetReadThrough, "CR_SetReadThrough");
         library->optional(entries.CR_GetReadReport, "CR_GetReadReport");
+        library->optional(entries.CR_GetCDText, "CR_GetCDText");
         if (!library->isLoaded()) {
             qWarning("%s: %s", CDRipLibraryFileName, qPrintable(library->errorText()));
             return;
@@ -220,6 +222,24 @@ QString GetCDROMName()
     api().CR_GetCDROMParameters(&record);
     constexpr size_t MaxNameLength = 255;
     return QString::fromUtf8(record.id, int(qstrnlen(record.id, MaxNameLength)));
+}
+
+CdTextBytes GetCDText()
+{
+    CdTextBytes text;
+    if (!api().CR_GetCDText)
+        return text;
+    QByteArray buffer(CR_CDTEXT_MAX_SIZE, Qt::Uninitialized);
+    int32_t size = int32_t(buffer.size());
+    int32_t kind = CR_CDTEXT_NONE;
+    if (api().CR_GetCDText(reinterpret_cast<uint8_t *>(buffer.data()), &size, &kind) != CR_OK)
+        return text;
+    buffer.truncate(size);
+    if (kind == CR_CDTEXT_PACKS)
+        text.packs = buffer;
+    else if (kind == CR_CDTEXT_CUE_SHEET)
+        text.cueSheet = buffer;
+    return text;
 }
 
 int32_t ReadToc()

@@ -72,6 +72,15 @@ int32_t SetActiveCDROM(int32_t index);
 int32_t GetNumCDROM();
 // The active drive's identification text, or an image's file name.
 QString GetCDROMName();
+// The active drive's CD-Text as the disc carries it: a drive's raw packs or
+// an image's CUE sheet (at most one of them; neither from a library without
+// CR_GetCDText).
+struct CdTextBytes
+{
+    QByteArray packs;
+    QByteArray cueSheet;
+};
+CdTextBytes GetCDText();
 int32_t ReadToc();
 // The number of tracks of the table of contents last read.
 int32_t GetNumTocEntries();

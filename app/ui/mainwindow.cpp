@@ -19,6 +19,7 @@
 #include "job/ripjob.h"
 #include "job/ui/previewinfo.h"
 #include "job/ui/progresswindow.h"
+#include "lookup/cdtext.h"
 #include "lookup/freedbcandidates.h"
 #include "lookup/freedblookup.h"
 #include "lookup/ui/candidatechooser.h"
@@ -476,7 +477,10 @@ void TfrmMain::ActFreeDBExecute()
 
 void TfrmMain::ActFreeDBDone(const FreedbReply &reply)
 {
-    const FreedbCandidates found = FreedbCandidates::read(reply.candidates);
+    FreedbCandidates found = FreedbCandidates::read(reply.candidates);
+    // The disc's own CD-Text is one more entry beside the databases'.
+    if (!found.list.isEmpty() && !m_core->cdText().isEmpty())
+        found.list.append(CdTextCandidate(m_core->cdText(), disc()->rowCount()));
     // The chooser comes after the wait form, with the windows enabled again.
     m_freedbWait.reset();
     guarded([this, &reply, &found] {
@@ -490,7 +494,7 @@ void TfrmMain::ActFreeDBDone(const FreedbReply &reply)
         if (chosen < 0)
             return;
         QString tip = FillFromCandidate(*disc(), found.list.at(chosen), reply);
-        if (found.list.size() > 1) {
+        if (found.list.size() > 1 && found.list.at(chosen).source != QLatin1String("CD-Text")) {
             const QString kept = FreedbLib::Setfreedbchoice(TFreedbLookup::LibraryPath(),
                                                             found.toc,
                                                             found.list.at(chosen).key);
