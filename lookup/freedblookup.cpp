@@ -24,6 +24,7 @@ public:
         m_library.require(m_getError, "Getfreedberror");
         m_library.require(m_getCandidates, "Getfreedbcandidates");
         m_library.require(m_setChoice, "Setfreedbchoice");
+        m_library.require(m_getSubmitUrl, "Getfreedbsubmiturl");
     }
 
     // Never destroyed: a lookup may still run on its worker while static
@@ -45,6 +46,7 @@ public:
         reply.answer = QString::fromUtf8(answer);
         reply.message = QString::fromUtf8(m_getError());
         reply.candidates = QString::fromUtf8(m_getCandidates());
+        reply.submitUrl = QString::fromUtf8(m_getSubmitUrl());
         return reply;
     }
 
@@ -63,6 +65,7 @@ private:
     decltype(&::Getfreedberror) m_getError = nullptr;
     decltype(&::Getfreedbcandidates) m_getCandidates = nullptr;
     decltype(&::Setfreedbchoice) m_setChoice = nullptr;
+    decltype(&::Getfreedbsubmiturl) m_getSubmitUrl = nullptr;
 };
 
 } // namespace

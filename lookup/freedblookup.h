@@ -19,6 +19,8 @@ struct FreedbReply
     QString message;
     // Every entry found, as JSON (see FreedbCandidates); empty when none.
     QString candidates{};
+    // Where MusicBrainz takes the disc (see Getfreedbsubmiturl); empty when none.
+    QString submitUrl{};
 };
 Q_DECLARE_METATYPE(FreedbReply)
 

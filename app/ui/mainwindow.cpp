@@ -133,7 +133,8 @@ void TfrmMain::buildUi()
     column->addWidget(work, 1);
 
     setCentralWidget(central);
-    MainParts::buildStatusPanes(*statusBar(), spTotal, spTips);
+    MainParts::buildStatusPanes(*statusBar(), spTotal, spTips, lblSubmitDisc);
+    connect(disc(), &DiscModel::tracksReplaced, lblSubmitDisc, &QWidget::hide);
     buildPlayer();
 }
 
@@ -472,11 +473,19 @@ void TfrmMain::ActFreeDBExecute()
     if (m_freedbWait)
         return;
     m_freedbWait = std::make_unique<FreedbWait>(this);
+    lblSubmitDisc->hide();
     m_core->StartLookup(cmbDevice->currentIndex());
 }
 
 void TfrmMain::ActFreeDBDone(const FreedbReply &reply)
 {
+    // No database knows the disc: the user may add it to MusicBrainz.
+    if (!reply.answered && reply.message.startsWith(QLatin1String("No entry for this disc"))
+        && !reply.submitUrl.isEmpty()) {
+        lblSubmitDisc->setText(QStringLiteral("<a href=\"%1\">Submit this disc to MusicBrainz</a>")
+                                   .arg(reply.submitUrl.toHtmlEscaped()));
+        lblSubmitDisc->show();
+    }
     FreedbCandidates found = FreedbCandidates::read(reply.candidates);
     // The disc's own CD-Text is one more entry beside the databases'.
     if (!found.list.isEmpty() && !m_core->cdText().isEmpty())

@@ -17,6 +17,7 @@ struct CallState
     std::string answer;
     std::string error;
     std::string candidates;
+    std::string submitUrl;
     std::string choiceError;
 };
 
@@ -39,11 +40,13 @@ const char *Getfreedbinfo(const char *libraryPath, int32_t driveIndex)
     s.answer.clear();
     s.error.clear();
     s.candidates.clear();
+    s.submitUrl.clear();
     try {
         s.answer = DiscLookup::lookUp(libraryPath ? libraryPath : "",
                                       driveIndex,
                                       s.error,
-                                      s.candidates);
+                                      s.candidates,
+                                      s.submitUrl);
         return s.answer.c_str();
     } catch (const DiscLookup::LookupFailure &e) {
         s.error = e.what();
@@ -67,6 +70,13 @@ const char *Getfreedbcandidates(void)
     CallState &s = callState();
     std::lock_guard<std::mutex> lock(s.mutex);
     return s.candidates.c_str();
+}
+
+const char *Getfreedbsubmiturl(void)
+{
+    CallState &s = callState();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return s.submitUrl.c_str();
 }
 
 const char *Setfreedbchoice(const char *libraryPath, const char *tocKey, const char *candidateKey)

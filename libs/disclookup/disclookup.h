@@ -82,6 +82,13 @@ DISCLOOKUP_API const char *Getfreedberror(void);
  * Valid until the next call of Getfreedbinfo; never null. */
 DISCLOOKUP_API const char *Getfreedbcandidates(void);
 
+/* The address at which MusicBrainz takes the disc of the last Getfreedbinfo
+ * (its table of contents, for a new release or one already there):
+ * libdiscid's submission URL. Set whether or not there was an answer; empty
+ * for a disc without a MusicBrainz id. Nothing is sent: the user opens it.
+ * Valid until the next call of Getfreedbinfo; never null. */
+DISCLOOKUP_API const char *Getfreedbsubmiturl(void);
+
 /* Remembers in the disc library the entry (its "key") the user chose for
  * the disc of `tocKey` (the list's "toc"), so that the next lookup answers
  * with it and lists it first. Returns an empty text when it was kept, else

@@ -95,7 +95,8 @@ CandidateList candidatesOf(const DiscToc &toc,
 std::string lookUp(const std::string &libraryPath,
                    int32_t drive,
                    std::string &warning,
-                   std::string &candidates)
+                   std::string &candidates,
+                   std::string &submitUrl)
 {
     const std::string folder = folderOf(libraryPath);
     const LookupSettings settings = libraryPath.empty() ? defaultSettings()
@@ -116,7 +117,9 @@ std::string lookUp(const std::string &libraryPath,
     std::string noMusicBrainzId;
     try {
         session = audioSession(toc);
-        musicBrainz = musicBrainzId(*session);
+        const MusicBrainzDisc disc = musicBrainzDisc(*session);
+        musicBrainz = disc.id;
+        submitUrl = disc.submissionUrl;
     } catch (const InvalidToc &e) {
         noMusicBrainzId = std::string("The disc has no MusicBrainz id: ") + e.what();
     }

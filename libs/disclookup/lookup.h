@@ -23,10 +23,13 @@ inline constexpr const char *NotReachableMessage = "Disc database not reachable"
 // formatAnswer); `warning` is set when the disc library cannot be used.
 // `candidates` is set to every entry found (see toJson), the one chosen
 // before first. Throws LookupFailure. Blocks the calling thread.
+// `submitUrl` is set, also when the lookup fails, to the address at which
+// MusicBrainz takes the disc (empty for a disc without a MusicBrainz id).
 std::string lookUp(const std::string &libraryPath,
                    int32_t drive,
                    std::string &warning,
-                   std::string &candidates);
+                   std::string &candidates,
+                   std::string &submitUrl);
 
 // Remembers in the disc library at `libraryPath` the entry the user chose
 // for the disc of `tocKey`; the message of what failed, empty when it was

@@ -46,6 +46,7 @@ private Q_SLOTS:
     void longMessageIsReadableWhole();
     void throughTheLibrary();
     void chooseAmongSeveral();
+    void unknownDiscOffersSubmission();
 
 private:
     std::unique_ptr<TfrmMain> makeWindow();
@@ -520,6 +521,46 @@ void tst_FreedbWindow::chooseAmongSeveral()
     QCOMPARE(shown.value(1).value(2), "Loopback");
     QCOMPARE(shown.value(2).value(2), "Loopback Box");
     QCOMPARE(int(server.requests().size()), asked);
+}
+
+void tst_FreedbWindow::unknownDiscOffersSubmission()
+{
+    LoopbackHttpServer server;
+    server.route("cmd=cddb+query", LoopbackHttpServer::text(200, "202 No match for disc ID\r\n"));
+    QFile settings(m_settingsFolder + "disclookup.ini");
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    // MusicBrainz answers 404 for a disc id it does not know: no route does the same.
+    settings.write("[CDDB]\nServer=" + server.url("/~cddb/cddb.cgi").toUtf8()
+                   + "\n[MusicBrainz]\nServer=" + server.url("/ws/2").toUtf8()
+                   + "\n[Network]\nConnectTimeout=1000\nTimeout=2000\n");
+    settings.close();
+    QFile::remove(m_settingsFolder + "CDLibrary.db");
+
+    auto w = makeWindow();
+    auto link = child<QLabel>(w.get(), "lblSubmitDisc");
+    QVERIFY(!link->isVisible());
+    QVERIFY(lookUp(w.get()));
+    QCOMPARE(child<QLabel>(w.get(), "spTips")->text(), "No entry for this disc");
+    QVERIFY(link->isVisible());
+    QVERIFY(link->openExternalLinks());
+    const QString text = link->text();
+    QVERIFY2(text.contains(">Submit this disc to MusicBrainz</a>"), qPrintable(text));
+    // libdiscid's address for the disc's table of contents: 3 tracks, lead-out 1350.
+    QVERIFY2(text.contains("musicbrainz.org/cdtoc/attach?id=") && text.contains("tracks=3")
+                 && text.contains("toc=1+3+1350+150+450+850"),
+             qPrintable(text));
+    // Once a database knows the disc, it is gone.
+    server.reset();
+    server.route("cmd=cddb+query",
+                 LoopbackHttpServer::text(200, "200 rock 1a2b3c4d The Sockets / Loopback\r\n"));
+    server.route("cmd=cddb+read",
+                 LoopbackHttpServer::text(200,
+                                          "210 rock 1a2b3c4d CD database entry follows\r\n"
+                                          "DTITLE=The Sockets / Loopback\r\nTTITLE0=a\r\n"
+                                          "TTITLE1=b\r\nTTITLE2=c\r\n.\r\n"));
+    QVERIFY(lookUp(w.get()));
+    QCOMPARE(fields(w.get()).at(0), "Loopback");
+    QVERIFY(!link->isVisible());
 }
 
 QTEST_MAIN(tst_FreedbWindow)
