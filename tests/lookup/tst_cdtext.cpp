@@ -185,6 +185,28 @@ void tst_CdText::packs_data()
     QTest::newRow("a pack failing its CRC")
         << bad << QStringList{"9  |  |  | ", "1:  |  |  | ", "2:  |  |  | ", "3: Three |  |  | "};
     QTest::newRow("no packs") << QByteArray() << QStringList();
+
+    // A real disc's dump: an empty songwriter of the disc, ISRCs, 12
+    // characters of a text carried into the second pack.
+    QFile dump(QFINDTESTDATA("../data/cdtext-krosis.cdt"));
+    QVERIFY(dump.open(QIODevice::ReadOnly));
+    QStringList krosis = {"9 A Memoir of Free Will | Krosis |  | "};
+    const char *const titles[] = {"Gone But Not Forgotten",
+                                  "Insanity A Moniker Of Me",
+                                  "To Persist or Adhere",
+                                  "An Elegy for a Man Alive",
+                                  "Psychoticlysm",
+                                  "An Intramural Madness",
+                                  "Questions of a Holistic Divine",
+                                  "With Virtue I Am Free",
+                                  "Battles Are Won Within",
+                                  "A Memior of Free Will"};
+    for (int t = 1; t <= 10; ++t)
+        krosis << QStringLiteral("%1: %2 | Krosis | Krosis | QM72819052%3")
+                      .arg(t)
+                      .arg(QLatin1String(titles[t - 1]))
+                      .arg(3 + t, 2, 10, QLatin1Char('0'));
+    QTest::newRow("a real disc's packs") << dump.readAll() << krosis;
 }
 
 void tst_CdText::packs()
