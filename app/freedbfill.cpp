@@ -93,7 +93,6 @@ FreedbCandidate CdTextCandidate(const CdText::Texts &texts, int rows)
     c.album = texts.title;
     c.artist = texts.performer;
     c.albumArtist = texts.performer;
-    c.barcode = texts.upc;
     c.trackCount = int(texts.tracks.size());
     const auto line = [](const QString &value) {
         return value.isEmpty() ? QStringLiteral("nil") : value;

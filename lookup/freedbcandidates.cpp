@@ -60,7 +60,21 @@ FreedbCandidates FreedbCandidates::read(const QString &json)
         }
         c.list.append(e);
     }
+    c.remembered = top.value(QLatin1String("remembered")).toBool();
     const int preselected = top.value(QLatin1String("preselected")).toInt();
     c.preselected = preselected >= 0 && preselected < c.list.size() ? preselected : 0;
     return c;
+}
+
+void FreedbCandidates::preselectBarcode(const QString &mcn)
+{
+    const auto padded = [](const QString &digits) { return digits.rightJustified(13, u'0'); };
+    if (remembered || mcn.isEmpty())
+        return;
+    for (int i = 0; i < list.size(); ++i) {
+        if (!list.at(i).barcode.isEmpty() && padded(list.at(i).barcode) == padded(mcn)) {
+            preselected = i;
+            return;
+        }
+    }
 }

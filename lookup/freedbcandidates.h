@@ -49,8 +49,13 @@ struct FreedbCandidates
 {
     QString toc; // the disc's key in the disc library
     int preselected = 0;
+    bool remembered = false; // the preselected entry is the one chosen before
     QList<FreedbCandidate> list;
 
     // The list in `json`; an empty list for an empty or broken text.
     static FreedbCandidates read(const QString &json);
+    // Unless the entry chosen before stands: preselects the first entry whose
+    // barcode is the disc's catalogue number (MCN), both left-padded to 13
+    // digits, since only that tells apart releases of the same disc id.
+    void preselectBarcode(const QString &mcn);
 };

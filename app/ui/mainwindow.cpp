@@ -490,6 +490,7 @@ void TfrmMain::ActFreeDBDone(const FreedbReply &reply)
     // The disc's own CD-Text is one more entry beside the databases'.
     if (!found.list.isEmpty() && !m_core->cdText().isEmpty())
         found.list.append(CdTextCandidate(m_core->cdText(), disc()->rowCount()));
+    found.preselectBarcode(disc()->mcn());
     // The chooser comes after the wait form, with the windows enabled again.
     m_freedbWait.reset();
     guarded([this, &reply, &found] {

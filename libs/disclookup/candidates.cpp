@@ -96,6 +96,7 @@ CandidateList CandidateList::withFirst(const std::string &key) const
                 list.candidates.begin() + (found - candidates.begin()),
                 list.candidates.begin() + (found - candidates.begin()) + 1);
     list.preselected = 0;
+    list.remembered = true;
     return list;
 }
 
@@ -127,6 +128,7 @@ std::string toJson(const CandidateList &list)
     QJsonObject top;
     top.insert(QLatin1String("toc"), q(list.toc));
     top.insert(QLatin1String("preselected"), int(list.preselected));
+    top.insert(QLatin1String("remembered"), list.remembered);
     top.insert(QLatin1String("candidates"), candidates);
     return QJsonDocument(top).toJson(QJsonDocument::Compact).toStdString();
 }

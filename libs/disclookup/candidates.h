@@ -24,6 +24,7 @@ struct CandidateList
 {
     std::string toc;
     size_t preselected = 0;
+    bool remembered = false; // the preselected entry is the one the user chose before
     std::vector<Candidate> candidates;
 
     // The list with the entry of `key` first and preselected; unchanged when
@@ -32,7 +33,7 @@ struct CandidateList
 };
 
 // The JSON text beside the answer:
-//   {"toc": "...", "preselected": n, "candidates": [{"key", "source", "album",
+//   {"toc": "...", "preselected": n, "remembered": bool, "candidates": [{"key", "source", "album",
 //    "artist", "albumArtist", "genre", "year", "date", "country", "label",
 //    "catalogNumber", "barcode", "media", "disambiguation", "discNumber",
 //    "discTotal", "trackCount", "releaseId", "releaseGroupId", "discId",

@@ -70,6 +70,7 @@ DISCLOOKUP_API const char *Getfreedberror(void);
  * (at most 20, MusicBrainz's first, the one chosen before in the disc
  * library first of all), as UTF-8 JSON:
  *   {"toc": <the disc's key>, "preselected": <index of the answer's entry>,
+ *    "remembered": <true when that is the entry the user chose before>,
  *    "candidates": [{"key", "source", "album", "artist", "albumArtist",
  *      "genre", "year", "date", "country", "label", "catalogNumber",
  *      "barcode", "media", "disambiguation", "discNumber", "discTotal",

@@ -443,6 +443,7 @@ void tst_DiscLookup::severalEntriesToChooseFrom()
     QJsonObject list = QJsonDocument::fromJson(candidates()).object();
     QCOMPARE(list["toc"].toString(), QString::fromStdString(m_tocs[Audio].key()));
     QCOMPARE(list["preselected"].toInt(), 0);
+    QVERIFY(!list["remembered"].toBool());
     QJsonArray entries = list["candidates"].toArray();
     const auto keys = [](const QJsonArray &a) {
         QStringList k;
@@ -504,6 +505,7 @@ void tst_DiscLookup::severalEntriesToChooseFrom()
     QVERIFY(m_http->requests().isEmpty());
     list = QJsonDocument::fromJson(candidates()).object();
     QCOMPARE(list["preselected"].toInt(), 0);
+    QVERIFY(list["remembered"].toBool());
     QCOMPARE(keys(list["candidates"].toArray()).first(), "musicbrainz rel-reissue 1");
     QCOMPARE(list["candidates"].toArray().size(), 4);
     // A disc the library does not hold keeps no choice.
