@@ -72,15 +72,21 @@ QString FillFromCandidate(DiscModel &disc,
                         || (candidate.tracks.size() == disc.rowCount() - 1
                             && disc.track(disc.rowCount() - 1).kind == ctData);
     for (int row = 0; row < disc.rowCount(); ++row) {
+        // The disc's own ISRC stands where the entry has none.
+        const QString discIsrc = disc.track(row).isrc;
         if (!perRow || row >= candidate.tracks.size()) {
-            disc.setTrackIds(row, QString(), QString(), QString(), QStringList());
+            disc.setTrackIds(row, discIsrc, QString(), QString(), QStringList());
             continue;
         }
         const FreedbCandidateTrack &t = candidate.tracks.at(row);
         if (!t.artist.isEmpty())
             disc.setTrackArtist(row, t.artist);
         disc.setTrackTitle(row, t.title);
-        disc.setTrackIds(row, t.isrc, t.recordingId, t.releaseTrackId, t.artistIds);
+        disc.setTrackIds(row,
+                         t.isrc.isEmpty() ? discIsrc : t.isrc,
+                         t.recordingId,
+                         t.releaseTrackId,
+                         t.artistIds);
     }
     return tip;
 }
@@ -121,6 +127,5 @@ bool FillFromCdText(DiscModel &disc, const CdText::Texts &texts)
             return false;
     }
     FillFromCandidate(disc, CdTextCandidate(texts, disc.rowCount()), FreedbReply());
-    disc.setMcn(texts.upc);
     return true;
 }

@@ -265,10 +265,15 @@ void SondrelCore::readCdText()
     } catch (const ESettingsError &) {
         // The default stands when the stored value cannot be read.
     }
+    // The disc's catalogue number and ISRCs go into the tags either way.
+    m_disc->setMcn(m_cdText->upc);
+    for (int row = 0; row < m_disc->rowCount(); ++row) {
+        const QString isrc = m_cdText->track(m_disc->track(row).number).isrc;
+        if (!isrc.isEmpty())
+            m_disc->setTrackIds(row, isrc, QString(), QString(), QStringList());
+    }
     if (fill)
         FillFromCdText(*m_disc, *m_cdText);
-    else
-        m_disc->setMcn(m_cdText->upc);
 }
 
 void SondrelCore::readTracks(int drive, QList<DiscTrack> &rows)

@@ -63,7 +63,7 @@ void tst_SondrelCore::initTestCase()
     const qsizetype second = sheet.indexOf("TRACK 02");
     QVERIFY(sheet.indexOf("TRACK 01") > 0 && second > 0);
     sheet.insert(second + sheet.mid(second).indexOf('\n') + 1,
-                 "    TITLE \"Deuxième\"\r\n    PERFORMER \"Zoë\"\r\n");
+                 "    TITLE \"Deuxième\"\r\n    PERFORMER \"Zoë\"\r\n    ISRC GBAAA9300002\r\n");
     const qsizetype first = sheet.indexOf("TRACK 01");
     sheet.insert(first + sheet.mid(first).indexOf('\n') + 1, "    TITLE \"Première\"\r\n");
     QVERIFY(cue.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -229,9 +229,10 @@ void tst_SondrelCore::cdTextAtArrival()
                           disc->track(1).artist,
                           disc->track(1).title}),
              fields);
-    // Either way the disc's catalogue number goes into the tags.
+    // Either way the disc's catalogue number and ISRCs go into the tags.
     QCOMPARE(core->cdText().title, "Café Noir");
     QCOMPARE(disc->releaseTagsOf(0).barcode, "0727361379704");
+    QCOMPARE(disc->releaseTagsOf(1).isrc, "GBAAA9300002");
 }
 
 QTEST_GUILESS_MAIN(tst_SondrelCore)
