@@ -46,6 +46,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 Q_LOGGING_CATEGORY(lcLifecycle, "sondrel.lifecycle", QtWarningMsg)
 
 using namespace ControlKit;
@@ -477,6 +479,18 @@ void TfrmMain::ActFreeDBExecute()
     m_core->StartLookup(cmbDevice->currentIndex());
 }
 
+namespace {
+
+bool sameDisc(const QList<DiscTrack> &a, const QList<DiscTrack> &b)
+{
+    return std::equal(a.cbegin(), a.cend(), b.cbegin(), b.cend(), [](const auto &x, const auto &y) {
+        return x.number == y.number && MSFToFrames(x.length) == MSFToFrames(y.length)
+               && x.kind == y.kind;
+    });
+}
+
+} // namespace
+
 void TfrmMain::ActFreeDBDone(const FreedbReply &reply)
 {
     // No database knows the disc: the user may add it to MusicBrainz.
@@ -500,8 +514,10 @@ void TfrmMain::ActFreeDBDone(const FreedbReply &reply)
                 spTips->setText(tip);
             return;
         }
+        // A disc that goes or changes while the chooser is up takes nothing.
+        const QList<DiscTrack> looked = disc()->tracks();
         const int chosen = found.list.size() == 1 ? 0 : TfrmCandidates::choose(found, this);
-        if (chosen < 0)
+        if (chosen < 0 || !sameDisc(looked, disc()->tracks()))
             return;
         QString tip = FillFromCandidate(*disc(), found.list.at(chosen), reply);
         if (found.list.size() > 1 && found.list.at(chosen).source != QLatin1String("CD-Text")) {

@@ -399,12 +399,14 @@ namespace {
 // Once the chooser is up: its current row, then its rows as shown, into
 // `shown`; then `keys` go to it. Polls without a loop of its own, since the
 // chooser runs its own.
-void answerChooser(QList<QStringList> &shown, const QList<int> &keys)
+void answerChooser(QList<QStringList> &shown,
+                   const QList<int> &keys,
+                   const std::function<void()> &meanwhile = {})
 {
     shown.clear();
     auto poll = new QTimer;
     poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, &shown, keys] {
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, &shown, keys, meanwhile] {
         auto chooser = qobject_cast<TfrmCandidates *>(QApplication::activeModalWidget());
         if (!chooser)
             return;
@@ -418,6 +420,8 @@ void answerChooser(QList<QStringList> &shown, const QList<int> &keys)
                 cells << grid->item(r, c)->text();
             shown << cells;
         }
+        if (meanwhile)
+            meanwhile();
         for (const int key : keys)
             QTest::keyClick(chooser->grdCandidates, Qt::Key(key));
     });
@@ -521,6 +525,13 @@ void tst_FreedbWindow::chooseAmongSeveral()
     QCOMPARE(shown.value(1).value(2), "Loopback");
     QCOMPARE(shown.value(2).value(2), "Loopback Box");
     QCOMPARE(int(server.requests().size()), asked);
+
+    // The disc goes while the chooser is up: what is taken fills nothing.
+    answerChooser(shown, {Qt::Key_Return}, [&w] { w->core()->DiscRemoved(); });
+    QVERIFY(lookUp(w.get()));
+    QCOMPARE(w->core()->disc()->rowCount(), 0);
+    QCOMPARE(fields(w.get()), QStringList({"", "", "", ""}));
+    QCOMPARE(child<QLineEdit>(w.get(), "edtDiscNumber")->text(), "");
 }
 
 void tst_FreedbWindow::unknownDiscOffersSubmission()
