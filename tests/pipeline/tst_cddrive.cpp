@@ -34,6 +34,7 @@ private Q_SLOTS:
     void readsAtTheDrivesPace();
     void subChannelQ_data();
     void subChannelQ();
+    void cdTextPacks();
 
 private:
     // A CD input on the simulated drive holding `disc`.
@@ -310,6 +311,25 @@ void tst_CDDrive::subChannelQ()
     QCOMPARE(stored == crc(got), !badCrc);
     QVERIFY(block.left(2352)
             == readFile(QString::fromStdString(disc.binPath)).mid(sector * 2352, 2352));
+}
+
+void tst_CDDrive::cdTextPacks()
+{
+    // The drive's reply without its header; none from a disc without CD-Text.
+    const DiscGen::WrittenDisc disc = makeDisc(m_home.path(), audioDisc({300, 300}), "text");
+    const QByteArray packs = readFile(QFINDTESTDATA("../data/cdtext-krosis.cdt"));
+    QCOMPARE(packs.size(), 846);
+    const QString packFile = m_home.filePath("krosis.cdt");
+    QVERIFY(DiscLayouts::writeText(packFile, packs));
+    DriveBehaviour behaviour;
+    behaviour.cdText = QFile::encodeName(packFile);
+    auto in = inputOn(disc, behaviour, false);
+    const CDRip::CdTextBytes onDrive = in->GetCDText();
+    QVERIFY(onDrive.packs == packs);
+    QVERIFY(onDrive.cueSheet.isEmpty());
+
+    auto none = inputOn(disc, DriveBehaviour(), false);
+    QVERIFY(none->GetCDText().packs.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_CDDrive)

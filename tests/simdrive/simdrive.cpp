@@ -6,6 +6,7 @@
 #include "simdrivecounters.h"
 
 #include <cdio/cdio.h>
+#include <cdio/disc.h>
 #include <cdio/mmc.h>
 #include <cdio/mmc_ll_cmds.h>
 
@@ -123,6 +124,7 @@ struct Config
     uint32_t seed = 1;
     bool qBinary = false;
     std::vector<Range> qCrcErrors;
+    std::string cdText; // a file of raw CD-Text packs the lead-in holds
 };
 
 std::string trimmed(const std::string &s)
@@ -217,6 +219,8 @@ std::shared_ptr<const Config> loadConfig()
                 c.qBinary = yes(value);
             else if (key == "q-crc-errors")
                 c.qCrcErrors = parseRanges(value);
+            else if (key == "cdtext")
+                c.cdText = value;
             else
                 throw std::invalid_argument("unknown key " + key);
         }
@@ -740,6 +744,30 @@ SIMDRIVE_EXPORT const char *cdio_get_arg(const CdIo_t *cdio, const char key[])
     if (auto disc = simOf(cdio); disc && key && std::strcmp(key, "source") == 0)
         return disc->config->device.c_str();
     return CALL_REAL(cdio_get_arg, cdio, key);
+}
+
+// READ TOC/PMA/ATIP format 5: the packs behind the reply's 4-byte header,
+// whose length counts the bytes after itself; NULL without CD-Text.
+SIMDRIVE_EXPORT uint8_t *cdio_get_cdtext_raw(CdIo_t *cdio)
+{
+    auto disc = simOf(cdio);
+    if (!disc)
+        return CALL_REAL(cdio_get_cdtext_raw, cdio);
+    if (disc->config->cdText.empty())
+        return nullptr;
+    std::ifstream file(disc->config->cdText, std::ios::binary);
+    const std::string packs((std::istreambuf_iterator<char>(file)),
+                            std::istreambuf_iterator<char>());
+    if (packs.empty() || packs.size() > 0xffff - 2)
+        return nullptr;
+    auto *reply = static_cast<uint8_t *>(std::malloc(packs.size() + 4));
+    if (!reply)
+        return nullptr;
+    reply[0] = uint8_t((packs.size() + 2) >> 8);
+    reply[1] = uint8_t((packs.size() + 2) & 0xff);
+    reply[2] = reply[3] = 0;
+    std::memcpy(reply + 4, packs.data(), packs.size());
+    return reply;
 }
 
 SIMDRIVE_EXPORT bool cdio_get_hwinfo(const CdIo_t *cdio, cdio_hwinfo_t *info)

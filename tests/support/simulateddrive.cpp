@@ -46,6 +46,7 @@ QByteArray DriveBehaviour::configText(const std::string &cuePath) const
     line("seed", QByteArray::number(seed));
     line("q-binary", qBinary ? "yes" : "no");
     line("q-crc-errors", qCrcErrors);
+    line("cdtext", cdText);
     return text;
 }
 

@@ -34,6 +34,7 @@ struct DriveBehaviour
     uint32_t seed = 1;
     bool qBinary = false;  // Q sub-channel numbers in binary instead of BCD
     QByteArray qCrcErrors; // sectors whose Q has a wrong CRC
+    QByteArray cdText;     // path of a file of raw CD-Text packs; empty: none
 
     QByteArray configText(const std::string &cuePath) const;
     // "vendor model revision", as the CD library names the drive.
