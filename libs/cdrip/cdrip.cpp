@@ -248,7 +248,7 @@ int32_t CR_GetCDText(uint8_t *buffer, int32_t *size, int32_t *kind)
         *kind = CR_CDTEXT_NONE;
         return CR_ERR_FAILED;
     }
-    std::memcpy(buffer, bytes.data(), bytes.size());
+    std::copy(bytes.begin(), bytes.end(), buffer);
     *size = int32_t(bytes.size());
     return CR_OK;
 }
