@@ -265,8 +265,9 @@ void SondrelCore::readCdText()
     } catch (const ESettingsError &) {
         // The default stands when the stored value cannot be read.
     }
-    // The disc's catalogue number and ISRCs go into the tags either way.
-    m_disc->setMcn(m_cdText->upc);
+    // The disc's catalogue number and ISRCs go into the tags either way; the
+    // sub-channel's number when the CD-Text has none.
+    m_disc->setMcn(m_cdText->upc.isEmpty() ? m_cdIn->GetMCN() : m_cdText->upc);
     for (int row = 0; row < m_disc->rowCount(); ++row) {
         const QString isrc = m_cdText->track(m_disc->track(row).number).isrc;
         if (!isrc.isEmpty())

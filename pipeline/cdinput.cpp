@@ -154,6 +154,12 @@ CDRip::CdTextBytes TCDIn::GetCDText()
     return CDRip::GetCDText();
 }
 
+QString TCDIn::GetMCN()
+{
+    DriveHold hold(*this);
+    return CDRip::GetMCN();
+}
+
 TDriveStatus TCDIn::GetDriveStatus()
 {
     int32_t status = 0;

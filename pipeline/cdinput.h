@@ -89,6 +89,9 @@ public:
     // The current drive's CD-Text as the disc carries it (raw packs, or an
     // image's CUE sheet); both empty when it has none.
     CDRip::CdTextBytes GetCDText();
+    // The current drive's disc's catalogue number (MCN, 13 digits), empty
+    // when it has none.
+    QString GetMCN();
     TDriveStatus GetDriveStatus();
     // Reads the table of contents again; -1 when it cannot be read.
     int32_t GetTrackCount();

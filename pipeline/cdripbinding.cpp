@@ -43,6 +43,7 @@ struct Api
     SONDREL_ENTRY_POINT(CR_SetReadThrough)
     SONDREL_ENTRY_POINT(CR_GetReadReport)
     SONDREL_ENTRY_POINT(CR_GetCDText)
+    SONDREL_ENTRY_POINT(CR_GetMCN)
 };
 
 // The library's one copy in this process. GUI thread, except that the entry
@@ -180,6 +181,7 @@ void LoadCDRipLibrary(const QString &folder)
         library->optional(entries.CR_SetReadThrough, "CR_SetReadThrough");
         library->optional(entries.CR_GetReadReport, "CR_GetReadReport");
         library->optional(entries.CR_GetCDText, "CR_GetCDText");
+        library->optional(entries.CR_GetMCN, "CR_GetMCN");
         if (!library->isLoaded()) {
             qWarning("%s: %s", CDRipLibraryFileName, qPrintable(library->errorText()));
             return;
@@ -240,6 +242,14 @@ CdTextBytes GetCDText()
     else if (kind == CR_CDTEXT_CUE_SHEET)
         text.cueSheet = buffer;
     return text;
+}
+
+QString GetMCN()
+{
+    char mcn[CR_MCN_SIZE] = {};
+    if (!api().CR_GetMCN || api().CR_GetMCN(mcn) != CR_OK)
+        return QString();
+    return QString::fromLatin1(mcn, int(qstrnlen(mcn, CR_MCN_SIZE - 1)));
 }
 
 int32_t ReadToc()

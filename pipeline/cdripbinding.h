@@ -81,6 +81,8 @@ struct CdTextBytes
     QByteArray cueSheet;
 };
 CdTextBytes GetCDText();
+// The active drive's disc's catalogue number (13 digits), empty when none.
+QString GetMCN();
 int32_t ReadToc();
 // The number of tracks of the table of contents last read.
 int32_t GetNumTocEntries();

@@ -253,6 +253,33 @@ int32_t CR_GetCDText(uint8_t *buffer, int32_t *size, int32_t *kind)
     return CR_OK;
 }
 
+int32_t CR_GetMCN(char *mcn)
+{
+    if (!mcn)
+        return CR_ERR_FAILED;
+    mcn[0] = '\0';
+    QueryState &q = queries();
+    std::lock_guard<std::mutex> lock(q.mutex);
+    if (!q.activeDrive())
+        return CR_ERR_FAILED;
+    CdIo_t *cdio = q.current();
+    if (!cdio)
+        return CR_OK;
+    char *text = cdio_get_mcn(cdio);
+    if (!text)
+        return CR_OK;
+    const std::string value(text);
+    cdio_free(text);
+    const bool digits = value.size() == 13 && std::all_of(value.begin(), value.end(), [](char c) {
+                            return c >= '0' && c <= '9';
+                        });
+    if (digits && value != "0000000000000") {
+        std::copy(value.begin(), value.end(), mcn);
+        mcn[value.size()] = '\0';
+    }
+    return CR_OK;
+}
+
 int32_t CR_GetNumTocEntries(void)
 {
     QueryState &q = queries();

@@ -115,6 +115,13 @@ enum { CR_CDTEXT_NONE = 0, CR_CDTEXT_PACKS = 1, CR_CDTEXT_CUE_SHEET = 2 };
 enum { CR_CDTEXT_MAX_SIZE = 1 << 20 };
 CDRIP_API int32_t CR_GetCDText(uint8_t *buffer, int32_t *size, int32_t *kind);
 
+/* The disc's catalogue number (MCN, the Q sub-channel's, or an image's
+ * CATALOG): 13 digits and a NUL into mcn, which holds CR_MCN_SIZE bytes; an
+ * empty text when the disc has none (or only zeros). CR_ERR_FAILED without
+ * a drive. */
+enum { CR_MCN_SIZE = 14 };
+CDRIP_API int32_t CR_GetMCN(char *mcn);
+
 /* *status := 0 when a disc with a readable table of contents is present. */
 CDRIP_API int32_t CR_IsMediaLoaded(int32_t *status);
 /* Non-zero while a drive plays audio through its own outputs; 0 for images. */

@@ -34,7 +34,7 @@ private Q_SLOTS:
     void readsAtTheDrivesPace();
     void subChannelQ_data();
     void subChannelQ();
-    void cdTextPacks();
+    void cdTextPacksAndMcn();
 
 private:
     // A CD input on the simulated drive holding `disc`.
@@ -313,7 +313,7 @@ void tst_CDDrive::subChannelQ()
             == readFile(QString::fromStdString(disc.binPath)).mid(sector * 2352, 2352));
 }
 
-void tst_CDDrive::cdTextPacks()
+void tst_CDDrive::cdTextPacksAndMcn()
 {
     // The drive's reply without its header; none from a disc without CD-Text.
     const DiscGen::WrittenDisc disc = makeDisc(m_home.path(), audioDisc({300, 300}), "text");
@@ -323,13 +323,19 @@ void tst_CDDrive::cdTextPacks()
     QVERIFY(DiscLayouts::writeText(packFile, packs));
     DriveBehaviour behaviour;
     behaviour.cdText = QFile::encodeName(packFile);
+    behaviour.mcn = "0727361379704";
     auto in = inputOn(disc, behaviour, false);
     const CDRip::CdTextBytes onDrive = in->GetCDText();
     QVERIFY(onDrive.packs == packs);
     QVERIFY(onDrive.cueSheet.isEmpty());
+    QCOMPARE(in->GetMCN(), "0727361379704");
 
-    auto none = inputOn(disc, DriveBehaviour(), false);
+    // Zeros are what drives give for none.
+    DriveBehaviour plain;
+    plain.mcn = "0000000000000";
+    auto none = inputOn(disc, plain, false);
     QVERIFY(none->GetCDText().packs.isEmpty());
+    QCOMPARE(none->GetMCN(), QString());
 }
 
 QTEST_GUILESS_MAIN(tst_CDDrive)

@@ -125,6 +125,7 @@ struct Config
     bool qBinary = false;
     std::vector<Range> qCrcErrors;
     std::string cdText; // a file of raw CD-Text packs the lead-in holds
+    std::string mcn;    // the catalogue number the Q sub-channel carries
 };
 
 std::string trimmed(const std::string &s)
@@ -221,6 +222,8 @@ std::shared_ptr<const Config> loadConfig()
                 c.qCrcErrors = parseRanges(value);
             else if (key == "cdtext")
                 c.cdText = value;
+            else if (key == "mcn")
+                c.mcn = value;
             else
                 throw std::invalid_argument("unknown key " + key);
         }
@@ -768,6 +771,15 @@ SIMDRIVE_EXPORT uint8_t *cdio_get_cdtext_raw(CdIo_t *cdio)
     reply[2] = reply[3] = 0;
     std::memcpy(reply + 4, packs.data(), packs.size());
     return reply;
+}
+
+// CDROM_GET_MCN: a malloc'd text, NULL when the disc has none.
+SIMDRIVE_EXPORT char *cdio_get_mcn(const CdIo_t *cdio)
+{
+    auto disc = simOf(cdio);
+    if (!disc)
+        return CALL_REAL(cdio_get_mcn, cdio);
+    return disc->config->mcn.empty() ? nullptr : strdup(disc->config->mcn.c_str());
 }
 
 SIMDRIVE_EXPORT bool cdio_get_hwinfo(const CdIo_t *cdio, cdio_hwinfo_t *info)

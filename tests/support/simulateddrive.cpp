@@ -47,6 +47,7 @@ QByteArray DriveBehaviour::configText(const std::string &cuePath) const
     line("q-binary", qBinary ? "yes" : "no");
     line("q-crc-errors", qCrcErrors);
     line("cdtext", cdText);
+    line("mcn", mcn);
     return text;
 }
 

@@ -35,6 +35,7 @@ struct DriveBehaviour
     bool qBinary = false;  // Q sub-channel numbers in binary instead of BCD
     QByteArray qCrcErrors; // sectors whose Q has a wrong CRC
     QByteArray cdText;     // path of a file of raw CD-Text packs; empty: none
+    QByteArray mcn;        // the disc's catalogue number; empty: none
 
     QByteArray configText(const std::string &cuePath) const;
     // "vendor model revision", as the CD library names the drive.
