@@ -205,4 +205,63 @@ void DiscModel::clearDiscFields()
     setGenre(QString());
     setAlbum(QString());
     setYear(QString());
+    setAlbumArtist(QString());
+    setDiscNumber(QString());
+    setDiscTotal(QString());
+    setRelease({});
+}
+
+void DiscModel::setAlbumArtist(const QString &text)
+{
+    setField(m_albumArtist, text);
+}
+
+void DiscModel::setDiscNumber(const QString &text)
+{
+    setField(m_discNumber, text);
+}
+
+void DiscModel::setDiscTotal(const QString &text)
+{
+    setField(m_discTotal, text);
+}
+
+void DiscModel::setRelease(const AudioConvertLib::TReleaseTags &release)
+{
+    if (m_release == release)
+        return;
+    m_release = release;
+    Q_EMIT discFieldsChanged();
+}
+
+void DiscModel::setTrackIds(int row,
+                            const QString &isrc,
+                            const QString &recordingId,
+                            const QString &releaseTrackId,
+                            const QStringList &artistIds)
+{
+    DiscTrack &t = m_tracks[row];
+    t.isrc = isrc;
+    t.recordingId = recordingId;
+    t.releaseTrackId = releaseTrackId;
+    t.artistIds = artistIds;
+}
+
+AudioConvertLib::TReleaseTags DiscModel::releaseTagsOf(int row) const
+{
+    AudioConvertLib::TReleaseTags tags = m_release;
+    const DiscTrack &t = m_tracks.at(row);
+    tags.albumArtist = m_albumArtist;
+    tags.discNumber = m_discNumber.toInt();
+    tags.discTotal = tags.discNumber > 0 ? m_discTotal.toInt() : 0;
+    // A data session after the audio is no track of the album.
+    tags.trackTotal = int(m_tracks.size())
+                      - (m_tracks.size() > 1 && m_tracks.constLast().kind == ctData ? 1 : 0);
+    tags.isrc = t.isrc;
+    tags.recordingId = t.recordingId;
+    tags.releaseTrackId = t.releaseTrackId;
+    tags.artistIds = t.artistIds;
+    if (tags.barcode.isEmpty())
+        tags.barcode = m_mcn;
+    return tags;
 }

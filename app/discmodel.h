@@ -1,5 +1,6 @@
 #pragma once
 
+#include "libs/audioconvert/information.h"
 #include "pipeline/cdinput.h"
 
 #include <QAbstractTableModel>
@@ -21,6 +22,11 @@ struct DiscTrack
     TTrackTime length; // as the table of contents gives it
     TTrackKind kind = ctAudio;
     bool ticked = false; // selected for ripping
+    // Beyond the design's cells: what a lookup or the drive knows of the track.
+    QString isrc;
+    QString recordingId;
+    QString releaseTrackId;
+    QStringList artistIds;
 };
 
 // The disc in the selected drive: the drive list, the table of contents as
@@ -90,8 +96,34 @@ public:
     void setGenre(const QString &text);
     QString year() const { return m_year; }
     void setYear(const QString &text);
-    // Empties artist, genre, album and year, in that order.
+    // Empties artist, genre, album and year, in that order, and the fields
+    // beyond them.
     void clearDiscFields();
+
+    // Beyond the design's fields: the album artist, the disc of a set (as
+    // typed: digits, or empty), and what the lookup or the drive knows of the
+    // release (identifiers, label, barcode; the per-track and the set's
+    // fields of `release` are not used). Each change raises discFieldsChanged().
+    QString albumArtist() const { return m_albumArtist; }
+    void setAlbumArtist(const QString &text);
+    QString discNumber() const { return m_discNumber; }
+    void setDiscNumber(const QString &text);
+    QString discTotal() const { return m_discTotal; }
+    void setDiscTotal(const QString &text);
+    const AudioConvertLib::TReleaseTags &release() const { return m_release; }
+    void setRelease(const AudioConvertLib::TReleaseTags &release);
+    // The disc's catalogue number from the drive (13 digits), empty when none.
+    QString mcn() const { return m_mcn; }
+    void setMcn(const QString &mcn) { m_mcn = mcn; }
+    // One track's identifiers and ISRC; row from 0 to rowCount() - 1.
+    void setTrackIds(int row,
+                     const QString &isrc,
+                     const QString &recordingId,
+                     const QString &releaseTrackId,
+                     const QStringList &artistIds);
+    // The tags of one row beyond the design's: the disc's release facts with
+    // the row's own, the album artist, the disc and track numbers of a set.
+    AudioConvertLib::TReleaseTags releaseTagsOf(int row) const;
 
 Q_SIGNALS:
     void drivesChanged();
@@ -112,4 +144,9 @@ private:
     QString m_album;
     QString m_genre;
     QString m_year;
+    QString m_albumArtist;
+    QString m_discNumber;
+    QString m_discTotal;
+    AudioConvertLib::TReleaseTags m_release;
+    QString m_mcn;
 };

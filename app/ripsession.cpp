@@ -17,7 +17,14 @@ OutputNaming::DiscValues discValues(const RipChoices &choices)
 {
     // A typed text that spells a list item is that item, as it is for the tags.
     const bool listed = choices.genreListed || ChoiceLists::genres().contains(choices.genre);
-    return {choices.album, choices.year, choices.genre, listed, choices.outputFolder};
+    return {choices.album,
+            choices.year,
+            choices.genre,
+            listed,
+            choices.outputFolder,
+            choices.albumArtist.isEmpty() ? choices.artist : choices.albumArtist,
+            choices.discNumber,
+            choices.discTotal};
 }
 
 // A row without an artist of its own is by the disc's artist; rows with one
@@ -25,6 +32,26 @@ OutputNaming::DiscValues discValues(const RipChoices &choices)
 QString artistOf(const RipChoices &choices, const DiscTrack &track)
 {
     return track.artist.isEmpty() ? choices.artist : track.artist;
+}
+
+// The row's tags beyond the design's, with the album artist and the disc of
+// the set as the window shows them.
+AudioConvertLib::TReleaseTags releaseTags(const RipChoices &choices, const DiscModel &disc, int row)
+{
+    AudioConvertLib::TReleaseTags tags = disc.releaseTagsOf(row);
+    tags.albumArtist = choices.albumArtist;
+    tags.discNumber = choices.discNumber.trimmed().toInt();
+    tags.discTotal = tags.discNumber > 0 ? choices.discTotal.trimmed().toInt() : 0;
+    if (!choices.writeMusicBrainzIds) {
+        tags.releaseId.clear();
+        tags.releaseGroupId.clear();
+        tags.recordingId.clear();
+        tags.releaseTrackId.clear();
+        tags.discId.clear();
+        tags.artistIds.clear();
+        tags.albumArtistIds.clear();
+    }
+    return tags;
 }
 
 } // namespace
@@ -94,7 +121,8 @@ QString RipSession::start(const RipChoices &choices, ProgressView &view)
                         choices.year,
                         track.title,
                         names.at(row),
-                        track.kind == ctData});
+                        track.kind == ctData,
+                        releaseTags(choices, m_disc, row)});
     }
     const TRipJob::TagFields tags{choices.year,
                                   choices.album,

@@ -30,6 +30,13 @@ struct RipChoices
     QString genre;
     bool genreListed = false;
     QString year;
+    // Beyond the design's fields: the album artist (empty: the disc's
+    // artist names the folder, and no album artist is tagged) and the disc
+    // of a set, as typed.
+    QString albumArtist;
+    QString discNumber;
+    QString discTotal;
+    bool writeMusicBrainzIds = true;
     // The tag fields of the "Advanced" page.
     QString comment;
     QString copyright;

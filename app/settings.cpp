@@ -173,6 +173,10 @@ QString SettingsStore::keyOf(StoredFlag flag)
         return SettingsKeys::DetectGaps;
     case StoredFlag::RipHiddenAudio:
         return SettingsKeys::RipHiddenAudio;
+    case StoredFlag::WriteMusicBrainzIds:
+        return SettingsKeys::WriteMusicBrainzIds;
+    case StoredFlag::FillFromCdText:
+        return SettingsKeys::FillFromCdText;
     }
     return QString();
 }
@@ -198,6 +202,9 @@ StoredOptions SettingsStore::ReadOptions()
         options.goOnAfterFailure = ReadOptionFlag(SettingsKeys::GoOnAfterFailure).value_or(false);
         options.detectGaps = ReadOptionFlag(SettingsKeys::DetectGaps).value_or(false);
         options.ripHiddenAudio = ReadOptionFlag(SettingsKeys::RipHiddenAudio).value_or(false);
+        options.writeMusicBrainzIds = ReadOptionFlag(SettingsKeys::WriteMusicBrainzIds)
+                                          .value_or(true);
+        options.fillFromCdText = ReadOptionFlag(SettingsKeys::FillFromCdText).value_or(true);
     } catch (const ESettingsError &e) {
         options.error = e.message();
     }

@@ -42,6 +42,10 @@ inline const QString FilenameTemplate = QStringLiteral("FilenameTemplate");
 // Group of integers in samples, one per drive, keyed by the drive's name
 // percent-encoded (a name may hold '/').
 inline const QString ReadOffsets = QStringLiteral("ReadOffsets");
+// Metadata, integers 0 or 1 (on when missing): MusicBrainz identifiers in
+// the tags, CD-Text filled in when a disc arrives.
+inline const QString WriteMusicBrainzIds = QStringLiteral("WriteMusicBrainzIds");
+inline const QString FillFromCdText = QStringLiteral("FillFromCdText");
 } // namespace SettingsKeys
 
 // A stored value that cannot be read as its type.
@@ -97,6 +101,9 @@ enum class StoredFlag {
     GoOnAfterFailure,
     DetectGaps,
     RipHiddenAudio,
+    // Metadata
+    WriteMusicBrainzIds,
+    FillFromCdText,
 };
 
 // The side panel's stored options as read at start. Each value was read in an
@@ -118,6 +125,9 @@ struct StoredOptions
     std::optional<bool> goOnAfterFailure;
     std::optional<bool> detectGaps;
     std::optional<bool> ripHiddenAudio;
+    // Metadata: on unless stored off.
+    std::optional<bool> writeMusicBrainzIds;
+    std::optional<bool> fillFromCdText;
     QString error;
     // Read whatever happened before; a value of the wrong type is left
     // empty, and whether a list holds it is the window's to check.

@@ -3,6 +3,7 @@
 #include "app/choicelists.h"
 #include "app/devicemonitor.h"
 #include "app/discmodel.h"
+#include "app/freedbfill.h"
 #include "app/offsetdetection.h"
 #include "app/ripsession.h"
 #include "app/settings.h"
@@ -10,6 +11,7 @@
 #include "convert/audioconvertclient.h"
 #include "convert/qualitysettings.h"
 #include "job/ripjob.h"
+#include "lookup/cdtext.h"
 #include "lookup/driveoffsets.h"
 #include "lookup/freedblookup.h"
 #include "pipeline/cdinput.h"
@@ -29,6 +31,7 @@ SondrelCore::SondrelCore(std::unique_ptr<SettingsStore> settings, QObject *paren
     : QObject(parent)
     , m_settings(std::move(settings))
     , m_disc(std::make_unique<DiscModel>(this))
+    , m_cdText(std::make_unique<CdText::Texts>())
 {
     setObjectName(QStringLiteral("Core"));
     // A missing CD library leaves the program without CD access, not without
@@ -249,6 +252,44 @@ void SondrelCore::FillTrackList(int drive)
         }
     }
     m_disc->setTracks(rows);
+    readCdText();
+}
+
+const CdText::Texts &SondrelCore::cdText() const
+{
+    return *m_cdText;
+}
+
+void SondrelCore::readCdText()
+{
+    *m_cdText = CdText::Texts();
+    m_disc->setMcn(QString());
+    if (!m_cdIn || m_disc->rowCount() == 0)
+        return;
+    const CDRip::CdTextBytes bytes = m_cdIn->GetCDText();
+    if (!bytes.packs.isEmpty()) {
+        const QList<CdText::Texts> blocks = CdText::parsePacks(bytes.packs);
+        if (!blocks.isEmpty())
+            *m_cdText = blocks.first();
+    } else if (!bytes.cueSheet.isEmpty()) {
+        *m_cdText = CdText::parseCue(bytes.cueSheet);
+    }
+    bool fill = true;
+    try {
+        fill = m_settings->ReadOptionFlag(SettingsKeys::FillFromCdText).value_or(true);
+    } catch (const ESettingsError &) {
+        // The default stands when the stored value cannot be read.
+    }
+    // The disc's catalogue number and ISRCs go into the tags either way; the
+    // sub-channel's number when the CD-Text has none.
+    m_disc->setMcn(m_cdText->upc.isEmpty() ? m_cdIn->GetCatalog() : m_cdText->upc);
+    for (int row = 0; row < m_disc->rowCount(); ++row) {
+        const QString isrc = m_cdText->track(m_disc->track(row).number).isrc;
+        if (!isrc.isEmpty())
+            m_disc->setTrackIds(row, isrc, QString(), QString(), QStringList());
+    }
+    if (fill)
+        FillFromCdText(*m_disc, *m_cdText);
 }
 
 void SondrelCore::readTracks(int drive, QList<DiscTrack> &rows)

@@ -10,6 +10,9 @@
 #include <memory>
 #include <optional>
 
+namespace CdText {
+struct Texts;
+}
 namespace AudioConvertLib {
 class IAudioConvertInformation;
 class IAudioConvertLameMp3Encoder;
@@ -106,6 +109,11 @@ public:
     // disc or without the CD library; the tracks read so far when the CD
     // input raises, which is passed on.
     void FillTrackList(int drive);
+    // The CD-Text of the disc the rows were last filled from (the default
+    // block), empty when it has none. With "Fill in CD-Text when a disc
+    // arrives" stored on (the default), FillTrackList fills the empty fields
+    // from it.
+    const CdText::Texts &cdText() const;
     // A disc or drive went: no rows, and the disc's artist, genre, album and
     // year emptied.
     void DiscRemoved();
@@ -170,6 +178,7 @@ private:
     // The drive's INQUIRY vendor and model; empty for an image.
     TCDIn::TDriveInquiry inquiryOf(int drive) const;
     void readTracks(int drive, QList<DiscTrack> &rows);
+    void readCdText();
     void useReadOffset(int samples);
     void lookupFinished(const FreedbReply &reply);
     // The notices held back, once neither a lookup nor a rip job runs.
@@ -180,6 +189,7 @@ private:
     // the core, so that they are found by name beneath the window.
     std::unique_ptr<SettingsStore> m_settings;
     std::unique_ptr<DiscModel> m_disc;
+    std::unique_ptr<CdText::Texts> m_cdText;
     std::unique_ptr<TCDIn> m_cdIn;
     std::unique_ptr<TWaveOut> m_waveOut;
     std::unique_ptr<TFLACOut> m_flacOut;

@@ -108,9 +108,17 @@ QString expandTemplate(const QString &templ, const TrackValues &track, const Dis
         {QLatin1String("<album>"), disc.album},
         {QLatin1String("<year>"), disc.year},
         {QLatin1String("<genre>"), genreForNaming(disc.genre, disc.genreIsListItem)},
+        {QLatin1String("<albumartist>"), disc.albumArtist},
+        {QLatin1String("<disc>"), disc.disc},
+        {QLatin1String("<disctotal>"), disc.discTotal},
     };
-    for (const auto &[name, value] : placeholders)
+    for (const auto &[name, value] : placeholders) {
+        // A template naming no disc number keeps the word, as before discs of
+        // a set had a number.
+        if (name == QLatin1String("<disc>") && value.isEmpty())
+            continue;
         text.replace(name, value, Qt::CaseInsensitive);
+    }
 
     text.remove(u'<');
     text.remove(u'>');

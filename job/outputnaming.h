@@ -38,6 +38,9 @@ struct DiscValues
     QString genre;                // the genre box's text, such as "17 - Rock"
     bool genreIsListItem = false; // that text is the selected item of the genre list
     QString outputFolder;         // used as it is, never cleaned
+    QString albumArtist{};
+    QString disc{};      // the disc's number in its set, as typed; empty when not one of a set
+    QString discTotal{}; // how many discs the set has, as typed
 };
 
 // One row of the track list: its "#", "Artist" and "Title" cells.
@@ -58,7 +61,9 @@ QString genreForNaming(const QString &genreText, bool isListItem);
 //
 // Steps, in order: backslashes of the title become "_" (a title never makes a
 // folder); "<number>", "<artist>", "<title>", "<album>", "<year>" and
-// "<genre>" are replaced, in that order, ignoring case, by the values as they
+// "<genre>", then "<albumartist>", "<disc>" (only when the disc number is
+// not empty: otherwise it ends as the word "disc") and "<disctotal>" are
+// replaced, in that order, ignoring case, by the values as they
 // are (so a value holding a later placeholder is expanded too); over the whole
 // text "<" ">" are removed, "/" becomes "_", ":" "*" "?" become a blank, "|"
 // becomes "-", the double quote and control characters are removed; each

@@ -18,6 +18,7 @@ void SetTrackTags(AudioConvertLib::IAudioConvertInformation &info,
     info.SetTagCopyright(tags.copyright);
     info.SetTagUrl(tags.url);
     info.SetTagEncodedBy(tags.encodedBy);
+    info.SetTagRelease(track.Release);
 }
 
 bool FillTrackTags(TAudioConvert *convert,

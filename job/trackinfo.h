@@ -1,5 +1,7 @@
 #pragma once
 
+#include "libs/audioconvert/information.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -18,6 +20,8 @@ struct TTrackInfo
     QString Title;     // the row's "Title"
     QString FileName;  // the full output path
     bool Data = false; // a data track, which the job skips with a memo line
+    // Album artist, disc of a set, identifiers: the disc's and the row's.
+    AudioConvertLib::TReleaseTags Release{};
 };
 
 // Takes the data tracks out of `records` (read as audio, one is full-scale

@@ -22,6 +22,9 @@ public:
     {
         m_library.require(m_getInfo, "Getfreedbinfo");
         m_library.require(m_getError, "Getfreedberror");
+        m_library.require(m_getCandidates, "Getfreedbcandidates");
+        m_library.require(m_setChoice, "Setfreedbchoice");
+        m_library.require(m_getSubmitUrl, "Getfreedbsubmiturl");
     }
 
     // Never destroyed: a lookup may still run on its worker while static
@@ -42,13 +45,27 @@ public:
         // Copied before anything else may call the library again.
         reply.answer = QString::fromUtf8(answer);
         reply.message = QString::fromUtf8(m_getError());
+        reply.candidates = QString::fromUtf8(m_getCandidates());
+        reply.submitUrl = QString::fromUtf8(m_getSubmitUrl());
         return reply;
+    }
+
+    QString choose(const QString &libraryPath, const QString &toc, const QString &key) const
+    {
+        if (!m_library.isLoaded())
+            return missingMessage(m_library.errorText());
+        return QString::fromUtf8(m_setChoice(QFile::encodeName(libraryPath).constData(),
+                                             toc.toUtf8().constData(),
+                                             key.toUtf8().constData()));
     }
 
 private:
     RuntimeLibrary m_library;
     decltype(&::Getfreedbinfo) m_getInfo = nullptr;
     decltype(&::Getfreedberror) m_getError = nullptr;
+    decltype(&::Getfreedbcandidates) m_getCandidates = nullptr;
+    decltype(&::Setfreedbchoice) m_setChoice = nullptr;
+    decltype(&::Getfreedbsubmiturl) m_getSubmitUrl = nullptr;
 };
 
 } // namespace
@@ -65,6 +82,11 @@ QString missingMessage(const QString &reason)
 FreedbReply Getfreedbinfo(const QString &libraryPath, int drive)
 {
     return Library::instance().call(libraryPath, drive);
+}
+
+QString Setfreedbchoice(const QString &libraryPath, const QString &toc, const QString &key)
+{
+    return Library::instance().choose(libraryPath, toc, key);
 }
 
 } // namespace FreedbLib

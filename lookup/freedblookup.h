@@ -17,6 +17,10 @@ struct FreedbReply
     bool answered = false;
     QString answer;
     QString message;
+    // Every entry found, as JSON (see FreedbCandidates); empty when none.
+    QString candidates{};
+    // Where MusicBrainz takes the disc (see Getfreedbsubmiturl); empty when none.
+    QString submitUrl{};
 };
 Q_DECLARE_METATYPE(FreedbReply)
 
@@ -35,6 +39,10 @@ QString missingMessage(const QString &reason);
 // The answer is copied at once. Without the library: no answer and
 // missingMessage(). Blocks for as long as the lookup takes.
 FreedbReply Getfreedbinfo(const QString &libraryPath, int drive);
+
+// Keeps in the disc library the entry the user chose for the disc of
+// `toc`; the message of what failed, empty when it was kept.
+QString Setfreedbchoice(const QString &libraryPath, const QString &toc, const QString &key);
 
 } // namespace FreedbLib
 

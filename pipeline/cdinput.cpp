@@ -162,6 +162,12 @@ TCDIn::TDriveInquiry TCDIn::GetDriveInquiry()
     return inquiry;
 }
 
+CDRip::CdTextBytes TCDIn::GetCDText()
+{
+    DriveHold hold(*this);
+    return CDRip::GetCDText();
+}
+
 TDriveStatus TCDIn::GetDriveStatus()
 {
     int32_t status = 0;

@@ -98,6 +98,9 @@ public:
         QString Model;
     };
     TDriveInquiry GetDriveInquiry();
+    // The current drive's CD-Text as the disc carries it (raw packs, or an
+    // image's CUE sheet); both empty when it has none.
+    CDRip::CdTextBytes GetCDText();
     TDriveStatus GetDriveStatus();
     // Reads the table of contents again; -1 when it cannot be read.
     int32_t GetTrackCount();

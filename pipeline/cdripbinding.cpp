@@ -51,6 +51,7 @@ struct Api
     SONDREL_ENTRY_POINT(CR_GetImageIndexes)
     SONDREL_ENTRY_POINT(CR_GetCatalog)
     SONDREL_ENTRY_POINT(CR_GetTrackIsrc)
+    SONDREL_ENTRY_POINT(CR_GetCDText)
 };
 
 // The library's one copy in this process. GUI thread, except that the entry
@@ -194,6 +195,7 @@ void LoadCDRipLibrary(const QString &folder)
         library->optional(entries.CR_GetImageIndexes, "CR_GetImageIndexes");
         library->optional(entries.CR_GetCatalog, "CR_GetCatalog");
         library->optional(entries.CR_GetTrackIsrc, "CR_GetTrackIsrc");
+        library->optional(entries.CR_GetCDText, "CR_GetCDText");
         if (!library->isLoaded()) {
             qWarning("%s: %s", CDRipLibraryFileName, qPrintable(library->errorText()));
             return;
@@ -245,6 +247,24 @@ void GetCDROMInquiry(QString &vendor, QString &model)
     api().CR_GetCDROMParameters(&record);
     vendor = QString::fromLatin1(record.vendor, int(qstrnlen(record.vendor, sizeof record.vendor)));
     model = QString::fromLatin1(record.model, int(qstrnlen(record.model, sizeof record.model)));
+}
+
+CdTextBytes GetCDText()
+{
+    CdTextBytes text;
+    if (!api().CR_GetCDText)
+        return text;
+    QByteArray buffer(CR_CDTEXT_MAX_SIZE, Qt::Uninitialized);
+    int32_t size = int32_t(buffer.size());
+    int32_t kind = CR_CDTEXT_NONE;
+    if (api().CR_GetCDText(reinterpret_cast<uint8_t *>(buffer.data()), &size, &kind) != CR_OK)
+        return text;
+    buffer.truncate(size);
+    if (kind == CR_CDTEXT_PACKS)
+        text.packs = buffer;
+    else if (kind == CR_CDTEXT_CUE_SHEET)
+        text.cueSheet = buffer;
+    return text;
 }
 
 int32_t ReadToc()

@@ -75,6 +75,15 @@ QString GetCDROMName();
 // The active drive's INQUIRY vendor and model as the drive gave them
 // (space-padded); empty for an image.
 void GetCDROMInquiry(QString &vendor, QString &model);
+// The active drive's CD-Text as the disc carries it: a drive's raw packs or
+// an image's CUE sheet (at most one of them; neither from a library without
+// CR_GetCDText).
+struct CdTextBytes
+{
+    QByteArray packs;
+    QByteArray cueSheet;
+};
+CdTextBytes GetCDText();
 int32_t ReadToc();
 // The number of tracks of the table of contents last read.
 int32_t GetNumTocEntries();

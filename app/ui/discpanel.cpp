@@ -7,6 +7,8 @@
 
 #include <QComboBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
+#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -43,6 +45,14 @@ DiscPanel::DiscPanel(DiscControls &c,
     c.edtGenre->setCurrentIndex(-1);
     c.edtGenre->setEditText(QString());
     c.edtYear = named(new QLineEdit, "edtYear");
+    c.edtDiscNumber = named(new QLineEdit, "edtDiscNumber");
+    c.edtDiscTotal = named(new QLineEdit, "edtDiscTotal");
+    for (QLineEdit *field : {c.edtDiscNumber, c.edtDiscTotal}) {
+        field->setValidator(new QIntValidator(1, 999, field));
+        field->setFixedWidth(40);
+    }
+    c.edtDiscNumber->setToolTip(QStringLiteral("The disc's number in a set of several discs"));
+    c.edtDiscTotal->setToolTip(QStringLiteral("How many discs the set has"));
 
     auto label = [](const QString &text, QWidget *buddy) {
         auto l = new QLabel(text);
@@ -58,7 +68,14 @@ DiscPanel::DiscPanel(DiscControls &c,
     grid->addWidget(label(QStringLiteral("Year"), c.edtYear), 1, 2);
     grid->addWidget(c.edtYear, 1, 3);
     grid->addWidget(label(QStringLiteral("Album"), c.edtAlbum), 2, 0);
-    grid->addWidget(c.edtAlbum, 2, 1);
+    auto albumRow = new QHBoxLayout;
+    albumRow->setContentsMargins(0, 0, 0, 0);
+    albumRow->addWidget(c.edtAlbum, 1);
+    albumRow->addWidget(label(QStringLiteral("Disc"), c.edtDiscNumber));
+    albumRow->addWidget(c.edtDiscNumber);
+    albumRow->addWidget(label(QStringLiteral("of"), c.edtDiscTotal));
+    albumRow->addWidget(c.edtDiscTotal);
+    grid->addLayout(albumRow, 2, 1);
     grid->addWidget(label(QStringLiteral("Genre"), c.edtGenre), 2, 2);
     grid->addWidget(c.edtGenre, 2, 3);
     grid->setColumnStretch(1, 1);
@@ -110,6 +127,8 @@ void DiscPanel::showDiscFields(DiscControls &c, const DiscModel &disc)
     show(c.edtArtist, disc.artist());
     show(c.edtAlbum, disc.album());
     show(c.edtYear, disc.year());
+    show(c.edtDiscNumber, disc.discNumber());
+    show(c.edtDiscTotal, disc.discTotal());
     if (c.edtGenre->currentText() != disc.genre()) {
         // A listed genre is selected as its item, any other text stands as typed.
         // The box is quiet meanwhile: leaving the old item would otherwise
@@ -132,6 +151,8 @@ void DiscControls::readChoices(RipChoices &c) const
     const int item = edtGenre->currentIndex();
     c.genreListed = item >= 0 && edtGenre->itemText(item) == c.genre;
     c.year = edtYear->text();
+    c.discNumber = edtDiscNumber->text();
+    c.discTotal = edtDiscTotal->text();
 }
 
 void DiscPanel::bindDiscFields(DiscControls &c, DiscModel &disc)
@@ -140,6 +161,8 @@ void DiscPanel::bindDiscFields(DiscControls &c, DiscModel &disc)
     connect(c.edtAlbum, &QLineEdit::textChanged, &disc, &DiscModel::setAlbum);
     connect(c.edtGenre, &QComboBox::currentTextChanged, &disc, &DiscModel::setGenre);
     connect(c.edtYear, &QLineEdit::textChanged, &disc, &DiscModel::setYear);
+    connect(c.edtDiscNumber, &QLineEdit::textChanged, &disc, &DiscModel::setDiscNumber);
+    connect(c.edtDiscTotal, &QLineEdit::textChanged, &disc, &DiscModel::setDiscTotal);
     // A field of the strip is the context: the connection goes with the window.
     connect(&disc, &DiscModel::discFieldsChanged, c.edtArtist, [&c, &disc] {
         showDiscFields(c, disc);

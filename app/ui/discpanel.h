@@ -24,6 +24,9 @@ struct DiscControls
     QLineEdit *edtAlbum = nullptr;
     QComboBox *edtGenre = nullptr; // editable: a listed genre or any text
     QLineEdit *edtYear = nullptr;
+    // The disc of a set, beside the album: its number and the set's total.
+    QLineEdit *edtDiscNumber = nullptr;
+    QLineEdit *edtDiscTotal = nullptr;
     QPushButton *btnSelect = nullptr;
     QPushButton *btnFreeDB = nullptr;
     QPushButton *btnRip = nullptr; // the window's default button

@@ -87,7 +87,7 @@ QWidget *banner(QLabel *&image)
     return pel;
 }
 
-void buildStatusPanes(QStatusBar &bar, QLabel *&total, TipPane *&tips)
+void buildStatusPanes(QStatusBar &bar, QLabel *&total, TipPane *&tips, QLabel *&submit)
 {
     bar.setObjectName(QStringLiteral("StatusBar"));
     bar.setSizeGripEnabled(true);
@@ -99,6 +99,14 @@ void buildStatusPanes(QStatusBar &bar, QLabel *&total, TipPane *&tips)
     bar.addWidget(first);
     bar.addWidget(total);
     bar.addWidget(tips, 1);
+    // Opens the browser; the program itself sends nothing.
+    submit = named(new QLabel, "lblSubmitDisc");
+    submit->setTextFormat(Qt::RichText);
+    submit->setOpenExternalLinks(true);
+    submit->setToolTip(QStringLiteral("Opens MusicBrainz at this disc's table of contents, to add "
+                                      "it to a release there or enter a new one"));
+    submit->hide();
+    bar.addPermanentWidget(submit);
 }
 
 bool typesText(const QWidget *focus)

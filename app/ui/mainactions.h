@@ -53,7 +53,8 @@ void buildActions(MainActions &actions, QWidget *owner, const QList<QIcon> &imag
 QWidget *banner(QLabel *&image);
 
 // The status bar's three panes, "spFirst", "spTotal" and "spTips".
-void buildStatusPanes(QStatusBar &bar, QLabel *&total, TipPane *&tips);
+// `submit`: the link offered when no database knows the disc, hidden.
+void buildStatusPanes(QStatusBar &bar, QLabel *&total, TipPane *&tips, QLabel *&submit);
 
 // True when `focus` (or what holds it) is a place to type in: a text or
 // number box, an editable list, a grid or the editor of one of its cells.

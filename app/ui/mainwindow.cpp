@@ -20,8 +20,11 @@
 #include "job/ripjob.h"
 #include "job/ui/previewinfo.h"
 #include "job/ui/progresswindow.h"
+#include "lookup/cdtext.h"
+#include "lookup/freedbcandidates.h"
 #include "lookup/freedblookup.h"
 #include "lookup/offsetscan.h"
+#include "lookup/ui/candidatechooser.h"
 #include "lookup/ui/tipform.h"
 #include "player/ui/playercontrols.h"
 
@@ -44,6 +47,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 Q_LOGGING_CATEGORY(lcLifecycle, "sondrel.lifecycle", QtWarningMsg)
 
@@ -132,7 +137,8 @@ void TfrmMain::buildUi()
     column->addWidget(work, 1);
 
     setCentralWidget(central);
-    MainParts::buildStatusPanes(*statusBar(), spTotal, spTips);
+    MainParts::buildStatusPanes(*statusBar(), spTotal, spTips, lblSubmitDisc);
+    connect(disc(), &DiscModel::tracksReplaced, lblSubmitDisc, &QWidget::hide);
     buildPlayer();
 }
 
@@ -414,6 +420,7 @@ RipChoices TfrmMain::ripChoices() const
     RipChoices c;
     OptionControls::readChoices(c);
     DiscControls::readChoices(c);
+    c.albumArtist = disc()->albumArtist();
     return c;
 }
 
@@ -472,18 +479,61 @@ void TfrmMain::ActFreeDBExecute()
     if (m_freedbWait)
         return;
     m_freedbWait = std::make_unique<FreedbWait>(this);
+    lblSubmitDisc->hide();
     m_core->StartLookup(cmbDevice->currentIndex());
 }
 
+namespace {
+
+bool sameDisc(const QList<DiscTrack> &a, const QList<DiscTrack> &b)
+{
+    return std::equal(a.cbegin(), a.cend(), b.cbegin(), b.cend(), [](const auto &x, const auto &y) {
+        return x.number == y.number && MSFToFrames(x.length) == MSFToFrames(y.length)
+               && x.kind == y.kind;
+    });
+}
+
+} // namespace
+
 void TfrmMain::ActFreeDBDone(const FreedbReply &reply)
 {
-    guarded([this, &reply] {
-        const QString tip = FillFromFreedb(*disc(), reply);
+    // No database knows the disc: the user may add it to MusicBrainz.
+    if (!reply.answered && reply.message.startsWith(QLatin1String("No entry for this disc"))
+        && !reply.submitUrl.isEmpty()) {
+        lblSubmitDisc->setText(QStringLiteral("<a href=\"%1\">Submit this disc to MusicBrainz</a>")
+                                   .arg(reply.submitUrl.toHtmlEscaped()));
+        lblSubmitDisc->show();
+    }
+    FreedbCandidates found = FreedbCandidates::read(reply.candidates);
+    // The disc's own CD-Text is one more entry beside the databases'.
+    if (!found.list.isEmpty() && !m_core->cdText().isEmpty())
+        found.list.append(CdTextCandidate(m_core->cdText(), disc()->rowCount()));
+    found.preselectBarcode(disc()->mcn());
+    // The chooser comes after the wait form, with the windows enabled again.
+    m_freedbWait.reset();
+    guarded([this, &reply, &found] {
+        if (found.list.isEmpty()) {
+            const QString tip = FillFromFreedb(*disc(), reply);
+            if (!tip.isEmpty())
+                spTips->setText(tip);
+            return;
+        }
+        // A disc that goes or changes while the chooser is up takes nothing.
+        const QList<DiscTrack> looked = disc()->tracks();
+        const int chosen = found.list.size() == 1 ? 0 : TfrmCandidates::choose(found, this);
+        if (chosen < 0 || !sameDisc(looked, disc()->tracks()))
+            return;
+        QString tip = FillFromCandidate(*disc(), found.list.at(chosen), reply);
+        if (found.list.size() > 1 && found.list.at(chosen).source != QLatin1String("CD-Text")) {
+            const QString kept = FreedbLib::Setfreedbchoice(TFreedbLookup::LibraryPath(),
+                                                            found.toc,
+                                                            found.list.at(chosen).key);
+            if (!kept.isEmpty())
+                tip = kept;
+        }
         if (!tip.isEmpty())
             spTips->setText(tip);
     });
-    // The notices held back meanwhile follow from the core.
-    m_freedbWait.reset();
 }
 
 void TfrmMain::PelListResize()

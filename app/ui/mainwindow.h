@@ -170,6 +170,7 @@ private:
     SidePanel *sidePanel = nullptr;
     QLabel *spTotal = nullptr;
     TipPane *spTips = nullptr;
+    QLabel *lblSubmitDisc = nullptr; // "Submit this disc to MusicBrainz", when no database knows it
 
     // The player's actions, seek bar and the one player of the program.
     PlayerControls *m_player = nullptr;

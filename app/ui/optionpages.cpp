@@ -100,6 +100,23 @@ QWidget *buildAdvancedPage(OptionControls &c)
     }
     layout->addWidget(meta);
 
+    auto sources = named(new QGroupBox(QStringLiteral("Metadata sources")), "grpMetadataSources");
+    auto sourceChecks = new QVBoxLayout(sources);
+    c.chkMusicBrainzIds = named(new QCheckBox(QStringLiteral("Write MusicBrainz identifiers")),
+                                "chkMusicBrainzIds");
+    c.chkMusicBrainzIds->setChecked(true);
+    c.chkMusicBrainzIds->setToolTip(
+        QStringLiteral("The release, recording, artist and disc ids go into the tags, so that "
+                       "library tools need not look the files up again"));
+    c.chkCdText = named(new QCheckBox(QStringLiteral("Fill in CD-Text when a disc arrives")),
+                        "chkCdText");
+    c.chkCdText->setChecked(true);
+    c.chkCdText->setToolTip(QStringLiteral("The titles and performers the disc carries fill "
+                                           "empty fields before any lookup"));
+    sourceChecks->addWidget(c.chkMusicBrainzIds);
+    sourceChecks->addWidget(c.chkCdText);
+    layout->addWidget(sources);
+
     auto other = named(new QGroupBox(QStringLiteral("Other options")), "grpOtherOptions");
     auto opts = new QVBoxLayout(other);
     c.chkEject = named(new QCheckBox(QStringLiteral("Eject CD when finished")), "chkEject");
@@ -239,6 +256,7 @@ void OptionControls::readChoices(RipChoices &c) const
     c.detectGaps = chkDetectGaps->isChecked();
     c.ripHiddenAudio = chkHiddenAudio->isChecked();
     c.cueLayout = cmbCueLayout->currentIndex();
+    c.writeMusicBrainzIds = chkMusicBrainzIds->isChecked();
 }
 
 void OptionControls::showStored(const StoredOptions &stored)
@@ -264,6 +282,8 @@ void OptionControls::showStored(const StoredOptions &stored)
         {chkGoOn, stored.goOnAfterFailure},
         {chkDetectGaps, stored.detectGaps},
         {chkHiddenAudio, stored.ripHiddenAudio},
+        {chkMusicBrainzIds, stored.writeMusicBrainzIds},
+        {chkCdText, stored.fillFromCdText},
     };
     for (const auto &[box, on] : verified) {
         if (on)
@@ -380,6 +400,8 @@ void OptionControls::keepVerifiedRipFlags(QObject *context,
         {chkGoOn, StoredFlag::GoOnAfterFailure},
         {chkDetectGaps, StoredFlag::DetectGaps},
         {chkHiddenAudio, StoredFlag::RipHiddenAudio},
+        {chkMusicBrainzIds, StoredFlag::WriteMusicBrainzIds},
+        {chkCdText, StoredFlag::FillFromCdText},
     };
     for (const auto &[box, flag] : kept) {
         QObject::connect(box, &QCheckBox::clicked, context, [store, flag = flag](bool checked) {

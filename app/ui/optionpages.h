@@ -58,6 +58,9 @@ struct OptionControls
     QCheckBox *chkDetectGaps = nullptr;
     QCheckBox *chkHiddenAudio = nullptr;
     QComboBox *cmbCueLayout = nullptr; // item index = TCueLayout
+    // "Advanced", metadata (both on by default)
+    QCheckBox *chkMusicBrainzIds = nullptr;
+    QCheckBox *chkCdText = nullptr;
     // The user named the playlist file himself: it no longer follows the
     // output folder.
     bool playlistChosen = false;

@@ -1,10 +1,47 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
 namespace AudioConvertLib {
+
+// What is known of the release beyond the design's fields, written under the
+// names MusicBrainz's tagger uses. Empty texts and lists, and numbers of 0,
+// write nothing.
+struct TReleaseTags
+{
+    QString albumArtist;
+    int discNumber = 0;
+    int discTotal = 0;
+    int trackTotal = 0;
+    QString isrc;    // the track's
+    QString barcode; // UPC/EAN; the disc's MCN when no database gives one
+    QString label;
+    QString catalogNumber;
+    QString releaseCountry;
+    QString media; // "CD"
+    // MusicBrainz identifiers.
+    QString releaseId;
+    QString releaseGroupId;
+    QString recordingId;    // the track's recording (MUSICBRAINZ_TRACKID)
+    QString releaseTrackId; // the track on this release
+    QString discId;
+    QStringList artistIds;      // the track's credited artists
+    QStringList albumArtistIds; // the release's credited artists
+
+    bool operator==(const TReleaseTags &o) const
+    {
+        return albumArtist == o.albumArtist && discNumber == o.discNumber
+               && discTotal == o.discTotal && trackTotal == o.trackTotal && isrc == o.isrc
+               && barcode == o.barcode && label == o.label && catalogNumber == o.catalogNumber
+               && releaseCountry == o.releaseCountry && media == o.media && releaseId == o.releaseId
+               && releaseGroupId == o.releaseGroupId && recordingId == o.recordingId
+               && releaseTrackId == o.releaseTrackId && discId == o.discId
+               && artistIds == o.artistIds && albumArtistIds == o.albumArtistIds;
+    }
+};
 
 // The tag fields the next conversion writes when the converter's WriteTags is
 // true. Empty texts, year 0, track 0 and genres outside 0 ... 147 write nothing.
@@ -37,8 +74,12 @@ public:
     // TagGenre names none.
     QString TagGenreText() const { return m_genreText; }
     void SetTagGenreText(const QString &value) { m_genreText = value; }
+    // Album artist, disc of a set, identifiers.
+    const TReleaseTags &TagRelease() const { return m_release; }
+    void SetTagRelease(const TReleaseTags &value) { m_release = value; }
 
 private:
+    TReleaseTags m_release;
     QString m_title;
     QString m_artist;
     QString m_album;

@@ -7,9 +7,11 @@
 #include <taglib/asffile.h>
 #include <taglib/flacfile.h>
 #include <taglib/id3v2framefactory.h>
+#include <taglib/id3v2tag.h>
 #include <taglib/infotag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/opusfile.h>
+#include <taglib/textidentificationframe.h>
 #include <taglib/tiostream.h>
 #include <taglib/tpropertymap.h>
 #include <taglib/vorbisfile.h>
@@ -18,6 +20,8 @@
 
 #include <algorithm>
 #include <mutex>
+#include <tuple>
+#include <vector>
 
 namespace AudioConvertLib::Detail {
 
@@ -148,13 +152,28 @@ void useUnicodeEverywhere()
     });
 }
 
-// The fields in TagLib's common names; what stays out of a tag is left out.
+TagLib::StringList texts(const QStringList &values)
+{
+    TagLib::StringList list;
+    for (const QString &value : values) {
+        if (!value.isEmpty())
+            list.append(text(value));
+    }
+    return list;
+}
+
+// The fields in TagLib's common names, as Vorbis comments carry them (both
+// spellings of the totals); what stays out of a tag is left out.
 TagLib::PropertyMap propertiesOf(const IAudioConvertInformation &tags)
 {
     TagLib::PropertyMap map;
     const auto put = [&map](const char *key, const QString &value) {
         if (!value.isEmpty())
             map.replace(key, TagLib::StringList(text(value)));
+    };
+    const auto number = [&put](const char *key, int value) {
+        if (value > 0)
+            put(key, QString::number(value));
     };
     put("TITLE", tags.TagTitle());
     put("ARTIST", tags.TagArtist());
@@ -169,7 +188,92 @@ TagLib::PropertyMap propertiesOf(const IAudioConvertInformation &tags)
     put("COPYRIGHT", tags.TagCopyright());
     put("ENCODEDBY", tags.TagEncodedBy());
     put("URL", tags.TagUrl());
+
+    const TReleaseTags &r = tags.TagRelease();
+    put("ALBUMARTIST", r.albumArtist);
+    number("DISCNUMBER", r.discNumber);
+    // A total without its number says nothing.
+    const std::tuple<bool, int, const char *, const char *> totals[] = {
+        {tags.TagTrack() > 0, r.trackTotal, "TRACKTOTAL", "TOTALTRACKS"},
+        {r.discNumber > 0, r.discTotal, "DISCTOTAL", "TOTALDISCS"},
+    };
+    for (const auto &[numbered, total, key, otherKey] : totals) {
+        if (numbered) {
+            number(key, total);
+            number(otherKey, total);
+        }
+    }
+    put("ISRC", r.isrc);
+    put("BARCODE", r.barcode);
+    put("LABEL", r.label);
+    put("CATALOGNUMBER", r.catalogNumber);
+    put("RELEASECOUNTRY", r.releaseCountry);
+    put("MEDIA", r.media);
+    put("MUSICBRAINZ_ALBUMID", r.releaseId);
+    put("MUSICBRAINZ_RELEASEGROUPID", r.releaseGroupId);
+    put("MUSICBRAINZ_TRACKID", r.recordingId);
+    put("MUSICBRAINZ_RELEASETRACKID", r.releaseTrackId);
+    put("MUSICBRAINZ_DISCID", r.discId);
+    if (const TagLib::StringList ids = texts(r.artistIds); !ids.isEmpty())
+        map.replace("MUSICBRAINZ_ARTISTID", ids);
+    if (const TagLib::StringList ids = texts(r.albumArtistIds); !ids.isEmpty())
+        map.replace("MUSICBRAINZ_ALBUMARTISTID", ids);
     return map;
+}
+
+// Formats other than Vorbis comments keep a total in the number's field:
+// "3/12", "1/2".
+TagLib::PropertyMap withTotalsInNumbers(TagLib::PropertyMap map)
+{
+    const auto fold = [&map](const char *numberKey, const char *totalKey, const char *other) {
+        if (map.contains(numberKey) && map.contains(totalKey))
+            map.replace(numberKey, map[numberKey].front() + "/" + map[totalKey].front());
+        map.erase(totalKey);
+        map.erase(other);
+    };
+    fold("TRACKNUMBER", "TRACKTOTAL", "TOTALTRACKS");
+    fold("DISCNUMBER", "DISCTOTAL", "TOTALDISCS");
+    return map;
+}
+
+// Keys whose TXXX description TagLib's setProperties() would spell otherwise
+// than MusicBrainz's tagger reads it (case matters to that reader).
+const std::pair<const char *, const char *> Id3UserTexts[] = {
+    {"MUSICBRAINZ_ALBUMID", "MusicBrainz Album Id"},
+    {"MUSICBRAINZ_RELEASEGROUPID", "MusicBrainz Release Group Id"},
+    {"MUSICBRAINZ_RELEASETRACKID", "MusicBrainz Release Track Id"},
+    {"MUSICBRAINZ_ARTISTID", "MusicBrainz Artist Id"},
+    {"MUSICBRAINZ_ALBUMARTISTID", "MusicBrainz Album Artist Id"},
+    {"MUSICBRAINZ_DISCID", "MusicBrainz Disc Id"},
+    {"RELEASECOUNTRY", "MusicBrainz Album Release Country"},
+};
+
+bool fillId3v2(TagLib::ID3v2::Tag *tag, const TagLib::PropertyMap &all)
+{
+    TagLib::PropertyMap map = withTotalsInNumbers(all);
+    std::vector<std::pair<TagLib::String, TagLib::StringList>> userTexts;
+    for (const auto &[key, description] : Id3UserTexts) {
+        if (map.contains(key)) {
+            userTexts.emplace_back(description, map[key]);
+            map.erase(key);
+        }
+    }
+    if (!tag->setProperties(map).isEmpty())
+        return false;
+    for (const auto &[description, values] : userTexts) {
+        // TagLib finds these frames by exact description but reads them
+        // without case: drop every spelling before adding ours.
+        const TagLib::ID3v2::FrameList frames = tag->frameList("TXXX");
+        for (TagLib::ID3v2::Frame *frame : frames) {
+            auto *user = dynamic_cast<TagLib::ID3v2::UserTextIdentificationFrame *>(frame);
+            if (user && user->description().upper() == description.upper())
+                tag->removeFrame(frame);
+        }
+        tag->addFrame(new TagLib::ID3v2::UserTextIdentificationFrame(description,
+                                                                     values,
+                                                                     TagLib::String::UTF8));
+    }
+    return true;
 }
 
 bool writeId3v2(TagLib::IOStream *stream, const TagLib::PropertyMap &map)
@@ -177,7 +281,7 @@ bool writeId3v2(TagLib::IOStream *stream, const TagLib::PropertyMap &map)
     TagLib::MPEG::File file(stream, TagLib::ID3v2::FrameFactory::instance(), false);
     if (!file.isValid())
         return false;
-    if (!file.ID3v2Tag(true)->setProperties(map).isEmpty())
+    if (!fillId3v2(file.ID3v2Tag(true), map))
         return false;
     return file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, TagLib::ID3v2::v4);
 }
@@ -209,7 +313,7 @@ bool writeApe(TagLib::IOStream *stream, const TagLib::PropertyMap &map)
     TagLib::APE::File file(stream, false);
     if (!file.isValid())
         return false;
-    if (!file.APETag(true)->setProperties(map).isEmpty())
+    if (!file.APETag(true)->setProperties(withTotalsInNumbers(map)).isEmpty())
         return false;
     return file.save();
 }
@@ -236,19 +340,26 @@ const char *infoIdOf(const TagLib::String &key)
     return nullptr;
 }
 
+// RIFF INFO holds the design's fields; anything beyond them goes into an
+// ID3v2 chunk as well, which carries every field.
 bool writeRiffInfo(TagLib::IOStream *stream, const TagLib::PropertyMap &map)
 {
     TagLib::RIFF::WAV::File file(stream, false);
     if (!file.isValid())
         return false;
     TagLib::RIFF::Info::Tag *info = file.InfoTag();
+    bool beyondInfo = false;
     for (const auto &field : map) {
-        const char *id = infoIdOf(field.first);
-        if (!id)
-            return false;
-        info->setFieldText(id, field.second.front());
+        if (const char *id = infoIdOf(field.first))
+            info->setFieldText(id, field.second.front());
+        else
+            beyondInfo = true;
     }
-    return file.save(TagLib::RIFF::WAV::File::Info, TagLib::File::StripOthers);
+    if (beyondInfo && !fillId3v2(file.ID3v2Tag(), map))
+        return false;
+    return file.save(beyondInfo ? TagLib::RIFF::WAV::File::AllTags : TagLib::RIFF::WAV::File::Info,
+                     TagLib::File::StripOthers,
+                     TagLib::ID3v2::v4);
 }
 
 const char *asfNameOf(const TagLib::String &key)
@@ -260,6 +371,21 @@ const char *asfNameOf(const TagLib::String &key)
         {"GENRE", "WM/Genre"},
         {"ENCODEDBY", "WM/EncodedBy"},
         {"URL", "WM/AuthorURL"},
+        {"ALBUMARTIST", "WM/AlbumArtist"},
+        {"DISCNUMBER", "WM/PartOfSet"},
+        {"ISRC", "WM/ISRC"},
+        {"BARCODE", "WM/Barcode"},
+        {"CATALOGNUMBER", "WM/CatalogNo"},
+        {"LABEL", "WM/Publisher"},
+        {"MEDIA", "WM/Media"},
+        {"RELEASECOUNTRY", "MusicBrainz/Album Release Country"},
+        {"MUSICBRAINZ_ALBUMID", "MusicBrainz/Album Id"},
+        {"MUSICBRAINZ_RELEASEGROUPID", "MusicBrainz/Release Group Id"},
+        {"MUSICBRAINZ_TRACKID", "MusicBrainz/Track Id"},
+        {"MUSICBRAINZ_RELEASETRACKID", "MusicBrainz/Release Track Id"},
+        {"MUSICBRAINZ_ARTISTID", "MusicBrainz/Artist Id"},
+        {"MUSICBRAINZ_ALBUMARTISTID", "MusicBrainz/Album Artist Id"},
+        {"MUSICBRAINZ_DISCID", "MusicBrainz/Disc Id"},
     };
     for (const auto &name : names)
         if (key == name.first)
@@ -267,26 +393,36 @@ const char *asfNameOf(const TagLib::String &key)
     return nullptr;
 }
 
-bool writeAsf(TagLib::IOStream *stream, const TagLib::PropertyMap &map)
+// Attributes by name: setProperties() refuses some of these names.
+bool writeAsf(TagLib::IOStream *stream, const TagLib::PropertyMap &all)
 {
     TagLib::ASF::File file(stream, false);
     if (!file.isValid() || !file.tag())
         return false;
+    // WM/TrackNumber has no total; WM/PartOfSet reads "1/2".
+    TagLib::PropertyMap map = all;
+    map.erase("TRACKTOTAL");
+    map.erase("TOTALTRACKS");
+    map = withTotalsInNumbers(map);
     TagLib::ASF::Tag *tag = file.tag();
     for (const auto &field : map) {
         const TagLib::String &value = field.second.front();
-        if (field.first == "TITLE")
+        if (field.first == "TITLE") {
             tag->setTitle(value);
-        else if (field.first == "ARTIST")
+        } else if (field.first == "ARTIST") {
             tag->setArtist(value);
-        else if (field.first == "COMMENT")
+        } else if (field.first == "COMMENT") {
             tag->setComment(value);
-        else if (field.first == "COPYRIGHT")
+        } else if (field.first == "COPYRIGHT") {
             tag->setCopyright(value);
-        else if (const char *name = asfNameOf(field.first))
-            tag->setAttribute(name, TagLib::ASF::Attribute(value));
-        else
+        } else if (const char *name = asfNameOf(field.first)) {
+            TagLib::ASF::AttributeList values;
+            for (const TagLib::String &v : field.second)
+                values.append(TagLib::ASF::Attribute(v));
+            tag->setAttribute(name, values);
+        } else {
             return false;
+        }
     }
     return file.save();
 }

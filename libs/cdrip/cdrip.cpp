@@ -11,10 +11,15 @@
 #include <cdio/mmc.h>
 #include <cdio/mmc_ll_cmds.h>
 
+#include <cdio/disc.h>
+
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 #include <vector>
 
@@ -239,6 +244,52 @@ int32_t CR_ReadToc(void)
         q.toc = Toc();
         return CR_ERR_NO_DISC;
     }
+    return CR_OK;
+}
+
+int32_t CR_GetCDText(uint8_t *buffer, int32_t *size, int32_t *kind)
+{
+    if (!buffer || !size || !kind || *size < 0)
+        return CR_ERR_FAILED;
+    QueryState &q = queries();
+    std::lock_guard<std::mutex> lock(q.mutex);
+    const Drive *d = q.activeDrive();
+    if (!d)
+        return CR_ERR_FAILED;
+    std::string bytes;
+    *kind = CR_CDTEXT_NONE;
+    if (d->image) {
+        std::string lower = d->source;
+        std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) {
+            return char(std::tolower(c));
+        });
+        if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".cue") == 0) {
+            std::ifstream sheet(d->source, std::ios::binary);
+            bytes.assign(std::istreambuf_iterator<char>(sheet), std::istreambuf_iterator<char>());
+            if (sheet.bad() || bytes.size() > size_t(CR_CDTEXT_MAX_SIZE))
+                bytes.clear();
+            else
+                *kind = CR_CDTEXT_CUE_SHEET;
+        }
+    } else if (CdIo_t *cdio = q.current()) {
+        // The reply with its header, whose length counts the bytes after itself.
+        uint8_t *raw = cdio_get_cdtext_raw(cdio);
+        if (raw) {
+            const size_t length = size_t((raw[0] << 8) | raw[1]);
+            if (length > 2 && length + 2 <= size_t(CR_CDTEXT_MAX_SIZE)) {
+                bytes.assign(reinterpret_cast<const char *>(raw) + 4, length - 2);
+                *kind = CR_CDTEXT_PACKS;
+            }
+            cdio_free(raw);
+        }
+    }
+    if (bytes.size() > size_t(*size)) {
+        *size = int32_t(bytes.size());
+        *kind = CR_CDTEXT_NONE;
+        return CR_ERR_FAILED;
+    }
+    std::copy(bytes.begin(), bytes.end(), buffer);
+    *size = int32_t(bytes.size());
     return CR_OK;
 }
 

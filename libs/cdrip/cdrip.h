@@ -107,6 +107,18 @@ CDRIP_API CR_TocEntry CR_GetTocEntry(int32_t index);
  * for any other index. */
 CDRIP_API int32_t CR_GetTrackEnd(int32_t index);
 
+/* The active drive's CD-Text as the disc carries it, for the caller to
+ * parse: *kind := CR_CDTEXT_PACKS for a drive's raw 18-byte packs (READ
+ * TOC/PMA/ATIP format 5, without the reply's 4-byte header),
+ * CR_CDTEXT_CUE_SHEET for an image's CUE sheet (its text, in which TITLE and
+ * PERFORMER lines are the CD-Text), CR_CDTEXT_NONE when there is none.
+ * *size: the buffer's size on entry, the bytes written on return.
+ * CR_ERR_FAILED without a drive, or for a buffer smaller than
+ * CR_CDTEXT_MAX_SIZE that cannot hold them (*size then says how many). */
+enum { CR_CDTEXT_NONE = 0, CR_CDTEXT_PACKS = 1, CR_CDTEXT_CUE_SHEET = 2 };
+enum { CR_CDTEXT_MAX_SIZE = 1 << 20 };
+CDRIP_API int32_t CR_GetCDText(uint8_t *buffer, int32_t *size, int32_t *kind);
+
 /* *status := 0 when a disc with a readable table of contents is present. */
 CDRIP_API int32_t CR_IsMediaLoaded(int32_t *status);
 /* Non-zero while a drive plays audio through its own outputs; 0 for images. */

@@ -51,19 +51,34 @@ std::string formatAnswer(const DiscInfo &info)
     return text;
 }
 
+namespace {
+
+size_t sessionTracksOf(const DiscToc &toc)
+{
+    return toc.tracks.size() - (toc.tracks.size() > 1 && toc.tracks.back().data ? 1 : 0);
+}
+
+} // namespace
+
+bool mergeTakesCddb(const DiscToc &toc,
+                    const std::optional<DiscInfo> &musicBrainz,
+                    const std::optional<DiscInfo> &cddb)
+{
+    const bool musicBrainzFits = musicBrainz && musicBrainz->titles.size() == sessionTracksOf(toc);
+    const bool cddbFits = cddb && cddb->titles.size() == toc.tracks.size();
+    return cddb && !musicBrainzFits && (cddbFits || !musicBrainz);
+}
+
 DiscInfo merge(const DiscToc &toc,
                const std::optional<DiscInfo> &musicBrainz,
                const std::optional<DiscInfo> &cddb)
 {
-    const size_t sessionTracks = toc.tracks.size()
-                                 - (toc.tracks.size() > 1 && toc.tracks.back().data ? 1 : 0);
+    const size_t sessionTracks = sessionTracksOf(toc);
     const bool musicBrainzFits = musicBrainz && musicBrainz->titles.size() == sessionTracks;
     const bool cddbFits = cddb && cddb->titles.size() == toc.tracks.size();
 
-    const std::optional<DiscInfo> &best = musicBrainzFits ? musicBrainz
-                                          : cddbFits      ? cddb
-                                          : musicBrainz   ? musicBrainz
-                                                          : cddb;
+    const std::optional<DiscInfo> &best = mergeTakesCddb(toc, musicBrainz, cddb) ? cddb
+                                                                                 : musicBrainz;
     const std::optional<DiscInfo> &other = &best == &musicBrainz ? cddb : musicBrainz;
     if (!best)
         return {};

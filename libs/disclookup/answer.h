@@ -34,4 +34,9 @@ DiscInfo merge(const DiscToc &toc,
                const std::optional<DiscInfo> &musicBrainz,
                const std::optional<DiscInfo> &cddb);
 
+// Whether merge() takes the album, artist and titles from CDDB's entry.
+bool mergeTakesCddb(const DiscToc &toc,
+                    const std::optional<DiscInfo> &musicBrainz,
+                    const std::optional<DiscInfo> &cddb);
+
 } // namespace DiscLookup

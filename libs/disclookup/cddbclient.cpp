@@ -6,18 +6,41 @@
 #include "libs/disclookup/lookuperror.h"
 
 #include <algorithm>
+#include <cctype>
 #include <optional>
+#include <utility>
 
 namespace DiscLookup {
 
 namespace {
 
-constexpr size_t MaxReads = 3;
+// Each match listed is one more request: enough for the reissues a disc id
+// usually gathers.
+constexpr size_t MaxReads = 10;
+
+// The artist CDDB entries of compilations name.
+bool isVarious(const std::string &artist)
+{
+    std::string lower;
+    for (const char c : artist)
+        lower += char(std::tolower(static_cast<unsigned char>(c)));
+    return lower == "various" || lower == "various artists";
+}
+
+// "Artist / Title" split at the first " / "; without one, no artist.
+std::pair<std::string, std::string> splitTitle(const std::string &text)
+{
+    const size_t slash = text.find(" / ");
+    if (slash == std::string::npos)
+        return {std::string(), text};
+    return {text.substr(0, slash), text.substr(slash + 3)};
+}
 
 struct ReadEntry
 {
     Cddb::Entry entry;
     std::string category;
+    std::string discId; // as the match lists it: with the category, the entry's key
     bool fits = false;
 };
 
@@ -39,8 +62,22 @@ DiscInfo infoOf(const ReadEntry &e)
     info.genre = e.entry.genre;
     if (info.genre.empty() && e.category != "misc" && e.category != "data")
         info.genre = e.category;
-    if (e.fits)
-        info.titles = e.entry.titles;
+    info.source = "CDDB";
+    info.key = "cddb " + e.category + ' ' + e.discId;
+    info.albumArtist = isVarious(info.artist) ? "Various Artists" : info.artist;
+    info.date = info.year;
+    info.trackCount = int(e.entry.titles.size());
+    if (!e.fits)
+        return info;
+    info.titles = e.entry.titles;
+    // A compilation names each track's artist in its title; on a disc of
+    // one artist, " / " may be part of a title.
+    const bool various = isVarious(info.artist);
+    for (const std::string &title : e.entry.titles) {
+        auto [artist, name] = various ? splitTitle(title)
+                                      : std::pair<std::string, std::string>(info.artist, title);
+        info.tracks.push_back({name, artist, {}, {}, {}, {}});
+    }
     return info;
 }
 
@@ -75,7 +112,7 @@ std::string CddbClient::get(const std::string &command) const
     return reply.body;
 }
 
-DiscInfo CddbClient::lookup(const DiscToc &toc, const std::string &discId) const
+std::vector<DiscInfo> CddbClient::lookup(const DiscToc &toc, const std::string &discId) const
 {
     std::string query = "cddb query " + discId + ' ' + std::to_string(toc.tracks.size());
     for (const TocTrack &t : toc.tracks)
@@ -92,7 +129,8 @@ DiscInfo CddbClient::lookup(const DiscToc &toc, const std::string &discId) const
         const Cddb::Match &m = result.matches[i];
         try {
             ReadEntry e{Cddb::parseRead(get("cddb read " + m.category + ' ' + m.discId)),
-                        m.category};
+                        m.category,
+                        m.discId};
             e.fits = e.entry.titles.size() == toc.tracks.size();
             if (result.exact || e.fits)
                 entries.push_back(std::move(e));
@@ -107,7 +145,10 @@ DiscInfo CddbClient::lookup(const DiscToc &toc, const std::string &discId) const
         throw LookupError(LookupError::NoEntry, "no entry for this disc");
     }
     std::stable_sort(entries.begin(), entries.end(), ranksBefore);
-    return infoOf(entries.front());
+    std::vector<DiscInfo> infos;
+    for (const ReadEntry &e : entries)
+        infos.push_back(infoOf(e));
+    return infos;
 }
 
 } // namespace DiscLookup

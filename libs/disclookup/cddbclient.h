@@ -5,6 +5,7 @@
 #include "libs/disclookup/lookupsettings.h"
 
 #include <string>
+#include <vector>
 
 namespace DiscLookup {
 
@@ -21,10 +22,12 @@ class CddbClient
 public:
     CddbClient(const HttpClient &http, const LookupSettings &settings);
 
-    // The disc's data: titles only when there is one per track of the full
-    // table; the genre is DGENRE, else the category unless that is "misc"
-    // or "data". Throws LookupError.
-    DiscInfo lookup(const DiscToc &toc, const std::string &discId) const;
+    // The entries read, best first: titles only when there is one per track
+    // of the full table; the genre is DGENRE, else the category unless that
+    // is "misc" or "data". A compilation ("Various") has the album artist
+    // "Various Artists" and each track's artist from its "Artist / Title".
+    // Throws LookupError.
+    std::vector<DiscInfo> lookup(const DiscToc &toc, const std::string &discId) const;
 
     // The request URL of a command ("cddb query ...").
     std::string url(const std::string &command) const;

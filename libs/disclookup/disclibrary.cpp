@@ -147,14 +147,19 @@ DiscLibrary::DiscLibrary(const std::string &path)
 
 DiscLibrary::~DiscLibrary() = default;
 
-std::optional<DiscInfo> DiscLibrary::find(const DiscToc &toc) const
+std::optional<DiscLibrary::Known> DiscLibrary::find(const DiscToc &toc) const
 {
     sqlite3 *db = m_db.get();
-    Statement disc = prepare(db, "SELECT id, album, artist, genre, year FROM discs WHERE toc = ?");
+    Statement disc = prepare(db,
+                             "SELECT id, album, artist, genre, year, candidates, chosen FROM discs"
+                             " WHERE toc = ?");
     bindText(db, disc.get(), 1, toc.key());
     if (step(db, disc.get()) != SQLITE_ROW)
         return std::nullopt;
-    DiscInfo info;
+    Known known;
+    known.candidates = columnText(disc.get(), 5);
+    known.chosen = columnText(disc.get(), 6);
+    DiscInfo &info = known.info;
     const sqlite3_int64 id = sqlite3_column_int64(disc.get(), 0);
     info.album = columnText(disc.get(), 1);
     info.artist = columnText(disc.get(), 2);
@@ -165,21 +170,40 @@ std::optional<DiscInfo> DiscLibrary::find(const DiscToc &toc) const
     bindInt(db, tracks.get(), 1, id);
     while (step(db, tracks.get()) == SQLITE_ROW)
         info.titles.push_back(columnText(tracks.get(), 0));
-    return info;
+    return known;
+}
+
+bool DiscLibrary::choose(const std::string &tocKey, const std::string &candidateKey)
+{
+    sqlite3 *db = m_db.get();
+    Statement update = prepare(db, "UPDATE discs SET chosen = ? WHERE toc = ?");
+    bindText(db, update.get(), 1, candidateKey);
+    bindText(db, update.get(), 2, tocKey);
+    step(db, update.get());
+    return sqlite3_changes(db) > 0;
 }
 
 void DiscLibrary::store(const DiscToc &toc,
                         const std::string &cddbId,
                         const std::string &musicBrainzId,
-                        const DiscInfo &info)
+                        const DiscInfo &info,
+                        const std::string &candidates)
 {
     sqlite3 *db = m_db.get();
     Transaction transaction(db);
+    std::string chosen;
+    {
+        Statement before = prepare(db, "SELECT chosen FROM discs WHERE toc = ?");
+        bindText(db, before.get(), 1, toc.key());
+        if (step(db, before.get()) == SQLITE_ROW)
+            chosen = columnText(before.get(), 0);
+    }
     // Replacing the row drops its tracks (ON DELETE CASCADE).
     Statement disc = prepare(db,
                              "INSERT OR REPLACE INTO discs"
-                             " (toc, cddb_id, musicbrainz_id, album, artist, genre, year, stored)"
-                             " VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+                             " (toc, cddb_id, musicbrainz_id, album, artist, genre, year, stored,"
+                             " candidates, chosen)"
+                             " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     bindText(db, disc.get(), 1, toc.key());
     bindText(db, disc.get(), 2, cddbId);
     bindText(db, disc.get(), 3, musicBrainzId);
@@ -188,6 +212,8 @@ void DiscLibrary::store(const DiscToc &toc,
     bindText(db, disc.get(), 6, info.genre);
     bindText(db, disc.get(), 7, info.year);
     bindInt(db, disc.get(), 8, sqlite3_int64(std::time(nullptr)));
+    bindText(db, disc.get(), 9, candidates);
+    bindText(db, disc.get(), 10, chosen);
     step(db, disc.get());
     const sqlite3_int64 id = sqlite3_last_insert_rowid(db);
 

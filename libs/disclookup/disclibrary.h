@@ -33,15 +33,28 @@ public:
     DiscLibrary(const DiscLibrary &) = delete;
     DiscLibrary &operator=(const DiscLibrary &) = delete;
 
+    struct Known
+    {
+        DiscInfo info;
+        std::string candidates; // the JSON list (see toJson), empty when none was kept
+        std::string chosen;     // the key of the entry the user chose, empty when none
+    };
+
     // The data kept for the disc, if any. Throws LibraryError.
-    std::optional<DiscInfo> find(const DiscToc &toc) const;
+    std::optional<Known> find(const DiscToc &toc) const;
 
     // Keeps the data of the disc, replacing what was kept for it, in one
-    // transaction. `musicBrainzId` may be empty. Throws LibraryError.
+    // transaction; a choice made before stays. `musicBrainzId` and
+    // `candidates` may be empty. Throws LibraryError.
     void store(const DiscToc &toc,
                const std::string &cddbId,
                const std::string &musicBrainzId,
-               const DiscInfo &info);
+               const DiscInfo &info,
+               const std::string &candidates = std::string());
+
+    // Remembers the entry the user chose for the disc of `tocKey` (see
+    // DiscToc::key). False when the disc is not kept. Throws LibraryError.
+    bool choose(const std::string &tocKey, const std::string &candidateKey);
 
     // The schema version this code writes.
     static int schemaVersion();

@@ -16,6 +16,9 @@ struct CallState
     std::mutex mutex;
     std::string answer;
     std::string error;
+    std::string candidates;
+    std::string submitUrl;
+    std::string choiceError;
 };
 
 // Never destroyed: a program may still hold the last answer while its
@@ -36,8 +39,14 @@ const char *Getfreedbinfo(const char *libraryPath, int32_t driveIndex)
     std::lock_guard<std::mutex> lock(s.mutex);
     s.answer.clear();
     s.error.clear();
+    s.candidates.clear();
+    s.submitUrl.clear();
     try {
-        s.answer = DiscLookup::lookUp(libraryPath ? libraryPath : "", driveIndex, s.error);
+        s.answer = DiscLookup::lookUp(libraryPath ? libraryPath : "",
+                                      driveIndex,
+                                      s.error,
+                                      s.candidates,
+                                      s.submitUrl);
         return s.answer.c_str();
     } catch (const DiscLookup::LookupFailure &e) {
         s.error = e.what();
@@ -54,6 +63,34 @@ const char *Getfreedberror(void)
     CallState &s = callState();
     std::lock_guard<std::mutex> lock(s.mutex);
     return s.error.c_str();
+}
+
+const char *Getfreedbcandidates(void)
+{
+    CallState &s = callState();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return s.candidates.c_str();
+}
+
+const char *Getfreedbsubmiturl(void)
+{
+    CallState &s = callState();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return s.submitUrl.c_str();
+}
+
+const char *Setfreedbchoice(const char *libraryPath, const char *tocKey, const char *candidateKey)
+{
+    CallState &s = callState();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    try {
+        s.choiceError = DiscLookup::rememberChoice(libraryPath ? libraryPath : "",
+                                                   tocKey ? tocKey : "",
+                                                   candidateKey ? candidateKey : "");
+    } catch (const std::exception &e) {
+        s.choiceError = std::string("The choice could not be kept: ") + e.what();
+    }
+    return s.choiceError.c_str();
 }
 
 } // extern "C"

@@ -66,6 +66,38 @@ DISCLOOKUP_API const char *Getfreedbinfo(const char *libraryPath, int32_t driveI
  * call of Getfreedbinfo; never null. */
 DISCLOOKUP_API const char *Getfreedberror(void);
 
+/* Beside the answer: every entry the last Getfreedbinfo found for the disc
+ * (at most 20, MusicBrainz's first, the one chosen before in the disc
+ * library first of all), as UTF-8 JSON:
+ *   {"toc": <the disc's key>, "preselected": <index of the answer's entry>,
+ *    "remembered": <true when that is the entry the user chose before>,
+ *    "candidates": [{"key", "source", "album", "artist", "albumArtist",
+ *      "genre", "year", "date", "country", "label", "catalogNumber",
+ *      "barcode", "media", "disambiguation", "discNumber", "discTotal",
+ *      "trackCount", "releaseId", "releaseGroupId", "discId",
+ *      "albumArtistIds": [..], "answer": <that entry as an answer text>,
+ *      "tracks": [{"title", "artist", "recordingId", "releaseTrackId",
+ *                  "isrc", "artistIds": [..]}]}]}
+ * Values not known are left out. Empty when the last call had no answer,
+ * or the answer came from a disc library entry kept before lists were.
+ * Valid until the next call of Getfreedbinfo; never null. */
+DISCLOOKUP_API const char *Getfreedbcandidates(void);
+
+/* The address at which MusicBrainz takes the disc of the last Getfreedbinfo
+ * (its table of contents, for a new release or one already there):
+ * libdiscid's submission URL. Set whether or not there was an answer; empty
+ * for a disc without a MusicBrainz id. Nothing is sent: the user opens it.
+ * Valid until the next call of Getfreedbinfo; never null. */
+DISCLOOKUP_API const char *Getfreedbsubmiturl(void);
+
+/* Remembers in the disc library the entry (its "key") the user chose for
+ * the disc of `tocKey` (the list's "toc"), so that the next lookup answers
+ * with it and lists it first. Returns an empty text when it was kept, else
+ * why not; valid until the next call of this function; never null. */
+DISCLOOKUP_API const char *Setfreedbchoice(const char *libraryPath,
+                                           const char *tocKey,
+                                           const char *candidateKey);
+
 #ifdef __cplusplus
 }
 #endif

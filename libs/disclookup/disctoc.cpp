@@ -91,6 +91,11 @@ AudioSession audioSession(const DiscToc &toc)
 
 std::string musicBrainzId(const AudioSession &session)
 {
+    return musicBrainzDisc(session).id;
+}
+
+MusicBrainzDisc musicBrainzDisc(const AudioSession &session)
+{
     std::unique_ptr<DiscId, DiscIdDeleter> disc(discid_new());
     if (!disc)
         throw std::bad_alloc();
@@ -105,7 +110,7 @@ std::string musicBrainzId(const AudioSession &session)
         offsets[size_t(session.first) + i] = int(session.offsets[i]);
     if (!discid_put(disc.get(), session.first, session.last, offsets.data()))
         throw InvalidToc(discid_get_error_msg(disc.get()));
-    return discid_get_id(disc.get());
+    return {discid_get_id(disc.get()), discid_get_submission_url(disc.get())};
 }
 
 } // namespace DiscLookup

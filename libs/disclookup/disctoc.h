@@ -64,4 +64,14 @@ AudioSession audioSession(const DiscToc &toc);
 // libdiscid's reason when it refuses the session.
 std::string musicBrainzId(const AudioSession &session);
 
+// The id and the address at which MusicBrainz takes the disc's table of
+// contents for a new or an existing release (libdiscid's submission URL).
+// Throws as musicBrainzId.
+struct MusicBrainzDisc
+{
+    std::string id;
+    std::string submissionUrl;
+};
+MusicBrainzDisc musicBrainzDisc(const AudioSession &session);
+
 } // namespace DiscLookup

@@ -64,19 +64,20 @@ std::string MusicBrainzClient::url(const AudioSession &session, const std::strin
     for (const uint32_t offset : session.offsets)
         toc += '+' + std::to_string(offset);
     return m_settings.musicBrainzServer + "/discid/" + HttpClient::escape(discId) + "?toc=" + toc
-           + "&cdstubs=no&inc=artist-credits+recordings&fmt=json";
+           + "&cdstubs=no&inc=artist-credits+labels+recordings+release-groups+isrcs&fmt=json";
 }
 
-DiscInfo MusicBrainzClient::lookup(const AudioSession &session, const std::string &discId) const
+std::vector<DiscInfo> MusicBrainzClient::lookup(const AudioSession &session,
+                                                const std::string &discId) const
 {
     const std::string request = url(session, discId);
     for (int attempt = 1;; ++attempt) {
         pacer().waitTurn();
         const HttpReply reply = m_http.get(request);
         if (reply.status == 200)
-            return MusicBrainz::choose(MusicBrainz::parseReleases(reply.body),
-                                       discId,
-                                       session.trackCount());
+            return MusicBrainz::candidates(MusicBrainz::parseReleases(reply.body),
+                                           discId,
+                                           session.trackCount());
         if (reply.status == 404)
             throw LookupError(LookupError::NoEntry, "unknown disc");
         if (reply.status != 503)

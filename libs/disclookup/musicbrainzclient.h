@@ -5,6 +5,7 @@
 #include "libs/disclookup/lookupsettings.h"
 
 #include <string>
+#include <vector>
 
 namespace DiscLookup {
 
@@ -20,10 +21,10 @@ class MusicBrainzClient
 public:
     MusicBrainzClient(const HttpClient &http, const LookupSettings &settings);
 
-    // The best match (see MusicBrainz::choose), titles for the tracks of the
-    // audio session. Throws LookupError: NoEntry for a 404 or no matching
-    // medium.
-    DiscInfo lookup(const AudioSession &session, const std::string &discId) const;
+    // Every matching medium, best first (see MusicBrainz::candidates),
+    // titles for the tracks of the audio session. Throws LookupError: NoEntry
+    // for a 404 or no matching medium.
+    std::vector<DiscInfo> lookup(const AudioSession &session, const std::string &discId) const;
 
     std::string url(const AudioSession &session, const std::string &discId) const;
 

@@ -28,16 +28,48 @@ std::string creditOf(const QJsonObject &o)
     return text;
 }
 
+std::vector<std::string> creditIdsOf(const QJsonObject &o)
+{
+    std::vector<std::string> ids;
+    for (const QJsonValue part : o.value(QLatin1String("artist-credit")).toArray()) {
+        const std::string id = textOf(part.toObject().value(QLatin1String("artist")).toObject(),
+                                      "id");
+        if (!id.empty())
+            ids.push_back(id);
+    }
+    return ids;
+}
+
+Track trackOf(const QJsonObject &t)
+{
+    Track track;
+    track.position = t.value(QLatin1String("position")).toInt();
+    track.title = textOf(t, "title");
+    track.artist = creditOf(t);
+    track.id = textOf(t, "id");
+    const QJsonObject recording = t.value(QLatin1String("recording")).toObject();
+    track.recordingId = textOf(recording, "id");
+    const QJsonArray isrcs = recording.value(QLatin1String("isrcs")).toArray();
+    if (!isrcs.isEmpty())
+        track.isrc = isrcs.first().toString().toStdString();
+    // A track credited like its recording may carry the credit only there.
+    track.artistIds = creditIdsOf(t);
+    if (track.artist.empty()) {
+        track.artist = creditOf(recording);
+        track.artistIds = creditIdsOf(recording);
+    }
+    return track;
+}
+
 Medium mediumOf(const QJsonObject &o)
 {
     Medium m;
     m.position = o.value(QLatin1String("position")).toInt();
+    m.format = textOf(o, "format");
     for (const QJsonValue disc : o.value(QLatin1String("discs")).toArray())
         m.discIds.push_back(textOf(disc.toObject(), "id"));
     for (const QJsonValue value : o.value(QLatin1String("tracks")).toArray()) {
-        const QJsonObject t = value.toObject();
-        m.tracks.push_back(
-            {t.value(QLatin1String("position")).toInt(), textOf(t, "title"), creditOf(t)});
+        m.tracks.push_back(trackOf(value.toObject()));
     }
     std::stable_sort(m.tracks.begin(), m.tracks.end(), [](const Track &a, const Track &b) {
         return a.position < b.position;
@@ -97,6 +129,19 @@ std::vector<Release> parseReleases(const std::string &json)
         release.title = textOf(r, "title");
         release.artist = creditOf(r);
         release.date = textOf(r, "date");
+        release.id = textOf(r, "id");
+        release.releaseGroupId = textOf(r.value(QLatin1String("release-group")).toObject(), "id");
+        release.country = textOf(r, "country");
+        release.barcode = textOf(r, "barcode");
+        release.disambiguation = textOf(r, "disambiguation");
+        release.artistIds = creditIdsOf(r);
+        for (const QJsonValue info : r.value(QLatin1String("label-info")).toArray()) {
+            const QJsonObject i = info.toObject();
+            if (release.catalogNumber.empty())
+                release.catalogNumber = textOf(i, "catalog-number");
+            if (release.label.empty())
+                release.label = textOf(i.value(QLatin1String("label")).toObject(), "name");
+        }
         for (const QJsonValue medium : r.value(QLatin1String("media")).toArray())
             release.media.push_back(mediumOf(medium.toObject()));
         releases.push_back(std::move(release));
@@ -104,7 +149,11 @@ std::vector<Release> parseReleases(const std::string &json)
     return releases;
 }
 
-DiscInfo choose(const std::vector<Release> &releases, const std::string &discId, int trackCount)
+namespace {
+
+std::vector<Candidate> ranked(const std::vector<Release> &releases,
+                              const std::string &discId,
+                              int trackCount)
 {
     std::vector<Candidate> candidates;
     for (const Release &r : releases) {
@@ -118,19 +167,64 @@ DiscInfo choose(const std::vector<Release> &releases, const std::string &discId,
     if (candidates.empty())
         throw LookupError(LookupError::NoEntry, "no release with this disc");
     std::stable_sort(candidates.begin(), candidates.end(), ranksBefore);
+    return candidates;
+}
 
-    const Candidate &best = candidates.front();
+DiscInfo infoOf(const Candidate &c, const std::string &discId)
+{
+    const Release &r = *c.release;
+    const Medium &m = *c.medium;
     DiscInfo info;
-    info.album = best.release->title;
-    info.artist = best.release->artist;
-    info.year = yearOf(best.release->date);
-    if (best.fits) {
-        for (const Track &t : best.medium->tracks) {
+    info.album = r.title;
+    info.artist = r.artist;
+    info.year = yearOf(r.date);
+    info.source = "MusicBrainz";
+    info.key = "musicbrainz " + r.id + ' ' + std::to_string(m.position);
+    info.albumArtist = r.artist;
+    info.date = r.date;
+    info.country = r.country;
+    info.label = r.label;
+    info.catalogNumber = r.catalogNumber;
+    info.barcode = r.barcode;
+    info.media = m.format;
+    info.disambiguation = r.disambiguation;
+    info.discNumber = m.position;
+    info.discTotal = int(r.media.size());
+    info.trackCount = int(m.tracks.size());
+    info.releaseId = r.id;
+    info.releaseGroupId = r.releaseGroupId;
+    info.discId = c.exact ? discId : std::string();
+    info.albumArtistIds = r.artistIds;
+    if (c.fits) {
+        for (const Track &t : m.tracks) {
             const bool guest = !t.artist.empty() && t.artist != info.artist;
             info.titles.push_back(guest ? t.artist + " / " + t.title : t.title);
+            info.tracks.push_back({t.title,
+                                   t.artist.empty() ? r.artist : t.artist,
+                                   t.recordingId,
+                                   t.id,
+                                   t.isrc,
+                                   t.artistIds.empty() ? r.artistIds : t.artistIds});
         }
     }
     return info;
+}
+
+} // namespace
+
+DiscInfo choose(const std::vector<Release> &releases, const std::string &discId, int trackCount)
+{
+    return infoOf(ranked(releases, discId, trackCount).front(), discId);
+}
+
+std::vector<DiscInfo> candidates(const std::vector<Release> &releases,
+                                 const std::string &discId,
+                                 int trackCount)
+{
+    std::vector<DiscInfo> infos;
+    for (const Candidate &c : ranked(releases, discId, trackCount))
+        infos.push_back(infoOf(c, discId));
+    return infos;
 }
 
 } // namespace DiscLookup::MusicBrainz

@@ -14,11 +14,16 @@ struct Track
     int position = 0;
     std::string title;
     std::string artist; // the track's artist credit, joined
+    std::string id;     // the release track
+    std::string recordingId;
+    std::string isrc; // the recording's first
+    std::vector<std::string> artistIds;
 };
 
 struct Medium
 {
     int position = 0;
+    std::string format; // "CD"
     std::vector<std::string> discIds;
     std::vector<Track> tracks; // sorted by position
 };
@@ -29,6 +34,14 @@ struct Release
     std::string artist; // the release's artist credit, joined
     std::string date;   // "YYYY", "YYYY-MM", "YYYY-MM-DD" or empty
     std::vector<Medium> media;
+    std::string id;
+    std::string releaseGroupId;
+    std::string country;
+    std::string barcode;
+    std::string label;         // the first label's name
+    std::string catalogNumber; // the first catalogue number
+    std::string disambiguation;
+    std::vector<std::string> artistIds;
 };
 
 // The releases of a reply, in reply order. Throws LookupError(Failed) when
@@ -44,5 +57,14 @@ std::vector<Release> parseReleases(const std::string &json);
 // artist than the release reads "Artist / Title". Throws
 // LookupError(NoEntry) when no medium matches.
 DiscInfo choose(const std::vector<Release> &releases, const std::string &discId, int trackCount);
+
+// Every matching medium of every release as a candidate, best first (the
+// order choose() ranks by), with the release's and medium's facts: disc
+// number = the medium's position, disc total = the release's media, album
+// artist = the release's credit, and each track's credit, ids and ISRC.
+// Throws LookupError(NoEntry) when no medium matches.
+std::vector<DiscInfo> candidates(const std::vector<Release> &releases,
+                                 const std::string &discId,
+                                 int trackCount);
 
 } // namespace DiscLookup::MusicBrainz

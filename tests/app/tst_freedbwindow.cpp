@@ -2,7 +2,9 @@
 #include "app/sondrelcore.h"
 #include "app/ui/mainwindow.h"
 #include "app/ui/tippane.h"
+#include "libs/disclookup/disctoc.h"
 #include "lookup/freedblookup.h"
+#include "lookup/ui/candidatechooser.h"
 #include "lookup/ui/tipform.h"
 #include "pipeline/cdinput.h"
 #include "tests/support/discdrive.h"
@@ -19,6 +21,7 @@
 #include <QPushButton>
 #include <QSemaphore>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QTextDocumentFragment>
 #include <QtTest>
 
@@ -42,6 +45,8 @@ private Q_SLOTS:
     void closeDuringLookupClosesAfterIt();
     void longMessageIsReadableWhole();
     void throughTheLibrary();
+    void chooseAmongSeveral();
+    void unknownDiscOffersSubmission();
 
 private:
     std::unique_ptr<TfrmMain> makeWindow();
@@ -387,6 +392,186 @@ void tst_FreedbWindow::throughTheLibrary()
                                     "03",
                                     disc->track(2).title),
              QStringLiteral("/music/Loopback - Close.flac"));
+}
+
+namespace {
+
+// Once the chooser is up: its current row, then its rows as shown, into
+// `shown`; then `keys` go to it. Polls without a loop of its own, since the
+// chooser runs its own.
+void answerChooser(QList<QStringList> &shown,
+                   const QList<int> &keys,
+                   const std::function<void()> &meanwhile = {})
+{
+    shown.clear();
+    auto poll = new QTimer;
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, &shown, keys, meanwhile] {
+        auto chooser = qobject_cast<TfrmCandidates *>(QApplication::activeModalWidget());
+        if (!chooser)
+            return;
+        poll->deleteLater();
+        poll->stop();
+        const QTableWidget *grid = chooser->grdCandidates;
+        shown << QStringList{QString::number(grid->currentRow())};
+        for (int r = 0; r < grid->rowCount(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < grid->columnCount(); ++c)
+                cells << grid->item(r, c)->text();
+            shown << cells;
+        }
+        if (meanwhile)
+            meanwhile();
+        for (const int key : keys)
+            QTest::keyClick(chooser->grdCandidates, Qt::Key(key));
+    });
+    poll->start();
+}
+
+} // namespace
+
+void tst_FreedbWindow::chooseAmongSeveral()
+{
+    DiscLookup::DiscToc toc;
+    toc.tracks = {{1, 150, false}, {2, 450, false}, {3, 850, false}};
+    toc.leadOutFrame = 1350;
+    const QByteArray discId = QByteArray::fromStdString(
+        DiscLookup::musicBrainzId(DiscLookup::audioSession(toc)));
+    const QByteArray credit = R"([{"name":"Various Artists","artist":{"id":"va"}}])";
+    const auto track = [](int n, const char *title, const char *artist) {
+        return QByteArray(R"({"id":"rt-)") + QByteArray::number(n) + R"(","position":)"
+               + QByteArray::number(n) + R"(,"title":")" + title + R"(","artist-credit":[{"name":")"
+               + artist + R"("}],"recording":{"id":"rec-)" + QByteArray::number(n) + R"("}})";
+    };
+    const QByteArray tracks = "[" + track(1, "Listen", "Anna") + "," + track(2, "Accept", "Bo")
+                              + "," + track(3, "Close", "Anna") + "]";
+    const QByteArray releases
+        = R"({"releases":[{"id":"rel-box","title":"Loopback Box","date":"1999-09-09",)"
+          R"("country":"GB","barcode":"727361379704","label-info":[{"catalog-number":"ORN 001",)"
+          R"("label":{"name":"Ørn Records"}}],"artist-credit":)"
+          + credit
+          + R"(,"media":[{"position":1,"format":"CD","tracks":[]},{"position":2,"format":"CD",)"
+            R"("discs":[{"id":")"
+          + discId + R"("}],"tracks":)" + tracks
+          + R"(},{"position":3,"format":"CD","tracks":[]}]},)"
+            R"({"id":"rel-re","title":"Loopback","date":"2009","country":"DE","artist-credit":)"
+          + credit + R"(,"media":[{"position":1,"format":"CD","discs":[{"id":")" + discId
+          + R"("}],"tracks":)" + tracks + "}]}]}";
+    LoopbackHttpServer server;
+    server.route("/ws/2/discid/", LoopbackHttpServer::text(200, releases));
+    QFile settings(m_settingsFolder + "disclookup.ini");
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write("[CDDB]\nServer=\n[MusicBrainz]\nServer=" + server.url("/ws/2").toUtf8()
+                   + "\n[Network]\nConnectTimeout=1000\nTimeout=2000\n");
+    settings.close();
+    QFile::remove(m_settingsFolder + "CDLibrary.db");
+
+    auto w = makeWindow();
+    fillBefore(w.get());
+    const QStringList before = fields(w.get());
+    QList<QStringList> shown;
+    // Escape leaves every field as it was.
+    answerChooser(shown, {Qt::Key_Escape});
+    QVERIFY(lookUp(w.get()));
+    QCOMPARE(shown.value(0), QStringList{"0"});
+    QCOMPARE(shown.value(1),
+             QStringList({"MusicBrainz",
+                          "Various Artists",
+                          "Loopback Box",
+                          "1999-09-09",
+                          "GB",
+                          "Ørn Records",
+                          "ORN 001",
+                          "727361379704",
+                          "CD",
+                          "2/3",
+                          "3"}));
+    QCOMPARE(shown.value(2).mid(0, 5),
+             QStringList({"MusicBrainz", "Various Artists", "Loopback", "2009", "DE"}));
+    QCOMPARE(fields(w.get()), before);
+    QCOMPARE(column(w.get(), DiscModel::TitleColumn), QStringList({"t1", "t2", "t3"}));
+
+    // Enter takes the preselected box set's disc 2, by several artists.
+    answerChooser(shown, {Qt::Key_Return});
+    QVERIFY(lookUp(w.get()));
+    QCOMPARE(fields(w.get()),
+             QStringList({"Loopback Box", "Various Artists", before.at(2), "1999"}));
+    QCOMPARE(column(w.get(), DiscModel::ArtistColumn), QStringList({"Anna", "Bo", "Anna"}));
+    QCOMPARE(column(w.get(), DiscModel::TitleColumn), QStringList({"Listen", "Accept", "Close"}));
+    QCOMPARE(child<QLineEdit>(w.get(), "edtDiscNumber")->text(), "2");
+    QCOMPARE(child<QLineEdit>(w.get(), "edtDiscTotal")->text(), "3");
+    const DiscModel *disc = w->core()->disc();
+    child<QLineEdit>(w.get(), "edtDestFolder")->setText("/music");
+    QCOMPARE(w->BuildOutputFileName("<albumartist>\\<album>\\Disc <disc> of <disctotal>\\"
+                                    "<number> <artist> - <title>.flac",
+                                    disc->track(1).artist,
+                                    "02",
+                                    disc->track(1).title),
+             "/music/Various Artists/Loopback Box/Disc 2 of 3/02 Bo - Accept.flac");
+    const AudioConvertLib::TReleaseTags tags = disc->releaseTagsOf(1);
+    QCOMPARE(tags.albumArtist, "Various Artists");
+    QCOMPARE(tags.releaseId, "rel-box");
+    QCOMPARE(tags.recordingId, "rec-2");
+    QCOMPARE(tags.discId, QString::fromLatin1(discId));
+    QCOMPARE(tags.label, "Ørn Records");
+
+    // The reissue, chosen, comes first next time, from the disc library.
+    answerChooser(shown, {Qt::Key_Down, Qt::Key_Return});
+    QVERIFY(lookUp(w.get()));
+    QCOMPARE(fields(w.get()).at(0), "Loopback");
+    const int asked = int(server.requests().size());
+    answerChooser(shown, {Qt::Key_Escape});
+    QVERIFY(lookUp(w.get()));
+    QCOMPARE(shown.value(1).value(2), "Loopback");
+    QCOMPARE(shown.value(2).value(2), "Loopback Box");
+    QCOMPARE(int(server.requests().size()), asked);
+
+    // The disc goes while the chooser is up: what is taken fills nothing.
+    answerChooser(shown, {Qt::Key_Return}, [&w] { w->core()->DiscRemoved(); });
+    QVERIFY(lookUp(w.get()));
+    QCOMPARE(w->core()->disc()->rowCount(), 0);
+    QCOMPARE(fields(w.get()), QStringList({"", "", "", ""}));
+    QCOMPARE(child<QLineEdit>(w.get(), "edtDiscNumber")->text(), "");
+}
+
+void tst_FreedbWindow::unknownDiscOffersSubmission()
+{
+    LoopbackHttpServer server;
+    server.route("cmd=cddb+query", LoopbackHttpServer::text(200, "202 No match for disc ID\r\n"));
+    QFile settings(m_settingsFolder + "disclookup.ini");
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    // MusicBrainz answers 404 for a disc id it does not know: no route does the same.
+    settings.write("[CDDB]\nServer=" + server.url("/~cddb/cddb.cgi").toUtf8()
+                   + "\n[MusicBrainz]\nServer=" + server.url("/ws/2").toUtf8()
+                   + "\n[Network]\nConnectTimeout=1000\nTimeout=2000\n");
+    settings.close();
+    QFile::remove(m_settingsFolder + "CDLibrary.db");
+
+    auto w = makeWindow();
+    auto link = child<QLabel>(w.get(), "lblSubmitDisc");
+    QVERIFY(!link->isVisible());
+    QVERIFY(lookUp(w.get()));
+    QCOMPARE(child<QLabel>(w.get(), "spTips")->text(), "No entry for this disc");
+    QVERIFY(link->isVisible());
+    QVERIFY(link->openExternalLinks());
+    const QString text = link->text();
+    QVERIFY2(text.contains(">Submit this disc to MusicBrainz</a>"), qPrintable(text));
+    // libdiscid's address for the disc's table of contents: 3 tracks, lead-out 1350.
+    QVERIFY2(text.contains("musicbrainz.org/cdtoc/attach?id=") && text.contains("tracks=3")
+                 && text.contains("toc=1+3+1350+150+450+850"),
+             qPrintable(text));
+    // Once a database knows the disc, it is gone.
+    server.reset();
+    server.route("cmd=cddb+query",
+                 LoopbackHttpServer::text(200, "200 rock 1a2b3c4d The Sockets / Loopback\r\n"));
+    server.route("cmd=cddb+read",
+                 LoopbackHttpServer::text(200,
+                                          "210 rock 1a2b3c4d CD database entry follows\r\n"
+                                          "DTITLE=The Sockets / Loopback\r\nTTITLE0=a\r\n"
+                                          "TTITLE1=b\r\nTTITLE2=c\r\n.\r\n"));
+    QVERIFY(lookUp(w.get()));
+    QCOMPARE(fields(w.get()).at(0), "Loopback");
+    QVERIFY(!link->isVisible());
 }
 
 QTEST_MAIN(tst_FreedbWindow)

@@ -622,6 +622,7 @@ void tst_MainWindow::optionBoxesStoreBothWays_data()
     QTest::addColumn<QString>("otherKey");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("page"); // the page holding it; empty: the panel
+    QTest::addColumn<bool>("onAtFirst");
     const char *const rows[][6] = {
         {"eject", "chkEject", "EjectCD", "MakeList", "Eject CD when finished", ""},
         {"make list", "chkmklist", "MakeList", "EjectCD", "Make play list file when finished", ""},
@@ -659,7 +660,17 @@ void tst_MainWindow::optionBoxesStoreBothWays_data()
          "tsAdvanced"},
     };
     for (const auto &r : rows)
-        QTest::newRow(r[0]) << r[1] << r[2] << r[3] << r[4] << r[5];
+        QTest::newRow(r[0]) << r[1] << r[2] << r[3] << r[4] << r[5] << false;
+    QTest::newRow("MusicBrainz ids") << "chkMusicBrainzIds"
+                                     << "WriteMusicBrainzIds"
+                                     << "FillFromCdText"
+                                     << "Write MusicBrainz identifiers"
+                                     << "tsAdvanced" << true;
+    QTest::newRow("CD-Text") << "chkCdText"
+                             << "FillFromCdText"
+                             << "WriteMusicBrainzIds"
+                             << "Fill in CD-Text when a disc arrives"
+                             << "tsAdvanced" << true;
 }
 
 void tst_MainWindow::optionBoxesStoreBothWays()
@@ -669,22 +680,23 @@ void tst_MainWindow::optionBoxesStoreBothWays()
     QFETCH(QString, otherKey);
     QFETCH(QString, text);
     QFETCH(QString, page);
+    QFETCH(bool, onAtFirst);
     // Shown as stored, which writes nothing.
-    Window stored = makeWindow({{key, 1}});
+    Window stored = makeWindow({{key, onAtFirst ? 0 : 1}});
     QVERIFY(stored.show(0));
-    QVERIFY(stored.child<QCheckBox>(box)->isChecked());
+    QCOMPARE(stored.child<QCheckBox>(box)->isChecked(), !onAtFirst);
     QCOMPARE(stored.settings->writes, 0);
 
-    // Off at the first start; each click is stored at once.
+    // As at the first start; each click is stored at once.
     Window win = makeWindow();
     QVERIFY(win.show(0));
     auto check = win.child<QCheckBox>(box);
-    QVERIFY(!check->isChecked());
+    QCOMPARE(check->isChecked(), onAtFirst);
     QCOMPARE(check->text(), text);
     if (!page.isEmpty())
         QVERIFY(win.child<QWidget>(page)->isAncestorOf(check));
     int writes = 0;
-    for (bool ticked : {true, false, true}) {
+    for (bool ticked : {!onAtFirst, onAtFirst, !onAtFirst}) {
         check->click();
         QCOMPARE(check->isChecked(), ticked);
         QCOMPARE(win.settings->values.value(key), QVariant(int(ticked)));

@@ -109,11 +109,22 @@ void tst_RipSession::ripFromChoices()
     c.speedItem = "8X";
     c.makeList = true;
     c.playlistFile = m_home.filePath("rip/list.m3u");
+    // Disc 2 of a set by several artists; identifiers left out of the tags.
+    c.filenameTemplate = "<albumartist>\\<album>\\Disc <disc>\\<title>";
+    c.albumArtist = "Various Artists";
+    c.discNumber = "2";
+    c.discTotal = "3";
+    c.writeMusicBrainzIds = false;
+    AudioConvertLib::TReleaseTags release;
+    release.releaseId = "5f8a3c1e-1111-4a2b-9c3d-000000000001";
+    release.label = "Ørn Records";
+    disc->setRelease(release);
+    disc->setTrackIds(0, "GBAYE9912345", "5f8a3c1e-3333-4a2b-9c3d-000000000003", {}, {});
     const QStringList names = core->ripSession()->outputNames(c);
     // Alike titles never overwrite each other.
     QCOMPARE(names,
-             QStringList({m_home.filePath("rip/Album/First.flac"),
-                          m_home.filePath("rip/Album/First (2).flac")}));
+             QStringList({m_home.filePath("rip/Various Artists/Album/Disc 2/First.flac"),
+                          m_home.filePath("rip/Various Artists/Album/Disc 2/First (2).flac")}));
 
     TestSupport::LineView log;
     QSignalSpy ended(core->RipJob(), &TRipJob::ended);
@@ -128,6 +139,17 @@ void tst_RipSession::ripFromChoices()
         QCOMPARE(TestSupport::ffmpegDecode(names.at(t)),
                  TestSupport::readFile(QString::fromStdString(m_disc.trackFiles[size_t(t)])));
     QCOMPARE(TestSupport::readFile(c.playlistFile), (names.join("\r\n") + "\r\n").toUtf8());
+
+    const QString tags = QString::fromUtf8(
+        TestSupport::run("metaflac", {"--export-tags-to=-", names.at(0)}).out);
+    for (const char *line : {"ALBUMARTIST=Various Artists",
+                             "DISCNUMBER=2",
+                             "DISCTOTAL=3",
+                             "TRACKTOTAL=2",
+                             "ISRC=GBAYE9912345",
+                             "LABEL=Ørn Records"})
+        QVERIFY2(tags.contains(QString::fromUtf8(line)), qPrintable(tags));
+    QVERIFY2(!tags.contains("MUSICBRAINZ"), qPrintable(tags));
 }
 
 QTEST_GUILESS_MAIN(tst_RipSession)

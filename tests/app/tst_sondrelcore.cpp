@@ -1,6 +1,8 @@
 #include "app/discmodel.h"
+#include "app/settings.h"
 #include "app/sondrelcore.h"
 #include "convert/audioconvertclient.h"
+#include "lookup/cdtext.h"
 #include "pipeline/cdinput.h"
 #include "pipeline/flacwriter.h"
 #include "pipeline/macwriter.h"
@@ -25,17 +27,20 @@ private Q_SLOTS:
     void discIntoModel();
     void removalEmptiesTheDisc();
     void driveSpeedRequests();
+    void cdTextAtArrival_data();
+    void cdTextAtArrival();
 
 private:
-    static std::unique_ptr<SondrelCore> makeCore();
+    static std::unique_ptr<SondrelCore> makeCore(const QVariantMap &stored = {});
 
     TestSupport::TestHome m_home;
 };
 
-std::unique_ptr<SondrelCore> tst_SondrelCore::makeCore()
+std::unique_ptr<SondrelCore> tst_SondrelCore::makeCore(const QVariantMap &stored)
 {
-    return std::make_unique<SondrelCore>(
-        std::make_unique<SettingsStore>(std::make_unique<MemorySettingsStorage>()));
+    auto storage = std::make_unique<MemorySettingsStorage>();
+    storage->values = stored;
+    return std::make_unique<SondrelCore>(std::make_unique<SettingsStore>(std::move(storage)));
 }
 
 void tst_SondrelCore::initTestCase()
@@ -46,7 +51,23 @@ void tst_SondrelCore::initTestCase()
     // and 37 frames (one shown); then a data track.
     DiscGen::DiscSpec plan = TestSupport::audioDisc({150, 113, 112, 300});
     plan.tracks.back().data = true;
-    TestSupport::installDiscs(m_home.filePath("discs"), {{"core", plan}});
+    const auto discs = TestSupport::installDiscs(m_home.filePath("discs"),
+                                                 {{"cdtext", TestSupport::audioDisc({150, 150})},
+                                                  {"core", plan}});
+    // The first disc's sheet carries CD-Text, as a burning program writes it.
+    QFile cue(QString::fromStdString(discs.front().cuePath));
+    QVERIFY(cue.open(QIODevice::ReadOnly));
+    QByteArray sheet = cue.readAll();
+    cue.close();
+    sheet.prepend("CATALOG 0727361379704\r\nPERFORMER \"Åsa Ørn\"\r\nTITLE \"Café Noir\"\r\n");
+    const qsizetype second = sheet.indexOf("TRACK 02");
+    QVERIFY(sheet.indexOf("TRACK 01") > 0 && second > 0);
+    sheet.insert(second + sheet.mid(second).indexOf('\n') + 1,
+                 "    TITLE \"Deuxième\"\r\n    PERFORMER \"Zoë\"\r\n    ISRC GBAAA9300002\r\n");
+    const qsizetype first = sheet.indexOf("TRACK 01");
+    sheet.insert(first + sheet.mid(first).indexOf('\n') + 1, "    TITLE \"Première\"\r\n");
+    QVERIFY(cue.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    cue.write(sheet);
 }
 
 void tst_SondrelCore::componentsWithoutWindow()
@@ -179,6 +200,39 @@ void tst_SondrelCore::driveSpeedRequests()
     take = false;
     const QString refused = core->ApplyDriveSpeed(0, "40X");
     QVERIFY2(refused.contains("\"40X\"") && refused.contains("its own"), qPrintable(refused));
+}
+
+void tst_SondrelCore::cdTextAtArrival_data()
+{
+    QTest::addColumn<QVariantMap>("stored");
+    QTest::addColumn<QStringList>("fields"); // album, artist, then each row's artist and title
+    QTest::newRow("on by default")
+        << QVariantMap()
+        << QStringList({"Café Noir", "Åsa Ørn", "Åsa Ørn", "Première", "Zoë", "Deuxième"});
+    QTest::newRow("stored off") << QVariantMap({{SettingsKeys::FillFromCdText, 0}})
+                                << QStringList({"", "", "", "", "", ""});
+}
+
+void tst_SondrelCore::cdTextAtArrival()
+{
+    QFETCH(QVariantMap, stored);
+    QFETCH(QStringList, fields);
+    auto core = makeCore(stored);
+    DiscModel *disc = core->disc();
+    core->FillDriveList();
+    core->FillTrackList(int(disc->drives().size()) - 2);
+    QCOMPARE(disc->rowCount(), 2);
+    QCOMPARE(QStringList({disc->album(),
+                          disc->artist(),
+                          disc->track(0).artist,
+                          disc->track(0).title,
+                          disc->track(1).artist,
+                          disc->track(1).title}),
+             fields);
+    // Either way the disc's catalogue number and ISRCs go into the tags.
+    QCOMPARE(core->cdText().title, "Café Noir");
+    QCOMPARE(disc->releaseTagsOf(0).barcode, "0727361379704");
+    QCOMPARE(disc->releaseTagsOf(1).isrc, "GBAAA9300002");
 }
 
 QTEST_GUILESS_MAIN(tst_SondrelCore)

@@ -49,6 +49,8 @@ void tst_OutputNaming::expansion_data()
     QTest::addColumn<bool>("genreIsListItem");
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QString>("path");
+    // Album artist, disc number, disc total; empty for a single disc.
+    QTest::addColumn<QStringList>("set");
 
     // Disc "Album", 1999, "17 - Rock" from the list, track 03, under Music.
     const auto row = [](const char *name,
@@ -58,12 +60,23 @@ void tst_OutputNaming::expansion_data()
                         const QString &under) {
         QTest::newRow(name) << templ << "03" << artist << title << "Album"
                             << "1999"
-                            << "17 - Rock" << true << Music << Music + "/" + under;
+                            << "17 - Rock" << true << Music << Music + "/" + under << QStringList();
+    };
+    const auto set = [](const char *name,
+                        const QString &templ,
+                        const QStringList &discSet,
+                        const QString &under) {
+        QTest::newRow(name) << templ << "03"
+                            << "A"
+                            << "T"
+                            << "Album"
+                            << "1999"
+                            << "17 - Rock" << true << Music << Music + "/" + under << discSet;
     };
     const auto folder = [](const char *name, const QString &folderText, const QString &path) {
         QTest::newRow(name) << "track <number>.mp3"
                             << "03" << QString() << QString() << QString() << QString() << QString()
-                            << false << folderText << path;
+                            << false << folderText << path << QStringList();
     };
     const auto genre =
         [](const char *name, const QString &text, bool listItem, const QString &under) {
@@ -71,7 +84,7 @@ void tst_OutputNaming::expansion_data()
                                 << "01"
                                 << "A"
                                 << "T" << QString() << QString() << text << listItem << Music
-                                << Music + "/" + under;
+                                << Music + "/" + under << QStringList();
         };
 
     row("track number, MP3", "track <number>.mp3", "A", "T", "track 03.mp3");
@@ -97,6 +110,18 @@ void tst_OutputNaming::expansion_data()
     row("artist <album> takes the album", "<artist> - <title>", "<album>", "T", "Album - T");
     row("title <artist> stays a word", "<title>.mp3", "A", "<artist>", "artist.mp3");
     row("unknown placeholder", "<disc> <number>.mp3", "A", "T", "disc 03.mp3");
+    set("discs of a set kept apart",
+        "<album>\\Disc <disc>\\<number> <title>.flac",
+        {"", "2", "3"},
+        "Album/Disc 2/03 T.flac");
+    set("disc without a number stays a word",
+        "<album>\\<disc>-<disctotal>",
+        {"", "", "3"},
+        "Album/disc-3");
+    set("album artist names the folder",
+        "<albumartist>\\<album>\\<disc>.<disctotal>.<number> <artist>",
+        {"Various Artists", "1", "2"},
+        "Various Artists/Album/1.2.03 A");
     row("placeholders ignore case", "<ARTIST> - <Title> (<YeAr>)", "A", "T", "A - T (1999)");
     row("values not trimmed", "<artist>-<title>.mp3", "  A ", " T", "  A - T.mp3");
     row("end blanks and dots stay", "<artist>\\<title>", "Dots...", "End. ", "Dots.../End. ");
@@ -180,8 +205,10 @@ void tst_OutputNaming::expansion()
     QFETCH(bool, genreIsListItem);
     QFETCH(QString, folder);
     QFETCH(QString, path);
+    QFETCH(QStringList, set);
+    set.resize(3);
 
-    const DiscValues disc{album, year, genre, genreIsListItem, folder};
+    const DiscValues disc{album, year, genre, genreIsListItem, folder, set[0], set[1], set[2]};
     QCOMPARE(BuildOutputFileName(templ, TrackValues{number, artist, title}, disc), path);
 }
 

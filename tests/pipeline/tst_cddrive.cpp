@@ -37,6 +37,7 @@ private Q_SLOTS:
     void subChannelQ();
     void findsIndexes_data();
     void findsIndexes();
+    void cdTextPacksAndMcn();
 
 private:
     // A CD input on the simulated drive holding `disc`.
@@ -427,6 +428,34 @@ void tst_CDDrive::findsIndexes()
         QVERIFY(indexes.GaveUp);
         QCOMPARE(int(counters.subchannelReads), GapSearch::MaxFailedReads);
     }
+}
+
+void tst_CDDrive::cdTextPacksAndMcn()
+{
+    // The drive's reply without its header; none from a disc without CD-Text.
+    const DiscGen::WrittenDisc disc = makeDisc(m_home.path(), audioDisc({300, 300}), "text");
+    // Any 47 packs: the drive hands them on as they are, the parser's
+    // business is tested on its own.
+    QByteArray packs;
+    for (int i = 0; i < 47 * 18; ++i)
+        packs += char((i * 37 + 11) & 0xff);
+    const QString packFile = m_home.filePath("packs.cdt");
+    QVERIFY(DiscLayouts::writeText(packFile, packs));
+    DriveBehaviour behaviour;
+    behaviour.cdText = QFile::encodeName(packFile);
+    behaviour.mcn = "0727361379704";
+    auto in = inputOn(disc, behaviour, false);
+    const CDRip::CdTextBytes onDrive = in->GetCDText();
+    QVERIFY(onDrive.packs == packs);
+    QVERIFY(onDrive.cueSheet.isEmpty());
+    QCOMPARE(in->GetCatalog(), "0727361379704");
+
+    // Zeros are what drives give for none.
+    DriveBehaviour plain;
+    plain.mcn = "0000000000000";
+    auto none = inputOn(disc, plain, false);
+    QVERIFY(none->GetCDText().packs.isEmpty());
+    QCOMPARE(none->GetCatalog(), QString());
 }
 
 QTEST_GUILESS_MAIN(tst_CDDrive)

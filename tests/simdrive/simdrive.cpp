@@ -6,6 +6,7 @@
 #include "simdrivecounters.h"
 
 #include <cdio/cdio.h>
+#include <cdio/disc.h>
 #include <cdio/mmc.h>
 #include <cdio/mmc_ll_cmds.h>
 
@@ -133,6 +134,8 @@ struct Config
     std::vector<Range> qUnreadable;
     std::vector<Range> qPreEmphasis; // tracks
     std::vector<Range> qWrongSector;
+    std::string cdText; // a file of raw CD-Text packs the lead-in holds
+    std::string mcn;    // the catalogue number the Q sub-channel carries
 };
 
 std::string trimmed(const std::string &s)
@@ -243,6 +246,10 @@ std::shared_ptr<const Config> loadConfig()
                 c.qPreEmphasis = parseRanges(value);
             else if (key == "q-wrong-sector")
                 c.qWrongSector = parseRanges(value);
+            else if (key == "cdtext")
+                c.cdText = value;
+            else if (key == "mcn")
+                c.mcn = value;
             else
                 throw std::invalid_argument("unknown key " + key);
         }
@@ -781,6 +788,39 @@ SIMDRIVE_EXPORT const char *cdio_get_arg(const CdIo_t *cdio, const char key[])
     if (auto disc = simOf(cdio); disc && key && std::strcmp(key, "source") == 0)
         return disc->config->device.c_str();
     return CALL_REAL(cdio_get_arg, cdio, key);
+}
+
+// READ TOC/PMA/ATIP format 5: the packs behind the reply's 4-byte header,
+// whose length counts the bytes after itself; NULL without CD-Text.
+SIMDRIVE_EXPORT uint8_t *cdio_get_cdtext_raw(CdIo_t *cdio)
+{
+    auto disc = simOf(cdio);
+    if (!disc)
+        return CALL_REAL(cdio_get_cdtext_raw, cdio);
+    if (disc->config->cdText.empty())
+        return nullptr;
+    std::ifstream file(disc->config->cdText, std::ios::binary);
+    const std::string packs((std::istreambuf_iterator<char>(file)),
+                            std::istreambuf_iterator<char>());
+    if (packs.empty() || packs.size() > 0xffff - 2)
+        return nullptr;
+    auto *reply = static_cast<uint8_t *>(std::malloc(packs.size() + 4));
+    if (!reply)
+        return nullptr;
+    reply[0] = uint8_t((packs.size() + 2) >> 8);
+    reply[1] = uint8_t((packs.size() + 2) & 0xff);
+    reply[2] = reply[3] = 0;
+    std::memcpy(reply + 4, packs.data(), packs.size());
+    return reply;
+}
+
+// CDROM_GET_MCN: a malloc'd text, NULL when the disc has none.
+SIMDRIVE_EXPORT char *cdio_get_mcn(const CdIo_t *cdio)
+{
+    auto disc = simOf(cdio);
+    if (!disc)
+        return CALL_REAL(cdio_get_mcn, cdio);
+    return disc->config->mcn.empty() ? nullptr : strdup(disc->config->mcn.c_str());
 }
 
 SIMDRIVE_EXPORT bool cdio_get_hwinfo(const CdIo_t *cdio, cdio_hwinfo_t *info)

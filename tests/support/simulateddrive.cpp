@@ -50,6 +50,8 @@ QByteArray DriveBehaviour::configText(const std::string &cuePath) const
     line("q-unreadable", qUnreadable);
     line("q-pre-emphasis", qPreEmphasis);
     line("q-wrong-sector", qWrongSector);
+    line("cdtext", cdText);
+    line("mcn", mcn);
     return text;
 }
 

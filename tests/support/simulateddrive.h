@@ -38,6 +38,8 @@ struct DriveBehaviour
     QByteArray qUnreadable;    // sectors whose reads with the sub-channel fail
     QByteArray qPreEmphasis;   // tracks pre-emphasised in the Q CONTROL field alone
     QByteArray qWrongSector;   // sectors whose Q is the next one's, CRC and all
+    QByteArray cdText;         // path of a file of raw CD-Text packs; empty: none
+    QByteArray mcn;            // the disc's catalogue number; empty: none
 
     QByteArray configText(const std::string &cuePath) const;
     // "vendor model revision", as the CD library names the drive.

@@ -1,6 +1,7 @@
 #include "libs/audioconvert/audioconvert.h"
 #include "tests/support/filesizelimit.h"
 #include "tests/support/mediaprobe.h"
+#include "tests/support/releasetags.h"
 #include "tests/support/testsupport.h"
 #include "tests/support/wavefixture.h"
 
@@ -797,8 +798,19 @@ void tst_AudioConvert::tags()
     info->SetTagCopyright(QStringLiteral("© 1999 Ørn"));
     info->SetTagUrl(QStringLiteral("https://example.org/ørn"));
     info->SetTagEncodedBy(QStringLiteral("Orvanel Sondrel"));
+    info->SetTagRelease(ReleaseTagCheck::sample());
     const QString out = convertOk(converter, start, m_input, file);
     QVERIFY(!out.isEmpty());
+
+    // Album artist, disc of a set and identifiers under their readers' names.
+    using ReleaseTagCheck::Kind;
+    const Kind kind = file.endsWith(QLatin1String(".mp3"))    ? Kind::Mp3
+                      : file.endsWith(QLatin1String(".ogg"))  ? Kind::Vorbis
+                      : file.endsWith(QLatin1String(".opus")) ? Kind::Opus
+                      : file.endsWith(QLatin1String(".wma"))  ? Kind::Wma
+                                                              : Kind::Wav;
+    const QStringList lacking = ReleaseTagCheck::missing(out, kind);
+    QVERIFY2(lacking.isEmpty(), qPrintable(lacking.join(u'\n')));
 
     const std::string native = QFile::encodeName(out).toStdString();
     const auto q = [](const TagLib::String &s) { return QString::fromStdString(s.to8Bit(true)); };

@@ -8,6 +8,7 @@
 #include "tests/support/memoryinput.h"
 #include "tests/support/outputrun.h"
 #include "tests/support/pcmsignals.h"
+#include "tests/support/releasetags.h"
 #include "tests/support/testsupport.h"
 
 #include <QFile>
@@ -124,7 +125,13 @@ void tst_LosslessTags::tagsReadBack()
         tags.SetTagGenreText(typedGenre);
     }
     const QString genre = typedGenre.isEmpty() ? QStringLiteral("Jazz+Funk") : typedGenre;
+    tags.SetTagRelease(ReleaseTagCheck::sample());
     WriteLosslessTags(path, kind, tags);
+    const QStringList lacking = ReleaseTagCheck::missing(path,
+                                                         kind == TLosslessFormat::Flac
+                                                             ? ReleaseTagCheck::Kind::Flac
+                                                             : ReleaseTagCheck::Kind::Ape);
+    QVERIFY2(lacking.isEmpty(), qPrintable(lacking.join(u'\n')));
 
     TagLib::FileRef ref(QFile::encodeName(path).constData());
     QVERIFY(!ref.isNull() && ref.tag());

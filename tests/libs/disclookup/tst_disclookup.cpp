@@ -6,6 +6,9 @@
 #include "tests/support/testsupport.h"
 
 #include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLibrary>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -63,6 +66,40 @@ QByteArray oneRelease(const QByteArray &discId)
              R"({"position":3,"title":"Close"}]}]}]})";
 }
 
+// The disc id's releases as MusicBrainz gives them with labels, release
+// groups, recordings and ISRCs: disc 2 of a box set of several artists,
+// and a later single-disc reissue.
+QByteArray severalReleases(const QByteArray &discId)
+{
+    const QByteArray tracks
+        = R"([{"id":"rt-1","position":1,"number":"1","title":"Listen","length":4000,)"
+          R"("artist-credit":[{"name":"Anna","joinphrase":"","artist":{"id":"ar-anna"}}],)"
+          R"("recording":{"id":"rec-1","isrcs":["GBAYE9900001"]}},)"
+          R"({"id":"rt-2","position":2,"number":"2","title":"Accept","length":5333,)"
+          R"("artist-credit":[{"name":"Bo","joinphrase":" & ","artist":{"id":"ar-bo"}},)"
+          R"({"name":"Cy","joinphrase":"","artist":{"id":"ar-cy"}}],)"
+          R"("recording":{"id":"rec-2","isrcs":[]}},)"
+          R"({"id":"rt-3","position":3,"number":"3","title":"Close","length":6666,)"
+          R"("artist-credit":[{"name":"Anna","joinphrase":"","artist":{"id":"ar-anna"}}],)"
+          R"("recording":{"id":"rec-3"}}])";
+    const QByteArray various = R"("artist-credit":[{"name":"Various Artists","joinphrase":"",)"
+                               R"("artist":{"id":"89ad4ac3-39f7-470e-963a-56509c546377"}}])";
+    return R"({"releases":[{"id":"rel-reissue","title":"Loopback","status":"Official",)"
+           R"("date":"2009-03-02","country":"DE","barcode":"","disambiguation":"reissue",)"
+           R"("label-info":[],"release-group":{"id":"rg-1"},)"
+           + various + R"(,"media":[{"position":1,"format":"CD","track-count":3,"discs":[{"id":")"
+           + discId + R"("}],"tracks":)" + tracks
+           + R"(}]},{"id":"rel-box","title":"Loopback Box","status":"Official",)"
+             R"("date":"1999-09-09","country":"GB","barcode":"727361379704",)"
+             R"("label-info":[{"catalog-number":"ORN 001","label":{"name":"Ørn Records"}}],)"
+             R"("release-group":{"id":"rg-box"},)"
+           + various
+           + R"(,"media":[{"position":1,"format":"CD","track-count":1,"discs":[],"tracks":[]},)"
+             R"({"position":2,"format":"CD","track-count":3,"discs":[{"id":")"
+           + discId + R"("}],"tracks":)" + tracks
+           + R"(},{"position":3,"format":"CD","track-count":1,"discs":[],"tracks":[]}]}]})";
+}
+
 } // namespace
 
 class tst_DiscLookup : public QObject
@@ -79,6 +116,7 @@ private Q_SLOTS:
     void musicBrainz();
     void musicBrainzPausesAfterBusy();
     void bothMerged();
+    void severalEntriesToChooseFrom();
     void dataTrackLast();
     void hostileReplies_data();
     void hostileReplies();
@@ -323,7 +361,7 @@ void tst_DiscLookup::musicBrainz()
     QCOMPARE(QString::fromLatin1(requests[0].target),
              "/ws/2/discid/" + m_mbId
                  + "?toc=1+3+1350+150+450+850&cdstubs=no"
-                   "&inc=artist-credits+recordings&fmt=json");
+                   "&inc=artist-credits+labels+recordings+release-groups+isrcs&fmt=json");
     QCOMPARE(requests[0].userAgent, QByteArray("OrvanelSondrel/1.5 ( tests@example.org )"));
 }
 
@@ -362,6 +400,117 @@ void tst_DiscLookup::bothMerged()
              QStringLiteral(
                  "Loopback\nThe Sockets\n27 - Trip-Hop\n1999\nnil\nListen\nAccept\nClose\n"));
     QCOMPARE(r.error, QString());
+}
+
+void tst_DiscLookup::severalEntriesToChooseFrom()
+{
+    const QByteArray id = m_cddbId.toLatin1();
+    m_http->route("cmd=cddb+query",
+                  LoopbackHttpServer::text(200,
+                                           "210 Found exact matches\r\nmisc " + id
+                                               + " Various / Loopback Box\r\nrock " + id
+                                               + " The Sockets / Loopback\r\n.\r\n"));
+    m_http
+        ->route("cmd=cddb+read+misc",
+                LoopbackHttpServer::text(200,
+                                         cddbEntry("misc",
+                                                   id,
+                                                   "DTITLE=Various / Loopback Box\r\nDYEAR=1999\r\n"
+                                                   "TTITLE0=Anna / Listen\r\n"
+                                                   "TTITLE1=Bo & Cy / Accept\r\n"
+                                                   "TTITLE2=Anna / Close\r\n")));
+    m_http
+        ->route("cmd=cddb+read+rock",
+                LoopbackHttpServer::text(200,
+                                         cddbEntry("rock",
+                                                   id,
+                                                   "DTITLE=The Sockets / Loopback\r\nDYEAR=2009\r\n"
+                                                   "TTITLE0=Listen\r\nTTITLE1=Accept\r\n"
+                                                   "TTITLE2=Close\r\n")));
+    m_http->route("/ws/2/discid/", json(200, severalReleases(m_mbId.toLatin1())));
+    auto candidates = reinterpret_cast<decltype(&Getfreedbcandidates)>(
+        m_library.resolve("Getfreedbcandidates"));
+    auto setChoice = reinterpret_cast<decltype(&Setfreedbchoice)>(
+        m_library.resolve("Setfreedbchoice"));
+    QVERIFY(candidates && setChoice);
+
+    const QString library = folder();
+    Result r = lookUp(library, Audio);
+    // Today's answer: the earliest release, the box set's disc.
+    QCOMPARE(r.answer,
+             "Loopback Box\nVarious Artists\nnil\n1999\nnil\nAnna / Listen\nBo & Cy / "
+             "Accept\nAnna / Close\n");
+    QJsonObject list = QJsonDocument::fromJson(candidates()).object();
+    QCOMPARE(list["toc"].toString(), QString::fromStdString(m_tocs[Audio].key()));
+    QCOMPARE(list["preselected"].toInt(), 0);
+    QVERIFY(!list["remembered"].toBool());
+    QJsonArray entries = list["candidates"].toArray();
+    const auto keys = [](const QJsonArray &a) {
+        QStringList k;
+        for (const QJsonValue v : a)
+            k << v.toObject()["key"].toString();
+        return k;
+    };
+    QCOMPARE(keys(entries),
+             QStringList({"musicbrainz rel-box 2",
+                          "musicbrainz rel-reissue 1",
+                          "cddb misc " + m_cddbId,
+                          "cddb rock " + m_cddbId}));
+    const QJsonObject box = entries[0].toObject();
+    const std::pair<const char *, QJsonValue> fields[] = {
+        {"source", "MusicBrainz"},
+        {"albumArtist", "Various Artists"},
+        {"country", "GB"},
+        {"label", "Ørn Records"},
+        {"catalogNumber", "ORN 001"},
+        {"barcode", "727361379704"},
+        {"media", "CD"},
+        {"discNumber", 2},
+        {"discTotal", 3},
+        {"trackCount", 3},
+        {"releaseId", "rel-box"},
+        {"releaseGroupId", "rg-box"},
+        {"discId", m_mbId},
+        {"date", "1999-09-09"},
+    };
+    for (const auto &[name, value] : fields)
+        QVERIFY2(box[name] == value, name);
+    QCOMPARE(box["albumArtistIds"].toArray().first().toString(),
+             "89ad4ac3-39f7-470e-963a-56509c546377");
+    const QJsonObject second = box["tracks"].toArray()[1].toObject();
+    QCOMPARE(second["title"].toString(), "Accept");
+    QCOMPARE(second["artist"].toString(), "Bo & Cy");
+    QCOMPARE(second["recordingId"].toString(), "rec-2");
+    QCOMPARE(second["releaseTrackId"].toString(), "rt-2");
+    QCOMPARE(second["artistIds"].toArray(), QJsonArray({"ar-bo", "ar-cy"}));
+    QCOMPARE(box["tracks"].toArray()[0].toObject()["isrc"].toString(), "GBAYE9900001");
+    // CDDB's compilation: each track's artist from its title.
+    const QJsonObject misc = entries[2].toObject();
+    QCOMPARE(misc["albumArtist"].toString(), "Various Artists");
+    QCOMPARE(misc["tracks"].toArray()[1].toObject()["artist"].toString(), "Bo & Cy");
+    QCOMPARE(misc["tracks"].toArray()[1].toObject()["title"].toString(), "Accept");
+    QCOMPARE(entries[3].toObject()["tracks"].toArray()[1].toObject()["artist"].toString(),
+             "The Sockets");
+
+    // The reissue, chosen, answers next time from the disc library, first in the list.
+    QCOMPARE(QString::fromUtf8(setChoice(QFile::encodeName(library).constData(),
+                                         m_tocs[Audio].key().c_str(),
+                                         "musicbrainz rel-reissue 1")),
+             QString());
+    m_http->reset();
+    r = lookUp(library, Audio);
+    QCOMPARE(r.answer,
+             "Loopback\nVarious Artists\nnil\n2009\nnil\nAnna / Listen\nBo & Cy / "
+             "Accept\nAnna / Close\n");
+    QVERIFY(m_http->requests().isEmpty());
+    list = QJsonDocument::fromJson(candidates()).object();
+    QCOMPARE(list["preselected"].toInt(), 0);
+    QVERIFY(list["remembered"].toBool());
+    QCOMPARE(keys(list["candidates"].toArray()).first(), "musicbrainz rel-reissue 1");
+    QCOMPARE(list["candidates"].toArray().size(), 4);
+    // A disc the library does not hold keeps no choice.
+    QCOMPARE(QString::fromUtf8(setChoice(QFile::encodeName(library).constData(), "1 150 999", "x")),
+             "The disc is not in the disc library");
 }
 
 void tst_DiscLookup::dataTrackLast()
