@@ -814,13 +814,14 @@ SIMDRIVE_EXPORT uint8_t *cdio_get_cdtext_raw(CdIo_t *cdio)
     return reply;
 }
 
-// CDROM_GET_MCN: a malloc'd text, NULL when the disc has none.
+// CDROM_GET_MCN: a malloc'd text, NULL when the disc has none; without an
+// `mcn` the image's own CATALOG line.
 SIMDRIVE_EXPORT char *cdio_get_mcn(const CdIo_t *cdio)
 {
     auto disc = simOf(cdio);
-    if (!disc)
+    if (!disc || disc->config->mcn.empty())
         return CALL_REAL(cdio_get_mcn, cdio);
-    return disc->config->mcn.empty() ? nullptr : strdup(disc->config->mcn.c_str());
+    return strdup(disc->config->mcn.c_str());
 }
 
 SIMDRIVE_EXPORT bool cdio_get_hwinfo(const CdIo_t *cdio, cdio_hwinfo_t *info)
