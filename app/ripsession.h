@@ -50,6 +50,10 @@ struct RipChoices
     bool reread = false;
     int rereadLimit = TReadOptions::DefaultRereadLimit;
     bool goOn = false;
+    // When the stages run: the next track read while the last ones are
+    // converted, so many conversions at once.
+    bool encodeWhileReading = true;
+    int parallelConversions = 1;
 };
 
 // Turns the user's choices and the disc's ticked rows into a running rip

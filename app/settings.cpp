@@ -7,7 +7,10 @@
 #include <QDir>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QThread>
 #include <QUrl>
+
+#include <algorithm>
 
 ESettingsError::ESettingsError(const QString &message)
     : std::runtime_error(message.toStdString())
@@ -169,6 +172,8 @@ QString SettingsStore::keyOf(StoredFlag flag)
         return SettingsKeys::RereadMismatches;
     case StoredFlag::GoOnAfterFailure:
         return SettingsKeys::GoOnAfterFailure;
+    case StoredFlag::EncodeWhileReading:
+        return SettingsKeys::EncodeWhileReading;
     }
     return QString();
 }
@@ -192,6 +197,7 @@ StoredOptions SettingsStore::ReadOptions()
         options.testAndCopy = ReadOptionFlag(SettingsKeys::TestAndCopy).value_or(false);
         options.rereadMismatches = ReadOptionFlag(SettingsKeys::RereadMismatches).value_or(false);
         options.goOnAfterFailure = ReadOptionFlag(SettingsKeys::GoOnAfterFailure).value_or(false);
+        options.encodeWhileReading = ReadOptionFlag(SettingsKeys::EncodeWhileReading).value_or(true);
     } catch (const ESettingsError &e) {
         options.error = e.message();
     }
@@ -202,6 +208,11 @@ StoredOptions SettingsStore::ReadOptions()
     if (options.rereadLimit
         && (*options.rereadLimit < 1 || *options.rereadLimit > TReadOptions::MaxRereadLimit))
         options.rereadLimit.reset();
+    options.parallelConversions = readNumber(SettingsKeys::ParallelConversions);
+    if (options.parallelConversions
+        && (*options.parallelConversions < 1
+            || *options.parallelConversions > SettingsKeys::MaxParallelConversions))
+        options.parallelConversions.reset();
     OpenedStorage opened(*m_storage);
     const QVariant templ = opened.ok() ? m_storage->value(SettingsKeys::FilenameTemplate)
                                        : QVariant();
@@ -223,6 +234,16 @@ void SettingsStore::StoreQualityEntry(int entry)
 void SettingsStore::StoreFilenameTemplate(const QString &templ)
 {
     storeValue(SettingsKeys::FilenameTemplate, templ);
+}
+
+void SettingsStore::StoreParallelConversions(int conversions)
+{
+    storeValue(SettingsKeys::ParallelConversions, conversions);
+}
+
+int SettingsStore::defaultParallelConversions()
+{
+    return std::clamp(QThread::idealThreadCount(), 1, SettingsKeys::MaxParallelConversions);
 }
 
 void SettingsStore::StoreRereadLimit(int reads)

@@ -25,6 +25,12 @@ inline const QString TestAndCopy = QStringLiteral("TestAndCopy");
 inline const QString RereadMismatches = QStringLiteral("RereadMismatches");
 inline const QString RereadLimit = QStringLiteral("RereadLimit");
 inline const QString GoOnAfterFailure = QStringLiteral("GoOnAfterFailure");
+// When a rip's stages run: "Encode while reading the next track" (an
+// integer 0 or 1, on when missing) and how many conversions run at once (an
+// integer 1 .. MaxParallelConversions, the number of cores when missing).
+inline const QString EncodeWhileReading = QStringLiteral("EncodeWhileReading");
+inline const QString ParallelConversions = QStringLiteral("ParallelConversions");
+inline constexpr int MaxParallelConversions = 16;
 // string: the AccurateRip server, "http://host[:port]"
 inline const QString AccurateRipServer = QStringLiteral("AccurateRipServer");
 // The output choices of the "General" page as last made: the format and its
@@ -88,6 +94,7 @@ enum class StoredFlag {
     TestAndCopy,
     RereadMismatches,
     GoOnAfterFailure,
+    EncodeWhileReading,
 };
 
 // The side panel's stored options as read at start. Each value was read in an
@@ -107,6 +114,7 @@ struct StoredOptions
     std::optional<bool> testAndCopy;
     std::optional<bool> rereadMismatches;
     std::optional<bool> goOnAfterFailure;
+    std::optional<bool> encodeWhileReading; // on unless stored off
     QString error;
     // Read whatever happened before; a value of the wrong type is left
     // empty, and whether a list holds it is the window's to check.
@@ -115,6 +123,8 @@ struct StoredOptions
     std::optional<QString> filenameTemplate;
     // 1 .. TReadOptions::MaxRereadLimit; empty when not stored or out of range.
     std::optional<int> rereadLimit;
+    // 1 .. MaxParallelConversions; empty when not stored or out of range.
+    std::optional<int> parallelConversions;
 };
 
 // Typed access to the settings with the program's rules.
@@ -147,6 +157,9 @@ public:
     void StoreQualityEntry(int entry);
     void StoreFilenameTemplate(const QString &templ);
     void StoreRereadLimit(int reads);
+    void StoreParallelConversions(int conversions);
+    // What ParallelConversions is when none is stored: the number of cores.
+    static int defaultParallelConversions();
     static QString keyOf(StoredFlag flag);
 
     // The read offset of the drive of that name in samples; 0 when none is

@@ -76,6 +76,32 @@ QWidget *buildGeneralPage(OptionControls &c, QAction *enumRename, QAction *quali
     return page;
 }
 
+QGroupBox *buildSpeedBox(OptionControls &c)
+{
+    auto speed = named(new QGroupBox(QStringLiteral("Speed")), "grpSpeed");
+    auto rows = new QGridLayout(speed);
+    c.chkEncodeWhileReading = named(new QCheckBox(
+                                        QStringLiteral("Encode while reading the next track")),
+                                    "chkEncodeWhileReading");
+    c.chkEncodeWhileReading->setChecked(true);
+    c.chkEncodeWhileReading->setToolTip(
+        QStringLiteral("The drive reads on while the tracks before are converted, several at "
+                       "once; the files are the same either way"));
+    c.edtParallelConversions = named(new QSpinBox, "edtParallelConversions");
+    c.edtParallelConversions->setRange(1, SettingsKeys::MaxParallelConversions);
+    c.edtParallelConversions->setValue(SettingsStore::defaultParallelConversions());
+    c.edtParallelConversions->setToolTip(
+        QStringLiteral("How many tracks are converted at the same time; one per core is best"));
+    rows->addWidget(c.chkEncodeWhileReading, 0, 0, 1, 2);
+    rows->addWidget(new QLabel(QStringLiteral("Conversions at once")), 1, 0);
+    rows->addWidget(c.edtParallelConversions, 1, 1);
+    QObject::connect(c.chkEncodeWhileReading,
+                     &QCheckBox::toggled,
+                     c.edtParallelConversions,
+                     &QWidget::setEnabled);
+    return speed;
+}
+
 QWidget *buildAdvancedPage(OptionControls &c)
 {
     auto page = new QWidget;
@@ -160,6 +186,7 @@ QWidget *buildAdvancedPage(OptionControls &c)
     rows->addWidget(c.edtRereadLimit, 2, 1);
     rows->addWidget(c.chkGoOn, 3, 0, 1, 2);
     layout->addWidget(reading);
+    layout->addWidget(buildSpeedBox(c));
     layout->addStretch();
     c.enableRereads();
     for (QCheckBox *box : {c.chkAccurateRip, c.chkReread})
@@ -211,6 +238,8 @@ void OptionControls::readChoices(RipChoices &c) const
     c.reread = chkReread->isChecked() && chkReread->isEnabled();
     c.rereadLimit = edtRereadLimit->value();
     c.goOn = chkGoOn->isChecked();
+    c.encodeWhileReading = chkEncodeWhileReading->isChecked();
+    c.parallelConversions = edtParallelConversions->value();
 }
 
 void OptionControls::showStored(const StoredOptions &stored)
@@ -234,10 +263,15 @@ void OptionControls::showStored(const StoredOptions &stored)
         {chkTestCopy, stored.testAndCopy},
         {chkReread, stored.rereadMismatches},
         {chkGoOn, stored.goOnAfterFailure},
+        {chkEncodeWhileReading, stored.encodeWhileReading},
     };
     for (const auto &[box, on] : verified) {
         if (on)
             box->setChecked(*on);
+    }
+    if (stored.parallelConversions) {
+        const QSignalBlocker quiet(edtParallelConversions);
+        edtParallelConversions->setValue(*stored.parallelConversions);
     }
     if (stored.rereadLimit) {
         // Shown as stored, not stored again.
@@ -283,6 +317,12 @@ void OptionControls::storeOutputChoices(SettingsStore &settings, QObject *contex
     QObject::connect(edtRereadLimit, &QSpinBox::valueChanged, context, [&settings](int reads) {
         settings.StoreRereadLimit(reads);
     });
+    QObject::connect(edtParallelConversions,
+                     &QSpinBox::valueChanged,
+                     context,
+                     [&settings](int conversions) {
+                         settings.StoreParallelConversions(conversions);
+                     });
 }
 
 void OptionControls::enableRereads()
@@ -340,6 +380,7 @@ void OptionControls::keepVerifiedRipFlags(QObject *context,
         {chkTestCopy, StoredFlag::TestAndCopy},
         {chkReread, StoredFlag::RereadMismatches},
         {chkGoOn, StoredFlag::GoOnAfterFailure},
+        {chkEncodeWhileReading, StoredFlag::EncodeWhileReading},
     };
     for (const auto &[box, flag] : kept) {
         QObject::connect(box, &QCheckBox::clicked, context, [store, flag = flag](bool checked) {

@@ -52,6 +52,9 @@ struct OptionControls
     QCheckBox *chkReread = nullptr; // needs chkAccurateRip
     QSpinBox *edtRereadLimit = nullptr;
     QCheckBox *chkGoOn = nullptr;
+    // "Advanced", speed: the next track read while the last ones are encoded
+    QCheckBox *chkEncodeWhileReading = nullptr;
+    QSpinBox *edtParallelConversions = nullptr; // needs chkEncodeWhileReading
     // The user named the playlist file himself: it no longer follows the
     // output folder.
     bool playlistChosen = false;

@@ -150,6 +150,20 @@ IAudioConvert::~IAudioConvert()
     m_job.reset();
 }
 
+std::shared_ptr<IAudioConvert> IAudioConvert::Duplicate() const
+{
+    auto copy = std::make_shared<IAudioConvert>();
+    copy->m_wave = m_wave;
+    copy->m_adpcm = m_adpcm;
+    copy->m_mp3 = m_mp3;
+    copy->m_ogg = m_ogg;
+    copy->m_wmaProfile = m_wmaProfile;
+    copy->m_opus = m_opus;
+    copy->m_writeTags = m_writeTags;
+    copy->m_encoder = m_encoder;
+    return copy;
+}
+
 uint32_t IAudioConvert::Advise(IAudioConvertEvents *sink)
 {
     if (!sink)
