@@ -114,8 +114,10 @@ std::unique_ptr<FormatWriter> createAdpcmWriter(const QString &path, const TAdpc
 std::unique_ptr<FormatWriter> createMp3Writer(const QString &path,
                                               const TMp3Format &format,
                                               const TLameSettings &settings);
+// The stream's serial number is `serial` (31 bits).
 std::unique_ptr<FormatWriter> createOggVorbisWriter(const QString &path,
-                                                    const TOggVorbisFormat &format);
+                                                    const TOggVorbisFormat &format,
+                                                    int serial);
 std::unique_ptr<FormatWriter> createWmaWriter(const QString &path, const TWmaProfile &profile);
 // Throws ConvertFailure acErrEncoderMissing, before anything else, when
 // libopusenc cannot be loaded. inputRate: the rate the frames come at.
