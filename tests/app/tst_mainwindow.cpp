@@ -178,6 +178,8 @@ void tst_MainWindow::inventory_data()
         {"chkReread", "QCheckBox"},
         {"edtRereadLimit", "QSpinBox"},
         {"chkGoOn", "QCheckBox"},
+        {"chkEncodeWhileReading", "QCheckBox"},
+        {"edtParallelConversions", "QSpinBox"},
         {"spTotal", "QLabel"},
         {"spTips", "QLabel"},
         {"PopupSelect", "QMenu"},
