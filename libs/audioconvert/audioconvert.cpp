@@ -301,8 +301,8 @@ void IAudioConvert::start(Target target, const QString &inputFile, const QString
         break;
     case Target::Opus:
         kind = Detail::TagKind::Opus;
-        makeWriter = [path = outputFile, format = m_opus](int32_t inputRate) {
-            return Detail::createOpusWriter(path, format, inputRate);
+        makeWriter = [path = outputFile, input = inputFile, format = m_opus](int32_t inputRate) {
+            return Detail::createOpusWriter(path, format, inputRate, streamSerialOf(input));
         };
         break;
     }

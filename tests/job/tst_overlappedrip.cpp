@@ -100,6 +100,8 @@ void tst_OverlappedRip::sameFilesAsOneAtATime_data()
     QTest::newRow("Ogg Vorbis") << 2 << ".ogg";
     QTest::newRow("FLAC") << 5 << ".flac";
     QTest::newRow("APE") << 6 << ".ape";
+    QTest::newRow("Opus") << 7 << ".opus";
+    QTest::newRow("WMA") << 1 << ".wma";
 }
 
 void tst_OverlappedRip::sameFilesAsOneAtATime()
