@@ -1,12 +1,12 @@
 // sondrel-bench-drivepace: a generated disc (74 minutes, 20 tracks) in the
 // simulated drive of the tests (tests/simdrive), throttled to 8x and to 24x.
 // For each speed it prints what the speed alone allows (the disc's bytes at
-// n x 176,400 bytes a second), the time of reading the disc whole through
-// the CD input into a sink that keeps nothing and that of reading each
-// track so, one after the other, and the time the rip job
-// takes to rip it to FLAC (level 5), one track at a time, and to MP3
-// (128 kbit/s) encoding while it reads the next track, one conversion per
-// core. cdparanoia is on, as in the program: it reads most sectors twice.
+// n x 176,400 bytes a second); the time of reading the disc whole through
+// the CD input into a sink that keeps nothing, and that of reading each
+// track so, one after the other, as the rip job reads them; the time the
+// job takes to rip the disc to FLAC (level 5) one track at a time, and to
+// MP3 (128 kbit/s) encoding while it reads the next track, one conversion
+// per core. cdparanoia is on, as in the program: it reads most sectors twice.
 //
 //   sondrel-bench-drivepace [minutes (74)] [speed ...  (8 24)]
 //
