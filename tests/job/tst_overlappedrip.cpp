@@ -4,6 +4,7 @@
 #include "convert/converterrors.h"
 #include "job/ripjob.h"
 #include "job/ui/progresswindow.h"
+#include "pipeline/wavewriter.h"
 #include "tests/support/discdrive.h"
 #include "tests/support/disclayouts.h"
 #include "tests/support/filesizelimit.h"
@@ -201,6 +202,7 @@ void tst_OverlappedRip::cancelLeavesNothing()
     QCOMPARE(lines.mid(lines.size() - 2),
              QStringList({"Cancelled.", "Done. 0 track(s) were successfully extracted."}));
     // The read stops at its next chunk, and then nothing is left.
+    QTRY_VERIFY_WITH_TIMEOUT(!r->core().WaveOut()->IsBusy(), 1000);
     QTRY_COMPARE_WITH_TIMEOUT(tempWavs(m_home), QStringList(), 1000);
     QCOMPARE(QDir(r->out).entryList(QDir::Files), QStringList());
     QTest::qWait(300);
