@@ -36,6 +36,15 @@ double peakMegabytes()
     return double(usage.ru_maxrss) / 1024.0;
 }
 
+// Seconds of processor time the process has used so far.
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 bool sameFiles(const QString &a, const QString &b, int trackCount, const char *ext)
 {
     for (int t = 1; t <= trackCount; ++t) {
@@ -95,23 +104,28 @@ int main(int argc, char **argv)
         const Run runs[] = {{"MP3 128 kbit/s", TRipJob::fmMp3, 7, ".mp3"},
                             {"FLAC level 5", TRipJob::fmFlac, 5, ".flac"}};
         std::printf("%d conversions at once, %d cores\n", conversions, QThread::idealThreadCount());
-        std::printf("%-16s %12s %12s %7s %10s\n",
+        // The processor time of each rip shows how much of the machine it had.
+        std::printf("%-16s %12s %12s %7s %10s %14s\n",
                     "",
                     "one by one s",
                     "overlapped s",
                     "ratio",
-                    "peak MB");
+                    "peak MB",
+                    "cpu s (1 / ov)");
         for (const Run &run : runs) {
             quality.apply(run.format, run.entry);
             const QString serial = work.filePath(QStringLiteral("serial"));
             const QString overlapped = work.filePath(QStringLiteral("overlapped"));
+            const double cpu0 = cpuSeconds();
             const double one = BenchJob::rip(core, run.format, trackCount, serial, run.ext);
+            const double cpu1 = cpuSeconds();
             const double both = BenchJob::rip(core,
                                               run.format,
                                               trackCount,
                                               overlapped,
                                               run.ext,
                                               {true, conversions});
+            const double cpu2 = cpuSeconds();
             const bool same = one >= 0 && both >= 0
                               && sameFiles(serial, overlapped, trackCount, run.ext);
             QDir(serial).removeRecursively();
@@ -123,12 +137,14 @@ int main(int argc, char **argv)
                 result = 1;
                 continue;
             }
-            std::printf("%-16s %12.2f %12.2f %7.2f %10.1f\n",
+            std::printf("%-16s %12.2f %12.2f %7.2f %10.1f %6.1f / %5.1f\n",
                         run.name,
                         one,
                         both,
                         both / one,
-                        peakMegabytes());
+                        peakMegabytes(),
+                        cpu1 - cpu0,
+                        cpu2 - cpu1);
         }
     }
     UnloadCDRipLibrary();
