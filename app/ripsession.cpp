@@ -167,6 +167,7 @@ QString RipSession::start(const RipChoices &choices, ProgressView &view)
         }
     }
     m_job.SetVerifyOptions(verify);
+    m_job.SetPaceOptions({choices.encodeWhileReading, choices.parallelConversions});
     // The drive reads at the chosen speed, or the job says once that it will
     // not (after the job's first lines, which the reading does not wait for).
     const QString speedRefused = m_speed ? m_speed(choices.drive, choices.speedItem) : QString();

@@ -61,6 +61,10 @@ struct RipChoices
     bool detectGaps = false;
     bool ripHiddenAudio = false;
     int cueLayout = 0;
+    // When the stages run: the next track read while the last ones are
+    // converted, so many conversions at once.
+    bool encodeWhileReading = true;
+    int parallelConversions = 1;
 };
 
 // Turns the user's choices and the disc's ticked rows into a running rip

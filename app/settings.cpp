@@ -7,7 +7,10 @@
 #include <QDir>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QThread>
 #include <QUrl>
+
+#include <algorithm>
 
 ESettingsError::ESettingsError(const QString &message)
     : std::runtime_error(message.toStdString())
@@ -177,6 +180,8 @@ QString SettingsStore::keyOf(StoredFlag flag)
         return SettingsKeys::WriteMusicBrainzIds;
     case StoredFlag::FillFromCdText:
         return SettingsKeys::FillFromCdText;
+    case StoredFlag::EncodeWhileReading:
+        return SettingsKeys::EncodeWhileReading;
     }
     return QString();
 }
@@ -205,6 +210,7 @@ StoredOptions SettingsStore::ReadOptions()
         options.writeMusicBrainzIds = ReadOptionFlag(SettingsKeys::WriteMusicBrainzIds)
                                           .value_or(true);
         options.fillFromCdText = ReadOptionFlag(SettingsKeys::FillFromCdText).value_or(true);
+        options.encodeWhileReading = ReadOptionFlag(SettingsKeys::EncodeWhileReading).value_or(true);
     } catch (const ESettingsError &e) {
         options.error = e.message();
     }
@@ -218,6 +224,11 @@ StoredOptions SettingsStore::ReadOptions()
     options.cueLayout = readNumber(SettingsKeys::CueLayout);
     if (options.cueLayout && (*options.cueLayout < 0 || *options.cueLayout > 2))
         options.cueLayout.reset();
+    options.parallelConversions = readNumber(SettingsKeys::ParallelConversions);
+    if (options.parallelConversions
+        && (*options.parallelConversions < 1
+            || *options.parallelConversions > SettingsKeys::MaxParallelConversions))
+        options.parallelConversions.reset();
     OpenedStorage opened(*m_storage);
     const QVariant templ = opened.ok() ? m_storage->value(SettingsKeys::FilenameTemplate)
                                        : QVariant();
@@ -239,6 +250,16 @@ void SettingsStore::StoreQualityEntry(int entry)
 void SettingsStore::StoreFilenameTemplate(const QString &templ)
 {
     storeValue(SettingsKeys::FilenameTemplate, templ);
+}
+
+void SettingsStore::StoreParallelConversions(int conversions)
+{
+    storeValue(SettingsKeys::ParallelConversions, conversions);
+}
+
+int SettingsStore::defaultParallelConversions()
+{
+    return std::clamp(QThread::idealThreadCount(), 1, SettingsKeys::MaxParallelConversions);
 }
 
 void SettingsStore::StoreRereadLimit(int reads)

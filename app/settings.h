@@ -32,6 +32,12 @@ inline const QString GoOnAfterFailure = QStringLiteral("GoOnAfterFailure");
 inline const QString DetectGaps = QStringLiteral("DetectGaps");
 inline const QString RipHiddenAudio = QStringLiteral("RipHiddenAudio");
 inline const QString CueLayout = QStringLiteral("CueLayout");
+// When a rip's stages run: "Encode while reading the next track" (an
+// integer 0 or 1, on when missing) and how many conversions run at once (an
+// integer 1 .. MaxParallelConversions, the number of cores when missing).
+inline const QString EncodeWhileReading = QStringLiteral("EncodeWhileReading");
+inline const QString ParallelConversions = QStringLiteral("ParallelConversions");
+inline constexpr int MaxParallelConversions = 16;
 // string: the AccurateRip server, "http://host[:port]"
 inline const QString AccurateRipServer = QStringLiteral("AccurateRipServer");
 // The output choices of the "General" page as last made: the format and its
@@ -104,6 +110,7 @@ enum class StoredFlag {
     // Metadata
     WriteMusicBrainzIds,
     FillFromCdText,
+    EncodeWhileReading,
 };
 
 // The side panel's stored options as read at start. Each value was read in an
@@ -128,6 +135,7 @@ struct StoredOptions
     // Metadata: on unless stored off.
     std::optional<bool> writeMusicBrainzIds;
     std::optional<bool> fillFromCdText;
+    std::optional<bool> encodeWhileReading; // on unless stored off
     QString error;
     // Read whatever happened before; a value of the wrong type is left
     // empty, and whether a list holds it is the window's to check.
@@ -138,6 +146,8 @@ struct StoredOptions
     std::optional<int> rereadLimit;
     // 0 .. 2 (TCueLayout); empty when not stored or out of range.
     std::optional<int> cueLayout;
+    // 1 .. MaxParallelConversions; empty when not stored or out of range.
+    std::optional<int> parallelConversions;
 };
 
 // Typed access to the settings with the program's rules.
@@ -171,6 +181,9 @@ public:
     void StoreFilenameTemplate(const QString &templ);
     void StoreRereadLimit(int reads);
     void StoreCueLayout(int layout);
+    void StoreParallelConversions(int conversions);
+    // What ParallelConversions is when none is stored: the number of cores.
+    static int defaultParallelConversions();
     static QString keyOf(StoredFlag flag);
 
     // The read offset of the drive of that name in samples; 0 when none is

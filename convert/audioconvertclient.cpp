@@ -55,6 +55,15 @@ void TAudioConvert::Connect()
     m_converter = std::move(converter);
 }
 
+void TAudioConvert::ConnectAsCopyOf(TAudioConvert &model)
+{
+    std::shared_ptr<IAudioConvert> converter = model.DefaultInterface().Duplicate();
+    if (m_converter)
+        m_converter->Unadvise(m_cookie);
+    m_cookie = converter->Advise(m_sink.get());
+    m_converter = std::move(converter);
+}
+
 IAudioConvert &TAudioConvert::DefaultInterface()
 {
     if (!m_converter)

@@ -35,6 +35,10 @@ public:
     TAudioConvertConvertBlock OnConvertBlock;
 
     bool Connected() const { return m_converter != nullptr; }
+    // Connects to a converter of its own with the settings `model`'s
+    // converter has now (connecting `model` when needed): a conversion of
+    // this one runs beside `model`'s and gives the same file.
+    void ConnectAsCopyOf(TAudioConvert &model);
 
     void SetWaveFormat(int32_t SampleRate, int32_t Channels, int32_t BitsPerSample);
     void SetAdpcmFormat(int32_t SampleRate, int32_t Channels);

@@ -130,6 +130,12 @@ void TRipJob::Start(ProgressView &view,
     m_awaitingVerdicts = false;
     m_awaitingCheck = false;
     m_reads = TTrackReads(m_verifyOptions.reads, m_verifyOptions.verify);
+    m_pace = m_paceOptions;
+    m_pace.conversions = std::max(1, m_pace.conversions);
+    m_reading = false;
+    m_handedOver.clear();
+    m_converters.clear(); // each job's converters take the settings of its start
+    m_finishedFiles.clear();
     m_summary.testAndCopy = m_verifyOptions.reads.testAndCopy;
     // Files without the sheet that says where the gaps went hold whole tracks.
     m_summary.cueLayout = m_verifyOptions.writeCue ? m_verifyOptions.cueLayout
@@ -289,6 +295,7 @@ void TRipJob::clearTap()
 void TRipJob::StartNextTrack()
 {
     m_jobStage = jsWriting;
+    m_reading = true;
     const TTrackInfo &head = m_jobQueue.constFirst();
     show([&](ProgressView &v) {
         v.setCaption(QString::asprintf("Track %d of %d (Track %d)",
@@ -402,6 +409,8 @@ void TRipJob::keepOrReread()
         addLine(line);
     if (step == TTrackReads::Step::Reread)
         startRead(TTrackReads::Read::Copy);
+    else if (m_pace.overlap)
+        handOver();
     else
         (OutputFormats::isConverted(m_format) ? m_c.Timer : m_c.TimeRip)->start();
 }
@@ -430,11 +439,16 @@ void TRipJob::WaveOutThreadException(const QString &message)
 {
     if (!m_running)
         return;
+    // Lines of other tracks may come between: the error names its own.
+    const QString shown
+        = m_pace.overlap && !m_jobQueue.isEmpty()
+              ? QStringLiteral("Track %1: %2").arg(m_jobQueue.constFirst().Number).arg(message)
+              : message;
     if (m_aborted || !m_verifyOptions.reads.goOn || m_jobQueue.isEmpty()) {
-        stall(message);
+        stall(shown);
         return;
     }
-    addLine(QStringLiteral("Error: ") + message);
+    addLine(QStringLiteral("Error: ") + shown);
     guarded([&] { failTrack(message); });
 }
 
@@ -589,6 +603,7 @@ void TRipJob::trackFinished()
 void TRipJob::failTrack(const QString &message)
 {
     const TTrackInfo track = m_jobQueue.takeFirst();
+    m_reading = false;
     m_tempWav.remove();
     removePartialOutput();
     m_partialOutput.clear();
@@ -603,6 +618,10 @@ void TRipJob::failTrack(const QString &message)
 
 void TRipJob::nextTrack()
 {
+    if (m_pace.overlap) {
+        overlappedTrackLeft();
+        return;
+    }
     if (m_jobQueue.isEmpty()) {
         lastTrackFinished();
         return;
@@ -714,6 +733,7 @@ void TRipJob::CancelJob()
         } else {
             m_converting = false;
         }
+        abortHandedOver();
         m_tempWav.remove();
         show([&done](ProgressView &v) {
             v.addLine(QStringLiteral("Cancelled."));

@@ -21,8 +21,10 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <list>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class ProgressView;
@@ -61,6 +63,13 @@ class IAudioConvertInformation;
 // into TestOut first, copies read again until they are confirmed; a track
 // that fails stalls the job, or with "go on" leaves no file and the job
 // goes on with the next.
+//
+// With the overlap of the pace options the drive does not wait for the
+// encoders: once a track is read the next one is, while the tracks before
+// it are converted (several at once, each from its own temporary WAV, each
+// through a converter of its own) or, for FLAC and APE, tagged. The timers
+// are not used then; the files written and the lines of each track are the
+// same, the playlist and the summary keep the row order.
 class TRipJob : public QObject
 {
     Q_OBJECT
@@ -146,6 +155,18 @@ public:
                const EndOptions &options);
     // Taken by the next Start.
     void SetVerifyOptions(const VerifyOptions &options) { m_verifyOptions = options; }
+
+    // When the stages run, off (one thing at a time) by default: with
+    // overlap, the next track is read while up to `conversions` tracks read
+    // before it are converted (or tagged), so that at most conversions + 1
+    // temporary WAVs exist at once.
+    struct PaceOptions
+    {
+        bool overlap = false;
+        int conversions = 1;
+    };
+    // Taken by the next Start.
+    void SetPaceOptions(const PaceOptions &options) { m_paceOptions = options; }
 
     // The Cancel button: stops the current track and ends the job, keeping
     // the tracks finished so far. Nothing once the job has ended.
@@ -237,6 +258,51 @@ private:
 
     void show(const std::function<void(ProgressView &)> &update);
     void addLine(const QString &line);
+
+    // Overlapped jobs. A track that has been read and is converted, waits
+    // for a converter, or stalled the job.
+    struct Converter
+    {
+        std::unique_ptr<TAudioConvert> convert;
+        std::shared_ptr<AudioConvertLib::IAudioConvertInformation> information;
+    };
+    struct HandedOver
+    {
+        TTrackInfo track;
+        int ordinal = 0;
+        TemporaryWavFile temp;
+        QString output; // under its final name, once begun
+        TTrackReads reads{TReadOptions(), false};
+        TTrackReadResult readResult;
+        Converter *converter = nullptr; // while converting
+        int percent = 0;
+        bool failed = false; // the job stalled on it
+    };
+    using HandedOverIt = std::list<HandedOver>::iterator;
+    // The head's kept read leaves the queue: the next read starts, and its
+    // conversion or tags.
+    void handOver();
+    void readNextIfRoom();
+    void startConversions();
+    void startConversion(HandedOverIt track, Converter &converter);
+    Converter *freeConverter();
+    void conversionBlock(const Converter *converter, int32_t percent);
+    void conversionError(const Converter *converter, int32_t code);
+    void tagHandedOver(HandedOverIt track);
+    void finishHandedOver(HandedOverIt track);
+    // Stalls on the track, or with "go on" drops it and goes on.
+    void handedOverFailed(HandedOverIt track, const QString &message);
+    // A track finished or failed: the bars, the next stages or the end.
+    void overlappedTrackLeft();
+    void showConvertBar();
+    void abortHandedOver();
+
+    PaceOptions m_paceOptions;
+    PaceOptions m_pace; // of the running job
+    bool m_reading = false;
+    std::list<HandedOver> m_handedOver; // in row order
+    std::vector<std::unique_ptr<Converter>> m_converters;
+    std::vector<std::pair<int, QString>> m_finishedFiles; // ordinal, path
 
     Components m_c;
 

@@ -7,9 +7,24 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include <utility>
+
 TemporaryWavFile::~TemporaryWavFile()
 {
     remove();
+}
+
+TemporaryWavFile::TemporaryWavFile(TemporaryWavFile &&other) noexcept
+    : m_path(std::exchange(other.m_path, QString()))
+{}
+
+TemporaryWavFile &TemporaryWavFile::operator=(TemporaryWavFile &&other) noexcept
+{
+    if (this != &other) {
+        remove();
+        m_path = std::exchange(other.m_path, QString());
+    }
+    return *this;
 }
 
 void TemporaryWavFile::create()

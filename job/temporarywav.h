@@ -16,6 +16,9 @@ public:
     ~TemporaryWavFile();
     TemporaryWavFile(const TemporaryWavFile &) = delete;
     TemporaryWavFile &operator=(const TemporaryWavFile &) = delete;
+    // The file goes with the move; the moved-from object holds none.
+    TemporaryWavFile(TemporaryWavFile &&other) noexcept;
+    TemporaryWavFile &operator=(TemporaryWavFile &&other) noexcept;
 
     // Removes the file held so far and makes a new one. Throws EPcmException
     // "Cannot create a temporary file in <folder>..." when it cannot.

@@ -77,6 +77,32 @@ QWidget *buildGeneralPage(OptionControls &c, QAction *enumRename, QAction *quali
     return page;
 }
 
+QGroupBox *buildSpeedBox(OptionControls &c)
+{
+    auto speed = named(new QGroupBox(QStringLiteral("Speed")), "grpSpeed");
+    auto rows = new QGridLayout(speed);
+    c.chkEncodeWhileReading = named(new QCheckBox(
+                                        QStringLiteral("Encode while reading the next track")),
+                                    "chkEncodeWhileReading");
+    c.chkEncodeWhileReading->setChecked(true);
+    c.chkEncodeWhileReading->setToolTip(
+        QStringLiteral("The drive reads on while the tracks before are converted, several at "
+                       "once; the files are the same either way"));
+    c.edtParallelConversions = named(new QSpinBox, "edtParallelConversions");
+    c.edtParallelConversions->setRange(1, SettingsKeys::MaxParallelConversions);
+    c.edtParallelConversions->setValue(SettingsStore::defaultParallelConversions());
+    c.edtParallelConversions->setToolTip(
+        QStringLiteral("How many tracks are converted at the same time; one per core is best"));
+    rows->addWidget(c.chkEncodeWhileReading, 0, 0, 1, 2);
+    rows->addWidget(new QLabel(QStringLiteral("Conversions at once")), 1, 0);
+    rows->addWidget(c.edtParallelConversions, 1, 1);
+    QObject::connect(c.chkEncodeWhileReading,
+                     &QCheckBox::toggled,
+                     c.edtParallelConversions,
+                     &QWidget::setEnabled);
+    return speed;
+}
+
 QWidget *buildAdvancedPage(OptionControls &c)
 {
     auto page = new QWidget;
@@ -202,6 +228,7 @@ QWidget *buildAdvancedPage(OptionControls &c)
     gapRows->addWidget(new QLabel(QStringLiteral("CUE sheet")), 2, 0);
     gapRows->addWidget(c.cmbCueLayout, 2, 1);
     layout->addWidget(gaps);
+    layout->addWidget(buildSpeedBox(c));
     layout->addStretch();
     c.enableRereads();
     for (QCheckBox *box : {c.chkAccurateRip, c.chkReread})
@@ -257,6 +284,8 @@ void OptionControls::readChoices(RipChoices &c) const
     c.ripHiddenAudio = chkHiddenAudio->isChecked();
     c.cueLayout = cmbCueLayout->currentIndex();
     c.writeMusicBrainzIds = chkMusicBrainzIds->isChecked();
+    c.encodeWhileReading = chkEncodeWhileReading->isChecked();
+    c.parallelConversions = edtParallelConversions->value();
 }
 
 void OptionControls::showStored(const StoredOptions &stored)
@@ -284,6 +313,7 @@ void OptionControls::showStored(const StoredOptions &stored)
         {chkHiddenAudio, stored.ripHiddenAudio},
         {chkMusicBrainzIds, stored.writeMusicBrainzIds},
         {chkCdText, stored.fillFromCdText},
+        {chkEncodeWhileReading, stored.encodeWhileReading},
     };
     for (const auto &[box, on] : verified) {
         if (on)
@@ -292,6 +322,10 @@ void OptionControls::showStored(const StoredOptions &stored)
     if (stored.cueLayout) {
         const QSignalBlocker quiet(cmbCueLayout);
         cmbCueLayout->setCurrentIndex(*stored.cueLayout);
+    }
+    if (stored.parallelConversions) {
+        const QSignalBlocker quiet(edtParallelConversions);
+        edtParallelConversions->setValue(*stored.parallelConversions);
     }
     if (stored.rereadLimit) {
         // Shown as stored, not stored again.
@@ -341,6 +375,12 @@ void OptionControls::storeOutputChoices(SettingsStore &settings, QObject *contex
                      &QComboBox::currentIndexChanged,
                      context,
                      [&settings](int layout) { settings.StoreCueLayout(layout); });
+    QObject::connect(edtParallelConversions,
+                     &QSpinBox::valueChanged,
+                     context,
+                     [&settings](int conversions) {
+                         settings.StoreParallelConversions(conversions);
+                     });
 }
 
 void OptionControls::enableRereads()
@@ -402,6 +442,7 @@ void OptionControls::keepVerifiedRipFlags(QObject *context,
         {chkHiddenAudio, StoredFlag::RipHiddenAudio},
         {chkMusicBrainzIds, StoredFlag::WriteMusicBrainzIds},
         {chkCdText, StoredFlag::FillFromCdText},
+        {chkEncodeWhileReading, StoredFlag::EncodeWhileReading},
     };
     for (const auto &[box, flag] : kept) {
         QObject::connect(box, &QCheckBox::clicked, context, [store, flag = flag](bool checked) {

@@ -61,6 +61,9 @@ struct OptionControls
     // "Advanced", metadata (both on by default)
     QCheckBox *chkMusicBrainzIds = nullptr;
     QCheckBox *chkCdText = nullptr;
+    // "Advanced", speed: the next track read while the last ones are encoded
+    QCheckBox *chkEncodeWhileReading = nullptr;
+    QSpinBox *edtParallelConversions = nullptr; // needs chkEncodeWhileReading
     // The user named the playlist file himself: it no longer follows the
     // output folder.
     bool playlistChosen = false;

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QObject>
 
 #include <atomic>
@@ -17,6 +18,23 @@ namespace AudioConvertLib {
 
 using Detail::ConvertFailure;
 using Detail::FormatWriter;
+
+namespace {
+
+// An Ogg stream's serial number, from the audio it carries: different audio
+// gets different numbers, and converting the same WAV again gives the same
+// file byte for byte.
+int streamSerialOf(const QString &input)
+{
+    QFile file(input);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0; // the conversion itself says what is wrong
+    const QByteArray head = file.read(1 << 20);
+    return int((qHashBits(head.constData(), size_t(head.size()), 0) ^ size_t(file.size()))
+               & 0x7fffffff);
+}
+
+} // namespace
 
 // One conversion on its own thread. It reports through `post`, which queues
 // the event to the converter's thread; the converter decides there whether
@@ -150,6 +168,20 @@ IAudioConvert::~IAudioConvert()
     m_job.reset();
 }
 
+std::shared_ptr<IAudioConvert> IAudioConvert::Duplicate() const
+{
+    auto copy = std::make_shared<IAudioConvert>();
+    copy->m_wave = m_wave;
+    copy->m_adpcm = m_adpcm;
+    copy->m_mp3 = m_mp3;
+    copy->m_ogg = m_ogg;
+    copy->m_wmaProfile = m_wmaProfile;
+    copy->m_opus = m_opus;
+    copy->m_writeTags = m_writeTags;
+    copy->m_encoder = m_encoder;
+    return copy;
+}
+
 uint32_t IAudioConvert::Advise(IAudioConvertEvents *sink)
 {
     if (!sink)
@@ -257,8 +289,8 @@ void IAudioConvert::start(Target target, const QString &inputFile, const QString
         break;
     case Target::OggVorbis:
         kind = Detail::TagKind::Xiph;
-        makeWriter = [path = outputFile, format = m_ogg](int32_t) {
-            return Detail::createOggVorbisWriter(path, format);
+        makeWriter = [path = outputFile, input = inputFile, format = m_ogg](int32_t) {
+            return Detail::createOggVorbisWriter(path, format, streamSerialOf(input));
         };
         break;
     case Target::Wma:
@@ -269,8 +301,8 @@ void IAudioConvert::start(Target target, const QString &inputFile, const QString
         break;
     case Target::Opus:
         kind = Detail::TagKind::Opus;
-        makeWriter = [path = outputFile, format = m_opus](int32_t inputRate) {
-            return Detail::createOpusWriter(path, format, inputRate);
+        makeWriter = [path = outputFile, input = inputFile, format = m_opus](int32_t inputRate) {
+            return Detail::createOpusWriter(path, format, inputRate, streamSerialOf(input));
         };
         break;
     }

@@ -129,6 +129,12 @@ public:
     IAudioConvert(const IAudioConvert &) = delete;
     IAudioConvert &operator=(const IAudioConvert &) = delete;
 
+    // A converter of its own, not registered as the running one, with this
+    // one's format settings, WriteTags switch and MP3 encoder (shared), and
+    // a tag object of its own: a second conversion that runs beside this
+    // one's writes the same bytes.
+    std::shared_ptr<IAudioConvert> Duplicate() const;
+
     // Connection point: the sink receives the events until Unadvise. The
     // cookie is never 0.
     uint32_t Advise(IAudioConvertEvents *sink);

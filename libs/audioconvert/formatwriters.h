@@ -114,14 +114,18 @@ std::unique_ptr<FormatWriter> createAdpcmWriter(const QString &path, const TAdpc
 std::unique_ptr<FormatWriter> createMp3Writer(const QString &path,
                                               const TMp3Format &format,
                                               const TLameSettings &settings);
+// The stream's serial number is `serial` (31 bits).
 std::unique_ptr<FormatWriter> createOggVorbisWriter(const QString &path,
-                                                    const TOggVorbisFormat &format);
+                                                    const TOggVorbisFormat &format,
+                                                    int serial);
 std::unique_ptr<FormatWriter> createWmaWriter(const QString &path, const TWmaProfile &profile);
 // Throws ConvertFailure acErrEncoderMissing, before anything else, when
-// libopusenc cannot be loaded. inputRate: the rate the frames come at.
+// libopusenc cannot be loaded. inputRate: the rate the frames come at;
+// serial: the stream's serial number, as for Ogg Vorbis.
 std::unique_ptr<FormatWriter> createOpusWriter(const QString &path,
                                                const TOpusFormat &format,
-                                               int32_t inputRate);
+                                               int32_t inputRate,
+                                               int serial);
 
 enum class TagKind { Id3v2, Xiph, Opus, RiffInfo, Asf, Flac, Ape };
 // Writes the fields into the closed file; false when TagLib could not, or when

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <random>
 
 namespace AudioConvertLib {
 
@@ -90,7 +89,7 @@ using OggStream = LiveState<ogg_stream_state, ogg_stream_clear>;
 class OggVorbisWriter final : public Detail::FormatWriter
 {
 public:
-    OggVorbisWriter(const QString &path, const TOggVorbisFormat &format)
+    OggVorbisWriter(const QString &path, const TOggVorbisFormat &format, int serial)
         : FormatWriter(format.SampleRate, format.Channels)
     {
         if (setUp(&m_info.info, format) != 0)
@@ -101,8 +100,7 @@ public:
         if (vorbis_block_init(&m_dsp.state, &m_block.state) != 0)
             throw Detail::ConvertFailure{acErrEncoderFailed};
         m_block.live = true;
-        std::random_device seed;
-        if (ogg_stream_init(&m_stream.state, int(seed() & 0x7fffffff)) != 0)
+        if (ogg_stream_init(&m_stream.state, serial & 0x7fffffff) != 0)
             throw Detail::ConvertFailure{acErrEncoderFailed};
         m_stream.live = true;
 
@@ -224,9 +222,10 @@ QString IAudioConvert::OggVorbisFormatDescription() const
 namespace Detail {
 
 std::unique_ptr<FormatWriter> createOggVorbisWriter(const QString &path,
-                                                    const TOggVorbisFormat &format)
+                                                    const TOggVorbisFormat &format,
+                                                    int serial)
 {
-    return std::make_unique<OggVorbisWriter>(path, format);
+    return std::make_unique<OggVorbisWriter>(path, format, serial);
 }
 
 } // namespace Detail

@@ -71,7 +71,7 @@ class OpusWriter final : public Detail::FormatWriter
 {
 public:
     // rate: the PCM handed to libopusenc, which resamples it to 48 kHz itself.
-    OpusWriter(const QString &path, const TOpusFormat &format, int32_t rate)
+    OpusWriter(const QString &path, const TOpusFormat &format, int32_t rate, int serial)
         : FormatWriter(rate, format.Channels)
         , m_api(OpusEncApi::instance())
     {
@@ -101,6 +101,8 @@ public:
                                    OPUS_SET_BITRATE_REQUEST,
                                    opus_int32(format.Bitrate * 1000))
                 != OPE_OK
+            || m_api->ope_encoder_ctl(m_encoder, OPE_SET_SERIALNO_REQUEST, opus_int32(serial))
+                   != OPE_OK
             || m_api->ope_encoder_ctl(m_encoder, OPUS_SET_VBR_REQUEST, opus_int32(1)) != OPE_OK
             || m_api->ope_encoder_ctl(m_encoder, OPUS_SET_VBR_CONSTRAINT_REQUEST, opus_int32(0))
                    != OPE_OK)
@@ -186,9 +188,10 @@ namespace Detail {
 
 std::unique_ptr<FormatWriter> createOpusWriter(const QString &path,
                                                const TOpusFormat &format,
-                                               int32_t inputRate)
+                                               int32_t inputRate,
+                                               int serial)
 {
-    return std::make_unique<OpusWriter>(path, format, inputRate);
+    return std::make_unique<OpusWriter>(path, format, inputRate, serial);
 }
 
 } // namespace Detail

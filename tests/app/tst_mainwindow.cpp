@@ -182,6 +182,8 @@ void tst_MainWindow::inventory_data()
         {"chkDetectGaps", "QCheckBox"},
         {"chkHiddenAudio", "QCheckBox"},
         {"cmbCueLayout", "QComboBox"},
+        {"chkEncodeWhileReading", "QCheckBox"},
+        {"edtParallelConversions", "QSpinBox"},
         {"spTotal", "QLabel"},
         {"spTips", "QLabel"},
         {"PopupSelect", "QMenu"},

@@ -222,6 +222,16 @@ void tst_Settings::readingOptions()
     QCOMPARE(options.goOnAfterFailure, std::optional<bool>(true));
     QCOMPARE(options.testAndCopy, std::optional<bool>(true));
     QCOMPARE(options.rereadMismatches, std::optional<bool>(false));
+    // Encoding while the next track is read is on until stored off; the
+    // number of conversions at once is kept only within its range.
+    QCOMPARE(options.encodeWhileReading, std::optional<bool>(true));
+    QCOMPARE(options.parallelConversions, std::nullopt);
+    store.StoreFlag(StoredFlag::EncodeWhileReading, false);
+    store.StoreParallelConversions(3);
+    QCOMPARE(store.ReadOptions().encodeWhileReading, std::optional<bool>(false));
+    QCOMPARE(store.ReadOptions().parallelConversions, std::optional<int>(3));
+    store.StoreParallelConversions(SettingsKeys::MaxParallelConversions + 1);
+    QCOMPARE(store.ReadOptions().parallelConversions, std::nullopt);
 }
 
 void tst_Settings::readOffsetsPerDrive_data()

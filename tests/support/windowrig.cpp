@@ -5,6 +5,7 @@
 #include "job/ui/progresswindow.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -44,8 +45,10 @@ bool WindowRig::show(int drive)
     return QTest::qWaitForWindowExposed(w.get());
 }
 
-void WindowRig::prepareRip(const QString &folder, int format, int templ)
+void WindowRig::prepareRip(const QString &folder, int format, int templ, bool overlap)
 {
+    // Shown only, not stored.
+    child<QCheckBox>(QStringLiteral("chkEncodeWhileReading"))->setChecked(overlap);
     child<QLineEdit>(QStringLiteral("edtDestFolder"))->setText(folder);
     child<QComboBox>(QStringLiteral("cmbRename"))->setCurrentIndex(templ);
     child<QComboBox>(QStringLiteral("cmbOutformat"))->setCurrentIndex(format);

@@ -43,8 +43,9 @@ struct WindowRig
     // one) and shows the window; false when it did not show.
     bool show(int drive = -1);
     // Where and how the next rip writes: the output folder, the format and
-    // the filename template by their list indexes. The disc is not ejected.
-    void prepareRip(const QString &folder, int format, int templ = 0);
+    // the filename template by their list indexes, one track at a time
+    // unless `overlap`. The disc is not ejected.
+    void prepareRip(const QString &folder, int format, int templ = 0, bool overlap = false);
     // The lines of the progress window's memo; none without the window.
     QStringList memo() const;
     // Presses Rip and waits, ms at most, until the job has ended or stalled

@@ -87,9 +87,14 @@ public:
 };
 
 // Rips tracks 1 .. trackCount of the core's current drive into `folder`
-// as <n><ext> in `format`; the seconds it took, -1 when a track is missing.
-inline double rip(
-    SondrelCore &core, int format, int trackCount, const QString &folder, const char *ext)
+// as <n><ext> in `format`, one track at a time or as `pace` says; the
+// seconds it took, -1 when a track is missing.
+inline double rip(SondrelCore &core,
+                  int format,
+                  int trackCount,
+                  const QString &folder,
+                  const char *ext,
+                  const TRipJob::PaceOptions &pace = {})
 {
     QTimer timer;
     timer.setSingleShot(true);
@@ -115,6 +120,7 @@ inline double rip(
         record.FileName = folder + QStringLiteral("/%1").arg(t) + QLatin1String(ext);
         records << record;
     }
+    job.SetPaceOptions(pace);
     SilentView view;
     QEventLoop loop;
     QObject::connect(&job, &TRipJob::ended, &loop, &QEventLoop::quit);

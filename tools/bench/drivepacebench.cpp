@@ -1,10 +1,12 @@
 // sondrel-bench-drivepace: a generated disc (74 minutes, 20 tracks) in the
 // simulated drive of the tests (tests/simdrive), throttled to 8x and to 24x.
 // For each speed it prints what the speed alone allows (the disc's bytes at
-// n x 176,400 bytes a second), the time of reading the disc whole through
-// the CD input into a sink that keeps nothing, and the time the rip job
-// takes to rip it to FLAC (level 5). cdparanoia is on, as in the program:
-// it reads most sectors twice.
+// n x 176,400 bytes a second); the time of reading the disc whole through
+// the CD input into a sink that keeps nothing, and that of reading each
+// track so, one after the other, as the rip job reads them; the time the
+// job takes to rip the disc to FLAC (level 5) one track at a time, and to
+// MP3 (128 kbit/s) encoding while it reads the next track, one conversion
+// per core. cdparanoia is on, as in the program: it reads most sectors twice.
 //
 //   sondrel-bench-drivepace [minutes (74)] [speed ...  (8 24)]
 //
@@ -64,11 +66,11 @@ bool writeFile(const QString &path, const QByteArray &text)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size();
 }
 
-// Seconds of reading tracks 1 .. trackCount whole; -1 when the read failed.
-double readAlone(TCDIn &in, int trackCount)
+// Seconds of reading tracks first .. last in one read; -1 when the read failed.
+double readAlone(TCDIn &in, int first, int last)
 {
-    in.SetStartTrack(1);
-    in.SetEndTrack(trackCount);
+    in.SetStartTrack(first);
+    in.SetEndTrack(last);
     DiscardOut sink;
     sink.SetInput(&in);
     bool failed = false;
@@ -139,27 +141,62 @@ int main(int argc, char **argv)
                               *core.Mp3Encoder(),
                               core.FLACOut(),
                               core.MACOut());
-        quality.apply(TRipJob::fmFlac, 5);
 
         const double bytes = double(disc.layout.totalFrames) * DiscGen::SectorBytes;
-        std::printf("%-6s %10s %10s %10s %9s\n", "speed", "allowed s", "read s", "rip s", "rip/read");
+        std::printf("%-6s %10s %10s %10s %10s %9s %10s %9s %10s\n",
+                    "speed",
+                    "allowed s",
+                    "read s",
+                    "tracks s",
+                    "flac s",
+                    "flac/read",
+                    "mp3 s",
+                    "mp3/read",
+                    "mp3/tracks");
         for (const int speed : speeds) {
             // Every open of the drive reads its configuration again.
             if (!writeFile(driveConfig, image + "speed = " + QByteArray::number(speed) + '\n'))
                 return 1;
             const double allowed = bytes / (speed * 176400.0);
-            const double read = readAlone(*core.CDIn(), trackCount);
+            const double read = readAlone(*core.CDIn(), 1, trackCount);
+            // Each track in a read of its own, as the job reads them.
+            double tracks = read < 0 ? -1 : 0;
+            for (int t = 1; t <= trackCount && tracks >= 0; ++t) {
+                const double one = readAlone(*core.CDIn(), t, t);
+                tracks = one < 0 ? -1 : tracks + one;
+            }
             const QString folder = work.filePath(QStringLiteral("rip"));
             QDir().mkpath(folder);
-            const double rip
-                = read < 0 ? -1 : BenchJob::rip(core, TRipJob::fmFlac, trackCount, folder, ".flac");
+            quality.apply(TRipJob::fmFlac, 5);
+            const double rip = tracks < 0 ? -1
+                                          : BenchJob::rip(core,
+                                                          TRipJob::fmFlac,
+                                                          trackCount,
+                                                          folder,
+                                                          ".flac");
             QDir(folder).removeRecursively();
-            if (read < 0 || rip < 0) {
+            quality.apply(TRipJob::fmMp3, 7);
+            const TRipJob::PaceOptions overlapped{true, SettingsStore::defaultParallelConversions()};
+            const double mp3
+                = rip < 0
+                      ? -1
+                      : BenchJob::rip(core, TRipJob::fmMp3, trackCount, folder, ".mp3", overlapped);
+            QDir(folder).removeRecursively();
+            if (tracks < 0 || rip < 0 || mp3 < 0) {
                 std::printf("%4dx  failed\n", speed);
                 result = 1;
                 continue;
             }
-            std::printf("%4dx  %10.1f %10.1f %10.1f %9.2f\n", speed, allowed, read, rip, rip / read);
+            std::printf("%4dx  %10.1f %10.1f %10.1f %10.1f %9.2f %10.1f %9.2f %10.2f\n",
+                        speed,
+                        allowed,
+                        read,
+                        tracks,
+                        rip,
+                        rip / read,
+                        mp3,
+                        mp3 / read,
+                        mp3 / tracks);
         }
     }
     UnloadCDRipLibrary();

@@ -1,34 +1,28 @@
-// sondrel-bench-rip: rips a generated disc (10 tracks, 40 minutes) through
-// the rip job to FLAC (level 5) and to MP3 (128 kbit/s), and the same tracks
-// through the FLAC writer alone and through the conversion component alone;
-// prints the job's wall time, the sum of the lone encodes, their ratio and
-// the peak memory of the process.
+// sondrel-bench-rip: rips a generated disc (15 tracks, 74 minutes) from its
+// image through the rip job to MP3 (128 kbit/s) and to FLAC (level 5), each
+// one track at a time and with encoding while the next track is read (one
+// conversion per core, or as many as given); prints both wall times, their
+// ratio and the peak memory of the process so far, and checks that both
+// rips wrote the same bytes.
 //
-//   sondrel-bench-rip [minutes (40)] [tracks (10)]
+//   sondrel-bench-rip [minutes (74)] [tracks (15)] [conversions (cores)]
 #include "app/discmodel.h"
 #include "app/settings.h"
 #include "app/sondrelcore.h"
-#include "convert/audioconvertclient.h"
 #include "convert/qualitysettings.h"
 #include "job/ripjob.h"
 #include "pipeline/cdinput.h"
 #include "pipeline/cdripbinding.h"
 #include "pipeline/flacbinding.h"
-#include "pipeline/flacwriter.h"
 #include "pipeline/macbinding.h"
-#include "pipeline/macwriter.h"
-#include "pipeline/wavewriter.h"
-#include "pipeline/writerevents.h"
 #include "tools/bench/benchjob.h"
 #include "tools/discgen/discimage.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTimer>
+#include <QThread>
 
 #include <cstdio>
 #include <sys/resource.h>
@@ -42,50 +36,26 @@ double peakMegabytes()
     return double(usage.ru_maxrss) / 1024.0;
 }
 
-// Seconds of one run of the writer over track `track`; -1 when it failed.
-double writeAlone(SondrelCore &core, TPcmFileOut &writer, int track, const QString &path)
+// Seconds of processor time the process has used so far.
+double cpuSeconds()
 {
-    core.CDIn()->SetStartTrack(track);
-    core.CDIn()->SetEndTrack(track);
-    writer.SetFileName(path);
-    QEventLoop loop;
-    bool failed = false;
-    WriterEvents *events = core.eventsOf(&writer);
-    const auto done = QObject::connect(events, &WriterEvents::done, &loop, &QEventLoop::quit);
-    const auto error = QObject::connect(events, &WriterEvents::threadException, &loop, [&] {
-        failed = true;
-        loop.quit();
-    });
-    QElapsedTimer clock;
-    clock.start();
-    writer.StartOutput();
-    loop.exec();
-    const double seconds = clock.nsecsElapsed() / 1e9;
-    QObject::disconnect(done);
-    QObject::disconnect(error);
-    return failed ? -1 : seconds;
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-double convertAlone(TAudioConvert &convert, const QString &wave, const QString &mp3)
+bool sameFiles(const QString &a, const QString &b, int trackCount, const char *ext)
 {
-    QEventLoop loop;
-    int32_t error = 0;
-    convert.OnConvertBlock = [&loop](TAudioConvert *, int32_t percent) {
-        if (percent == 100)
-            loop.quit();
-    };
-    convert.OnError = [&](TAudioConvert *, TOleEnum code) {
-        error = code;
-        loop.quit();
-    };
-    QElapsedTimer clock;
-    clock.start();
-    convert.ConvertWaveToMp3(wave, mp3);
-    loop.exec();
-    const double seconds = clock.nsecsElapsed() / 1e9;
-    convert.OnConvertBlock = nullptr;
-    convert.OnError = nullptr;
-    return error ? -1 : seconds;
+    for (int t = 1; t <= trackCount; ++t) {
+        const QString name = QStringLiteral("/%1").arg(t) + QLatin1String(ext);
+        QFile x(a + name);
+        QFile y(b + name);
+        if (!x.open(QIODevice::ReadOnly) || !y.open(QIODevice::ReadOnly)
+            || x.readAll() != y.readAll())
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -93,8 +63,10 @@ double convertAlone(TAudioConvert &convert, const QString &wave, const QString &
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const int minutes = argc > 1 ? std::max(1, atoi(argv[1])) : 40;
-    const int trackCount = argc > 2 ? std::clamp(atoi(argv[2]), 1, 99) : 10;
+    const int minutes = argc > 1 ? std::max(1, atoi(argv[1])) : 74;
+    const int trackCount = argc > 2 ? std::clamp(atoi(argv[2]), 1, 99) : 15;
+    const int conversions = argc > 3 ? std::max(1, atoi(argv[3]))
+                                     : SettingsStore::defaultParallelConversions();
 
     QTemporaryDir work;
     if (!work.isValid())
@@ -129,49 +101,50 @@ int main(int argc, char **argv)
             int entry;
             const char *ext;
         };
-        const Run runs[] = {{"FLAC level 5", TRipJob::fmFlac, 5, ".flac"},
-                            {"MP3 128 kbit/s", TRipJob::fmMp3, 7, ".mp3"}};
-        std::printf("%-16s %10s %10s %7s %10s\n", "", "job s", "alone s", "ratio", "peak MB");
+        const Run runs[] = {{"MP3 128 kbit/s", TRipJob::fmMp3, 7, ".mp3"},
+                            {"FLAC level 5", TRipJob::fmFlac, 5, ".flac"}};
+        std::printf("%d conversions at once, %d cores\n", conversions, QThread::idealThreadCount());
+        // The processor time of each rip shows how much of the machine it had.
+        std::printf("%-16s %12s %12s %7s %10s %14s\n",
+                    "",
+                    "one by one s",
+                    "overlapped s",
+                    "ratio",
+                    "peak MB",
+                    "cpu s (1 / ov)");
         for (const Run &run : runs) {
             quality.apply(run.format, run.entry);
-            const QString alone = work.filePath(QStringLiteral("alone"));
-            const QString byJob = work.filePath(QStringLiteral("job"));
-            QDir().mkpath(alone);
-
-            // The same tracks by the encoder alone: FLAC straight from the
-            // disc, MP3 from WAV files ripped beforehand (not timed).
-            double sum = 0;
-            for (int t = 1; t <= trackCount && sum >= 0; ++t) {
-                const QString base = alone + QStringLiteral("/%1").arg(t);
-                double seconds = 0;
-                if (run.format == TRipJob::fmFlac) {
-                    seconds = writeAlone(core, *core.FLACOut(), t, base + QLatin1String(run.ext));
-                } else {
-                    if (writeAlone(core, *core.WaveOut(), t, base + QLatin1String(".wav")) < 0)
-                        seconds = -1;
-                    else
-                        seconds = convertAlone(*core.AudioConvert(),
-                                               base + QLatin1String(".wav"),
-                                               base + QLatin1String(run.ext));
-                }
-                sum = seconds < 0 ? -1 : sum + seconds;
-            }
-            QDir(alone).removeRecursively();
-
-            const double wall = BenchJob::rip(core, run.format, trackCount, byJob, run.ext);
-            const bool complete = wall >= 0;
-            QDir(byJob).removeRecursively();
-            if (!complete || sum < 0) {
-                std::printf("%-16s failed\n", run.name);
+            const QString serial = work.filePath(QStringLiteral("serial"));
+            const QString overlapped = work.filePath(QStringLiteral("overlapped"));
+            const double cpu0 = cpuSeconds();
+            const double one = BenchJob::rip(core, run.format, trackCount, serial, run.ext);
+            const double cpu1 = cpuSeconds();
+            const double both = BenchJob::rip(core,
+                                              run.format,
+                                              trackCount,
+                                              overlapped,
+                                              run.ext,
+                                              {true, conversions});
+            const double cpu2 = cpuSeconds();
+            const bool same = one >= 0 && both >= 0
+                              && sameFiles(serial, overlapped, trackCount, run.ext);
+            QDir(serial).removeRecursively();
+            QDir(overlapped).removeRecursively();
+            if (!same) {
+                std::printf("%-16s failed (%s)\n",
+                            run.name,
+                            one < 0 || both < 0 ? "a track is missing" : "the files differ");
                 result = 1;
                 continue;
             }
-            std::printf("%-16s %10.2f %10.2f %7.2f %10.1f\n",
+            std::printf("%-16s %12.2f %12.2f %7.2f %10.1f %6.1f / %5.1f\n",
                         run.name,
-                        wall,
-                        sum,
-                        wall / sum,
-                        peakMegabytes());
+                        one,
+                        both,
+                        both / one,
+                        peakMegabytes(),
+                        cpu1 - cpu0,
+                        cpu2 - cpu1);
         }
     }
     UnloadCDRipLibrary();
