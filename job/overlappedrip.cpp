@@ -193,10 +193,14 @@ void TRipJob::finishHandedOver(HandedOverIt track)
     // The conversion route lists only a file the component left behind.
     if (!OutputFormats::isConverted(m_format) || QFileInfo(file).isFile())
         m_finishedFiles.emplace_back(track->ordinal, file);
-    m_summary.tracks.push_back(RipTrackOf(track->track, track->reads, track->readResult));
     const int number = track->track.Number;
+    // The hidden audio before track 1 is no track of the summary or of AccurateRip.
+    if (number == 0)
+        m_summary.hiddenTrackFile = file;
+    else
+        m_summary.tracks.push_back(RipTrackOf(track->track, track->reads, track->readResult));
     m_handedOver.erase(track);
-    if (m_verifier)
+    if (m_verifier && number != 0)
         m_verifier->EndTrack(number);
     overlappedTrackLeft();
 }
@@ -218,7 +222,7 @@ void TRipJob::handedOverFailed(HandedOverIt track, const QString &message)
         RipFailedTrackOf(track->track, track->reads, track->readResult, message));
     m_handedOver.erase(track);
     addLine(QStringLiteral("Track %1 failed: no file is kept; the job goes on.").arg(number));
-    if (m_verifier)
+    if (m_verifier && number != 0)
         m_verifier->EndTrack(number, true);
     overlappedTrackLeft();
 }

@@ -375,10 +375,14 @@ void TRipJob::copyReadEnded()
         m_readResult.Track = 0;
         addLine(m_readResult.Line());
         if (m_hiddenTap.sound) {
-            (OutputFormats::isConverted(m_format) ? m_c.Timer : m_c.TimeRip)->start();
+            if (m_pace.overlap)
+                handOver();
+            else
+                (OutputFormats::isConverted(m_format) ? m_c.Timer : m_c.TimeRip)->start();
             return;
         }
         // Silence: nothing is written, and track 1's sheet entry says PREGAP.
+        m_reading = false;
         m_jobQueue.removeFirst();
         m_tempWav.remove();
         removePartialOutput();
