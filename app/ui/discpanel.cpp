@@ -68,16 +68,18 @@ DiscPanel::DiscPanel(DiscControls &c,
     grid->addWidget(label(QStringLiteral("Year"), c.edtYear), 1, 2);
     grid->addWidget(c.edtYear, 1, 3);
     grid->addWidget(label(QStringLiteral("Album"), c.edtAlbum), 2, 0);
-    auto albumRow = new QHBoxLayout;
-    albumRow->setContentsMargins(0, 0, 0, 0);
-    albumRow->addWidget(c.edtAlbum, 1);
-    albumRow->addWidget(label(QStringLiteral("Disc"), c.edtDiscNumber));
-    albumRow->addWidget(c.edtDiscNumber);
-    albumRow->addWidget(label(QStringLiteral("of"), c.edtDiscTotal));
-    albumRow->addWidget(c.edtDiscTotal);
-    grid->addLayout(albumRow, 2, 1);
+    grid->addWidget(c.edtAlbum, 2, 1);
     grid->addWidget(label(QStringLiteral("Genre"), c.edtGenre), 2, 2);
     grid->addWidget(c.edtGenre, 2, 3);
+    // A row of its own: beside the album the narrow pane left it no room.
+    grid->addWidget(label(QStringLiteral("Disc"), c.edtDiscNumber), 3, 0);
+    auto discRow = new QHBoxLayout;
+    discRow->setContentsMargins(0, 0, 0, 0);
+    discRow->addWidget(c.edtDiscNumber);
+    discRow->addWidget(label(QStringLiteral("of"), c.edtDiscTotal));
+    discRow->addWidget(c.edtDiscTotal);
+    discRow->addStretch(1);
+    grid->addLayout(discRow, 3, 1);
     grid->setColumnStretch(1, 1);
     for (QWidget *w : {static_cast<QWidget *>(c.cmbSpeed),
                        static_cast<QWidget *>(c.edtYear),
@@ -103,7 +105,7 @@ DiscPanel::DiscPanel(DiscControls &c,
     c.TrackBar->setTickPosition(QSlider::NoTicks);
     c.TrackBar->setEnabled(false);
     c.ToolPlay->addWidget(c.TrackBar);
-    grid->addWidget(c.ToolPlay, 3, 0, 1, 5);
+    grid->addWidget(c.ToolPlay, 4, 0, 1, 5);
 }
 
 bool DiscPanel::showDrives(DiscControls &c, const QStringList &drives)
