@@ -220,6 +220,9 @@ QWidget *buildAdvancedPage(OptionControls &c)
     c.chkHiddenAudio->setToolTip(
         QStringLiteral("Audio before track 1's start is ripped as track 00, unless it is silent"));
     c.cmbCueLayout = named(new QComboBox, "cmbCueLayout");
+    // Its longest item would widen the page past the panel; the list shows them whole.
+    c.cmbCueLayout->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    c.cmbCueLayout->setMinimumContentsLength(12);
     c.cmbCueLayout->addItems({QStringLiteral("gaps appended to the previous track"),
                               QStringLiteral("gaps prepended to the next track"),
                               QStringLiteral("gaps left out")});
