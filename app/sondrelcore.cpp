@@ -70,6 +70,12 @@ SondrelCore::~SondrelCore()
     m_offsetDetection.reset();
     m_session.reset();
     m_job.reset();
+    // A writer still busy (a close during a rip) finishes its run as it goes
+    // and reports that through its events adapter, which must outlive it.
+    m_testOut.reset();
+    m_macOut.reset();
+    m_flacOut.reset();
+    m_waveOut.reset();
     QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
 }
 
