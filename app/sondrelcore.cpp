@@ -70,12 +70,6 @@ SondrelCore::~SondrelCore()
     m_offsetDetection.reset();
     m_session.reset();
     m_job.reset();
-    // A writer still busy (a close during a rip) finishes its run as it goes
-    // and reports that through its events adapter, which must outlive it.
-    m_testOut.reset();
-    m_macOut.reset();
-    m_flacOut.reset();
-    m_waveOut.reset();
     QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
 }
 
@@ -87,12 +81,12 @@ void SondrelCore::createWriters()
     m_waveOut->SetFileMode(foRewrite);
     m_waveOut->SetWavType(wtPCM);
     m_waveOut->SetBlockSize(512);
-    m_waveOutEvents = std::make_unique<WriterEvents>(*m_waveOut);
+    m_waveOutEvents = new WriterEvents(*m_waveOut);
     // Test reads go nowhere; the CD input's tap sums them.
     m_testOut = std::make_unique<TPcmDiscardOut>(this, QStringLiteral("TestOut"));
     m_testOut->SetInput(m_cdIn.get());
     m_testOut->SetSuspendWhenIdle(true);
-    m_testOutEvents = std::make_unique<WriterEvents>(*m_testOut);
+    m_testOutEvents = new WriterEvents(*m_testOut);
 
     // The FLAC and APE writers need their libraries; without one the program
     // goes on without that format.
@@ -111,7 +105,7 @@ void SondrelCore::createWriters()
         m_flacOut->SetQLPCoeffPrecision(0);
         m_flacOut->SetQLPCoeffPrecisionSearch(false);
         m_flacOut->SetVerify(false);
-        m_flacOutEvents = std::make_unique<WriterEvents>(*m_flacOut);
+        m_flacOutEvents = new WriterEvents(*m_flacOut);
     } catch (const EPcmException &e) {
         m_startupErrors << e.message();
     }
@@ -122,7 +116,7 @@ void SondrelCore::createWriters()
         m_macOut->SetFileMode(foRewrite);
         m_macOut->SetCompressionLevel(2000);
         m_macOut->SetMaxAudioBytes(-1);
-        m_macOutEvents = std::make_unique<WriterEvents>(*m_macOut);
+        m_macOutEvents = new WriterEvents(*m_macOut);
     } catch (const EPcmException &e) {
         m_startupErrors << e.message();
     }

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 
 #include <functional>
@@ -195,12 +196,14 @@ private:
     std::unique_ptr<TFLACOut> m_flacOut;
     std::unique_ptr<TMACOut> m_macOut;
     // The events of WaveOut, FLACOut and MACOut, in that order, then the
-    // sink of test reads (TestOut) and its events.
-    std::unique_ptr<WriterEvents> m_waveOutEvents;
-    std::unique_ptr<WriterEvents> m_flacOutEvents;
-    std::unique_ptr<WriterEvents> m_macOutEvents;
+    // sink of test reads (TestOut) and its events. Each adapter is its
+    // writer's child and goes with it, after the writer's last run has
+    // reported through it (a close during a rip).
+    QPointer<WriterEvents> m_waveOutEvents;
+    QPointer<WriterEvents> m_flacOutEvents;
+    QPointer<WriterEvents> m_macOutEvents;
     std::unique_ptr<TPcmDiscardOut> m_testOut;
-    std::unique_ptr<WriterEvents> m_testOutEvents;
+    QPointer<WriterEvents> m_testOutEvents;
     std::unique_ptr<TAudioConvert> m_audioConvert;
     std::shared_ptr<AudioConvertLib::IAudioConvertInformation> m_information;
     std::shared_ptr<AudioConvertLib::IAudioConvertLameMp3Encoder> m_encoder;
