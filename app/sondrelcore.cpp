@@ -281,10 +281,13 @@ void SondrelCore::readCdText()
         // The default stands when the stored value cannot be read.
     }
     // The disc's catalogue number and ISRCs go into the tags either way; the
-    // sub-channel's number when the CD-Text has none.
+    // sub-channel's when the CD-Text has none.
     m_disc->setMcn(m_cdText->upc.isEmpty() ? m_cdIn->GetCatalog() : m_cdText->upc);
     for (int row = 0; row < m_disc->rowCount(); ++row) {
-        const QString isrc = m_cdText->track(m_disc->track(row).number).isrc;
+        const int number = m_disc->track(row).number;
+        QString isrc = m_cdText->track(number).isrc;
+        if (isrc.isEmpty())
+            isrc = m_cdIn->GetTrackIsrc(number);
         if (!isrc.isEmpty())
             m_disc->setTrackIds(row, isrc, QString(), QString(), QStringList());
     }

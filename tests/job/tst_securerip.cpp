@@ -1,6 +1,7 @@
 // Secure reads through the real main window on the simulated drive
 // (tests/simdrive): what cdparanoia gives up on, test & copy, re-reads of
 // what AccurateRip does not confirm, and going on after a failed track.
+#include "app/discmodel.h"
 #include "app/settings.h"
 #include "app/sondrelcore.h"
 #include "job/ripjob.h"
@@ -255,6 +256,9 @@ void tst_SecureRip::gaps()
     drive.qPreEmphasis = "3";
     // The prepended layout is ripped with the next read overlapping, as by default.
     auto r = rig(drive, {"chkCueSheet"}, plan, layout == 1);
+    // The drive's ISRCs and catalogue number reach the tags without CD-Text.
+    QCOMPARE(r->core().disc()->track(1).isrc, "GBAYE9900001");
+    QCOMPARE(r->core().disc()->mcn(), "0123456789012");
     r->child<QComboBox>("cmbCueLayout")->setCurrentIndex(layout);
     const QStringList memo = r->ripAll();
     QCOMPARE(memo.constLast(), "Completed!");
